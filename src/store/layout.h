@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace store {
+
+enum class ColumnType { Text, Short, Logical, Memo, AutoInc };
+
+struct Column {
+    std::string name;
+    ColumnType type;
+    int size;  // characters, for Text columns only
+};
+
+// One table's fixed layout: its columns in order, its key, and the database
+// file it lives in.
+struct TableLayout {
+    std::string name;              // SQL name: vddb, vdprovs, vdtrans, expprovs
+    std::string displayName;       // the name the program opens it by
+    std::string file;              // campaign.sqlite or transfer.sqlite
+    std::vector<Column> columns;
+    std::vector<int> keyColumns;   // browse order; the last one may be the AutoInc column
+    bool uniqueKey;                // true: the key columns identify a record
+
+    int columnIndex(std::string_view columnName) const;  // -1 when absent; letter case ignored
+    int autoIncColumn() const;                           // -1 when absent
+};
+
+inline constexpr const char* campaignFile = "campaign.sqlite";
+inline constexpr const char* transferFile = "transfer.sqlite";
+
+const std::vector<TableLayout>& allLayouts();
+// Finds a layout by the name a window opens it by ("vddb.DB", "VDPROVS"):
+// the extension and the letter case do not matter. nullptr when unknown.
+const TableLayout* findLayout(std::string_view tableName);
+
+bool equalsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace store

@@ -1,0 +1,101 @@
+#include "store/query.h"
+
+#include "store/database.h"
+#include "store/error.h"
+#include "store/session.h"
+#include "store/table.h"
+
+namespace store {
+
+Query::Query(Session& session) : session_(session) {}
+
+Query::~Query() = default;
+
+void Query::open(const std::string& alias, const std::string& tableName,
+                 const std::vector<std::pair<std::string, std::string>>& equals)
+{
+    close();
+    const TableLayout* layout = findLayout(tableName);
+    if (!layout)
+        throw StoreError("Table does not exist: " + tableName);
+    auto db = session_.databaseForAlias(alias);
+    std::string schema = db->schemaFor(*layout);
+    Filter filter;
+    for (const auto& [column, value] : equals)
+        filter.conditions.push_back(Condition{column, value, false});
+    Table::Where where = Table::whereFor(*layout, filter, 1);
+    std::string cols, order;
+    for (const Column& c : layout->columns)
+        cols += (cols.empty() ? "" : ", ") + sql::quoteIdentifier(c.name);
+    for (int k : layout->keyColumns)
+        order += (order.empty() ? "" : ", ") + sql::quoteIdentifier(layout->columns[static_cast<std::size_t>(k)].name);
+    try {
+        st_ = sql::Statement(db->connection(), "SELECT " + cols + " FROM " + schema + "." +
+                                                   sql::quoteIdentifier(layout->name) + " WHERE " + where.sql +
+                                                   " ORDER BY " + order);
+        for (std::size_t i = 0; i < where.params.size(); ++i) {
+            const Value& v = where.params[i];
+            if (std::holds_alternative<std::int64_t>(v))
+                st_.bind(static_cast<int>(i + 1), std::get<std::int64_t>(v));
+            else
+                st_.bind(static_cast<int>(i + 1), std::string_view(std::get<std::string>(v)));
+        }
+    } catch (const sql::SqlError& e) {
+        throw StoreError(e.what());
+    }
+    db_ = std::move(db);
+    layout_ = layout;
+    open_ = true;
+    fetch();
+}
+
+void Query::close()
+{
+    st_ = sql::Statement();
+    db_.reset();
+    row_.clear();
+    open_ = false;
+    eof_ = true;
+}
+
+void Query::fetch()
+{
+    try {
+        if (st_.step()) {
+            row_.resize(layout_->columns.size());
+            for (std::size_t i = 0; i < row_.size(); ++i)
+                row_[i] = st_.isNull(static_cast<int>(i)) ? std::string() : st_.text(static_cast<int>(i));
+            eof_ = false;
+            return;
+        }
+    } catch (const sql::SqlError& e) {
+        eof_ = true;
+        throw StoreError(e.what());
+    }
+    // Done: release the statement's read lock at once.
+    st_.reset();
+    row_.clear();
+    eof_ = true;
+}
+
+void Query::next()
+{
+    if (!open_)
+        throw StoreError(msg::notOpen);
+    if (!eof_)
+        fetch();
+}
+
+std::string Query::text(std::string_view column) const
+{
+    if (!open_)
+        throw StoreError(msg::notOpen);
+    int i = layout_->columnIndex(column);
+    if (i < 0)
+        throw StoreError("Field '" + std::string(column) + "' not found");
+    if (eof_)
+        return {};
+    return row_[static_cast<std::size_t>(i)];
+}
+
+}  // namespace store

@@ -1,0 +1,46 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "store/layout.h"
+#include "store/sqlite.h"
+
+namespace store {
+
+class Database;
+class Session;
+
+// The one read-only SQL select of the program: every column of one table
+// where some columns equal given texts, in the table's key order. The values
+// are bound as parameters, so no text of theirs can change the statement.
+class Query {
+public:
+    explicit Query(Session& session);
+    ~Query();
+
+    void open(const std::string& alias, const std::string& tableName,
+              const std::vector<std::pair<std::string, std::string>>& equals);
+    void close();
+    bool isOpen() const { return open_; }
+
+    bool eof() const { return eof_; }
+    void next();
+    // The current row's field by column name (letter case ignored), as text.
+    std::string text(std::string_view column) const;
+
+private:
+    void fetch();
+
+    Session& session_;
+    std::shared_ptr<Database> db_;
+    const TableLayout* layout_ = nullptr;
+    sql::Statement st_;
+    std::vector<std::string> row_;
+    bool open_ = false;
+    bool eof_ = true;
+};
+
+}  // namespace store

@@ -1,0 +1,38 @@
+#include "store/session.h"
+
+#include "store/error.h"
+
+namespace store {
+
+namespace fs = std::filesystem;
+
+Session::Session(AliasRegistry registry) : registry_(std::move(registry)) {}
+
+std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
+{
+    auto found = registry_.find(alias);
+    if (!found)
+        throw StoreError("Unknown database: " + alias);
+    if (found->path().empty())
+        throw StoreError("The alias " + alias + " names no folder");
+    return databaseForFolder(found->path());
+}
+
+std::shared_ptr<Database> Session::databaseForFolder(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::path key = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    if (ec)
+        key = folder;
+    std::string k = key.lexically_normal().string();
+    while (k.size() > 1 && (k.back() == '/' || k.back() == '\\'))
+        k.pop_back();
+    auto it = databases_.find(k);
+    if (it != databases_.end())
+        return it->second;
+    auto db = std::make_shared<Database>(fs::path(k));
+    databases_.emplace(k, db);
+    return db;
+}
+
+}  // namespace store

@@ -1,0 +1,29 @@
+#pragma once
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "store/alias_registry.h"
+#include "store/database.h"
+
+namespace store {
+
+// The table engine as the program sees it: the alias registry and the open
+// databases, one per folder, shared by every table object on it.
+class Session {
+public:
+    explicit Session(AliasRegistry registry);
+
+    AliasRegistry& aliases() { return registry_; }
+
+    // The database behind an alias; throws StoreError for an unknown alias.
+    std::shared_ptr<Database> databaseForAlias(const std::string& alias);
+    std::shared_ptr<Database> databaseForFolder(const std::filesystem::path& folder);
+
+private:
+    AliasRegistry registry_;
+    std::map<std::string, std::shared_ptr<Database>> databases_;
+};
+
+}  // namespace store

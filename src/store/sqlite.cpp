@@ -1,0 +1,107 @@
+#include "store/sqlite.h"
+
+#include <sqlite3.h>
+
+#include <stdexcept>
+
+namespace store::sql {
+
+void ConnectionCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+void StatementFinalizer::operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
+
+bool SqlError::isConstraint() const { return (code_ & 0xff) == SQLITE_CONSTRAINT; }
+
+Connection Connection::open(const std::string& path, bool create)
+{
+    sqlite3* raw = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    Connection c;
+    c.db_.reset(raw);
+    if (rc != SQLITE_OK)
+        throw SqlError(rc, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+    sqlite3_extended_result_codes(raw, 1);
+    return c;
+}
+
+void Connection::exec(const std::string& sql)
+{
+    char* err = nullptr;
+    int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, &err);
+    if (rc != SQLITE_OK) {
+        std::string message = err ? err : sqlite3_errstr(rc);
+        sqlite3_free(err);
+        throw SqlError(rc, message);
+    }
+}
+
+std::string Connection::errorMessage() const { return sqlite3_errmsg(db_.get()); }
+std::int64_t Connection::changes() const { return sqlite3_changes64(db_.get()); }
+std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_.get()); }
+
+Statement::Statement(const Connection& db, const std::string& sql) : db_(db.get())
+{
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &raw,
+                                nullptr);
+    if (rc != SQLITE_OK)
+        throw SqlError(rc, sqlite3_errmsg(db_));
+    st_.reset(raw);
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(st_.get());
+    sqlite3_clear_bindings(st_.get());
+}
+
+void Statement::bindNull(int index) { sqlite3_bind_null(st_.get(), index); }
+void Statement::bind(int index, std::int64_t value) { sqlite3_bind_int64(st_.get(), index, value); }
+void Statement::bind(int index, std::string_view text)
+{
+    sqlite3_bind_text(st_.get(), index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+bool Statement::step()
+{
+    int rc = sqlite3_step(st_.get());
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    // The statement's own code is the useful one; reset() would repeat it.
+    std::string message = sqlite3_errmsg(db_);
+    int code = sqlite3_extended_errcode(db_);
+    sqlite3_reset(st_.get());
+    throw SqlError(code, message);
+}
+
+void Statement::run()
+{
+    while (step()) {
+    }
+}
+
+bool Statement::isNull(int col) const { return sqlite3_column_type(st_.get(), col) == SQLITE_NULL; }
+std::int64_t Statement::int64(int col) const { return sqlite3_column_int64(st_.get(), col); }
+std::string Statement::text(int col) const
+{
+    const unsigned char* p = sqlite3_column_text(st_.get(), col);
+    int n = sqlite3_column_bytes(st_.get(), col);
+    return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string();
+}
+int Statement::columnCount() const { return sqlite3_column_count(st_.get()); }
+
+std::string quoteIdentifier(std::string_view name)
+{
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace store::sql

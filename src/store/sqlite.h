@@ -1,0 +1,75 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace store::sql {
+
+struct ConnectionCloser { void operator()(sqlite3* db) const; };
+struct StatementFinalizer { void operator()(sqlite3_stmt* st) const; };
+
+// Owner of one SQLite connection.
+class Connection {
+public:
+    Connection() = default;
+    // Opens an existing file read-write, or creates it when `create` is set.
+    static Connection open(const std::string& path, bool create);
+
+    sqlite3* get() const { return db_.get(); }
+    explicit operator bool() const { return static_cast<bool>(db_); }
+    void exec(const std::string& sql);
+    std::string errorMessage() const;
+    std::int64_t changes() const;
+    std::int64_t lastInsertRowid() const;
+
+private:
+    std::unique_ptr<sqlite3, ConnectionCloser> db_;
+};
+
+// Owner of one prepared statement, with the few binding and reading calls the
+// store needs. Indexes of bind() start at 1, those of column reads at 0.
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Connection& db, const std::string& sql);
+
+    explicit operator bool() const { return static_cast<bool>(st_); }
+    sqlite3_stmt* get() const { return st_.get(); }
+
+    void reset();
+    void bindNull(int index);
+    void bind(int index, std::int64_t value);
+    void bind(int index, std::string_view text);
+    // True while a row is there; throws on errors.
+    bool step();
+    void run();  // step to the end, for statements without rows
+
+    bool isNull(int col) const;
+    std::int64_t int64(int col) const;
+    std::string text(int col) const;
+    int columnCount() const;
+
+private:
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<sqlite3_stmt, StatementFinalizer> st_;
+};
+
+// Quotes an identifier for SQL text ("Total_Castles/Forts").
+std::string quoteIdentifier(std::string_view name);
+
+// Error code of the last failure of a statement or exec; kept so callers can
+// tell a constraint failure from other errors.
+class SqlError : public std::runtime_error {
+public:
+    SqlError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
+    int code() const { return code_; }
+    bool isConstraint() const;
+private:
+    int code_;
+};
+
+}  // namespace store::sql
