@@ -930,6 +930,36 @@ std::int64_t Table::rowsBefore(const Bookmark& mark)
     return st.int64(0);
 }
 
+Bookmark Table::rowAt(std::int64_t position)
+{
+    requireOpen();
+    Bookmark b;
+    if (position < 0)
+        return b;
+    std::string cols = "rowid";
+    for (int k : layout_->keyColumns)
+        cols += ", " + sql::quoteIdentifier(layout_->columns[static_cast<std::size_t>(k)].name);
+    const int m = static_cast<int>(where_.params.size());
+    sql::Statement st(db_->connection(), "SELECT " + cols + " FROM " + schema_ + "." +
+                                             sql::quoteIdentifier(layout_->name) + " WHERE (" + where_.sql +
+                                             ") ORDER BY " + orderBy(false) + " LIMIT 1 OFFSET ?" +
+                                             std::to_string(m + 1));
+    bindWhere(st);
+    st.bind(m + 1, position);
+    if (!st.step())
+        return b;
+    b.rowid = st.int64(0);
+    for (std::size_t i = 0; i < layout_->keyColumns.size(); ++i) {
+        int c = static_cast<int>(i) + 1;
+        if (layout_->columns[static_cast<std::size_t>(layout_->keyColumns[i])].type == ColumnType::Text)
+            b.key.emplace_back(st.text(c));
+        else
+            b.key.emplace_back(st.int64(c));
+    }
+    b.valid = true;
+    return b;
+}
+
 void Table::appendFrom(Table& source)
 {
     requireOpen();

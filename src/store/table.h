@@ -137,6 +137,10 @@ public:
     std::vector<Row> readRows(const Bookmark* from, bool inclusive, int count, bool backwards);
     // How many rows under the filter come before the row in key order.
     std::int64_t rowsBefore(const Bookmark& mark);
+    // The row at a position in key order (0 first), for a grid's scroll-bar
+    // jump; it counts its way there over the key index, so it costs in
+    // proportion to the position. Invalid past the end.
+    Bookmark rowAt(std::int64_t position);
     bool sameRecord(const Bookmark& a, const Bookmark& b) const { return a.valid && b.valid && a.rowid == b.rowid; }
 
     // The batch append into this table: every row that `source` shows under

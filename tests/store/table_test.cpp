@@ -538,6 +538,8 @@ TEST_F(TableTest, GridReadsRowsAroundABookmarkWithoutMoving)
     EXPECT_EQ(std::get<std::string>(before[0].values[1]), "C104");
     EXPECT_EQ(std::get<std::string>(before[2].values[1]), "C102");
     EXPECT_EQ(chars->rowsBefore(rows[4].mark), 4);
+    EXPECT_TRUE(chars->sameRecord(chars->rowAt(4), rows[4].mark));
+    EXPECT_FALSE(chars->rowAt(20).valid);
     EXPECT_EQ(chars->text("Character_Name"), "C101");
     EXPECT_TRUE(chars->sameRecord(chars->bookmark(), rows[1].mark));
 }
