@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/error.h"
+#include "store/table.h"
 
 #include <system_error>
 
@@ -139,17 +140,12 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
         if (haveCampaign) {
             conn_ = sql::Connection::open(campaign.string(), false);
             campaignSchema_ = "main";
-            if (haveTransfer) {
-                conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(transfer)) + " AS xfer");
-                transferSchema_ = "xfer";
-            }
+            transferPending_ = haveTransfer;
         } else {
             conn_ = sql::Connection::open(transfer.string(), false);
             transferSchema_ = "main";
         }
         applyPragmas(conn_);
-        if (transferSchema_ == "xfer")
-            conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
     } catch (const sql::SqlError& e) {
         throw StoreError("Cannot open the database in " + folder_.string() + ": " + e.what());
     }
@@ -157,6 +153,17 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
 
 std::string Database::schemaFor(const TableLayout& layout)
 {
+    if (layout.file == transferFile && transferPending_) {
+        releaseCursors();  // ATTACH needs no read in progress
+        try {
+            conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / transferFile)) + " AS xfer");
+            conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
+        } catch (const sql::SqlError& e) {
+            throw StoreError("Table " + layout.displayName + " cannot be opened: " + e.what());
+        }
+        transferSchema_ = "xfer";
+        transferPending_ = false;
+    }
     const std::string& schema = layout.file == campaignFile ? campaignSchema_ : transferSchema_;
     if (schema.empty())
         throw StoreError("Table " + layout.displayName + " cannot be opened: the file " + layout.file +
@@ -175,6 +182,16 @@ std::string Database::schemaFor(const TableLayout& layout)
         throw StoreError("Table " + layout.displayName + " in " + (folder_ / layout.file).string() +
                          " does not have the expected columns");
     return schema;
+}
+
+void Database::addCursor(Table* table) { cursors_.push_back(table); }
+
+void Database::removeCursor(Table* table) { std::erase(cursors_, table); }
+
+void Database::releaseCursors()
+{
+    for (Table* t : cursors_)
+        t->releaseCursor();
 }
 
 Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to_string(++db.savepoints_))

@@ -1,11 +1,14 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "store/layout.h"
 #include "store/sqlite.h"
 
 namespace store {
+
+class Table;
 
 // The two files of one alias folder, reached through one connection: the
 // campaign file as the main database and the transfer file attached beside it.
@@ -31,6 +34,12 @@ public:
     static void createFile(const std::filesystem::path& file, const std::string& which);
     static std::string createTableSql(const TableLayout& layout, const std::string& schema);
 
+    // Table objects reading from this database. releaseCursors() ends their
+    // reads in progress so that no read lock outlives the event being handled.
+    void addCursor(Table* table);
+    void removeCursor(Table* table);
+    void releaseCursors();
+
     // A nestable transaction (a savepoint): rolled back unless committed.
     class Transaction {
     public:
@@ -50,6 +59,8 @@ private:
     sql::Connection conn_;
     std::string campaignSchema_;  // empty when the file is missing
     std::string transferSchema_;
+    bool transferPending_ = false;  // present, attached when first needed
+    std::vector<Table*> cursors_;
     int savepoints_ = 0;
 };
 

@@ -18,6 +18,12 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
     return databaseForFolder(found->path());
 }
 
+void Session::releaseCursors()
+{
+    for (auto& [folder, db] : databases_)
+        db->releaseCursors();
+}
+
 std::shared_ptr<Database> Session::databaseForFolder(const fs::path& folder)
 {
     std::error_code ec;

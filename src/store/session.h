@@ -21,6 +21,10 @@ public:
     std::shared_ptr<Database> databaseForAlias(const std::string& alias);
     std::shared_ptr<Database> databaseForFolder(const std::filesystem::path& folder);
 
+    // Ends every table object's read in progress; the program calls it each
+    // time it goes idle, so that no read lock is held between events.
+    void releaseCursors();
+
 private:
     AliasRegistry registry_;
     std::map<std::string, std::shared_ptr<Database>> databases_;

@@ -37,6 +37,7 @@ void Connection::exec(const std::string& sql)
 
 std::string Connection::errorMessage() const { return sqlite3_errmsg(db_.get()); }
 std::int64_t Connection::changes() const { return sqlite3_changes64(db_.get()); }
+std::int64_t Connection::totalChanges() const { return sqlite3_total_changes64(db_.get()); }
 std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_.get()); }
 
 Statement::Statement(const Connection& db, const std::string& sql) : db_(db.get())

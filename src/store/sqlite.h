@@ -25,6 +25,7 @@ public:
     std::string errorMessage() const;
     std::int64_t changes() const;
     std::int64_t lastInsertRowid() const;
+    std::int64_t totalChanges() const;
 
 private:
     std::unique_ptr<sqlite3, ConnectionCloser> db_;

@@ -66,7 +66,12 @@ void bindValue(sql::Statement& st, int index, const Value& v)
 
 Table::Table(Session& session) : session_(session) {}
 
-Table::~Table() = default;
+Table::~Table()
+{
+    endStream();
+    if (db_)
+        db_->removeCursor(this);
+}
 
 const TableLayout& Table::layout() const
 {
@@ -148,7 +153,13 @@ std::string Table::keyTuple() const
     return s + ")";
 }
 
-int Table::keyParamCount() const { return static_cast<int>(layout_->keyColumns.size()); }
+std::string Table::keyParams(int first) const
+{
+    std::string s = "(";
+    for (std::size_t i = 0; i < layout_->keyColumns.size(); ++i)
+        s += (i ? ", ?" : "?") + std::to_string(first + static_cast<int>(i));
+    return s + ")";
+}
 
 std::string Table::orderBy(bool descending) const
 {
@@ -159,47 +170,75 @@ std::string Table::orderBy(bool descending) const
     return s;
 }
 
-std::string Table::selectSql(const std::string& extraWhere, const std::string& order, const std::string& limit) const
+std::string Table::selectList() const
 {
     std::string s = "SELECT rowid";
     for (const Column& c : layout_->columns)
         s += ", " + sql::quoteIdentifier(c.name);
-    s += " FROM " + schema_ + "." + sql::quoteIdentifier(layout_->name) + " WHERE (" + where_.sql + ")";
-    if (!extraWhere.empty())
-        s += " AND " + extraWhere;
-    if (!order.empty())
-        s += " ORDER BY " + order;
-    if (!limit.empty())
-        s += " LIMIT " + limit;
     return s;
 }
 
-void Table::prepare()
+std::string Table::fromWhere() const
 {
-    auto& conn = db_->connection();
+    return " FROM " + schema_ + "." + sql::quoteIdentifier(layout_->name) + " WHERE (" + where_.sql + ")";
+}
+
+// Filter parameters come first (?1..?m); the statement's own follow.
+std::string Table::sqlFor(Kind kind) const
+{
     const int m = static_cast<int>(where_.params.size());
-    std::string keyParams = "(";
-    for (int i = 0; i < keyParamCount(); ++i)
-        keyParams += (i ? ", ?" : "?") + std::to_string(m + 1 + i);
-    keyParams += ")";
-    stFirst_ = sql::Statement(conn, selectSql("", orderBy(false), "1"));
-    stLast_ = sql::Statement(conn, selectSql("", orderBy(true), "1"));
-    stNext_ = sql::Statement(conn, selectSql(keyTuple() + " > " + keyParams, orderBy(false), "1"));
-    stPrior_ = sql::Statement(conn, selectSql(keyTuple() + " < " + keyParams, orderBy(true), "1"));
-    stRowid_ = sql::Statement(conn, selectSql("rowid = ?" + std::to_string(m + 1), "", ""));
-    {
-        std::string cols;
-        for (const Column& c : layout_->columns)
-            cols += ", " + sql::quoteIdentifier(c.name);
-        stById_ = sql::Statement(conn, "SELECT rowid" + cols + " FROM " + schema_ + "." +
-                                           sql::quoteIdentifier(layout_->name) + " WHERE rowid = ?1");
+    const std::string p1 = "?" + std::to_string(m + 1), p2 = "?" + std::to_string(m + 2);
+    const std::string rows = selectList() + fromWhere();
+    const std::string asc = " ORDER BY " + orderBy(false), desc = " ORDER BY " + orderBy(true);
+    const std::string key = keyTuple(), params = keyParams(m + 1);
+    const std::string limitAfterKey = " LIMIT ?" + std::to_string(m + 1 + static_cast<int>(layout_->keyColumns.size()));
+    switch (kind) {
+    case kFirst: return rows + asc + " LIMIT 1";
+    case kLast: return rows + desc + " LIMIT 1";
+    case kNextOne: return rows + " AND " + key + " > " + params + asc + " LIMIT 1";
+    case kPriorOne: return rows + " AND " + key + " < " + params + desc + " LIMIT 1";
+    case kRowid: return rows + " AND rowid = " + p1;
+    case kFind: return rows + " AND \"Game_Name\" = " + p1 + " AND \"Character_Name\" = " + p2 + asc + " LIMIT 1";
+    case kCount: return "SELECT count(*)" + fromWhere();
+    case kExists: return "SELECT 1" + fromWhere() + " LIMIT 1";
+    case kStreamFirst: return rows + asc;
+    case kStreamNext: return rows + " AND " + key + " > " + params + asc;
+    case kReadStart: return rows + asc + " LIMIT " + p1;
+    case kReadStartBack: return rows + desc + " LIMIT " + p1;
+    case kReadAfter: return rows + " AND " + key + " > " + params + asc + limitAfterKey;
+    case kReadFrom: return rows + " AND " + key + " >= " + params + asc + limitAfterKey;
+    case kReadBefore: return rows + " AND " + key + " < " + params + desc + limitAfterKey;
+    case kReadUpTo: return rows + " AND " + key + " <= " + params + desc + limitAfterKey;
+    case kRowsBefore: return "SELECT count(*)" + fromWhere() + " AND " + key + " < " + params;
+    case kRowAt: {
+        std::string cols = "SELECT rowid";
+        for (int k : layout_->keyColumns)
+            cols += ", " + sql::quoteIdentifier(layout_->columns[static_cast<std::size_t>(k)].name);
+        return cols + fromWhere() + asc + " LIMIT 1 OFFSET " + p1;
     }
-    stFind_ = sql::Statement(conn, selectSql("\"Game_Name\" = ?" + std::to_string(m + 1) + " AND \"Character_Name\" = ?" +
-                                                 std::to_string(m + 2),
-                                             orderBy(false), "1"));
-    const std::string from = " FROM " + schema_ + "." + sql::quoteIdentifier(layout_->name) + " WHERE (" + where_.sql + ")";
-    stCount_ = sql::Statement(conn, "SELECT count(*)" + from);
-    stExists_ = sql::Statement(conn, "SELECT 1" + from + " LIMIT 1");
+    case kKinds: break;
+    }
+    return {};
+}
+
+sql::Statement& Table::stmt(Kind kind)
+{
+    sql::Statement& st = set_->st[kind];
+    if (!st) {
+        try {
+            st = sql::Statement(db_->connection(), sqlFor(kind));
+        } catch (const sql::SqlError& e) {
+            throw StoreError(e.what());
+        }
+    }
+    return st;
+}
+
+void Table::useWhere(Where where)
+{
+    endStream();
+    where_ = std::move(where);
+    set_ = statements_.get(where_.sql, [] { return std::make_unique<Statements>(); }).get();
 }
 
 void Table::bindWhere(sql::Statement& st)
@@ -209,40 +248,58 @@ void Table::bindWhere(sql::Statement& st)
         bindValue(st, static_cast<int>(i + 1), where_.params[i]);
 }
 
-void Table::bindKey(sql::Statement& st, int firstParam, const std::vector<Value>& key, std::int64_t)
+void Table::bindKey(sql::Statement& st, int firstParam, const std::vector<Value>& key)
 {
     for (std::size_t i = 0; i < key.size(); ++i)
         bindValue(st, firstParam + static_cast<int>(i), key[i]);
+}
+
+void Table::readRow(sql::Statement& st, Row& r) const
+{
+    r.mark.rowid = st.int64(0);
+    r.mark.valid = true;
+    r.values.assign(layout_->columns.size(), Value{});
+    for (std::size_t i = 0; i < layout_->columns.size(); ++i) {
+        int c = static_cast<int>(i) + 1;
+        if (st.isNull(c))
+            continue;
+        const Column& col = layout_->columns[i];
+        if (col.type == ColumnType::Text || col.type == ColumnType::Memo) {
+            std::string s = st.text(c);
+            if (!s.empty())
+                r.values[i] = std::move(s);
+        } else {
+            r.values[i] = st.int64(c);
+        }
+    }
+    // The key as stored ('' rather than empty), for seeking from this row.
+    r.mark.key.clear();
+    for (int k : layout_->keyColumns) {
+        int c = k + 1;
+        if (st.isNull(c))
+            r.mark.key.emplace_back(std::monostate{});
+        else if (layout_->columns[static_cast<std::size_t>(k)].type == ColumnType::Text)
+            r.mark.key.emplace_back(st.text(c));
+        else
+            r.mark.key.emplace_back(st.int64(c));
+    }
+}
+
+void Table::take(Row&& row)
+{
+    buf_ = std::move(row.values);
+    rowid_ = row.mark.rowid;
+    key_ = std::move(row.mark.key);
+    hasRecord_ = true;
 }
 
 bool Table::load(sql::Statement& st)
 {
     bool found = st.step();
     if (found) {
-        rowid_ = st.int64(0);
-        for (std::size_t i = 0; i < layout_->columns.size(); ++i) {
-            int c = static_cast<int>(i) + 1;
-            const Column& col = layout_->columns[i];
-            if (st.isNull(c)) {
-                buf_[i] = std::monostate{};
-            } else if (col.type == ColumnType::Text || col.type == ColumnType::Memo) {
-                std::string s = st.text(c);
-                buf_[i] = s.empty() ? Value{} : Value{std::move(s)};
-            } else {
-                buf_[i] = st.int64(c);
-            }
-        }
-        key_.clear();
-        for (int k : layout_->keyColumns) {
-            int c = k + 1;
-            if (st.isNull(c))
-                key_.emplace_back(std::monostate{});
-            else if (layout_->columns[static_cast<std::size_t>(k)].type == ColumnType::Text)
-                key_.emplace_back(st.text(c));
-            else
-                key_.emplace_back(st.int64(c));
-        }
-        hasRecord_ = true;
+        Row r;
+        readRow(st, r);
+        take(std::move(r));
     }
     st.reset();
     return found;
@@ -251,24 +308,20 @@ bool Table::load(sql::Statement& st)
 bool Table::seek(Seek how)
 {
     const int m = static_cast<int>(where_.params.size());
-    sql::Statement* st = nullptr;
-    switch (how) {
-    case Seek::First: st = &stFirst_; break;
-    case Seek::Last: st = &stLast_; break;
-    case Seek::Next: st = &stNext_; break;
-    case Seek::Prior: st = &stPrior_; break;
-    }
-    bindWhere(*st);
+    Kind kind = how == Seek::First ? kFirst : how == Seek::Last ? kLast : how == Seek::Next ? kNextOne : kPriorOne;
+    sql::Statement& st = stmt(kind);
+    bindWhere(st);
     if (how == Seek::Next || how == Seek::Prior)
-        bindKey(*st, m + 1, key_, rowid_);
-    return load(*st);
+        bindKey(st, m + 1, key_);
+    return load(st);
 }
 
 bool Table::seekRowid(std::int64_t rowid)
 {
-    bindWhere(stRowid_);
-    stRowid_.bind(static_cast<int>(where_.params.size()) + 1, rowid);
-    return load(stRowid_);
+    sql::Statement& st = stmt(kRowid);
+    bindWhere(st);
+    st.bind(static_cast<int>(where_.params.size()) + 1, rowid);
+    return load(st);
 }
 
 bool Table::seekFrom(const Bookmark& mark)
@@ -281,6 +334,70 @@ bool Table::seekFrom(const Bookmark& mark)
     rowid_ = mark.rowid;
     return seek(Seek::Next) || seek(Seek::Prior);
 }
+
+bool Table::reloadUnfiltered(std::int64_t rowid)
+{
+    if (!byRowid_) {
+        try {
+            byRowid_ = sql::Statement(db_->connection(), selectList() + " FROM " + schema_ + "." +
+                                                             sql::quoteIdentifier(layout_->name) + " WHERE rowid = ?1");
+        } catch (const sql::SqlError& e) {
+            throw StoreError(e.what());
+        }
+    }
+    byRowid_.reset();
+    byRowid_.bind(1, rowid);
+    return load(byRowid_);
+}
+
+bool Table::startStream(Kind kind)
+{
+    endStream();
+    sql::Statement& st = stmt(kind);
+    bindWhere(st);
+    if (kind == kStreamNext)
+        bindKey(st, static_cast<int>(where_.params.size()) + 1, key_);
+    stream_ = &st;
+    streamChanges_ = db_->connection().totalChanges();
+    streamAtStart_ = kind == kStreamFirst;
+    Row r;
+    if (!stepStream(r)) {
+        endStream();
+        return false;
+    }
+    take(std::move(r));
+    return true;
+}
+
+bool Table::stepStream(Row& row)
+{
+    try {
+        if (!stream_->step())
+            return false;
+    } catch (const sql::SqlError& e) {
+        stream_ = nullptr;
+        ahead_.clear();
+        throw StoreError(e.what());
+    }
+    readRow(*stream_, row);
+    return true;
+}
+
+bool Table::streamValid() const
+{
+    return stream_ && streamChanges_ == db_->connection().totalChanges();
+}
+
+void Table::endStream()
+{
+    if (stream_)
+        stream_->reset();
+    stream_ = nullptr;
+    streamAtStart_ = false;
+    ahead_.clear();
+}
+
+void Table::releaseCursor() { endStream(); }
 
 void Table::clearBuffer()
 {
@@ -315,16 +432,12 @@ void Table::open(const std::string& alias, const std::string& tableName)
     schema_ = std::move(schema);
     tableName_ = tableName;
     filter_ = std::move(filter);
-    where_ = filtered_ ? std::move(where) : Where{"1", {}};
+    statements_.clear();
+    useWhere(filtered_ ? std::move(where) : Where{"1", {}});
     buf_.assign(layout_->columns.size(), Value{});
-    try {
-        prepare();
-    } catch (const sql::SqlError& e) {
-        db_.reset();
-        throw StoreError(e.what());
-    }
+    db_->addCursor(this);
     setState(State::Browse);
-    bool found = seek(Seek::First);
+    bool found = startStream(kStreamFirst);
     bof_ = true;
     eof_ = !found;
     if (!found)
@@ -337,10 +450,13 @@ void Table::close()
 {
     if (!isOpen())
         return;
+    endStream();
     modified_ = false;
     appending_ = false;
-    for (sql::Statement* st : {&stFirst_, &stLast_, &stNext_, &stPrior_, &stRowid_, &stById_, &stCount_, &stExists_, &stFind_})
-        *st = sql::Statement();
+    set_ = nullptr;
+    statements_.clear();
+    byRowid_ = sql::Statement();
+    db_->removeCursor(this);
     db_.reset();
     clearBuffer();
     bof_ = eof_ = true;
@@ -352,7 +468,7 @@ void Table::first()
 {
     requireOpen();
     checkBrowseMode();
-    bool found = seek(Seek::First);
+    bool found = startStream(kStreamFirst);
     bof_ = true;
     eof_ = !found;
     if (!found)
@@ -365,6 +481,7 @@ void Table::last()
 {
     requireOpen();
     checkBrowseMode();
+    endStream();
     bool found = seek(Seek::Last);
     eof_ = true;
     bof_ = !found;
@@ -378,11 +495,31 @@ void Table::next()
 {
     requireOpen();
     checkBrowseMode();
+    bool moved = false;
     if (!hasRecord_) {
-        if (!seek(Seek::First))
+        moved = startStream(kStreamFirst);
+        if (!moved)
             bof_ = eof_ = true;
-    } else if (seek(Seek::Next)) {
+    } else if (streamValid()) {
+        Row r;
+        if (!ahead_.empty()) {
+            take(std::move(ahead_.front()));
+            ahead_.pop_front();
+            moved = true;
+        } else if (stepStream(r)) {
+            take(std::move(r));
+            moved = true;
+        } else {
+            endStream();
+        }
+        streamAtStart_ = false;
+        if (moved)
+            bof_ = eof_ = false;
+        else
+            eof_ = true;
+    } else if (startStream(kStreamNext)) {
         bof_ = eof_ = false;
+        moved = true;
     } else {
         eof_ = true;
         // Stay where we are, unless another object deleted this record.
@@ -399,6 +536,7 @@ void Table::prior()
 {
     requireOpen();
     checkBrowseMode();
+    endStream();
     if (!hasRecord_) {
         if (!seek(Seek::Last))
             bof_ = eof_ = true;
@@ -418,19 +556,21 @@ void Table::prior()
 bool Table::isEmpty()
 {
     requireOpen();
-    bindWhere(stExists_);
-    bool any = stExists_.step();
-    stExists_.reset();
+    sql::Statement& st = stmt(kExists);
+    bindWhere(st);
+    bool any = st.step();
+    st.reset();
     return !any;
 }
 
 std::int64_t Table::recordCount()
 {
     requireOpen();
-    bindWhere(stCount_);
-    stCount_.step();
-    std::int64_t n = stCount_.int64(0);
-    stCount_.reset();
+    sql::Statement& st = stmt(kCount);
+    bindWhere(st);
+    st.step();
+    std::int64_t n = st.int64(0);
+    st.reset();
     return n;
 }
 
@@ -451,8 +591,7 @@ void Table::setFilter(const std::string& text)
     checkBrowseMode();
     filterText_ = text;
     filter_ = std::move(filter);
-    where_ = std::move(where);
-    prepare();
+    useWhere(std::move(where));
     first();
 }
 
@@ -467,8 +606,7 @@ void Table::setFiltered(bool on)
     if (on == filtered_)
         return;
     filtered_ = on;
-    where_ = std::move(where);
-    prepare();
+    useWhere(std::move(where));
     first();
 }
 
@@ -479,11 +617,19 @@ bool Table::findKey(const std::vector<std::string>& keyValues)
         throw StoreError("A key lookup needs the game name and the character name");
     checkBrowseMode();
     const int m = static_cast<int>(where_.params.size());
-    bindWhere(stFind_);
-    stFind_.bind(m + 1, std::string_view(keyValues[0]));
-    stFind_.bind(m + 2, std::string_view(keyValues[1]));
-    if (!load(stFind_))
+    sql::Statement& st = stmt(kFind);
+    bindWhere(st);
+    st.bind(m + 1, std::string_view(keyValues[0]));
+    st.bind(m + 2, std::string_view(keyValues[1]));
+    if (!st.step()) {
+        st.reset();
         return false;
+    }
+    endStream();
+    Row r;
+    readRow(st, r);
+    st.reset();
+    take(std::move(r));
     bof_ = eof_ = false;
     notifyRecord();
     fire(afterScroll);
@@ -499,6 +645,7 @@ void Table::gotoCurrent(const Table& other)
     if (!other.hasRecord_ || other.state_ == State::Insert)
         throw StoreError(msg::emptyDataset);
     checkBrowseMode();
+    endStream();
     Bookmark keep = currentMark();
     if (!seekRowid(other.rowid_)) {
         if (keep.valid)
@@ -514,6 +661,7 @@ void Table::insert()
 {
     requireOpen();
     checkBrowseMode();
+    endStream();
     beforeInsert_ = currentMark();
     clearBuffer();
     modified_ = false;
@@ -539,12 +687,11 @@ void Table::edit()
         insert();
         return;
     }
+    endStream();
     // Re-read first, so that a change posted through another object is not
     // overwritten with this object's older copy.
     std::vector<Value> before = buf_;
-    stById_.reset();
-    stById_.bind(1, rowid_);
-    if (!load(stById_))
+    if (!reloadUnfiltered(rowid_))
         throw StoreError("Record/Key deleted");
     modified_ = false;
     setState(State::Edit);
@@ -560,6 +707,7 @@ void Table::post()
     notifyUpdateRecord();
     if (!editing())
         return;
+    endStream();
     const auto& cols = layout_->columns;
     const int autoCol = layout_->autoIncColumn();
     auto writable = [&](std::size_t i) { return static_cast<int>(i) != autoCol; };
@@ -610,9 +758,7 @@ void Table::post()
     } catch (const sql::SqlError& e) {
         rethrowWrite(e);
     }
-    stById_.reset();
-    stById_.bind(1, newRowid);
-    load(stById_);
+    reloadUnfiltered(newRowid);
     bof_ = eof_ = false;
     modified_ = false;
     appending_ = false;
@@ -626,16 +772,15 @@ void Table::cancel()
     requireOpen();
     if (!editing())
         return;
-    const bool wasInsert = state_ == State::Insert;
+    endStream();
+    const State was = state_;
     modified_ = false;
     appending_ = false;
-    state_ = State::Browse;  // so that seeks below do not see a pending record
-    bool found = wasInsert ? seekFrom(beforeInsert_) : (seekRowid(rowid_) || seekFrom(currentMark()));
+    bool found = was == State::Insert ? seekFrom(beforeInsert_) : (reloadUnfiltered(rowid_) || seekFrom(currentMark()));
     if (!found) {
         clearBuffer();
         bof_ = eof_ = true;
     }
-    state_ = wasInsert ? State::Insert : State::Edit;
     setState(State::Browse);
     notifyRecord();
     fire(afterCancel);
@@ -667,6 +812,7 @@ void Table::remove()
     fire(beforeDelete);
     if (!hasRecord_)
         throw StoreError(msg::emptyDataset);
+    endStream();
     Bookmark mark = currentMark();
     try {
         Database::Transaction tx(*db_);
@@ -681,7 +827,7 @@ void Table::remove()
     modified_ = false;
     key_ = mark.key;
     rowid_ = mark.rowid;
-    if (seek(Seek::Next)) {
+    if (startStream(kStreamNext)) {
         bof_ = eof_ = false;
     } else if (seek(Seek::Prior)) {
         bof_ = false;
@@ -700,12 +846,12 @@ void Table::refresh()
 {
     requireOpen();
     checkBrowseMode();
+    endStream();
     bool found = hasRecord_ ? seekFrom(currentMark()) : seek(Seek::First);
     if (!found) {
         clearBuffer();
         bof_ = eof_ = true;
     } else if (eof_ && bof_) {
-        bof_ = true;
         eof_ = false;
     }
     notifyRecord();
@@ -719,6 +865,7 @@ void Table::gotoBookmark(const Bookmark& mark)
     if (!mark.valid)
         throw StoreError(msg::recordNotFound);
     checkBrowseMode();
+    endStream();
     Bookmark keep = currentMark();
     if (!seekRowid(mark.rowid)) {
         if (keep.valid)
@@ -867,48 +1014,49 @@ std::vector<Row> Table::readRows(const Bookmark* from, bool inclusive, int count
     std::vector<Row> rows;
     if (count <= 0)
         return rows;
-    const int m = static_cast<int>(where_.params.size());
-    std::string extra;
-    if (from && from->valid) {
-        std::string op = backwards ? (inclusive ? " <= " : " < ") : (inclusive ? " >= " : " > ");
-        std::string params = "(";
-        for (int i = 0; i < keyParamCount(); ++i)
-            params += (i ? ", ?" : "?") + std::to_string(m + 1 + i);
-        extra = keyTuple() + op + params + ")";
-    }
-    sql::Statement st(db_->connection(), selectSql(extra, orderBy(backwards), std::to_string(count)));
-    bindWhere(st);
-    if (!extra.empty())
-        bindKey(st, m + 1, from->key, from->rowid);
-    {
-        while (st.step()) {
-            Row r;
-            r.mark.rowid = st.int64(0);
-            r.mark.valid = true;
-            r.values.resize(layout_->columns.size());
-            for (std::size_t i = 0; i < layout_->columns.size(); ++i) {
-                int c = static_cast<int>(i) + 1;
-                const Column& col = layout_->columns[i];
-                if (st.isNull(c))
-                    continue;
-                if (col.type == ColumnType::Text || col.type == ColumnType::Memo) {
-                    std::string s = st.text(c);
-                    if (!s.empty())
-                        r.values[i] = std::move(s);
-                } else {
-                    r.values[i] = st.int64(c);
-                }
-            }
-            for (int k : layout_->keyColumns) {
-                int c = k + 1;
-                if (layout_->columns[static_cast<std::size_t>(k)].type == ColumnType::Text)
-                    r.mark.key.emplace_back(st.text(c));
-                else
-                    r.mark.key.emplace_back(st.int64(c));
-            }
+    const bool fromStart = !from || !from->valid;
+    // Rows right after the current record come from the forward read in
+    // progress, so that a grid showing the list after a move reads it once.
+    if (!backwards && hasRecord_ && state_ == State::Browse && streamValid() &&
+        (fromStart ? streamAtStart_ : from->rowid == rowid_)) {
+        if (fromStart || inclusive) {
+            Row cur;
+            cur.mark = currentMark();
+            cur.values = buf_;
+            rows.push_back(std::move(cur));
+        }
+        for (std::size_t i = 0; i < ahead_.size() && static_cast<int>(rows.size()) < count; ++i)
+            rows.push_back(ahead_[i]);
+        Row r;
+        while (static_cast<int>(rows.size()) < count && stepStream(r)) {
+            ahead_.push_back(r);
             rows.push_back(std::move(r));
         }
+        return rows;
     }
+    const int m = static_cast<int>(where_.params.size());
+    Kind kind = fromStart ? (backwards ? kReadStartBack : kReadStart)
+                          : backwards ? (inclusive ? kReadUpTo : kReadBefore)
+                                      : (inclusive ? kReadFrom : kReadAfter);
+    sql::Statement& st = stmt(kind);
+    bindWhere(st);
+    int next = m + 1;
+    if (!fromStart) {
+        bindKey(st, next, from->key);
+        next += static_cast<int>(from->key.size());
+    }
+    st.bind(next, std::int64_t(count));
+    try {
+        while (st.step()) {
+            Row r;
+            readRow(st, r);
+            rows.push_back(std::move(r));
+        }
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
     return rows;
 }
 
@@ -917,17 +1065,13 @@ std::int64_t Table::rowsBefore(const Bookmark& mark)
     requireOpen();
     if (!mark.valid)
         return 0;
-    const int m = static_cast<int>(where_.params.size());
-    std::string params = "(";
-    for (int i = 0; i < keyParamCount(); ++i)
-        params += (i ? ", ?" : "?") + std::to_string(m + 1 + i);
-    params += ")";
-    sql::Statement st(db_->connection(), "SELECT count(*) FROM " + schema_ + "." + sql::quoteIdentifier(layout_->name) +
-                                             " WHERE (" + where_.sql + ") AND " + keyTuple() + " < " + params);
+    sql::Statement& st = stmt(kRowsBefore);
     bindWhere(st);
-    bindKey(st, m + 1, mark.key, mark.rowid);
+    bindKey(st, static_cast<int>(where_.params.size()) + 1, mark.key);
     st.step();
-    return st.int64(0);
+    std::int64_t n = st.int64(0);
+    st.reset();
+    return n;
 }
 
 Bookmark Table::rowAt(std::int64_t position)
@@ -936,27 +1080,21 @@ Bookmark Table::rowAt(std::int64_t position)
     Bookmark b;
     if (position < 0)
         return b;
-    std::string cols = "rowid";
-    for (int k : layout_->keyColumns)
-        cols += ", " + sql::quoteIdentifier(layout_->columns[static_cast<std::size_t>(k)].name);
-    const int m = static_cast<int>(where_.params.size());
-    sql::Statement st(db_->connection(), "SELECT " + cols + " FROM " + schema_ + "." +
-                                             sql::quoteIdentifier(layout_->name) + " WHERE (" + where_.sql +
-                                             ") ORDER BY " + orderBy(false) + " LIMIT 1 OFFSET ?" +
-                                             std::to_string(m + 1));
+    sql::Statement& st = stmt(kRowAt);
     bindWhere(st);
-    st.bind(m + 1, position);
-    if (!st.step())
-        return b;
-    b.rowid = st.int64(0);
-    for (std::size_t i = 0; i < layout_->keyColumns.size(); ++i) {
-        int c = static_cast<int>(i) + 1;
-        if (layout_->columns[static_cast<std::size_t>(layout_->keyColumns[i])].type == ColumnType::Text)
-            b.key.emplace_back(st.text(c));
-        else
-            b.key.emplace_back(st.int64(c));
+    st.bind(static_cast<int>(where_.params.size()) + 1, position);
+    if (st.step()) {
+        b.rowid = st.int64(0);
+        for (std::size_t i = 0; i < layout_->keyColumns.size(); ++i) {
+            int c = static_cast<int>(i) + 1;
+            if (layout_->columns[static_cast<std::size_t>(layout_->keyColumns[i])].type == ColumnType::Text)
+                b.key.emplace_back(st.text(c));
+            else
+                b.key.emplace_back(st.int64(c));
+        }
+        b.valid = true;
     }
-    b.valid = true;
+    st.reset();
     return b;
 }
 
@@ -970,6 +1108,8 @@ void Table::appendFrom(Table& source)
         throw StoreError("The tables " + source.tableName_ + " and " + tableName_ + " do not have matching columns");
     checkBrowseMode();
     source.checkBrowseMode();
+    endStream();
+    source.endStream();
     try {
         std::string names, exprs;
         const int autoCol = layout_->autoIncColumn();

@@ -6,7 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include <deque>
+
 #include "store/filter.h"
+#include "store/lru_cache.h"
 #include "store/layout.h"
 #include "store/sqlite.h"
 #include "store/value.h"
@@ -163,15 +166,38 @@ public:
     };
     static Where whereFor(const TableLayout& layout, const Filter& filter, int firstParam);
 
+    // Ends the forward read in progress, releasing its read lock; the next
+    // move starts a fresh one. Called by the database between events.
+    void releaseCursor();
+
 private:
+    enum Kind {
+        kFirst, kLast, kNextOne, kPriorOne, kRowid, kFind, kCount, kExists,
+        kStreamFirst, kStreamNext,  // no limit: stepped while the object walks forward
+        kReadStart, kReadStartBack, kReadAfter, kReadFrom, kReadBefore, kReadUpTo, kRowsBefore, kRowAt,
+        kKinds
+    };
+    struct Statements {
+        sql::Statement st[kKinds];
+    };
     enum class Seek { First, Last, Next, Prior };
+
     void requireOpen() const;
-    void prepare();
-    bool load(sql::Statement& st);  // reads a row into the buffer, resets st
+    void useWhere(Where where);
+    sql::Statement& stmt(Kind kind);
+    std::string sqlFor(Kind kind) const;
+    void readRow(sql::Statement& st, Row& row) const;
+    void take(Row&& row);
+    bool load(sql::Statement& st);  // reads one row into the buffer, resets st
     bool seek(Seek how);
     bool seekRowid(std::int64_t rowid);
     bool seekFrom(const Bookmark& mark);  // that row, else the next, else the prior
-    void bindKey(sql::Statement& st, int firstParam, const std::vector<Value>& key, std::int64_t rowid);
+    bool reloadUnfiltered(std::int64_t rowid);
+    bool startStream(Kind kind);
+    bool stepStream(Row& row);
+    bool streamValid() const;
+    void endStream();
+    void bindKey(sql::Statement& st, int firstParam, const std::vector<Value>& key);
     void bindWhere(sql::Statement& st);
     void clearBuffer();
     void setState(State s);
@@ -181,10 +207,11 @@ private:
     void fire(const std::function<void(Table&)>& handler);
     void setValue(int column, Value v);
     Bookmark currentMark() const;
-    std::string selectSql(const std::string& extraWhere, const std::string& order, const std::string& limit) const;
+    std::string selectList() const;
+    std::string fromWhere() const;
     std::string keyTuple() const;
+    std::string keyParams(int first) const;
     std::string orderBy(bool descending) const;
-    int keyParamCount() const;
 
     Session& session_;
     std::shared_ptr<Database> db_;
@@ -206,7 +233,20 @@ private:
     Filter filter_;
     bool filtered_ = false;
     Where where_;
-    sql::Statement stFirst_, stLast_, stNext_, stPrior_, stRowid_, stById_, stCount_, stExists_, stFind_;
+
+    // Prepared statements by the text of the filter's condition, so that
+    // switching between filters of the same shape prepares nothing.
+    LruCache<std::string, std::unique_ptr<Statements>> statements_{4};
+    Statements* set_ = nullptr;
+    sql::Statement byRowid_;  // unfiltered
+
+    // The forward read in progress: rows are stepped from one open statement
+    // while nothing is written; `ahead_` holds rows a grid read past the
+    // current record.
+    sql::Statement* stream_ = nullptr;
+    std::int64_t streamChanges_ = 0;
+    bool streamAtStart_ = false;
+    std::deque<Row> ahead_;
 
     int disabled_ = 0;
     bool heldRecord_ = false, heldState_ = false;

@@ -556,3 +556,62 @@ TEST_F(TableTest, OperationsOnAClosedObjectFail)
     t.open("VDDB", "vddb.DB");
     EXPECT_EQ(t.recordCount(), 1);
 }
+
+// Walking forward reads from one open statement; writes in between, through
+// this or another object, and releasing the read must not skip or repeat rows.
+TEST_F(TableTest, WalkingSurvivesWritesAndReleasedReads)
+{
+    for (int i = 0; i < 10; ++i)
+        addCharacter(*chars, "G", "C" + std::to_string(i));
+    auto other = openTable("vddb.DB");
+    chars->first();
+    chars->next();  // C1
+    other->last();
+    other->remove();  // C9, through another object
+    other->first();
+    other->edit();
+    other->setText("Domain_Name", "x");
+    other->post();
+    std::vector<std::string> seen;
+    while (!chars->eof()) {
+        seen.push_back(chars->text("Character_Name"));
+        if (seen.size() == 3) {
+            addCharacter(*other, "G", "C45");  // lands ahead of the walk
+        }
+        if (seen.size() == 5)
+            session_.releaseCursors();
+        chars->next();
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"C1", "C2", "C3", "C4", "C45", "C5", "C6", "C7", "C8"}));
+}
+
+TEST_F(TableTest, GridReadAfterAMoveThenNextAgree)
+{
+    for (int i = 0; i < 8; ++i)
+        addCharacter(*chars, "G", "C" + std::to_string(i));
+    chars->first();
+    auto rows = chars->readRows(nullptr, false, 5, false);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_TRUE(chars->sameRecord(rows[0].mark, chars->bookmark()));
+    auto more = chars->readRows(&rows[0].mark, false, 6, false);
+    ASSERT_EQ(more.size(), 6u);
+    EXPECT_EQ(std::get<std::string>(more[5].values[1]), "C6");
+    std::vector<std::string> seen;
+    for (chars->next(); !chars->eof(); chars->next())
+        seen.push_back(chars->text("Character_Name"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"C1", "C2", "C3", "C4", "C5", "C6", "C7"}));
+}
+
+TEST_F(TableTest, AnotherConnectionsWriteIsSeenOnceTheReadIsReleased)
+{
+    for (int i = 0; i < 3; ++i)
+        addCharacter(*chars, "G", "C" + std::to_string(i));
+    chars->first();
+    session_.releaseCursors();  // as the program does between events
+    store::Session elsewhere(session_.aliases());
+    store::Table t(elsewhere);
+    t.open("VDDB", "vddb.DB");
+    addCharacter(t, "G", "C05");
+    chars->next();
+    EXPECT_EQ(chars->text("Character_Name"), "C05");
+}

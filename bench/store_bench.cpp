@@ -1,0 +1,394 @@
+// The table objects beside the same work done with plain SQLite statements on
+// the same file, in the same run. Ends with one line per operation:
+//   ratio NAME X.XX   (ours over plain SQLite)
+#include <benchmark/benchmark.h>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "store/database.h"
+#include "store/filter.h"
+#include "store/session.h"
+#include "store/sqlite.h"
+#include "store/table.h"
+
+namespace fs = std::filesystem;
+using namespace store;
+
+namespace {
+
+constexpr int kCharacters = 10000;
+constexpr int kProvincesPerCharacter = 10;
+constexpr int kScreen = 25;  // rows a grid shows at once
+
+const char* const kSyllables[] = {"Al", "Bra", "Cor", "Da", "El", "Fen", "Gar", "Hal", "Is", "Jor", "Ka", "Lu"};
+
+std::string characterName(int i)
+{
+    return std::string(kSyllables[i % 12]) + kSyllables[(i / 12) % 12] + "n" + std::to_string(i);
+}
+std::string gameName(int i) { return "Game" + std::to_string(i % 10); }  // 1,000 characters a game
+
+struct Campaign {
+    fs::path root;
+    std::unique_ptr<Session> session;
+
+    Campaign()
+    {
+        root = fs::temp_directory_path() / ("vddb-bench-" + std::to_string(std::random_device{}()));
+        fs::remove_all(root);
+        session = std::make_unique<Session>(AliasRegistry(root / "aliases.conf"));
+        session->aliases().add(Alias{"VDDB", "STANDARD", {{"PATH", (root / "Data").string()}}}, true);
+        Database db(root / "Data");  // first start creates the files
+        fill(db.connection());
+    }
+    ~Campaign() { fs::remove_all(root); }
+
+    static void fill(sql::Connection& c)
+    {
+        c.exec("BEGIN");
+        sql::Statement ch(c, "INSERT INTO vddb (Game_Name, Character_Name, Domain_Name, Total_Provinces, "
+                             "Palace_Value, Misc_Leftovers, Warrior) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        sql::Statement pr(c, "INSERT INTO vdprovs (Game_Name, Character_Name, Province_Name, Province_Level, "
+                             "Armies, Province_Terrain) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        for (int i = 0; i < kCharacters; ++i) {
+            ch.reset();
+            ch.bind(1, gameName(i));
+            ch.bind(2, characterName(i));
+            ch.bind(3, "Domain of " + characterName(i));
+            ch.bind(4, std::int64_t(kProvincesPerCharacter));
+            ch.bind(5, std::int64_t(i % 20));
+            ch.bind(6, std::string(300, 'n'));
+            ch.bind(7, std::int64_t(i % 2));
+            ch.run();
+            for (int p = 0; p < kProvincesPerCharacter; ++p) {
+                pr.reset();
+                pr.bind(1, gameName(i));
+                pr.bind(2, characterName(i));
+                pr.bind(3, "Province " + std::to_string(i) + "/" + std::to_string(p));
+                pr.bind(4, std::int64_t(p % 7));
+                pr.bind(5, "2 units of infantry\r\n1 unit of archers");
+                pr.bind(6, "Plains");
+                pr.run();
+            }
+        }
+        c.exec("COMMIT");
+    }
+
+    std::string campaignFile() const { return (root / "Data" / campaignFile_).string(); }
+    static constexpr const char* campaignFile_ = "campaign.sqlite";
+};
+
+Campaign& campaign()
+{
+    static Campaign c;
+    return c;
+}
+
+// A plain connection set up like the store's.
+sql::Connection plainConnection()
+{
+    auto c = sql::Connection::open(campaign().campaignFile(), false);
+    applyPragmas(c);
+    return c;
+}
+
+// Reads every column of the current row, as the table object does.
+void readAll(sql::Statement& st, benchmark::State& state)
+{
+    for (int i = 0; i < st.columnCount(); ++i) {
+        if (st.isNull(i))
+            continue;
+        const unsigned char* p = sqlite3_column_text(st.get(), i);
+        benchmark::DoNotOptimize(p);
+    }
+    (void)state;
+}
+
+std::string allColumns(const char* table)
+{
+    const TableLayout* l = findLayout(table);
+    std::string s = "rowid";
+    for (const auto& c : l->columns)
+        s += ", " + sql::quoteIdentifier(c.name);
+    return s;
+}
+
+// ---- open -----------------------------------------------------------------
+
+void BM_ours_open(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Session s(AliasRegistry(campaign().root / "aliases.conf"));
+        Table t(s);
+        t.open("VDDB", "vddb.DB");
+        benchmark::DoNotOptimize(t.text(1));
+    }
+}
+void BM_plain_open(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto c = sql::Connection::open(campaign().campaignFile(), false);
+        applyPragmas(c);
+        sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb ORDER BY Game_Name, Character_Name LIMIT 1");
+        st.step();
+        readAll(st, state);
+    }
+}
+
+// ---- search by prefix: apply the filter and read a screenful ---------------
+
+void oursSearch(benchmark::State& state, const char* column, const std::vector<std::string>& prefixes)
+{
+    auto& s = *campaign().session;
+    Table t(s);
+    t.open("VDDB", "vddb.DB");
+    t.setFiltered(true);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        t.setFilter(prefixFilter(column, prefixes[i++ % prefixes.size()]));
+        auto rows = t.readRows(nullptr, false, kScreen, false);
+        benchmark::DoNotOptimize(rows);
+    }
+}
+void plainSearch(benchmark::State& state, const char* column, const std::vector<std::string>& prefixes)
+{
+    auto c = plainConnection();
+    std::size_t i = 0;
+    std::string q = sql::quoteIdentifier(column);
+    sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb WHERE " + q + " >= ?1 AND " + q +
+                             " < ?2 ORDER BY Game_Name, Character_Name LIMIT " + std::to_string(kScreen));
+    for (auto _ : state) {
+        st.reset();
+        const std::string& p = prefixes[i++ % prefixes.size()];
+        std::string hi = p;
+        hi.back() = static_cast<char>(hi.back() + 1);
+        st.bind(1, p);
+        st.bind(2, hi);
+        while (st.step())
+            readAll(st, state);
+    }
+}
+const std::vector<std::string> kNamePrefixes = {"Al", "BraCo", "Lu", "HalIsn1", "KaJ"};
+const std::vector<std::string> kGamePrefixes = {"Game1", "Game4", "Gam", "Game"};
+void BM_ours_search_name(benchmark::State& s) { oursSearch(s, "Character_Name", kNamePrefixes); }
+void BM_plain_search_name(benchmark::State& s) { plainSearch(s, "Character_Name", kNamePrefixes); }
+void BM_ours_search_game(benchmark::State& s) { oursSearch(s, "Game_Name", kGamePrefixes); }
+void BM_plain_search_game(benchmark::State& s) { plainSearch(s, "Game_Name", kGamePrefixes); }
+
+// ---- key lookup ---------------------------------------------------------------
+
+void BM_ours_key_lookup(benchmark::State& state)
+{
+    Table t(*campaign().session);
+    t.open("VDDB", "vddb.DB");
+    int i = 0;
+    for (auto _ : state) {
+        int k = (i++ * 7919) % kCharacters;
+        benchmark::DoNotOptimize(t.findKey({gameName(k), characterName(k)}));
+    }
+}
+void BM_plain_key_lookup(benchmark::State& state)
+{
+    auto c = plainConnection();
+    sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb WHERE Game_Name = ?1 AND Character_Name = ?2");
+    int i = 0;
+    for (auto _ : state) {
+        int k = (i++ * 7919) % kCharacters;
+        st.reset();
+        st.bind(1, gameName(k));
+        st.bind(2, characterName(k));
+        if (st.step())
+            readAll(st, state);
+        st.reset();
+    }
+}
+
+// ---- the province filter of one character, all its rows read ----------------
+
+void BM_ours_province_filter(benchmark::State& state)
+{
+    Table t(*campaign().session);
+    t.open("VDDB", "vdprovs.db");
+    int i = 0;
+    for (auto _ : state) {
+        int k = (i++ * 7919) % kCharacters;
+        t.setFiltered(false);
+        t.setFilter(recordFilter(gameName(k), characterName(k)));
+        t.setFiltered(true);
+        while (!t.eof()) {
+            benchmark::DoNotOptimize(t.text(2));
+            t.next();
+        }
+    }
+}
+void BM_plain_province_filter(benchmark::State& state)
+{
+    auto c = plainConnection();
+    sql::Statement st(c, "SELECT " + allColumns("vdprovs") +
+                             " FROM vdprovs WHERE Character_Name = ?1 AND Game_Name = ?2 ORDER BY AutoKeyInc");
+    int i = 0;
+    for (auto _ : state) {
+        int k = (i++ * 7919) % kCharacters;
+        st.reset();
+        st.bind(1, characterName(k));
+        st.bind(2, gameName(k));
+        while (st.step())
+            readAll(st, state);
+    }
+}
+
+// ---- refresh: re-read the current record ---------------------------------------
+
+void BM_ours_refresh(benchmark::State& state)
+{
+    Table t(*campaign().session);
+    t.open("VDDB", "vddb.DB");
+    t.findKey({gameName(4321), characterName(4321)});
+    for (auto _ : state)
+        t.refresh();
+}
+void BM_plain_refresh(benchmark::State& state)
+{
+    auto c = plainConnection();
+    sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb WHERE rowid = ?1");
+    for (auto _ : state) {
+        st.reset();
+        st.bind(1, std::int64_t(4321));
+        if (st.step())
+            readAll(st, state);
+        st.reset();
+    }
+}
+
+// ---- walking 10,000 records in key order ------------------------------------------
+
+void BM_ours_walk(benchmark::State& state)
+{
+    Table t(*campaign().session);
+    t.open("VDDB", "vddb.DB");
+    for (auto _ : state) {
+        t.first();
+        int n = 0;
+        while (!t.eof()) {
+            benchmark::DoNotOptimize(t.value(1));
+            t.next();
+            ++n;
+        }
+        if (n != kCharacters)
+            state.SkipWithError("walk did not see every record");
+    }
+}
+void BM_plain_walk(benchmark::State& state)
+{
+    auto c = plainConnection();
+    sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb ORDER BY Game_Name, Character_Name");
+    for (auto _ : state) {
+        st.reset();
+        while (st.step())
+            readAll(st, state);
+    }
+}
+
+// ---- batch append of 1,000 characters with 10,000 provinces -----------------------
+
+void BM_ours_batch_append(benchmark::State& state)
+{
+    auto& s = *campaign().session;
+    Table chars(s), provs(s), trans(s), xprov(s);
+    chars.open("VDDB", "vddb.DB");
+    provs.open("VDDB", "vdprovs.db");
+    trans.open("VDDB", "vdtrans.DB");
+    xprov.open("VDDB", "expprovs.DB");
+    chars.setFilter("Game_Name='Game1'");
+    chars.setFiltered(true);
+    provs.setFilter("Game_Name='Game1'");
+    provs.setFiltered(true);
+    auto& conn = trans.database().connection();
+    for (auto _ : state) {
+        state.PauseTiming();
+        conn.exec("DELETE FROM xfer.vdtrans; DELETE FROM xfer.expprovs;");
+        state.ResumeTiming();
+        trans.appendFrom(chars);
+        xprov.appendFrom(provs);
+    }
+    state.counters["characters"] = static_cast<double>(trans.recordCount());
+    state.counters["provinces"] = static_cast<double>(xprov.recordCount());
+}
+void BM_plain_batch_append(benchmark::State& state)
+{
+    auto c = plainConnection();
+    c.exec("ATTACH DATABASE '" + (campaign().root / "Data" / "transfer.sqlite").string() + "' AS xfer");
+    c.exec("PRAGMA xfer.synchronous=FULL");
+    std::string chCols, prCols;
+    for (const auto& col : findLayout("vddb")->columns)
+        chCols += (chCols.empty() ? "" : ", ") + sql::quoteIdentifier(col.name);
+    for (const auto& col : findLayout("vdprovs")->columns)
+        prCols += (prCols.empty() ? "" : ", ") + sql::quoteIdentifier(col.name);
+    std::string prSel = prCols;
+    prSel.replace(prSel.find("\"AutoKeyInc\""), 12, "NULL");
+    for (auto _ : state) {
+        state.PauseTiming();
+        c.exec("DELETE FROM xfer.vdtrans; DELETE FROM xfer.expprovs;");
+        state.ResumeTiming();
+        c.exec("INSERT INTO xfer.vdtrans (" + chCols + ") SELECT " + chCols +
+               " FROM main.vddb WHERE Game_Name = 'Game1' ORDER BY Game_Name, Character_Name");
+        c.exec("INSERT INTO xfer.expprovs (" + prCols + ") SELECT " + prSel +
+               " FROM main.vdprovs WHERE Game_Name = 'Game1' ORDER BY Game_Name, Character_Name, AutoKeyInc");
+    }
+}
+
+// Collects the mean real time of each benchmark for the ratio lines.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& r : runs)
+            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
+                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> times;
+};
+
+}  // namespace
+
+BENCHMARK(BM_ours_open);
+BENCHMARK(BM_plain_open);
+BENCHMARK(BM_ours_search_name);
+BENCHMARK(BM_plain_search_name);
+BENCHMARK(BM_ours_search_game);
+BENCHMARK(BM_plain_search_game);
+BENCHMARK(BM_ours_key_lookup);
+BENCHMARK(BM_plain_key_lookup);
+BENCHMARK(BM_ours_province_filter);
+BENCHMARK(BM_plain_province_filter);
+BENCHMARK(BM_ours_refresh);
+BENCHMARK(BM_plain_refresh);
+BENCHMARK(BM_ours_walk)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_plain_walk)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ours_batch_append)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_plain_batch_append)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    campaign();  // generate before timing
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    for (const char* op : {"open", "search_name", "search_game", "key_lookup", "province_filter", "refresh", "walk",
+                           "batch_append"}) {
+        auto ours = reporter.times.find(std::string("BM_ours_") + op);
+        auto plain = reporter.times.find(std::string("BM_plain_") + op);
+        if (ours != reporter.times.end() && plain != reporter.times.end() && plain->second > 0)
+            std::printf("ratio %s %.2f\n", op, ours->second / plain->second);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
