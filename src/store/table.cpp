@@ -513,15 +513,14 @@ void Table::next()
             endStream();
         }
         streamAtStart_ = false;
-        if (moved)
-            bof_ = eof_ = false;
-        else
-            eof_ = true;
+        bof_ = false;
+        eof_ = !moved;
     } else if (startStream(kStreamNext)) {
         bof_ = eof_ = false;
         moved = true;
     } else {
         eof_ = true;
+        bof_ = false;
         // Stay where we are, unless another object deleted this record.
         if (!seekRowid(rowid_) && !seek(Seek::Last)) {
             clearBuffer();
@@ -544,6 +543,7 @@ void Table::prior()
         bof_ = eof_ = false;
     } else {
         bof_ = true;
+        eof_ = false;
         if (!seekRowid(rowid_) && !seek(Seek::First)) {
             clearBuffer();
             eof_ = true;
@@ -657,7 +657,11 @@ void Table::gotoCurrent(const Table& other)
     fire(afterScroll);
 }
 
-void Table::insert()
+void Table::insert() { startInsert(false); }
+
+void Table::append() { startInsert(true); }
+
+void Table::startInsert(bool atEnd)
 {
     requireOpen();
     checkBrowseMode();
@@ -665,17 +669,11 @@ void Table::insert()
     beforeInsert_ = currentMark();
     clearBuffer();
     modified_ = false;
-    appending_ = false;
+    appending_ = atEnd;
     setState(State::Insert);
     notifyRecord();
     fire(afterInsert);
     fire(afterScroll);
-}
-
-void Table::append()
-{
-    insert();
-    appending_ = true;
 }
 
 void Table::edit()
@@ -1072,6 +1070,12 @@ std::int64_t Table::rowsBefore(const Bookmark& mark)
     std::int64_t n = st.int64(0);
     st.reset();
     return n;
+}
+
+std::int64_t Table::dataVersion() const
+{
+    requireOpen();
+    return db_->connection().totalChanges();
 }
 
 Bookmark Table::rowAt(std::int64_t position)

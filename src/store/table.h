@@ -99,6 +99,7 @@ public:
 
     void insert();
     void append();  // like insert; grids show the new row at the end
+    // Set from the start of an append, so its handlers can tell it apart.
     bool insertAtEnd() const { return appending_; }
     void edit();
     void post();
@@ -145,6 +146,9 @@ public:
     // proportion to the position. Invalid past the end.
     Bookmark rowAt(std::int64_t position);
     bool sameRecord(const Bookmark& a, const Bookmark& b) const { return a.valid && b.valid && a.rowid == b.rowid; }
+    // Changes whenever anything is written through this object's database
+    // connection, by any table object: cached rows are stale once it moves.
+    std::int64_t dataVersion() const;
 
     // The batch append into this table: every row that `source` shows under
     // its filter, in key order, columns paired by position. All or nothing;
@@ -181,6 +185,7 @@ private:
         sql::Statement st[kKinds];
     };
     enum class Seek { First, Last, Next, Prior };
+    void startInsert(bool atEnd);
 
     void requireOpen() const;
     void useWhere(Where where);

@@ -78,6 +78,15 @@ TEST_F(TableTest, KeyOrderAndMovesWithBeginAndEndFlags)
     EXPECT_TRUE(chars->eof());
     EXPECT_EQ(chars->text("Character_Name"), "Bran");
     EXPECT_EQ(chars->recordCount(), 4);
+    // Every move attempt clears the flag of the other end.
+    chars->first();
+    chars->prior();
+    EXPECT_TRUE(chars->bof());
+    EXPECT_FALSE(chars->eof());
+    chars->last();
+    chars->next();
+    EXPECT_TRUE(chars->eof());
+    EXPECT_FALSE(chars->bof());
 }
 
 TEST_F(TableTest, PendingChangeIsPostedWhenModifiedElseDropped)
@@ -123,6 +132,26 @@ TEST_F(TableTest, CancelRestoresAndReturnsToTheRecordBeforeInsert)
     chars->cancel();
     EXPECT_EQ(chars->text("Character_Name"), "B");
     EXPECT_EQ(chars->recordCount(), 2);
+}
+
+TEST_F(TableTest, OneRowTableFlagsAndAppendKnownToItsHandlers)
+{
+    addCharacter(*chars, "G", "A");
+    chars->first();
+    chars->next();
+    EXPECT_TRUE(chars->eof());
+    EXPECT_FALSE(chars->bof());
+    bool atEndSeen = false;
+    chars->afterInsert = [&](store::Table& t) { atEndSeen = t.insertAtEnd(); };
+    chars->append();
+    EXPECT_TRUE(atEndSeen);
+    chars->cancel();
+    chars->insert();
+    EXPECT_FALSE(atEndSeen);
+    chars->cancel();
+    auto v = chars->dataVersion();
+    addCharacter(*openTable("vddb.DB"), "G", "B");
+    EXPECT_NE(chars->dataVersion(), v);
 }
 
 TEST_F(TableTest, EventOrder)

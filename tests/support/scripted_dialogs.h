@@ -23,7 +23,8 @@ public:
     ~ScriptedDialogs() override { dbaware::setDialogs(nullptr); }
 
     void answer(dbaware::Answer a) { answers.push_back(a); }
-    void saveAs(std::optional<QString> file) { files.push_back(std::move(file)); }
+    // The file name the next save dialog returns; nothing: the user cancels.
+    void saveAs(std::optional<QString> file) { files.push_back(file ? *file : QString()); }
 
     dbaware::Answer ask(QWidget*, const QString& caption, const QString& text, dbaware::Icon icon,
                         dbaware::Buttons buttons) override
@@ -42,8 +43,10 @@ public:
         saveRequests.push_back(r);
         if (files.empty())
             return std::nullopt;
-        auto f = files.front();
+        QString f = files.front();
         files.pop_front();
+        if (f.isNull())
+            return std::nullopt;
         return f;
     }
     void beep() override { ++beeps; }
@@ -57,7 +60,7 @@ public:
     }
 
     std::deque<dbaware::Answer> answers;
-    std::deque<std::optional<QString>> files;
+    std::deque<QString> files;  // a null string stands for a cancelled dialog
     std::vector<Shown> shown;
     std::vector<dbaware::SaveRequest> saveRequests;
     int beeps = 0;

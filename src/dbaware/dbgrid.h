@@ -1,0 +1,89 @@
+#pragma once
+#include <QPersistentModelIndex>
+#include <QPointer>
+#include <QTableView>
+
+#include <vector>
+
+#include "dbaware/gridmodel.h"
+
+namespace dbaware {
+
+class CellDelegate;
+
+// A grid of a data source's table. Its current row is the table's current
+// record: moving the table moves the grid, and clicking or arrowing to a row
+// moves the table (which posts a changed record and drops an unchanged one).
+// Cells are edited in place unless the grid is read-only; typing into a
+// record in browse state puts it into edit state when automatic editing is
+// on. Down on the last row appends a record; leaving the grid while a new row
+// that nothing was written to is pending drops it; Ctrl+Delete deletes the
+// current row after "Delete record?" (OK/Cancel). Errors are shown in the
+// error box; a cell whose text the field refuses stays open with that text.
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget* parent = nullptr);
+    ~DBGrid() override;
+
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return model_->dataSource(); }
+
+    // Empty: every field, titled by its name.
+    void setColumns(const QList<GridColumn>& columns);
+    QList<GridColumn> columns() const { return model_->columns(); }
+    // Every column of a layout, in order, titled by its name.
+    static QList<GridColumn> allColumns(const store::TableLayout& layout);
+
+    // No editing, appending or deleting from the grid.
+    void setReadOnly(bool on);
+    bool isReadOnly() const { return readOnly_; }
+
+    GridModel* gridModel() const { return model_; }
+
+signals:
+    // A double click anywhere on the grid.
+    void dblClick();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    friend class CellDelegate;
+    friend class CellEditor;
+    class EditorWriter;
+
+    void syncFromTable();
+    void resyncLater();
+    void moveTableTo(int row);
+    void appendRow();
+    void deleteCurrent();
+    void focusLeft();
+    bool finishEditing();
+    void writeOpenEditor();
+    bool beginCellChange();
+    void editFailed(const QModelIndex& index, const QString& text);
+    void reopenFailedEdit();
+    void applyWidths();
+    int defaultWidth(int column) const;
+
+    GridModel* model_;
+    CellDelegate* delegate_;
+    EditorWriter* writer_;
+    QPointer<DataSource> source_;
+    bool readOnly_ = false;
+    bool syncing_ = false;
+    bool applyingWidths_ = false;
+    std::vector<int> widths_;
+    struct FailedEdit {
+        QPersistentModelIndex index;
+        QString text;
+        bool pending = false;
+    } failed_;
+};
+
+}  // namespace dbaware

@@ -1,0 +1,73 @@
+#pragma once
+#include <QPlainTextEdit>
+#include <QStringList>
+
+#include "dbaware/fieldlink.h"
+
+namespace dbaware {
+
+// A multi-line box bound to a (memo) column. Editing, automatic edit state
+// and writing behave as in DBEdit.
+//
+// Line breaks: CR LF, LF and a lone CR in the stored text each show as one
+// line break; what the control writes back always uses CR LF, the break of
+// the text files the program writes. An unchanged text is never written, so
+// a stored LF stays as it was until the user edits the memo.
+class DBMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    enum class ScrollBars { None, Vertical, Horizontal, Both };
+
+    explicit DBMemo(QWidget* parent = nullptr);
+    ~DBMemo() override;
+
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return link_.dataSource(); }
+    void setFieldName(const QString& name);
+    QString fieldName() const { return link_.fieldName(); }
+
+    // Word wrap is on by default; it breaks at word boundaries, and inside a
+    // word only when the word alone is wider than the control.
+    void setWordWrap(bool on);
+    bool wordWrap() const;
+    // Shown always or never; None by default.
+    void setScrollBars(ScrollBars bars);
+    ScrollBars scrollBars() const { return bars_; }
+
+    // The lines as the control holds them for display: the text broken at
+    // each line break and, with word wrap, wherever a line is wider than the
+    // control at its current width and font (a wrapped line keeps its
+    // trailing blank). A text ending with a line break ends with an empty
+    // line; dropping it is the reader's business. An empty memo has none.
+    // Works on a control that was never shown, once it has its width.
+    QStringList displayLines();
+
+    bool hasPendingText() const { return link_.modified; }
+    void updateRecord() { link_.updateRecord(); }
+
+    // The stored text as shown (every break as '\n'), and back (CR LF).
+    static QString shownText(const QString& stored);
+    static QString storedText(const QString& shown);
+
+signals:
+    // The shown text really changed, by typing or because of the data.
+    void changed();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void reloadField();
+    void writeField();
+    bool bound() const { return link_.active(); }
+
+    FieldLink link_;
+    ScrollBars bars_ = ScrollBars::None;
+    bool writing_ = false;
+};
+
+}  // namespace dbaware

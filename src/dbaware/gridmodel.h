@@ -1,0 +1,133 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QList>
+#include <QMetaObject>
+#include <QPointer>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbaware/blockcache.h"
+#include "dbaware/datasource.h"
+
+namespace dbaware {
+
+// One column of a grid.
+struct GridColumn {
+    QString fieldName;
+    QString title;   // empty: the column name
+    int width = -1;  // in pixels; -1: from the field's size and the title
+};
+
+// The rows of a data source's table for a grid, in the table's order under
+// its filter. Rows are read only when shown, in blocks of consecutive rows
+// read on from a neighbouring block's edge (or from the current record);
+// only a jump far from every known row positions by counting (Table::rowAt).
+// The current record's row shows the table's own copy, pending changes
+// included; a pending new record is one more row, at the end after an
+// append, else where it was inserted.
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int blockSize = 32;
+    static constexpr std::size_t cachedBlocks = 8;
+    // headerData(row, Qt::Vertical, IndicatorRole): 0 none, else the marker
+    // of the current record's row.
+    static constexpr int IndicatorRole = Qt::UserRole + 1;
+    enum Indicator { NoIndicator = 0, Current = 1, Editing = 2, Inserting = 3 };
+
+    explicit GridModel(QObject* parent = nullptr);
+    ~GridModel() override;
+
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return source_; }
+    bool active() const { return active_; }
+
+    // Empty: every field of the table, titled by its name.
+    void setColumns(const QList<GridColumn>& columns);
+    const QList<GridColumn>& columns() const { return columns_; }
+    // The table's column shown in a grid column; -1 when there is none.
+    int fieldOf(int gridColumn) const;
+    const store::Column* fieldInfo(int gridColumn) const;
+    QString title(int gridColumn) const;
+
+    void setReadOnly(bool on) { readOnly_ = on; }
+    bool readOnly() const { return readOnly_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Writes a cell of the current record's row as typed; throws the
+    // store's error. A cell of another row is left alone.
+    void writeCell(const QModelIndex& index, const QString& text);
+
+    int currentRow() const { return currentRow_; }
+    int insertRow() const { return insertRow_; }
+    std::int64_t storedRows() const { return storedCount_; }
+    // The stored record shown in a row; invalid for the new row.
+    store::Bookmark bookmarkAt(int row) const;
+
+    // Appends a record to the table (the after-insert handler runs) and
+    // shows it as the last row.
+    void append();
+    // A pending new record that nothing was written to since it started.
+    // For a record this grid appended, the after-insert handler's writes do
+    // not count; for one inserted elsewhere the table's modified flag counts.
+    bool insertUntouched() const;
+
+    // Rows read from the table, and positionings by counting, since the
+    // last reset of the counters.
+    std::int64_t rowsRead() const { return rowsRead_; }
+    int farJumps() const { return farJumps_; }
+    void resetCounters() { rowsRead_ = 0; farJumps_ = 0; }
+
+signals:
+    // The table's current record is shown in another row (-1: none).
+    void currentRowChanged(int row);
+
+private:
+    // What must change for the held rows to be stale.
+    struct Version {
+        const store::TableLayout* layout = nullptr;
+        int changes = 0;
+        bool filtered = false;
+        std::string filter;
+        bool operator==(const Version&) const = default;
+    };
+    Version version() const;
+    void sync(bool recordShown);
+    void resolveColumns();
+    void onField(int column);
+    const store::Row* storedRow(std::int64_t position) const;
+    const BlockCache::Block* loadBlock(std::int64_t block) const;
+    std::int64_t positionOfRow(int row) const { return insertRow_ >= 0 && row > insertRow_ ? row - 1 : row; }
+    bool showsTableCopy(int row) const;
+
+    QPointer<DataSource> source_;
+    QMetaObject::Connection onGone_, onRecord_, onState_, onField_;
+    QList<GridColumn> columns_;
+    QList<GridColumn> shown_;  // columns_, or every field
+    std::vector<int> fields_;
+    bool readOnly_ = false;
+
+    bool active_ = false;
+    Version version_;
+    std::int64_t storedCount_ = 0;
+    int insertRow_ = -1;
+    int currentRow_ = -1;
+    bool appending_ = false;  // the pending record came from append()
+    bool inAppend_ = false;
+    bool touched_ = false;
+    bool inserting_ = false;
+
+    mutable BlockCache cache_{cachedBlocks};
+    mutable std::int64_t rowsRead_ = 0;
+    mutable int farJumps_ = 0;
+};
+
+}  // namespace dbaware

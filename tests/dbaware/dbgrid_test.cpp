@@ -1,0 +1,283 @@
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+
+#include "dbaware/dbgrid.h"
+#include "dbaware_fixture.h"
+#include "store/database.h"
+
+using dbaware::DataSource;
+using dbaware::DBGrid;
+using dbaware::GridModel;
+using store::State;
+
+namespace {
+
+class DBGridTest : public testing_support::DbAwareTest {
+protected:
+    DBGridTest() : provs(openTable("vdprovs.db"))
+    {
+        for (const char* p : {"Alpha", "Beta", "Gamma"})
+            addProvince(*provs, "G", "Aric", p);
+        provs->first();
+        ds = std::make_unique<DataSource>(*provs);
+        grid = new DBGrid(&window);
+        grid->setColumns({{"Province_Name", "Province Name", 156},
+                          {"Province_Terrain", "Province Terrain", 164},
+                          {"Fortification_Level", "Castle Lvl", -1}});
+        grid->setDataSource(ds.get());
+        grid->resize(400, 250);
+        other = new QLineEdit(&window);
+        other->move(0, 260);
+        provs->afterInsert = [this](store::Table& t) {
+            ++inserted;
+            t.setText("Game_Name", "G");
+            t.setText("Character_Name", "Aric");
+        };
+        provs->afterPost = [this](store::Table&) { ++posted; };
+    }
+
+    QString cell(int row, int column) const { return grid->model()->index(row, column).data().toString(); }
+    int rows() const { return grid->model()->rowCount(); }
+    // The open cell editor (closed ones linger hidden until deleted).
+    QLineEdit* editor() const
+    {
+        for (QLineEdit* e : grid->viewport()->findChildren<QLineEdit*>())
+            if (!e->isHidden())
+                return e;
+        return nullptr;
+    }
+    // Types into the current cell as a user does: the first key opens the
+    // editor, the others go to it.
+    void type(const QString& text)
+    {
+        QTest::keyClick(grid, text[0].toLatin1());
+        ASSERT_NE(editor(), nullptr);
+        QTest::keyClicks(editor(), text.mid(1));
+    }
+
+    std::unique_ptr<store::Table> provs;
+    std::unique_ptr<DataSource> ds;
+    DBGrid* grid;
+    QLineEdit* other;
+    int inserted = 0, posted = 0;
+};
+
+TEST_F(DBGridTest, ColumnsHaveTheirTitlesAndWidths)
+{
+    auto* m = grid->model();
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), "Province Name");
+    EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "Castle Lvl");
+    EXPECT_EQ(grid->columnWidth(0), 156);
+    EXPECT_EQ(grid->columnWidth(1), 164);
+    EXPECT_GE(grid->columnWidth(2), grid->fontMetrics().horizontalAdvance("Castle Lvl"));
+    EXPECT_EQ(cell(1, 0), "Beta");
+
+    // Without a column list: every field, titled by its name.
+    DataSource cds(*chars);
+    DBGrid all(&window);
+    all.setDataSource(&cds);
+    ASSERT_EQ(all.model()->columnCount(), 62);
+    EXPECT_EQ(all.model()->headerData(49, Qt::Horizontal).toString(), "Total_Castles/Forts");
+}
+
+TEST_F(DBGridTest, CurrentRowIsTheTablesCurrentRecordBothWays)
+{
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    provs->last();
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    EXPECT_EQ(provs->text("Province_Name"), "Beta");
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(provs->text("Province_Name"), "Alpha");
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Vertical, GridModel::IndicatorRole).toInt(), GridModel::Current);
+}
+
+TEST_F(DBGridTest, DownOnTheLastRowAppendsARecordOnce)
+{
+    provs->last();
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(inserted, 1);
+    EXPECT_EQ(provs->state(), State::Insert);
+    ASSERT_EQ(rows(), 4);
+    EXPECT_EQ(grid->currentIndex().row(), 3);
+    EXPECT_EQ(grid->gridModel()->insertRow(), 3);
+    EXPECT_EQ(cell(2, 0), "Gamma");
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(rows(), 4) << "no second row after an untouched one";
+    EXPECT_EQ(inserted, 1);
+}
+
+TEST_F(DBGridTest, LeavingAChangedRowPostsIt)
+{
+    activate();
+    grid->setFocus();
+    provs->last();
+    QTest::keyClick(grid, Qt::Key_Down);
+    type("Delta");
+    QTest::keyClick(editor(), Qt::Key_Up);
+    EXPECT_EQ(posted, 1);
+    EXPECT_EQ(provs->state(), State::Browse);
+    EXPECT_EQ(provs->recordCount(), 4);
+    EXPECT_EQ(provs->text("Province_Name"), "Gamma");
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+    EXPECT_EQ(cell(3, 0), "Delta");
+
+    // A changed stored row too.
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    type("Hills");
+    QTest::keyClick(editor(), Qt::Key_Down);
+    EXPECT_EQ(posted, 2);
+    provs->first();
+    EXPECT_EQ(provs->text("Province_Terrain"), "Hills");
+}
+
+TEST_F(DBGridTest, AnUntouchedNewRowIsDroppedWhenLeavingIt)
+{
+    activate();
+    grid->setFocus();
+    provs->last();
+    QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(provs->state(), State::Insert);
+    other->setFocus();  // leaving the grid
+    EXPECT_EQ(provs->state(), State::Browse);
+    EXPECT_EQ(rows(), 3);
+
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Up);  // leaving the row
+    EXPECT_EQ(provs->state(), State::Browse);
+    EXPECT_EQ(provs->recordCount(), 3);
+    EXPECT_EQ(posted, 0) << "the after-insert values alone are no reason to keep it";
+
+    // Something typed keeps it pending when the focus leaves.
+    QTest::keyClick(grid, Qt::Key_Down);
+    type("Z");
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QApplication::processEvents();  // Qt commits on Return from the event loop
+    other->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(provs->state(), State::Insert);
+    EXPECT_EQ(provs->text("Province_Name"), "Z");
+}
+
+TEST_F(DBGridTest, CtrlDeleteAsksBeforeDeletingTheCurrentRow)
+{
+    provs->next();
+    boxes.answer(dbaware::Answer::Cancel);
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, "Delete record?");
+    EXPECT_EQ(boxes.shown[0].caption, "Confirm");
+    EXPECT_EQ(boxes.shown[0].buttons, dbaware::Buttons::OkCancel);
+    EXPECT_EQ(provs->recordCount(), 3);
+
+    boxes.answer(dbaware::Answer::Ok);
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(provs->recordCount(), 2);
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(cell(0, 0), "Alpha");
+    EXPECT_EQ(cell(1, 0), "Gamma");
+    EXPECT_EQ(provs->text("Province_Name"), "Gamma");
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+}
+
+TEST_F(DBGridTest, ACellTheFieldRefusesStaysOpenWithItsText)
+{
+    activate();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 2));
+    QTest::keyClick(grid, 'x');  // opens the editor; the key itself is refused
+    EXPECT_EQ(boxes.beeps, 1);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClicks(editor(), "-q");
+    EXPECT_EQ(boxes.beeps, 2);
+    EXPECT_EQ(editor()->text(), "-");
+    QTest::keyClick(editor(), Qt::Key_Down);  // commits, then would move
+    EXPECT_EQ(errors(), QStringList{"'-' is not a valid integer value for field 'Fortification_Level'"});
+    QApplication::processEvents();
+    EXPECT_EQ(provs->state(), State::Edit);
+    EXPECT_EQ(provs->text("Province_Name"), "Alpha") << "the table did not move";
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    ASSERT_NE(editor(), nullptr);
+    EXPECT_EQ(editor()->text(), "-");
+}
+
+TEST_F(DBGridTest, ReadOnlyGridAndAutomaticEditingOff)
+{
+    grid->setReadOnly(true);
+    provs->last();
+    QTest::keyClick(grid, 'x');
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_EQ(rows(), 3);
+    EXPECT_EQ(provs->state(), State::Browse);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    grid->setReadOnly(false);
+    ds->setAutoEdit(false);  // typing on a row does not edit it
+    QTest::keyClick(grid, 'x');
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_EQ(provs->state(), State::Browse);
+}
+
+TEST_F(DBGridTest, AHundredThousandRowsAreReadOnlyAsFarAsShown)
+{
+    chars->database().connection().exec(
+        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+        "INSERT INTO vddb (Game_Name, Character_Name, Total_Provinces) SELECT 'G', printf('C%06d', i), i % 100 FROM n");
+    chars->refresh();
+    DataSource cds(*chars);
+    auto* big = new DBGrid(&window);
+    big->setColumns({{"Character_Name", "", -1}, {"Total_Provinces", "", -1}});
+    big->setDataSource(&cds);
+    big->setGeometry(0, 0, 300, 240);
+    grid->hide();
+    window.show();
+    QApplication::processEvents();
+    GridModel* m = big->gridModel();
+    ASSERT_EQ(m->rowCount(), 100000);
+    const int visible = big->viewport()->height() / big->rowHeight(0) + 1;
+    auto shownAt = [&](int y) {
+        const QModelIndex i = big->indexAt(QPoint(5, y));
+        return std::make_pair(i.row(), i.data().toString());
+    };
+    auto expectedName = [](int row) { return QStringLiteral("C%1").arg(row, 6, 10, QLatin1Char('0')); };
+
+    EXPECT_GT(m->rowsRead(), 0);
+    EXPECT_LE(m->rowsRead(), visible + GridModel::blockSize);
+    EXPECT_EQ(shownAt(5).second, "C000000");
+
+    // A scroll-bar jump to the middle.
+    m->resetCounters();
+    big->verticalScrollBar()->setValue(50000);
+    big->grab();
+    auto [row, text] = shownAt(5);
+    EXPECT_NEAR(row, 50000, 1);
+    EXPECT_EQ(text, expectedName(row));
+    auto [bottom, bottomText] = shownAt(big->viewport()->height() - 3);
+    EXPECT_GT(bottom, row + visible / 2);
+    EXPECT_EQ(bottomText, expectedName(bottom));
+    EXPECT_LE(m->rowsRead(), visible + 2 * GridModel::blockSize);
+    EXPECT_LE(m->farJumps(), 1);
+
+    // Scrolling on by a page reads on from the rows known, without a jump.
+    m->resetCounters();
+    big->verticalScrollBar()->setValue(50000 + visible);
+    big->grab();
+    EXPECT_EQ(m->farJumps(), 0);
+    EXPECT_LE(m->rowsRead(), visible + GridModel::blockSize);
+
+    // A click there moves the table; the table's last record moves the grid.
+    big->setCurrentIndex(m->index(50005, 0));
+    EXPECT_EQ(chars->text("Character_Name"), "C050005");
+    m->resetCounters();
+    chars->last();
+    big->grab();
+    EXPECT_EQ(big->currentIndex().row(), 99999);
+    EXPECT_EQ(shownAt(big->visualRect(big->currentIndex()).center().y()).second, "C099999");
+    EXPECT_LE(m->rowsRead(), visible + 2 * GridModel::blockSize);
+}
+
+}  // namespace
