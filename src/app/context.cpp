@@ -1,0 +1,21 @@
+#include "app/context.h"
+
+#include "app/platform.h"
+
+namespace app {
+
+Context::Context(store::AliasRegistry aliases, std::filesystem::path programFolder,
+                 std::filesystem::path userDataFolder)
+    : session(std::move(aliases)),
+      programFolder(std::move(programFolder)),
+      userDataFolder(std::move(userDataFolder)),
+      folderWritable(platform::isWritableFolder)
+{
+}
+
+Context Context::forThisProgram()
+{
+    return Context(store::AliasRegistry(platform::aliasFile()), platform::programFolder(), platform::userDataFolder());
+}
+
+}  // namespace app

@@ -1,0 +1,9 @@
+#include "app/context.h"
+#include "app/startup.h"
+
+int main(int argc, char** argv)
+{
+    app::Application application(argc, argv);
+    app::Context context = app::Context::forThisProgram();
+    return app::run(context);
+}

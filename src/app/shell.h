@@ -1,0 +1,49 @@
+#pragma once
+#include <QObject>
+#include <QPixmap>
+
+#include <functional>
+
+class QIcon;
+class QKeyEvent;
+class QWidget;
+
+// What the windows of the program share: the title, the icon, where they
+// open, and the key preview that the F1 convention needs.
+namespace app {
+
+inline constexpr const char* applicationTitle = "Valdane Campaign Database";
+
+// Makes the bundled resources (icon, help pages) available; start-up calls
+// it, and so does everything that reads them.
+void loadResources();
+
+// The program's icon, 32 by 32 in 16 colours.
+QPixmap programPixmap();
+QIcon programIcon();
+
+// The window opens centred on its screen each time it is shown.
+void openCentred(QWidget& window);
+void centreOnScreen(QWidget& window);
+
+// Lets a window see every key released in it before its controls do. The
+// handler runs through the error guard and returns true to consume the key.
+class KeyPreview final : public QObject {
+public:
+    using Handler = std::function<bool(QKeyEvent&)>;
+    KeyPreview(QWidget& window, Handler keyUp);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window_;
+    Handler keyUp_;
+};
+
+// The F1 convention of the main, realm and province windows: releasing F1,
+// with or without Shift, Ctrl or Alt, opens help. True when the key was F1
+// and is consumed.
+bool helpOnF1(const QKeyEvent& key);
+
+}  // namespace app

@@ -1,0 +1,145 @@
+#include "app/startup.h"
+
+#include "app/about.h"
+#include "app/help.h"
+#include "app/shell.h"
+#include "app/splash.h"
+#include "browser/vdsearch.h"
+#include "province/vdprovince.h"
+#include "realm/vddetails.h"
+#include "store/alias_registry.h"
+#include "store/layout.h"
+#include "transfer/transfer.h"
+
+#include <QAbstractEventDispatcher>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const aliasName = "VDDB";
+
+// Lives from start-up to shut-down; ends the idle connection with it.
+QPointer<QObject> idleHook;
+
+// The engine's folder form: the folder with a trailing separator.
+std::string folderText(fs::path folder)
+{
+    std::string text = folder.make_preferred().string();
+    if (text.empty() || (text.back() != '/' && text.back() != static_cast<char>(fs::path::preferred_separator)))
+        text += static_cast<char>(fs::path::preferred_separator);
+    return text;
+}
+
+template <class Window>
+void destroy(Window*& reference)
+{
+    delete reference;
+    reference = nullptr;
+}
+
+}  // namespace
+
+fs::path dataFolderFor(const Context& context)
+{
+    // Installed for all users the program's folder is read-only, and a Data
+    // folder there could never be made: the tables go to the user's data
+    // folder then. A Data folder that already exists beside the program and
+    // can be written is used all the same.
+    const fs::path beside = context.programFolder / "Data";
+    std::error_code ec;
+    const bool usable = fs::is_directory(beside, ec) ? context.folderWritable(beside)
+                                                     : context.folderWritable(context.programFolder);
+    return usable ? beside : context.userDataFolder;
+}
+
+bool checkAlias(Context& context)
+{
+    {
+        const std::vector<std::string> names = context.session.aliases().names();
+        if (std::any_of(names.begin(), names.end(), [](const std::string& n) { return store::equalsNoCase(n, aliasName); }))
+            return true;
+    }
+    const store::Alias alias{aliasName, "STANDARD",
+                             {{"PATH", folderText(dataFolderFor(context))}, {"DEFAULT DRIVER", "Paradox"}}};
+    try {
+        context.session.aliases().add(alias, true);
+        return true;
+    } catch (const std::exception&) {
+        // Whatever the cause, the program cannot work without its alias.
+        dbaware::showMessage(nullptr, QStringLiteral("Error Creating Paradox Alias - Terminating"));
+        context.exitStatus = 1;
+        return false;
+    }
+}
+
+bool startUp(Context& context)
+{
+    loadResources();
+    QApplication::setApplicationDisplayName(QString::fromLatin1(applicationTitle));
+    QApplication::setWindowIcon(programIcon());
+    // The program ends when the main window closes, and only then.
+    QApplication::setQuitOnLastWindowClosed(false);
+    setHelpFile(QStringLiteral("vddb.hlp"));
+
+    // An open read keeps its lock on the files; none may outlast the event
+    // that started it, or a second program could not write meanwhile.
+    delete idleHook;
+    idleHook = new QObject;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, idleHook,
+                     [&context] { dbaware::guarded(nullptr, [&context] { context.session.releaseCursors(); }); });
+
+    frmSplash = nullptr;
+    createWindow(frmSplash);
+    frmSplash->showPainted();
+
+    createWindow(frmVDDBSearch, context);
+    if (context.exitStatus)
+        return false;
+    createWindow(frmRealmDetails, context);
+    createWindow(frmProvince, context);
+    createWindow(AboutBox);
+    createWindow(frmTransfer);
+    return true;
+}
+
+void shutDown()
+{
+    closeHelp();
+    destroy(frmTransfer);
+    destroy(AboutBox);
+    destroy(frmProvince);
+    destroy(frmRealmDetails);
+    destroy(frmVDDBSearch);
+    destroy(frmSplash);
+    delete idleHook;
+    // A closed splash has only asked to be freed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int run(Context& context)
+{
+    int status = 0;
+    if (startUp(context)) {
+        frmVDDBSearch->show();
+        status = QApplication::exec();
+    } else {
+        status = context.exitStatus.value_or(1);
+    }
+    shutDown();
+    return status;
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    const bool ok = dbaware::guarded(QApplication::activeWindow(), [&] { result = QApplication::notify(receiver, event); });
+    return ok && result;
+}
+
+}  // namespace app

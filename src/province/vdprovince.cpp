@@ -1,0 +1,20 @@
+#include "province/vdprovince.h"
+
+#include "app/context.h"
+#include "app/shell.h"
+
+TfrmProvince* frmProvince = nullptr;
+
+TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), tblProv(context.session)
+{
+    setWindowTitle(QStringLiteral("Province Details"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+    resize(600, 440);
+    app::openCentred(*this);
+    new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+}
+
+void TfrmProvince::FormCreate() { tblProv.open("VDDB", "vdprovs.db"); }
+
+bool TfrmProvince::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }

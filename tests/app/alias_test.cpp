@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/platform.h"
+#include "shell_fixture.h"
+
+namespace fs = std::filesystem;
+using testing_support::ShellTest;
+
+namespace {
+
+std::string contents(const fs::path& file)
+{
+    std::stringstream s;
+    s << std::ifstream(file, std::ios::binary).rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+TEST_F(ShellTest, AnAliasKnownInAnotherLetterCaseIsUsedAsConfigured)
+{
+    const fs::path elsewhere = temp_.path() / "elsewhere";
+    makeDatabase(elsewhere);
+    context_->session.aliases().add(store::Alias{"vddb", "STANDARD", {{"PATH", elsewhere.string() + "/"}}}, true);
+    const std::string before = contents(aliasFile());
+
+    ASSERT_TRUE(app::startUp(*context_));
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(contents(aliasFile()), before);
+    EXPECT_FALSE(fs::exists(programFolder() / "Data"));
+    for (const store::Table* table : sixTables())
+        EXPECT_EQ(table->database().folder(), elsewhere);
+}
+
+TEST_F(ShellTest, AMissingAliasIsRegisteredOnTheDataFolderBesideTheProgram)
+{
+    const fs::path cwd = fs::current_path();
+    fs::current_path(temp_.path());  // the working folder plays no part
+    const bool started = app::startUp(*context_);
+    fs::current_path(cwd);
+
+    ASSERT_TRUE(started);
+    auto alias = store::AliasRegistry(aliasFile()).find("VDDB");  // kept for later runs
+    ASSERT_TRUE(alias);
+    EXPECT_EQ(alias->name, "VDDB");
+    EXPECT_EQ(alias->type, "STANDARD");
+    EXPECT_EQ(alias->path(), (programFolder() / "Data").string() + "/");
+    EXPECT_EQ(alias->params.at("DEFAULT DRIVER"), "Paradox");
+    EXPECT_TRUE(fs::exists(programFolder() / "Data" / store::campaignFile));
+    EXPECT_FALSE(fs::exists(temp_.path() / "Data"));
+}
+
+TEST_F(ShellTest, AFailedRegistrationIsReportedAndEndsTheProgram)
+{
+    std::ofstream(aliasFile().parent_path()) << "a file where the alias file's folder should be";
+
+    EXPECT_FALSE(app::startUp(*context_));
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, "Error Creating Paradox Alias - Terminating");
+    EXPECT_EQ(dialogs_.shown[0].caption, "Valdane Campaign Database");
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::None);
+    EXPECT_FALSE(frmVDDBSearch->tblVDDB.isOpen());
+    EXPECT_EQ(frmRealmDetails, nullptr);  // start-up stopped there
+    app::shutDown();
+
+    app::Context again(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+    EXPECT_NE(app::run(again), 0);
+    EXPECT_EQ(dialogs_.shown.size(), 2u);
+}
+
+TEST_F(ShellTest, AReadOnlyProgramFolderPutsTheDataInTheUserDataFolder)
+{
+    context_->folderWritable = [](const fs::path&) { return false; };
+    ASSERT_TRUE(app::startUp(*context_));
+    EXPECT_EQ(store::AliasRegistry(aliasFile()).find("VDDB")->path(), userDataFolder().string() + "/");
+    for (const store::Table* table : sixTables())
+        EXPECT_EQ(table->database().folder(), userDataFolder());
+    EXPECT_FALSE(fs::exists(programFolder() / "Data"));
+
+    // A writable Data folder that is already there is used all the same.
+    fs::create_directories(programFolder() / "Data");
+    context_->folderWritable = [&](const fs::path& folder) { return folder == programFolder() / "Data"; };
+    EXPECT_EQ(app::dataFolderFor(*context_), programFolder() / "Data");
+}
+
+TEST(Platform, TheProgramFolderIsThatOfTheProgramFileWhateverTheWorkingFolder)
+{
+#ifndef __linux__
+    GTEST_SKIP() << "compares with /proc/self/exe";
+#endif
+    testing_support::TempFolder temp;
+    const fs::path cwd = fs::current_path();
+    fs::current_path(temp.path());
+    const fs::path folder = app::platform::programFolder();
+    fs::current_path(cwd);
+    EXPECT_EQ(fs::canonical(folder), fs::canonical("/proc/self/exe").parent_path());
+}
+
+TEST(Platform, UserDataFolderFollowsXdgDataHomeWhenAbsolute)
+{
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string keep = old ? old : "";
+    setenv("XDG_DATA_HOME", "/srv/xdg", 1);
+    EXPECT_EQ(app::platform::userDataFolder(), fs::path("/srv/xdg/vddb/Data"));
+    setenv("XDG_DATA_HOME", "relative", 1);
+    EXPECT_EQ(app::platform::userDataFolder(), app::platform::toPath(QDir::homePath()) / ".local/share/vddb/Data");
+    old ? setenv("XDG_DATA_HOME", keep.c_str(), 1) : unsetenv("XDG_DATA_HOME");
+}

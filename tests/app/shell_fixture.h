@@ -1,0 +1,66 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "app/context.h"
+#include "app/help.h"
+#include "app/modal.h"
+#include "app/startup.h"
+#include "browser/vdsearch.h"
+#include "province/vdprovince.h"
+#include "realm/vddetails.h"
+#include "store/database.h"
+#include "store/fixture.h"
+#include "store/layout.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_modal.h"
+
+namespace testing_support {
+
+// A program folder, a user data folder and an alias file of their own in a
+// scratch folder; boxes and help requests are recorded.
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest()
+    {
+        std::filesystem::create_directories(programFolder());
+        context_ = std::make_unique<app::Context>(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+        app::setHelpHandler([this](const QString& file, unsigned command) { helpCalls_.emplace_back(file, command); });
+    }
+    ~ShellTest() override
+    {
+        app::shutDown();
+        app::setHelpHandler({});
+    }
+
+    std::filesystem::path programFolder() const { return temp_.path() / "prog"; }
+    std::filesystem::path aliasFile() const { return temp_.path() / "config" / "aliases.conf"; }
+    std::filesystem::path userDataFolder() const { return temp_.path() / "user" / "vddb" / "Data"; }
+    static void makeDatabase(const std::filesystem::path& folder, bool transfer = true)
+    {
+        std::filesystem::create_directories(folder);
+        store::Database::createFile(folder / store::campaignFile, store::campaignFile);
+        if (transfer)
+            store::Database::createFile(folder / store::transferFile, store::transferFile);
+    }
+    // The six table objects that start-up opens.
+    static std::vector<const store::Table*> sixTables()
+    {
+        return {&frmVDDBSearch->tblVDDB,      &frmRealmDetails->tblVDDB,    &frmRealmDetails->tblProv,
+                &frmRealmDetails->tblTransfer, &frmRealmDetails->tblXfrProv, &frmProvince->tblProv};
+    }
+
+    TempFolder temp_;
+    std::unique_ptr<app::Context> context_;
+    ScriptedDialogs dialogs_;
+    std::vector<std::pair<QString, unsigned>> helpCalls_;
+};
+
+}  // namespace testing_support
