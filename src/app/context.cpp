@@ -15,7 +15,9 @@ Context::Context(store::AliasRegistry aliases, std::filesystem::path programFold
 
 Context Context::forThisProgram()
 {
-    return Context(store::AliasRegistry(platform::aliasFile()), platform::programFolder(), platform::userDataFolder());
+    Context c(store::AliasRegistry(platform::aliasFile()), platform::programFolder(), platform::userDataFolder());
+    c.requestFile = platform::requestFile();
+    return c;
 }
 
 }  // namespace app

@@ -20,6 +20,8 @@ struct Context {
     std::filesystem::path userDataFolder;
     // Whether a folder can be written; tests stand in for a read-only install.
     std::function<bool(const std::filesystem::path&)> folderWritable;
+    // The open-request file the main window serves; none when empty.
+    std::filesystem::path requestFile;
     // Set when start-up has to end the program, with its exit status.
     std::optional<int> exitStatus;
 };

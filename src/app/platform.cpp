@@ -66,4 +66,14 @@ fs::path userDataFolder()
 
 fs::path aliasFile() { return store::AliasRegistry::defaultFile(); }
 
+fs::path requestFile()
+{
+#ifdef _WIN32
+    return fs::path(L"c:\\figjam.$#!");
+#else
+    // No drive letters here: the user's home folder stands in for c:\.
+    return toPath(QDir::homePath()) / "figjam.$#!";
+#endif
+}
+
 }  // namespace app::platform

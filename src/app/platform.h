@@ -16,6 +16,8 @@ bool isWritableFolder(const std::filesystem::path& folder);
 std::filesystem::path userDataFolder();
 // The table engine's alias file, in the user's config folder.
 std::filesystem::path aliasFile();
+// Where another program leaves a request to open a character.
+std::filesystem::path requestFile();
 
 std::filesystem::path toPath(const QString& text);
 QString toQString(const std::filesystem::path& path);

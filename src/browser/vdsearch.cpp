@@ -1,23 +1,149 @@
 #include "browser/vdsearch.h"
 
+#include "app/about.h"
 #include "app/context.h"
+#include "app/help.h"
+#include "app/modal.h"
 #include "app/shell.h"
 #include "app/splash.h"
 #include "app/startup.h"
+#include "dbaware/dbgrid.h"
 #include "dbaware/guard.h"
+#include "realm/vddetails.h"
+#include "store/filter.h"
+#include "transfer/transfer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 TfrmVDDBSearch* frmVDDBSearch = nullptr;
 
+namespace {
+
+QPushButton* button(const char* caption, QWidget* parent)
+{
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setAutoDefault(false);  // Enter in the search box starts nothing
+    b->setDefault(false);
+    return b;
+}
+
+// Trimming as the program does everywhere: blanks and control characters.
+QString trimmed(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 32)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
+
+}  // namespace
+
 TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
-    : QMainWindow(parent), tblVDDB(context.session), context_(context)
+    : QMainWindow(parent),
+      tblVDDB(context.session),
+      dsVDDB(tblVDDB, this),
+      context_(context),
+      requestFile_(context.requestFile)
 {
     setWindowTitle(QStringLiteral("Valdane Campaign Database"));
-    resize(640, 480);
+    dsVDDB.setAutoEdit(false);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel1 = new QFrame(central);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* top = new QHBoxLayout(Panel1);
+    Label1 = new QLabel(QStringLiteral("Search &Key"), Panel1);
+    edtSearch = new QLineEdit(Panel1);
+    Label1->setBuddy(edtSearch);
+    btnName = button("Search by &Name", Panel1);
+    btnGame = button("Search by &Game", Panel1);
+    btnShowAll = button("Show &All", Panel1);
+    top->addWidget(Label1);
+    top->addWidget(edtSearch, 1);
+    top->addWidget(btnName);
+    top->addWidget(btnGame);
+    top->addWidget(btnShowAll);
+
+    DBGrid1 = new dbaware::DBGrid(central);
+    DBGrid1->setDataSource(&dsVDDB);
+    DBGrid1->setReadOnly(true);
+    DBGrid1->setColumns({{QStringLiteral("Game_Name"), QStringLiteral("Game Name"), 160},
+                         {QStringLiteral("Character_Name"), QStringLiteral("Character Name"), 160},
+                         {QStringLiteral("Total_Provinces"), QStringLiteral("Prov's"), 50},
+                         {QStringLiteral("Domain_Name"), QStringLiteral("Domain Name"), 200}});
+
+    Panel2 = new QFrame(central);
+    Panel2->setFrameShape(QFrame::StyledPanel);
+    auto* bottom = new QHBoxLayout(Panel2);
+    Button4 = button("Insert on &Detail Form", Panel2);
+    btnDelete = button("De&lete Record", Panel2);
+    btnExit = button("E&xit", Panel2);
+    bottom->addWidget(Button4);
+    bottom->addWidget(btnDelete);
+    bottom->addStretch(1);
+    bottom->addWidget(btnExit);
+
+    layout->addWidget(Panel1);
+    layout->addWidget(DBGrid1, 1);
+    layout->addWidget(Panel2);
+    setCentralWidget(central);
+
+    setTabOrder(edtSearch, btnName);
+    setTabOrder(btnName, btnGame);
+    setTabOrder(btnGame, btnShowAll);
+    setTabOrder(btnShowAll, btnExit);
+    setTabOrder(btnExit, Button4);
+    setTabOrder(Button4, btnDelete);
+    setTabOrder(btnDelete, DBGrid1);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    Exit1 = file->addAction(QStringLiteral("E&xit"));
+    QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
+    ImportCharacters1 = transfer->addAction(QStringLiteral("&Import Characters"));
+    transfer->addSeparator();
+    ViewTransferTableContents1 = transfer->addAction(QStringLiteral("&View Transfer Table Contents"));
+    EmptyTransferTable1 = transfer->addAction(QStringLiteral("&Empty Transfer Table"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Help2 = help->addAction(QStringLiteral("&Help"));
+    help->addSeparator();
+    About1 = help->addAction(QStringLiteral("&About"));
+
+    auto on = [this](auto* sender, auto signal, void (TfrmVDDBSearch::*handler)()) {
+        connect(sender, signal, this, [this, handler] { dbaware::guarded(this, [this, handler] { (this->*handler)(); }); });
+    };
+    on(btnName, &QPushButton::clicked, &TfrmVDDBSearch::btnNameClick);
+    on(btnGame, &QPushButton::clicked, &TfrmVDDBSearch::btnGameClick);
+    on(btnShowAll, &QPushButton::clicked, &TfrmVDDBSearch::btnShowAllClick);
+    on(DBGrid1, &dbaware::DBGrid::dblClick, &TfrmVDDBSearch::DBGrid1DblClick);
+    on(Button4, &QPushButton::clicked, &TfrmVDDBSearch::Button4Click);
+    on(btnDelete, &QPushButton::clicked, &TfrmVDDBSearch::btnDeleteClick);
+    on(btnExit, &QPushButton::clicked, &TfrmVDDBSearch::btnExitClick);
+    on(Exit1, &QAction::triggered, &TfrmVDDBSearch::Exit1Click);
+    on(ImportCharacters1, &QAction::triggered, &TfrmVDDBSearch::ImportCharacters1Click);
+    on(ViewTransferTableContents1, &QAction::triggered, &TfrmVDDBSearch::ViewTransferTableContents1Click);
+    on(EmptyTransferTable1, &QAction::triggered, &TfrmVDDBSearch::EmptyTransferTable1Click);
+    on(Help2, &QAction::triggered, &TfrmVDDBSearch::Help2Click);
+    on(About1, &QAction::triggered, &TfrmVDDBSearch::About1Click);
+    tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
+
+    resize(660, 480);
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+    qApp->installEventFilter(this);
 }
 
 void TfrmVDDBSearch::FormCreate()
@@ -31,14 +157,123 @@ void TfrmVDDBSearch::FormActivate()
 {
     if (frmSplash)
         frmSplash->close();
+    edtSearch->setFocus();
+    if (context_.requestFile.empty())
+        return;
+    RequestFile::Taken taken = requestFile_.take();
+    if (!taken.error.empty())
+        dbaware::showError(this, QString::fromStdString(taken.error));
+    if (!taken.request)
+        return;
+    if (tblVDDB.findKey({taken.request->gameName, taken.request->characterName}))
+        DBGrid1DblClick();
+    else
+        tblVDDB.first();
 }
 
 bool TfrmVDDBSearch::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
 
+void TfrmVDDBSearch::search(const char* column)
+{
+    const QString text = edtSearch->text();
+    if (trimmed(text).isEmpty()) {
+        tblVDDB.setFiltered(false);
+        return;
+    }
+    tblVDDB.setFiltered(true);
+    // The text as typed, blanks and quotes included; the helper quotes it.
+    tblVDDB.setFilter(store::prefixFilter(column, text.toStdString()));
+}
+
+void TfrmVDDBSearch::btnNameClick() { search("Character_Name"); }
+
+void TfrmVDDBSearch::btnGameClick() { search("Game_Name"); }
+
+void TfrmVDDBSearch::btnShowAllClick()
+{
+    tblVDDB.setFiltered(false);
+    tblVDDB.setFilter({});
+    edtSearch->clear();
+    edtSearch->setFocus();
+}
+
+void TfrmVDDBSearch::DBGrid1DblClick()
+{
+    frmRealmDetails->tblVDDB.gotoCurrent(tblVDDB);
+    showRealmWindow();
+}
+
+void TfrmVDDBSearch::Button4Click()
+{
+    frmRealmDetails->tblVDDB.insert();
+    frmRealmDetails->SetNewRecordDefaults();
+    showRealmWindow();
+}
+
+void TfrmVDDBSearch::showRealmWindow()
+{
+    showMinimized();
+    frmRealmDetails->PageControl1->setCurrentWidget(frmRealmDetails->tsGeneralInfo);
+    app::showModal(*frmRealmDetails);
+    showNormal();
+    tblVDDB.refresh();
+}
+
+void TfrmVDDBSearch::btnDeleteClick()
+{
+    if (dbaware::confirm(this, QStringLiteral("Confirm delete of this record")) != dbaware::Answer::Yes) {
+        dbaware::showMessage(this, QStringLiteral("Delete operation canceled"));
+        return;
+    }
+    tblVDDB.disableControls();
+    struct Resume {
+        store::Table& t;
+        ~Resume() { t.enableControls(); }
+    } resume{tblVDDB};
+    tblVDDB.refresh();
+    tblVDDB.remove();
+}
+
+void TfrmVDDBSearch::tblVDDBBeforeDelete(store::Table& table) { frmRealmDetails->DeleteProvincesOfCharacter(table); }
+
+void TfrmVDDBSearch::btnExitClick() { close(); }
+
+void TfrmVDDBSearch::Exit1Click() { close(); }
+
+void TfrmVDDBSearch::ImportCharacters1Click() { frmRealmDetails->ImportCurrentCharacter1Click(); }
+
+void TfrmVDDBSearch::ViewTransferTableContents1Click()
+{
+    frmRealmDetails->tblTransfer.refresh();
+    app::showModal(*frmTransfer);
+}
+
+void TfrmVDDBSearch::EmptyTransferTable1Click() { frmRealmDetails->Delete1Click(); }
+
+void TfrmVDDBSearch::Help2Click() { app::openHelp(); }
+
+void TfrmVDDBSearch::About1Click() { showAboutBox(); }
+
+bool TfrmVDDBSearch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        if (w->isWindow() && w != this)
+            lastActivated_ = w;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 bool TfrmVDDBSearch::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
-        dbaware::guarded(this, [this] { FormActivate(); });
+    if (event->type() == QEvent::WindowActivate) {
+        // Coming back from another program re-activates the window that was
+        // active last; only a return from another window of ours counts.
+        const bool fromOurs = lastActivated_ != this;
+        lastActivated_ = this;
+        if (fromOurs)
+            dbaware::guarded(this, [this] { FormActivate(); });
+    }
     return QMainWindow::event(event);
 }
 

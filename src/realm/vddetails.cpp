@@ -2,6 +2,11 @@
 
 #include "app/context.h"
 #include "app/shell.h"
+#include "dbaware/dbgrid.h"
+#include "store/filter.h"
+
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 TfrmRealmDetails* frmRealmDetails = nullptr;
 
@@ -10,11 +15,32 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
       tblVDDB(context.session),
       tblProv(context.session),
       tblTransfer(context.session),
-      tblXfrProv(context.session)
+      tblXfrProv(context.session),
+      dsVDDB(tblVDDB, this),
+      dsProv(tblProv, this),
+      dsTransfer(tblTransfer, this),
+      dsExpProv(tblXfrProv, this)
 {
     setWindowTitle(QStringLiteral("Realm Details"));
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(640, 480);
+
+    PageControl1 = new QTabWidget(this);
+    tsGeneralInfo = new QWidget(PageControl1);
+    tsProvinces = new QWidget(PageControl1);
+    PageControl1->addTab(tsGeneralInfo, QStringLiteral("General Info"));
+    PageControl1->addTab(tsProvinces, QStringLiteral("Provinces"));
+    dbgProvinces = new dbaware::DBGrid(tsProvinces);
+    dbgProvinces->setDataSource(&dsProv);
+    dbgProvinces->setColumns({{QStringLiteral("Province_Name"), QStringLiteral("Province Name"), 156},
+                              {QStringLiteral("Province_Terrain"), QStringLiteral("Province Terrain"), 164},
+                              {QStringLiteral("Fortification_Level"), QStringLiteral("Castle Lvl"), -1}});
+    auto* provinces = new QVBoxLayout(tsProvinces);
+    provinces->addWidget(dbgProvinces);
+    setCentralWidget(PageControl1);
+
+    tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
+
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
 }
@@ -29,3 +55,48 @@ void TfrmRealmDetails::FormCreate()
 }
 
 bool TfrmRealmDetails::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
+
+void TfrmRealmDetails::tblVDDBBeforeDelete(store::Table& table) { DeleteProvincesOfCharacter(table); }
+
+void TfrmRealmDetails::applyProvinceFilter(const std::string& gameName, const std::string& characterName)
+{
+    tblProv.setFiltered(false);
+    // Built from the raw names, so that any name selects exactly its rows.
+    tblProv.setFilter(store::recordFilter(gameName, characterName));
+    tblProv.setFiltered(true);
+}
+
+void TfrmRealmDetails::ApplyProvinceFilter()
+{
+    applyProvinceFilter(tblVDDB.text("Game_Name"), tblVDDB.text("Character_Name"));
+}
+
+void TfrmRealmDetails::SetNewRecordDefaults()
+{
+    for (const char* field : {"Warrior", "Ranger", "Paladin", "Mage", "Priest", "Thief", "Bard", "Psionicist",
+                              "Royal_Facade_Spell"})
+        tblVDDB.setBool(field, false);
+    dbgProvinces->setEnabled(false);
+}
+
+void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
+{
+    applyProvinceFilter(character.text("Game_Name"), character.text("Character_Name"));
+    DeleteAllRecords(tblProv);
+}
+
+void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
+{
+    table.disableControls();
+    struct Resume {
+        store::Table& t;
+        ~Resume() { t.enableControls(); }
+    } resume{table};
+    table.first();
+    while (!table.eof())
+        table.remove();
+}
+
+void TfrmRealmDetails::ImportCurrentCharacter1Click() {}
+
+void TfrmRealmDetails::Delete1Click() {}

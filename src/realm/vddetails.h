@@ -1,12 +1,19 @@
 #pragma once
 #include <QMainWindow>
 
+#include <string>
+
+#include "dbaware/datasource.h"
 #include "store/table.h"
 
 class QKeyEvent;
+class QTabWidget;
 
 namespace app {
 struct Context;
+}
+namespace dbaware {
+class DBGrid;
 }
 
 // The realm details window; it owns the table objects on the province and
@@ -16,13 +23,43 @@ class TfrmRealmDetails final : public QMainWindow {
 public:
     explicit TfrmRealmDetails(app::Context& context, QWidget* parent = nullptr);
 
+    // Declared before their data sources, which must not outlive them.
     store::Table tblVDDB;
     store::Table tblProv;
     store::Table tblTransfer;
     store::Table tblXfrProv;
+    dbaware::DataSource dsVDDB;
+    dbaware::DataSource dsProv;
+    dbaware::DataSource dsTransfer;
+    dbaware::DataSource dsExpProv;
+
+    QTabWidget* PageControl1;
+    QWidget* tsGeneralInfo;
+    QWidget* tsProvinces;
+    dbaware::DBGrid* dbgProvinces;
 
     void FormCreate();
     bool FormKeyUp(QKeyEvent& key);
+    // Runs before a character record is deleted, whoever deletes it.
+    void tblVDDBBeforeDelete(store::Table& table);
+
+    // Restricts tblProv to the current character record's provinces.
+    void ApplyProvinceFilter();
+    // A new record's eight class flags and Royal Facade become False, and the
+    // province list is disabled until both names are there.
+    void SetNewRecordDefaults();
+    // Deletes every province record of the character record on which
+    // `character` stands (this window's or the browser's table object).
+    void DeleteProvincesOfCharacter(const store::Table& character);
+    // Deletes every row the table object shows under its filter.
+    static void DeleteAllRecords(store::Table& table);
+
+    // The transfer commands; they do their work once the transfer area is built.
+    void ImportCurrentCharacter1Click();
+    void Delete1Click();
+
+private:
+    void applyProvinceFilter(const std::string& gameName, const std::string& characterName);
 };
 
 extern TfrmRealmDetails* frmRealmDetails;
