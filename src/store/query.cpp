@@ -15,11 +15,7 @@ void Query::open(const std::string& alias, const std::string& tableName,
                  const std::vector<std::pair<std::string, std::string>>& equals)
 {
     close();
-    const TableLayout* layout = findLayout(tableName);
-    if (!layout)
-        throw StoreError("Table does not exist: " + tableName);
-    auto db = session_.databaseForAlias(alias);
-    std::string schema = db->schemaFor(*layout);
+    auto [db, layout, schema] = session_.findTable(alias, tableName);
     Filter filter;
     for (const auto& [column, value] : equals)
         filter.conditions.push_back(Condition{column, value, false});
@@ -63,8 +59,15 @@ void Query::fetch()
     try {
         if (st_.step()) {
             row_.resize(layout_->columns.size());
-            for (std::size_t i = 0; i < row_.size(); ++i)
-                row_[i] = st_.isNull(static_cast<int>(i)) ? std::string() : st_.text(static_cast<int>(i));
+            for (std::size_t i = 0; i < row_.size(); ++i) {
+                const int c = static_cast<int>(i);
+                if (st_.isNull(c))
+                    row_[i].clear();
+                else if (layout_->columns[i].type == ColumnType::Logical)
+                    row_[i] = st_.int64(c) ? "True" : "False";  // as a table object shows it
+                else
+                    row_[i] = st_.text(c);
+            }
             eof_ = false;
             return;
         }

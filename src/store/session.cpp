@@ -18,6 +18,16 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
     return databaseForFolder(found->path());
 }
 
+Session::TableRef Session::findTable(const std::string& alias, const std::string& tableName)
+{
+    const TableLayout* layout = findLayout(tableName);
+    if (!layout)
+        throw StoreError("Table does not exist: " + tableName);
+    auto db = databaseForAlias(alias);
+    std::string schema = db->schemaFor(*layout);
+    return {std::move(db), layout, std::move(schema)};
+}
+
 void Session::releaseCursors()
 {
     for (auto& [folder, db] : databases_)

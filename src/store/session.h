@@ -21,6 +21,15 @@ public:
     std::shared_ptr<Database> databaseForAlias(const std::string& alias);
     std::shared_ptr<Database> databaseForFolder(const std::filesystem::path& folder);
 
+    // A table reached through an alias by the name the program knows it by:
+    // its database, layout and schema. Throws StoreError naming what failed.
+    struct TableRef {
+        std::shared_ptr<Database> db;
+        const TableLayout* layout;
+        std::string schema;
+    };
+    TableRef findTable(const std::string& alias, const std::string& tableName);
+
     // Ends every table object's read in progress; the program calls it each
     // time it goes idle, so that no read lock is held between events.
     void releaseCursors();

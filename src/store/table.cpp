@@ -420,11 +420,7 @@ void Table::open(const std::string& alias, const std::string& tableName)
 {
     if (isOpen())
         close();
-    const TableLayout* layout = findLayout(tableName);
-    if (!layout)
-        throw StoreError("Table does not exist: " + tableName);
-    auto db = session_.databaseForAlias(alias);
-    std::string schema = db->schemaFor(*layout);
+    auto [db, layout, schema] = session_.findTable(alias, tableName);
     Filter filter = parseFilter(filterText_);
     Where where = whereFor(*layout, filter, 1);
     db_ = std::move(db);

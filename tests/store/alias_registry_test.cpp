@@ -46,18 +46,14 @@ TEST(AliasRegistry, TransientAliasIsNotWritten)
     EXPECT_FALSE(fs::exists(file));
 }
 
-TEST(AliasRegistry, UnwritableFolderFailsAndLeavesTheOldFile)
+TEST(AliasRegistry, FailedWriteLeavesTheOldFile)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes anywhere";
     testing_support::TempFolder temp;
-    fs::path dir = temp.path() / "ro";
-    fs::create_directories(dir);
-    fs::path file = dir / "aliases.conf";
+    fs::path file = temp.path() / "aliases.conf";
     AliasRegistry(file).add(Alias{"A", "STANDARD", {{"PATH", "/a/"}}}, true);
-    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    // The temporary file cannot be made where a folder stands (as root too).
+    fs::create_directories(temp.path() / "aliases.conf.tmp" / "x");
     EXPECT_THROW(AliasRegistry(file).add(Alias{"B", "STANDARD", {}}, true), store::StoreError);
-    fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(AliasRegistry(file).names(), std::vector<std::string>{"A"});
 }
 
