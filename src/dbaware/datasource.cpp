@@ -1,5 +1,7 @@
 #include "dbaware/datasource.h"
 
+#include "dbaware/guard.h"
+
 #include <algorithm>
 
 namespace dbaware {
@@ -61,6 +63,19 @@ void DataSource::updateRecord()
     for (RecordWriter* w : copy)
         if (std::find(writers_.begin(), writers_.end(), w) != writers_.end())
             w->updateRecord();
+}
+
+bool DataSource::beginChange(QWidget* control)
+{
+    if (!table_.isOpen())
+        return false;
+    if (table_.editing())
+        return true;
+    if (!autoEdit_)
+        return false;
+    bool editing = false;
+    guarded(control, [&] { editing = edit(); });
+    return editing;
 }
 
 }  // namespace dbaware

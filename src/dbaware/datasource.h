@@ -1,6 +1,8 @@
 #pragma once
 #include <QObject>
 
+class QWidget;
+
 #include <vector>
 
 #include "store/table.h"
@@ -40,6 +42,10 @@ public:
     bool edit();
     // Whether edit() could succeed without trying it.
     bool canEdit() const;
+    // Before a user's change in a control: true when the record may be
+    // changed now, entering edit state if automatic editing allows. An error
+    // is shown over `control`; the change must then be refused.
+    bool beginChange(QWidget* control);
 
     // Controls that hold typed text register here; they are asked to write
     // it, in registration order, before every post or browse-mode check.

@@ -149,15 +149,7 @@ void DBEdit::contextMenuEvent(QContextMenuEvent* e)
 void DBEdit::focusOutEvent(QFocusEvent* e)
 {
     QLineEdit::focusOutEvent(e);
-    // Another window (a message box, a menu) taking the focus is no exit.
-    if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason)
-        return;
-    if (!link_.modified || !bound() || writing_)
-        return;
-    writing_ = true;
-    const bool ok = guarded(this, [this] { link_.updateRecord(); });
-    writing_ = false;
-    if (!ok) {
+    if (!link_.writeOnExit(*e)) {
         selectAll();
         setFocus(Qt::OtherFocusReason);
     }

@@ -57,7 +57,6 @@ private:
 
     FieldLink link_;
     Access access_ = Access::Editable;
-    bool writing_ = false;
 };
 
 }  // namespace dbaware

@@ -311,18 +311,7 @@ void DBGrid::moveTableTo(int row)
         resyncLater();
 }
 
-bool DBGrid::beginCellChange()
-{
-    if (!source_ || !source_->table().isOpen())
-        return false;
-    if (source_->table().editing())
-        return true;
-    if (!source_->autoEdit())
-        return false;
-    bool editing = false;
-    guarded(this, [&] { editing = source_->edit(); });
-    return editing;
-}
+bool DBGrid::beginCellChange() { return source_ && source_->beginChange(this); }
 
 bool DBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {

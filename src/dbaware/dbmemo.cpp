@@ -162,14 +162,7 @@ void DBMemo::contextMenuEvent(QContextMenuEvent* e)
 void DBMemo::focusOutEvent(QFocusEvent* e)
 {
     QPlainTextEdit::focusOutEvent(e);
-    if (e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason)
-        return;
-    if (!link_.modified || !bound() || writing_)
-        return;
-    writing_ = true;
-    const bool ok = guarded(this, [this] { link_.updateRecord(); });
-    writing_ = false;
-    if (!ok)
+    if (!link_.writeOnExit(*e))
         setFocus(Qt::OtherFocusReason);
 }
 

@@ -67,7 +67,6 @@ private:
 
     FieldLink link_;
     ScrollBars bars_ = ScrollBars::None;
-    bool writing_ = false;
 };
 
 }  // namespace dbaware

@@ -1,5 +1,7 @@
 #include "dbaware/fieldlink.h"
 
+#include <QFocusEvent>
+
 #include <QWidget>
 
 #include "dbaware/guard.h"
@@ -71,17 +73,19 @@ const store::Column* FieldLink::columnInfo() const
 
 bool FieldLink::canChange() const { return active() && source_->canEdit(); }
 
-bool FieldLink::beginChange()
+bool FieldLink::beginChange() { return active() && source_->beginChange(control_); }
+
+bool FieldLink::writeOnExit(const QFocusEvent& e)
 {
-    if (!active())
-        return false;
-    if (source_->table().editing())
+    // Another window (a message box, a menu) taking the focus is no exit.
+    if (e.reason() == Qt::ActiveWindowFocusReason || e.reason() == Qt::PopupFocusReason)
         return true;
-    if (!source_->autoEdit())
-        return false;
-    bool editing = false;
-    guarded(control_, [&] { editing = source_->edit(); });
-    return editing;
+    if (!modified || !active() || writing_)
+        return true;
+    writing_ = true;
+    const bool ok = guarded(control_, [this] { updateRecord(); });
+    writing_ = false;
+    return ok;
 }
 
 void FieldLink::updateRecord()

@@ -7,6 +7,7 @@
 
 #include "dbaware/datasource.h"
 
+class QFocusEvent;
 class QWidget;
 
 namespace dbaware {
@@ -44,6 +45,9 @@ public:
     // Before the user changes the value: enters edit state when automatic
     // editing allows; an error is shown. False: the change must be refused.
     bool beginChange();
+    // The write when the focus leaves the control: false when the field
+    // refused the value (the error was shown and the control keeps it).
+    bool writeOnExit(const QFocusEvent& e);
     // Whether beginChange() may succeed, without side effects.
     bool canChange() const;
 
@@ -56,6 +60,7 @@ private:
     void connectSource();
 
     QWidget* control_;
+    bool writing_ = false;
     std::function<void()> reload_, write_;
     QPointer<DataSource> source_;
     QString fieldName_;
