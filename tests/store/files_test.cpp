@@ -142,9 +142,12 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
 {
     openTable("vddb.DB");
     for (int round = 0; round < 3; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            close(ready[0]);
             store::Session s(session_.aliases());
             store::Table c(s), p(s), x(s);
             c.open("VDDB", "vddb.DB");
@@ -168,9 +171,17 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
                     x.first();
                     x.remove();
                 }
+                if (i == 2) {  // well under way: the parent may strike from now on
+                    char c = 1;
+                    (void)!write(ready[1], &c, 1);
+                }
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(150 + 70 * round));
+        close(ready[1]);
+        char started = 0;
+        ASSERT_EQ(read(ready[0], &started, 1), 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 + 37 * round));
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
