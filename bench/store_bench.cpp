@@ -347,6 +347,8 @@ void BM_plain_batch_append(benchmark::State& state)
 // Collects the mean real time of each benchmark for the ratio lines.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // No colours, so that the ratio lines start their lines.
+    RatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
