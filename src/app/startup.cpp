@@ -9,6 +9,7 @@
 #include "realm/vddetails.h"
 #include "store/alias_registry.h"
 #include "store/layout.h"
+#include "store/paths.h"
 #include "transfer/transfer.h"
 
 #include <QAbstractEventDispatcher>
@@ -30,7 +31,7 @@ QPointer<QObject> idleHook;
 // The engine's folder form: the folder with a trailing separator.
 std::string folderText(fs::path folder)
 {
-    std::string text = folder.make_preferred().string();
+    std::string text = store::utf8(folder.make_preferred());
     if (text.empty() || (text.back() != '/' && text.back() != static_cast<char>(fs::path::preferred_separator)))
         text += static_cast<char>(fs::path::preferred_separator);
     return text;

@@ -1,5 +1,7 @@
 #include "browser/request_file.h"
 
+#include "store/paths.h"
+
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -94,13 +96,13 @@ RequestFile::Taken RequestFile::take()
         return {};
     if (!readOk) {
         stuck_ = seen;
-        return {std::nullopt, "Cannot read the open-request file " + path_.string()};
+        return {std::nullopt, "Cannot read the open-request file " + store::utf8(path_)};
     }
     Taken taken{parseOpenRequest(seen.contents), {}};
     if (!fs::remove(path_, ec) || ec) {
         // Served now; the file that stays behind is not served again.
         stuck_ = seen;
-        taken.error = "Cannot delete the open-request file " + path_.string() + (ec ? ": " + ec.message() : "");
+        taken.error = "Cannot delete the open-request file " + store::utf8(path_) + (ec ? ": " + ec.message() : "");
     } else {
         stuck_.reset();
     }

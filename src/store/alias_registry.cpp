@@ -1,6 +1,7 @@
 #include "store/alias_registry.h"
 
 #include "store/error.h"
+#include "store/paths.h"
 #include "store/layout.h"
 
 #include <cstdio>
@@ -73,7 +74,7 @@ void AliasRegistry::save(const std::vector<Alias>& aliases) const
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw StoreError("Cannot write the alias file " + tmp.string());
+            throw StoreError("Cannot write the alias file " + utf8(tmp));
         for (const auto& a : aliases) {
             out << '[' << a.name << "]\n" << "TYPE=" << a.type << '\n';
             for (const auto& [k, v] : a.params)
@@ -82,12 +83,12 @@ void AliasRegistry::save(const std::vector<Alias>& aliases) const
         }
         out.flush();
         if (!out)
-            throw StoreError("Cannot write the alias file " + tmp.string());
+            throw StoreError("Cannot write the alias file " + utf8(tmp));
     }
     fs::rename(tmp, file_, ec);
     if (ec) {
         fs::remove(tmp, ec);
-        throw StoreError("Cannot replace the alias file " + file_.string());
+        throw StoreError("Cannot replace the alias file " + utf8(file_));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/error.h"
+#include "store/paths.h"
 #include "store/table.h"
 
 #include <system_error>
@@ -42,7 +43,7 @@ std::string attachUri(const fs::path& file)
 {
     // mode=rw: attaching must never create the file.
     std::string uri = "file:";
-    for (char c : file.string()) {
+    for (char c : utf8(file)) {
         if (c == '%' || c == '?' || c == '#')
             uri += c == '%' ? "%25" : (c == '?' ? "%3f" : "%23");
         else
@@ -102,7 +103,7 @@ std::string Database::createTableSql(const TableLayout& layout, const std::strin
 
 void Database::createFile(const fs::path& file, const std::string& which)
 {
-    sql::Connection conn = sql::Connection::open(file.string(), true);
+    sql::Connection conn = sql::Connection::open(utf8(file), true);
     applyPragmas(conn);
     std::string ddl = "BEGIN;\n";
     for (const auto& layout : allLayouts())
@@ -123,7 +124,7 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
         if (!haveCampaign && !haveTransfer) {
             fs::create_directories(folder_, ec);
             if (ec)
-                throw StoreError("Cannot create the database folder " + folder_.string() + ": " + ec.message());
+                throw StoreError("Cannot create the database folder " + utf8(folder_) + ": " + ec.message());
             // Built under temporary names and renamed, so that an interrupted
             // first start never leaves a half-made file that looks like data.
             for (const auto& [target, which] : {std::pair{campaign, campaignFile}, std::pair{transfer, transferFile}}) {
@@ -133,21 +134,21 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
                 createFile(tmp, which);
                 fs::rename(tmp, target, ec);
                 if (ec)
-                    throw StoreError("Cannot create " + target.string() + ": " + ec.message());
+                    throw StoreError("Cannot create " + utf8(target) + ": " + ec.message());
             }
             haveCampaign = haveTransfer = true;
         }
         if (haveCampaign) {
-            conn_ = sql::Connection::open(campaign.string(), false);
+            conn_ = sql::Connection::open(utf8(campaign), false);
             campaignSchema_ = "main";
             transferPending_ = haveTransfer;
         } else {
-            conn_ = sql::Connection::open(transfer.string(), false);
+            conn_ = sql::Connection::open(utf8(transfer), false);
             transferSchema_ = "main";
         }
         applyPragmas(conn_);
     } catch (const sql::SqlError& e) {
-        throw StoreError("Cannot open the database in " + folder_.string() + ": " + e.what());
+        throw StoreError("Cannot open the database in " + utf8(folder_) + ": " + e.what());
     }
 }
 
@@ -167,7 +168,7 @@ std::string Database::schemaFor(const TableLayout& layout)
     const std::string& schema = layout.file == campaignFile ? campaignSchema_ : transferSchema_;
     if (schema.empty())
         throw StoreError("Table " + layout.displayName + " cannot be opened: the file " + layout.file +
-                         " is missing from " + folder_.string());
+                         " is missing from " + utf8(folder_));
     sql::Statement info(conn_, "PRAGMA " + schema + ".table_info(" + sql::quoteIdentifier(layout.name) + ")");
     std::size_t n = 0;
     bool match = true;
@@ -177,9 +178,9 @@ std::string Database::schemaFor(const TableLayout& layout)
         ++n;
     }
     if (n == 0)
-        throw StoreError("Table " + layout.displayName + " does not exist in " + (folder_ / layout.file).string());
+        throw StoreError("Table " + layout.displayName + " does not exist in " + utf8(folder_ / layout.file));
     if (!match || n != layout.columns.size())
-        throw StoreError("Table " + layout.displayName + " in " + (folder_ / layout.file).string() +
+        throw StoreError("Table " + layout.displayName + " in " + utf8(folder_ / layout.file) +
                          " does not have the expected columns");
     return schema;
 }

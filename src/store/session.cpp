@@ -1,6 +1,7 @@
 #include "store/session.h"
 
 #include "store/error.h"
+#include "store/paths.h"
 
 namespace store {
 
@@ -15,7 +16,7 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
         throw StoreError("Unknown database: " + alias);
     if (found->path().empty())
         throw StoreError("The alias " + alias + " names no folder");
-    return databaseForFolder(found->path());
+    return databaseForFolder(pathFromUtf8(found->path()));
 }
 
 Session::TableRef Session::findTable(const std::string& alias, const std::string& tableName)
@@ -40,13 +41,13 @@ std::shared_ptr<Database> Session::databaseForFolder(const fs::path& folder)
     fs::path key = fs::weakly_canonical(fs::absolute(folder, ec), ec);
     if (ec)
         key = folder;
-    std::string k = key.lexically_normal().string();
+    std::string k = utf8(key.lexically_normal());
     while (k.size() > 1 && (k.back() == '/' || k.back() == '\\'))
         k.pop_back();
     auto it = databases_.find(k);
     if (it != databases_.end())
         return it->second;
-    auto db = std::make_shared<Database>(fs::path(k));
+    auto db = std::make_shared<Database>(pathFromUtf8(k));
     databases_.emplace(k, db);
     return db;
 }
