@@ -10,6 +10,7 @@
 #include "store/database.h"
 #include "store/error.h"
 #include "store/layout.h"
+#include "store/paths.h"
 #include "store/sqlite.h"
 
 namespace fs = std::filesystem;
@@ -204,4 +205,17 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
             c.next();
         }
     }
+}
+
+TEST_F(FilesTest, FoldersWithAnyNameWork)
+{
+    const fs::path folder = temp_.path() / "Dätä 100% ?#" / "ünï";
+    session_.aliases().add(store::Alias{"Other", "STANDARD", {{"PATH", store::utf8(folder) + "/"}}}, true);
+    store::Table t(session_), x(session_);
+    t.open("Other", "vddb.DB");
+    x.open("Other", "vdtrans.DB");  // the transfer file is attached by a URI
+    addCharacter(t, "G", "A");
+    EXPECT_TRUE(fs::exists(folder / "campaign.sqlite"));
+    EXPECT_TRUE(fs::exists(folder / "transfer.sqlite"));
+    EXPECT_EQ(t.recordCount(), 1);
 }
