@@ -225,11 +225,7 @@ void TfrmVDDBSearch::btnDeleteClick()
         dbaware::showMessage(this, QStringLiteral("Delete operation canceled"));
         return;
     }
-    tblVDDB.disableControls();
-    struct Resume {
-        store::Table& t;
-        ~Resume() { t.enableControls(); }
-    } resume{tblVDDB};
+    store::ControlsSuspended suspended(tblVDDB);
     tblVDDB.refresh();
     tblVDDB.remove();
 }

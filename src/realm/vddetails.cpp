@@ -87,11 +87,7 @@ void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
 
 void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
 {
-    table.disableControls();
-    struct Resume {
-        store::Table& t;
-        ~Resume() { t.enableControls(); }
-    } resume{table};
+    store::ControlsSuspended suspended(table);
     table.first();
     while (!table.eof())
         table.remove();

@@ -258,4 +258,17 @@ private:
     std::vector<TableObserver*> observers_;
 };
 
+// Suspends a table object's bound controls for one scope; they are resumed
+// however the scope ends.
+class ControlsSuspended {
+public:
+    explicit ControlsSuspended(Table& table) : table_(table) { table_.disableControls(); }
+    ~ControlsSuspended() { table_.enableControls(); }
+    ControlsSuspended(const ControlsSuspended&) = delete;
+    ControlsSuspended& operator=(const ControlsSuspended&) = delete;
+
+private:
+    Table& table_;
+};
+
 }  // namespace store
