@@ -3,6 +3,9 @@
 #include "app/context.h"
 #include "app/shell.h"
 
+#include <QTabWidget>
+#include <QVBoxLayout>
+
 TfrmProvince* frmProvince = nullptr;
 
 TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
@@ -11,6 +14,10 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     setWindowTitle(QStringLiteral("Province Details"));
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(600, 440);
+    PageControl1 = new QTabWidget(this);
+    tsGeneral = new QWidget(PageControl1);
+    PageControl1->addTab(tsGeneral, QStringLiteral("General"));
+    (new QVBoxLayout(this))->addWidget(PageControl1);
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
 }

@@ -4,6 +4,7 @@
 #include "store/table.h"
 
 class QKeyEvent;
+class QTabWidget;
 
 namespace app {
 struct Context;
@@ -16,6 +17,9 @@ public:
     explicit TfrmProvince(app::Context& context, QWidget* parent = nullptr);
 
     store::Table tblProv;
+
+    QTabWidget* PageControl1;
+    QWidget* tsGeneral;
 
     void FormCreate();
     bool FormKeyUp(QKeyEvent& key);

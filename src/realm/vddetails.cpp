@@ -2,6 +2,7 @@
 
 #include "app/context.h"
 #include "app/shell.h"
+#include "dbaware/dbedit.h"
 #include "dbaware/dbgrid.h"
 #include "store/filter.h"
 
@@ -25,7 +26,19 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(640, 480);
 
-    PageControl1 = new QTabWidget(this);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    dedtGameName = new dbaware::DBEdit(central);
+    dedtGameName->setDataSource(&dsVDDB);
+    dedtGameName->setFieldName(QStringLiteral("Game_Name"));
+    dedtCharName = new dbaware::DBEdit(central);
+    dedtCharName->setDataSource(&dsVDDB);
+    dedtCharName->setFieldName(QStringLiteral("Character_Name"));
+    column->addWidget(dedtGameName);
+    column->addWidget(dedtCharName);
+
+    PageControl1 = new QTabWidget(central);
+    column->addWidget(PageControl1);
     tsGeneralInfo = new QWidget(PageControl1);
     tsProvinces = new QWidget(PageControl1);
     PageControl1->addTab(tsGeneralInfo, QStringLiteral("General Info"));
@@ -37,7 +50,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
                               {QStringLiteral("Fortification_Level"), QStringLiteral("Castle Lvl"), -1}});
     auto* provinces = new QVBoxLayout(tsProvinces);
     provinces->addWidget(dbgProvinces);
-    setCentralWidget(PageControl1);
+    setCentralWidget(central);
 
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
 

@@ -13,6 +13,7 @@ namespace app {
 struct Context;
 }
 namespace dbaware {
+class DBEdit;
 class DBGrid;
 }
 
@@ -32,6 +33,10 @@ public:
     dbaware::DataSource dsProv;
     dbaware::DataSource dsTransfer;
     dbaware::DataSource dsExpProv;
+
+    // The two name boxes of the top panel; the province window reads them.
+    dbaware::DBEdit* dedtGameName;
+    dbaware::DBEdit* dedtCharName;
 
     QTabWidget* PageControl1;
     QWidget* tsGeneralInfo;
