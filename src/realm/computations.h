@@ -147,9 +147,9 @@ QString maintenanceTotal(const MaintenanceInputs& in);
 // --- Trade routes and income ----------------------------------------------
 
 struct TradeRouteInputs {
-    QString landGB;              // dedtLandGB
-    QString seaGB;               // dedtSeaGB
-    Qt::CheckState thief;        // cbThief->checkState()
+    QString landGB;        // dedtLandGB
+    QString seaGB;         // dedtSeaGB
+    Qt::CheckState thief;  // cbThief->checkState()
 };
 
 struct TradeRoutes {
