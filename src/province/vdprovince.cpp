@@ -250,13 +250,14 @@ void TfrmProvince::buildTopPanel()
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
 
-    dedtGameName = wideEdit(Panel1, &dsProv, QStringLiteral("Game_Name"), 16);
-    dedtCharName = wideEdit(Panel1, &dsProv, QStringLiteral("Character_Name"), 16);
+    // Names of thirty characters mostly show whole.
+    dedtGameName = wideEdit(Panel1, &dsProv, QStringLiteral("Game_Name"), 22);
+    dedtCharName = wideEdit(Panel1, &dsProv, QStringLiteral("Character_Name"), 22);
     // The names belong to the character: the user reads them here and never
     // types them (a new province takes them from the realm window).
     dedtGameName->setAccess(DBEdit::Access::ReadOnly);
     dedtCharName->setAccess(DBEdit::Access::ReadOnly);
-    dedtProvName = wideEdit(Panel1, &dsProv, QStringLiteral("Province_Name"), 16);
+    dedtProvName = wideEdit(Panel1, &dsProv, QStringLiteral("Province_Name"), 22);
     dedtProvLevel = narrowEdit(Panel1, &dsProv, QStringLiteral("Province_Level"), 5);
     dedtMaxSrcPotential = narrowEdit(Panel1, &dsProv, QStringLiteral("Max_Source_Potential"), 5);
     dedtTerrain = wideEdit(Panel1, &dsProv, QStringLiteral("Province_Terrain"), 16);

@@ -24,6 +24,7 @@ using dbaware::DBEdit;
 using dbaware::DBMemo;
 using dbaware::NavButton;
 using store::State;
+using testing_support::ScriptedModal;
 using testing_support::ShellTest;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -642,4 +643,42 @@ TEST_F(ProvinceTest, OpeningSizeFitsASmallScreenWithTheHoldingsLinedUp)
     // sixteen characters.
     EXPECT_GE(p->dedtGuild1Level->width(), p->fontMetrics().horizontalAdvance(QStringLiteral("00000")));
     EXPECT_GE(p->dedtGuild1Owner->width(), p->fontMetrics().horizontalAdvance(QString(16, 'n')));
+}
+
+TEST_F(ProvinceTest, ShownModallyOverTheRealmWindowItsChangesReachTheRealmList)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Aric", "a2");
+    TfrmRealmDetails* r = frmRealmDetails;
+    r->tblVDDB.refresh();
+    ASSERT_TRUE(r->tblVDDB.findKey({"G", "Aric"}));
+    r->ApplyProvinceFilter();
+    r->tblProv.last();
+
+    // As the realm window's double click does it.
+    ScriptedModal modal;
+    modal.action = [&](QWidget& w) {
+        ASSERT_EQ(&w, p);
+        p->show();
+        EXPECT_EQ(p->dedtProvName->text(), "a2");
+        p->dedtProvName->setFocus();
+        p->dedtProvName->selectAll();
+        QTest::keyClicks(p->dedtProvName, "Coastland");
+        click(NavButton::Insert);
+        p->dedtProvName->setFocus();
+        QTest::keyClicks(p->dedtProvName, "a3");
+        p->btnClose->click();
+        EXPECT_FALSE(p->isVisible());
+    };
+    p->tblProv.gotoCurrent(r->tblProv);
+    p->PageControl1->setCurrentWidget(p->tsGeneral);
+    app::showModal(*p);
+    r->tblProv.refresh();
+
+    std::vector<std::string> listed;
+    for (r->tblProv.first(); !r->tblProv.eof(); r->tblProv.next())
+        listed.push_back(r->tblProv.text("Province_Name"));
+    EXPECT_EQ(listed, (std::vector<std::string>{"a1", "Coastland", "a3"}));
+    EXPECT_TRUE(dialogs_.shown.empty());
 }
