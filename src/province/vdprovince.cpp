@@ -181,7 +181,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     buildGeneralPage();
     buildTradeRoutesPage();
 
-    auto holdingsPage = [this](QWidget* page) {
+    auto holdingsPage = [](QWidget* page) {
         auto* column = new QVBoxLayout(page);
         column->setSpacing(4);
         return column;
