@@ -3,8 +3,10 @@
 #include <QTextDocument>
 
 #include <memory>
+#include <optional>
 #include <system_error>
 
+#include "app/platform.h"
 #include "dbaware/dbmemo.h"
 #include "sheet/vdtemp.h"
 #include "store/filter.h"
@@ -298,6 +300,21 @@ dbaware::SaveRequest saveRequest(const QString& folder, const QString& character
     r.confirmOverwrite = true;
     r.refuseReadOnly = true;
     return r;
+}
+
+void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
+                store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus)
+{
+    const std::filesystem::path folder = prepareSaveFolder(programFolder);
+    const std::optional<QString> file =
+        dbaware::dialogs().saveFileName(window, saveRequest(app::platform::toQString(folder), texts.characterName));
+    if (!file) {
+        setStatus(status::canceled);
+        return;
+    }
+    setStatus(status::processing);
+    saveSheet(*file, texts, query, session, window);
+    setStatus(status::complete);
 }
 
 }  // namespace sheet

@@ -144,6 +144,15 @@ std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFold
 // name as the file name.
 dbaware::SaveRequest saveRequest(const QString& folder, const QString& characterName);
 
+// The command File > Save to File after the window has gathered its texts:
+// the save folder made, the save dialog shown over `window`, and unless it is
+// cancelled the sheet written to the chosen file; `setStatus` shows the
+// progress in the window's status bar. An error ends it where it happens and
+// is thrown on to the window's error box; the status then stays
+// "Save Processing...".
+void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
+                store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus);
+
 // The status texts of the realm details window during a save.
 namespace status {
 inline const QString canceled = QStringLiteral("Save Canceled");

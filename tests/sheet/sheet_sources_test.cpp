@@ -9,6 +9,7 @@
 #include "sheet/vdtemp.h"
 #include "store/fixture.h"
 #include "store/query.h"
+#include "support/scripted_dialogs.h"
 
 using namespace sheet_testing;
 using dbaware::DBMemo;
@@ -233,4 +234,43 @@ TEST_F(SheetSourcesTest, TheSaveChangesNoRecord)
     EXPECT_EQ(provs->recordCount(), 2);
     provs->first();
     EXPECT_EQ(provs->text("Armies"), "2 units of infantry\r\n1 unit of archers\r\n") << "the armies as they were";
+}
+
+TEST_F(SheetSourcesTest, SaveCommandAsksForTheFileAndReportsItsProgress)
+{
+    addExample();
+    testing_support::ScriptedDialogs boxes;
+    const fs::path program = temp_.path() / "prog";
+    QStringList statuses;
+    auto status = [&statuses](const QString& s) { statuses << s; };
+
+    // Cancelled: the folder is made all the same, nothing is read or written.
+    boxes.saveAs(std::nullopt);
+    sheet::saveToFile(&owner, program, exampleTexts(), query, session_, status);
+    EXPECT_EQ(statuses, QStringList{"Save Canceled"});
+    ASSERT_EQ(boxes.saveRequests.size(), 1u);
+    const dbaware::SaveRequest& r = boxes.saveRequests[0];
+    EXPECT_EQ(r.title, "Save Realm To:");
+    EXPECT_EQ(r.folder, QString::fromStdString((program / "Save").string()));
+    EXPECT_EQ(r.fileName, "Aldric");
+    EXPECT_TRUE(fs::is_directory(program / "Save"));
+    EXPECT_TRUE(fs::is_empty(program / "Save"));
+    EXPECT_FALSE(query.isOpen()) << "no select for a cancelled save";
+
+    // A file chosen: processing, then complete, and the whole sheet.
+    statuses.clear();
+    const fs::path file = program / "Save" / "Aldric.txt";
+    boxes.saveAs(QString::fromStdString(file.string()));
+    sheet::saveToFile(&owner, program, exampleTexts(), query, session_, status);
+    EXPECT_EQ(statuses, (QStringList{"Save Processing...", "Save Complete"}));
+    EXPECT_EQ(readAll(file), fileBytes(exampleSheet));
+
+    // A file that cannot be written: the error goes on to the window's error
+    // box and the status stays where it was.
+    statuses.clear();
+    boxes.saveAs(QString::fromStdString((program / "Save").string()));  // a folder
+    EXPECT_THROW(sheet::saveToFile(&owner, program, exampleTexts(), query, session_, status), sheet::SheetError);
+    EXPECT_EQ(statuses, QStringList{"Save Processing..."});
+    EXPECT_EQ(frmTemp, nullptr);
+    EXPECT_TRUE(boxes.shown.empty()) << "no box of its own";
 }
