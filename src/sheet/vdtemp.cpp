@@ -1,6 +1,7 @@
 #include "sheet/vdtemp.h"
 
 #include "dbaware/dbmemo.h"
+#include "sheet/realm_sheet.h"
 
 TfrmTemp* frmTemp = nullptr;
 
@@ -17,7 +18,7 @@ TfrmTemp::TfrmTemp(QWidget* owner, store::Session& session)
     dmemArmies->setWordWrap(true);
     dmemArmies->setScrollBars(dbaware::DBMemo::ScrollBars::None);
     dmemArmies->setReadOnly(true);  // nobody types here; nothing may be written back
-    dmemArmies->setFixedWidth(armiesWidth);
+    dmemArmies->setFixedWidth(sheet::width::armies);
 }
 
 TfrmTemp::~TfrmTemp()

@@ -26,8 +26,6 @@ public:
     store::Table tblProv;
     dbaware::DataSource dsProv;
     dbaware::DBMemo* dmemArmies;
-
-    static constexpr int armiesWidth = 321;
 };
 
 // Set while the window exists, empty otherwise.
