@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -67,10 +68,21 @@ public:
         if (!r.filters.isEmpty())
             dialog.selectNameFilter(r.filters.front());
         dialog.setDefaultSuffix(r.defaultSuffix);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
         dialog.selectFile(r.fileName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return dialog.selectedFiles().front();
+        for (;;) {
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return std::nullopt;
+            const QString file = dialog.selectedFiles().front();
+            const QFileInfo info(file);
+            if (!r.refuseReadOnly || !info.exists() || info.isWritable())
+                return file;
+            // As the system dialogs do: say why, and let the user choose again.
+            ask(&dialog, r.title,
+                info.fileName() + QStringLiteral("\nThis file is set to read-only.\nTry again with a different file name."),
+                Icon::Error, Buttons::Ok);
+            dialog.selectFile(info.fileName());
+        }
     }
 
     void beep() override { QApplication::beep(); }

@@ -21,6 +21,8 @@ struct SaveRequest {
     QString defaultSuffix;   // "txt"
     QString folder;
     QString fileName;
+    bool confirmOverwrite = true;  // ask before an existing file is replaced
+    bool refuseReadOnly = false;   // a read-only file is not accepted; the dialog stays
 };
 
 class Dialogs {

@@ -1,0 +1,320 @@
+#include "sheet/realm_sheet.h"
+
+#include <QTextDocument>
+
+#include <memory>
+#include <optional>
+#include <system_error>
+
+#include "app/platform.h"
+#include "dbaware/dbmemo.h"
+#include "sheet/vdtemp.h"
+#include "store/filter.h"
+#include "store/int_text.h"
+#include "store/query.h"
+
+namespace sheet {
+
+namespace {
+
+// Characters, not UTF-16 units: a character outside the basic plane counts once.
+int characterCount(const QString& text)
+{
+    int n = 0;
+    for (const QChar c : text)
+        if (!c.isLowSurrogate())
+            ++n;
+    return n;
+}
+
+QString holdingColumn(const QString& level, const QString& owner)
+{
+    const QString trimmed = trimmedControl(owner);
+    const QString ownerPart = trimmed.isEmpty() ? QString() : u'(' + trimmed + u')';
+    return u' ' + padRight(level, 1) + padRight(ownerPart, 9);
+}
+
+}  // namespace
+
+QStringList memoLines(const dbaware::DBMemo& memo, int pixels)
+{
+    dbaware::DBMemo twin;
+    twin.setAttribute(Qt::WA_DontShowOnScreen);
+    twin.setFont(memo.font());
+    twin.setFrameStyle(memo.frameStyle());
+    twin.setLineWidth(memo.lineWidth());
+    twin.setContentsMargins(memo.contentsMargins());
+    twin.setWordWrap(memo.wordWrap());
+    twin.setScrollBars(memo.scrollBars());
+    twin.setTabStopDistance(memo.tabStopDistance());
+    twin.document()->setDocumentMargin(memo.document()->documentMargin());
+    twin.setFixedWidth(pixels);
+    twin.setPlainText(memo.toPlainText());
+    return twin.displayLines();
+}
+
+QString padRight(const QString& text, int n)
+{
+    const int count = characterCount(text);
+    return count >= n ? text : text + QString(n - count, u' ');
+}
+
+QString trimmedControl(const QString& text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && text[begin].unicode() <= 32)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString provinceRowLine(int index, const ProvinceRow& row)
+{
+    // A, B, ... and on through the codes after Z: [, \, ...
+    const QChar label(static_cast<char16_t>((65 + index) % 256));
+    return label + QStringLiteral(") ") + padRight(row.name, 12) + row.level + u'/' + row.maxSource + u' ' +
+           holdingColumn(row.templeLevel, row.templeOwner) + holdingColumn(row.guildLevel, row.guildOwner) +
+           holdingColumn(row.lawLevel, row.lawOwner) + holdingColumn(row.sourceLevel, row.sourceOwner) +
+           padRight(row.fort, 7) + row.terrain;
+}
+
+QString realmHeading(const QString& domainName)
+{
+    if (trimmedControl(domainName).isEmpty())
+        return QStringLiteral("The Realm:");
+    return QStringLiteral("The Realm (") + domainName + QStringLiteral("):");
+}
+
+QString maintenanceTotalLine(const QString& administrationCheck, const QString& maintTotal)
+{
+    const QString admin = trimmedControl(administrationCheck);
+    QString line = QStringLiteral("Total Realm Maintenance/Costs");
+    if (!admin.isEmpty())
+        line += QStringLiteral(" (Admin ") + admin + u')';
+    line += QStringLiteral(": ");
+    const std::optional<std::int32_t> total = store::parseInteger(maintTotal.toStdString());
+    if (!total)
+        throw SheetError(u'\'' + maintTotal + QStringLiteral("' is not a valid integer value"));
+    line += QString::number(*total);
+    // In 64 bits: the smallest total less one is still written as it is.
+    if (!admin.isEmpty())
+        line += u'/' + QString::number(static_cast<qint64>(*total) - 1);
+    return line;
+}
+
+QString treasuryLine(const QString& currentGB, const QString& currentGP)
+{
+    QString line = QStringLiteral(" Treasury: ") + currentGB + QStringLiteral("GB");
+    const QString gp = trimmedControl(currentGP);
+    if (!gp.isEmpty() && gp != u"0")
+        line += QStringLiteral(", ") + currentGP + QStringLiteral(" GP");
+    return line;
+}
+
+void writeSheet(const RealmTexts& t, const Sources& sources, const std::function<void(const QString&)>& line)
+{
+    const QString blank;
+    const QString twoBlanks = QStringLiteral("  ");
+    // A text ending with a line break shows a last empty line; it is not written.
+    auto memo = [&](const QStringList& lines, const QString& prefix) {
+        qsizetype n = lines.size();
+        if (n > 0 && lines.back().isEmpty())
+            --n;
+        for (qsizetype i = 0; i < n; ++i)
+            line(prefix + lines[i]);
+    };
+
+    line(QStringLiteral("Realm Sheet for ") + t.caption);
+    line(blank);
+    line(t.classAbbrev + QStringLiteral(" Bloodline ") + t.bloodlineStrength);
+    line(QStringLiteral("  Research (") + t.researchCheck + QStringLiteral("), Administration (") +
+         t.administrationCheck + QStringLiteral("), Law (") + t.lawCheck + QStringLiteral("), Leadership (") +
+         t.leadershipCheck + QStringLiteral("),"));
+    line(QStringLiteral("  Intrigue (") + t.intrigueCheck + QStringLiteral("), Diplomacy (") + t.diplomacyCheck +
+         u')');
+    line(blank);
+    line(realmHeading(t.domainName));
+    line(QStringLiteral("   Province        Temple     Guild      Law        Source     Fort   Terrain"));
+    if (sources.provinces) {
+        int index = 0;
+        sources.provinces([&](const ProvinceRow& row) { line(provinceRowLine(index++, row)); });
+    }
+    line(blank);
+    line(QStringLiteral("Lieutenant/Vassal Information:"));
+    line(blank);
+    memo(t.vassals, QString());
+    line(blank);
+    line(QStringLiteral("Trade Routes:"));
+    line(blank);
+    line(QStringLiteral(" Land:"));
+    memo(t.landTradeRoutes, twoBlanks);
+    line(blank);
+    line(QStringLiteral(" Sea:"));
+    memo(t.seaTradeRoutes, twoBlanks);
+    line(blank);
+    line(QStringLiteral("Armies:"));
+    line(blank);
+    if (sources.armies) {
+        sources.armies([&](const ProvinceArmies& p) {
+            line(QStringLiteral(" Province: ") + p.province);
+            memo(p.lines, twoBlanks);
+        });
+    }
+    line(blank);
+    line(QStringLiteral("Realm Spells:"));
+    line(blank);
+    line(QStringLiteral(" Priest:"));
+    memo(t.priestSpells, twoBlanks);
+    line(blank);
+    line(QStringLiteral(" Wizard:"));
+    memo(t.mageSpells, twoBlanks);
+    line(blank);
+    line(QStringLiteral("Resource Yield:"));
+    line(QStringLiteral("Claims: ") + t.lawIncome);
+    line(QStringLiteral("RP: ") + t.totalRP);
+    line(QStringLiteral("GB: ") + t.totalGB);
+    line(blank);
+    line(QStringLiteral("Ongoing costs for Building and Fortifications:"));
+    line(blank);
+    memo(t.buildingProjects, twoBlanks);
+    line(blank);
+    line(QStringLiteral("Maintenance:"));
+    line(blank);
+    line(QStringLiteral("Armies: ") + t.armyMaintenance);
+    line(QStringLiteral("Castles and Fortified Holdings: ") + t.fortMaintenance);
+    line(QStringLiteral("Palace: ") + t.palaceMaint);
+    line(QStringLiteral("Court: ") + t.courtExpenditure);
+    line(QStringLiteral("Provinces and Holdings: ") + t.provinceCost);
+    line(QStringLiteral("Ley Lines: ") + t.leyLineMaint);
+    line(blank);
+    line(maintenanceTotalLine(t.administrationCheck, t.maintTotal));
+    line(blank);
+    line(QStringLiteral("Current Resources: "));
+    line(QStringLiteral(" Regency: ") + t.currentRP);
+    line(treasuryLine(t.currentGB, t.currentGP));
+    line(blank);
+    line(QStringLiteral("Miscellaneous Leftovers:"));
+    line(blank);
+    memo(t.misc, QString());
+}
+
+ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
+{
+    auto f = [&q](const char* column) { return QString::fromStdString(q.text(column)); };
+    ProvinceRow r;
+    r.name = f("Province_Name");
+    r.level = f("Province_Level");
+    r.maxSource = f("Max_Source_Potential");
+    r.templeLevel = f("Temple1_Level");
+    r.templeOwner = f("Temple1_Owner");
+    r.guildLevel = f("Guild1_Level");
+    r.guildOwner = f("Guild1_Owner");
+    r.lawLevel = f("Law1_Level");
+    r.lawOwner = f("Law1_Owner");
+    r.sourceLevel = f("Source1_Level");
+    r.sourceOwner = f("Source1_Owner");
+    r.fort = f("Fortification_Level");
+    r.terrain = f("Province_Terrain");
+    return r;
+}
+
+Sources storeSources(const RealmTexts& texts, store::Query& query, store::Session& session, QWidget* owner)
+{
+    // The names as the window shows them, untrimmed; the store binds them as
+    // values, so quotes in a name select exactly that name's rows.
+    const std::string game = texts.gameName.toStdString();
+    const std::string character = texts.characterName.toStdString();
+    Sources s;
+    s.provinces = [&query, game, character](const std::function<void(const ProvinceRow&)>& visit) {
+        query.close();
+        query.open("VDDB", "vdprovs", {{"game_name", game}, {"Character_Name", character}});
+        for (; !query.eof(); query.next())
+            visit(ProvinceRow::fromQuery(query));
+    };
+    s.armies = [&session, owner, game, character](const std::function<void(const ProvinceArmies&)>& visit) {
+        const std::unique_ptr<TfrmTemp> window(new TfrmTemp(owner, session));
+        frmTemp = window.get();
+        store::Table& provinces = frmTemp->tblProv;
+        provinces.open("VDDB", "vdprovs.db");
+        provinces.setFiltered(false);
+        provinces.setFilter(store::recordFilter(game, character));
+        provinces.setFiltered(true);
+        for (provinces.first(); !provinces.eof(); provinces.next())
+            visit({QString::fromStdString(provinces.text("Province_Name")), frmTemp->dmemArmies->displayLines()});
+    };
+    return s;
+}
+
+SheetFile::SheetFile(const QString& fileName) : file_(fileName), encoder_(QStringConverter::System)
+{
+    // Unbuffered: each line reaches the file when written, so a failure
+    // leaves the lines before it.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        fail();
+}
+
+void SheetFile::writeLine(const QString& line)
+{
+    QByteArray bytes = encoder_.encode(line);
+    bytes.append("\r\n");
+    if (file_.write(bytes) != bytes.size())
+        fail();
+}
+
+void SheetFile::close()
+{
+    if (!file_.flush())
+        fail();
+    file_.close();
+    if (file_.error() != QFileDevice::NoError)
+        fail();
+}
+
+void SheetFile::fail() { throw SheetError(file_.errorString()); }
+
+void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
+               QWidget* owner)
+{
+    SheetFile file(fileName);
+    writeSheet(texts, storeSources(texts, query, session, owner), [&file](const QString& l) { file.writeLine(l); });
+    file.close();
+}
+
+std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFolder)
+{
+    const std::filesystem::path folder = programFolder / "Save";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return folder;
+}
+
+dbaware::SaveRequest saveRequest(const QString& folder, const QString& characterName)
+{
+    dbaware::SaveRequest r;
+    r.title = QStringLiteral("Save Realm To:");
+    r.filters = QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
+    r.defaultSuffix = QStringLiteral("txt");
+    r.folder = folder;
+    r.fileName = characterName;
+    r.confirmOverwrite = true;
+    r.refuseReadOnly = true;
+    return r;
+}
+
+void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
+                store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus)
+{
+    const std::filesystem::path folder = prepareSaveFolder(programFolder);
+    const std::optional<QString> file =
+        dbaware::dialogs().saveFileName(window, saveRequest(app::platform::toQString(folder), texts.characterName));
+    if (!file) {
+        setStatus(status::canceled);
+        return;
+    }
+    setStatus(status::processing);
+    saveSheet(*file, texts, query, session, window);
+    setStatus(status::complete);
+}
+
+}  // namespace sheet
