@@ -1,5 +1,6 @@
 #include "transfer/transfer.h"
 
+#include "app/shell.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
@@ -55,6 +56,7 @@ TfrmTransfer::TfrmTransfer(QWidget* parent) : QWidget(parent, Qt::Window)
     on(btnClose, &TfrmTransfer::btnCloseClick);
 
     resize(760, 420);
+    app::openCentred(*this);
 }
 
 void TfrmTransfer::FormCreate()
