@@ -91,7 +91,8 @@ protected:
     // ends up in the error box.
     void run(void (TfrmRealmDetails::*handler)())
     {
-        dbaware::guarded(w, [this, handler] { (w->*handler)(); });
+        TfrmRealmDetails* window = w;
+        dbaware::guarded(window, [window, handler] { (window->*handler)(); });
     }
     // Every insert into the table fails from now on, as a full disk would make
     // it; `table` is schema-qualified (main.vdprovs, xfer.expprovs).
