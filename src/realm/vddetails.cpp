@@ -51,6 +51,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     auto* provinces = new QVBoxLayout(tsProvinces);
     provinces->addWidget(dbgProvinces);
     setCentralWidget(central);
+    setStatusBar(StatusBar1 = new dbaware::StatusBar(this));
 
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
 
@@ -105,7 +106,3 @@ void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
     while (!table.eof())
         table.remove();
 }
-
-void TfrmRealmDetails::ImportCurrentCharacter1Click() {}
-
-void TfrmRealmDetails::Delete1Click() {}

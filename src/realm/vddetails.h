@@ -4,6 +4,7 @@
 #include <string>
 
 #include "dbaware/datasource.h"
+#include "dbaware/statusbar.h"
 #include "store/table.h"
 
 class QKeyEvent;
@@ -59,9 +60,17 @@ public:
     // Deletes every row the table object shows under its filter.
     static void DeleteAllRecords(store::Table& table);
 
-    // The transfer commands; they do their work once the transfer area is built.
+    // Transfer commands (src/transfer/commands.cpp)
+    dbaware::StatusBar* StatusBar1;  // export, import and empty report here
+    void ExportCurrentCharacter1Click();
     void ImportCurrentCharacter1Click();
+    void ViewContentsofTransferTable1Click();
     void Delete1Click();
+    // Every transfer province record, then every transfer character record.
+    void EmptyTransferTables();
+    // The shown character (tblVDDB filtered to it) and its provinces, added
+    // to the transfer tables.
+    void CopyCurrentCharacter();
 
 private:
     void applyProvinceFilter(const std::string& gameName, const std::string& characterName);

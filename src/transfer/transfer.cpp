@@ -1,10 +1,109 @@
 #include "transfer/transfer.h"
 
+#include "app/shell.h"
+#include "dbaware/dbgrid.h"
+#include "dbaware/dialogs.h"
+#include "dbaware/guard.h"
+#include "realm/vddetails.h"
+#include "store/error.h"
+#include "store/filter.h"
+#include "transfer/atomic.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 TfrmTransfer* frmTransfer = nullptr;
 
 TfrmTransfer::TfrmTransfer(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("Transfer Table Contents"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(640, 400);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    Panel1 = new QFrame(this);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* top = new QHBoxLayout(Panel1);
+    Panel1Caption = new QLabel(QStringLiteral(" Contents of the Transfer Table"), Panel1);
+    Panel1Caption->setTextFormat(Qt::PlainText);
+    QFont big = Panel1Caption->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.4);
+    Panel1Caption->setFont(big);
+    btnDelete = new QPushButton(QStringLiteral("&Delete"), Panel1);
+    btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
+    for (QPushButton* b : {btnDelete, btnClose})
+        b->setAutoDefault(false);
+    top->addWidget(Panel1Caption);
+    top->addStretch(1);
+    top->addWidget(btnDelete);
+    top->addWidget(btnClose);
+
+    DBGrid1 = new dbaware::DBGrid(this);
+    column->addWidget(Panel1);
+    column->addWidget(DBGrid1, 1);
+
+    auto on = [this](QPushButton* sender, void (TfrmTransfer::*handler)()) {
+        connect(sender, &QPushButton::clicked, this,
+                [this, handler] { dbaware::guarded(this, [this, handler] { (this->*handler)(); }); });
+    };
+    on(btnDelete, &TfrmTransfer::btnDeleteClick);
+    on(btnClose, &TfrmTransfer::btnCloseClick);
+
+    resize(760, 420);
+    app::openCentred(*this);
+}
+
+void TfrmTransfer::FormCreate()
+{
+    DBGrid1->setDataSource(&frmRealmDetails->dsTransfer);
+    DBGrid1->setColumns({});  // every column, titled by its name
+}
+
+void TfrmTransfer::btnDeleteClick()
+{
+    store::Table& transfer = frmRealmDetails->tblTransfer;
+    // The question is about the row as it will stay: a change typed into it
+    // is saved first, so that its names are the ones deleted by.
+    transfer.checkBrowseMode();
+    if (dbaware::confirm(this, QStringLiteral("Confirm delete of this record")) != dbaware::Answer::Yes) {
+        dbaware::showMessage(this, QStringLiteral("Delete operation canceled"));
+        return;
+    }
+    store::ControlsSuspended suspended(transfer);
+    // The character goes with its provinces or not at all: with no row to
+    // delete, the provinces deleted first are restored.
+    transfer::allOrNothing(transfer, {&transfer, &frmRealmDetails->tblXfrProv}, [&] {
+        DeleteTransferProvinces();
+        transfer.remove();
+    });
+}
+
+void TfrmTransfer::btnCloseClick() { close(); }
+
+void TfrmTransfer::DeleteTransferProvinces()
+{
+    store::Table& transfer = frmRealmDetails->tblTransfer;
+    store::Table& provinces = frmRealmDetails->tblXfrProv;
+    const std::string filter = store::recordFilter(transfer.text("Game_Name"), transfer.text("Character_Name"));
+    provinces.setFiltered(false);
+    provinces.setFilter(filter);
+    provinces.setFiltered(true);
+    // Unfiltered again however this ends, so that the next import, export or
+    // emptying sees every transfer province record.
+    try {
+        TfrmRealmDetails::DeleteAllRecords(provinces);
+    } catch (...) {
+        try {
+            provinces.setFiltered(false);
+        } catch (...) {
+        }
+        throw;
+    }
+    provinces.setFiltered(false);
 }

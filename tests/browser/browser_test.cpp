@@ -322,18 +322,78 @@ TEST_F(BrowserTest, ActivationFromAnotherProgramDoesNotRunTheHandler)
     EXPECT_EQ(modal_.shown.size(), 1u);
 }
 
-TEST_F(BrowserTest, TransferAndHelpCommandsReachTheirWindows)
+TEST_F(BrowserTest, HelpOpensTheContents)
 {
-    b->ViewTransferTableContents1->trigger();
-    ASSERT_EQ(modal_.shown.size(), 1u);
-    EXPECT_EQ(modal_.shown[0], frmTransfer);
     b->Help2->trigger();
     ASSERT_EQ(helpCalls_.size(), 1u);
     EXPECT_EQ(helpCalls_[0].first, "vddb.hlp");
     EXPECT_EQ(helpCalls_[0].second, 3u);
+}
+
+TEST_F(BrowserTest, ImportListsTheImportedCharactersAtOnce)
+{
+    addCharacter("North", "Bran");
+    store::Table transfer(context_->session);
+    transfer.open("VDDB", "vdtrans.DB");
+    post(transfer, {{"Game_Name", "North"}, {"Character_Name", "Aric"}});
+    post(transfer, {{"Game_Name", "South"}, {"Character_Name", "Cara"}});
+    searchFor("A", b->btnName);  // the search stays as it was
+    ASSERT_FALSE(b->tblVDDB.hasCurrentRecord());
+
     b->ImportCharacters1->trigger();
-    b->EmptyTransferTable1->trigger();
     EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(listed(), std::vector<std::string>{"Aric"});
+    EXPECT_EQ(b->tblVDDB.text("Character_Name"), "Aric");  // re-read, not only the file
+    EXPECT_EQ(frmRealmDetails->StatusBar1->text(), "Import Complete");
+    EXPECT_TRUE(transfer.isEmpty());
+    EXPECT_TRUE(modal_.shown.empty());
+}
+
+TEST_F(BrowserTest, AFailedImportIsReportedAndChangesNothing)
+{
+    addCharacter("North", "Aric");
+    store::Table transfer(context_->session);
+    transfer.open("VDDB", "vdtrans.DB");
+    post(transfer, {{"Game_Name", "North"}, {"Character_Name", "Aric"}});
+    b->ImportCharacters1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].caption, "Error");
+    EXPECT_TRUE(dialogs_.shown[0].text.startsWith("An error occurred during the Import Operation."));
+    EXPECT_EQ(frmRealmDetails->StatusBar1->text(), "Error in Import");
+    EXPECT_EQ(transfer.recordCount(), 1);
+    EXPECT_EQ(listed(), std::vector<std::string>{"Aric"});
+}
+
+TEST_F(BrowserTest, ViewRereadsTheTransferTableAndShowsTheTransferWindow)
+{
+    store::Table transfer(context_->session);
+    transfer.open("VDDB", "vdtrans.DB");
+    post(transfer, {{"Game_Name", "North"}, {"Character_Name", "Aric"}});
+    ASSERT_FALSE(frmRealmDetails->tblTransfer.hasCurrentRecord());
+    modal_.action = [&](QWidget&) { EXPECT_EQ(frmRealmDetails->tblTransfer.text("Character_Name"), "Aric"); };
+    b->ViewTransferTableContents1->trigger();
+    ASSERT_EQ(modal_.shown.size(), 1u);
+    EXPECT_EQ(modal_.shown[0], frmTransfer);
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(BrowserTest, EmptyAsksFirstAndReportsOnTheRealmWindow)
+{
+    store::Table transfer(context_->session);
+    transfer.open("VDDB", "vdtrans.DB");
+    post(transfer, {{"Game_Name", "North"}, {"Character_Name", "Aric"}});
+    dialogs_.answer(dbaware::Answer::No);
+    b->EmptyTransferTable1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, "Delete all Transfer Table records ?");
+    EXPECT_EQ(frmRealmDetails->StatusBar1->text(), "Empty operation canceled");
+    EXPECT_EQ(transfer.recordCount(), 1);
+
+    dialogs_.answer(dbaware::Answer::Yes);
+    b->EmptyTransferTable1->trigger();
+    EXPECT_EQ(dialogs_.shown.size(), 2u);
+    EXPECT_EQ(frmRealmDetails->StatusBar1->text(), "Transfer Table Contents Deleted.");
+    EXPECT_TRUE(transfer.isEmpty());
 }
 
 TEST_F(BrowserTest, TabOrderAndGridColumns)

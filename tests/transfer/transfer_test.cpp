@@ -1,0 +1,442 @@
+// The transfer commands of the realm window: export, import and empty.
+#include "transfer/transfer_fixture.h"
+
+#include <set>
+
+#include "store/filter.h"
+
+using testing_support::Fields;
+using testing_support::TransferTest;
+using Strings = std::vector<std::string>;
+using dbaware::Answer;
+
+namespace {
+
+const char* const characterTable = "vddb.DB";
+const char* const provinceTable = "vdprovs.db";
+const char* const transferCharacters = "vdtrans.DB";
+const char* const transferProvinces = "expprovs.DB";
+
+QString importError(const QString& storeMessage)
+{
+    return QStringList{"An error occurred during the Import Operation.",
+                       "",
+                       "The Database Engine returned the following error:",
+                       "",
+                       storeMessage,
+                       "",
+                       "This could be the result of importing a record into the ",
+                       "database that already exists.  Please correct the error ",
+                       "and try again",
+                       "",
+                       "The import operation was not successful."}
+        .join(QChar(13));
+}
+
+}  // namespace
+
+class ExportTest : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        addCharacter(characterTable, "G", "Aric", {{"Domain_Name", "Aricia"}});
+        addCharacter(characterTable, "G", "Bran");
+        addCharacter(characterTable, "H", "Aric");
+        for (auto p : {"a1", "a2", "a3"})
+            addProvince(provinceTable, "G", "Aric", p);
+        addProvince(provinceTable, "G", "Bran", "b1");
+        addProvince(provinceTable, "H", "Aric", "h1");
+    }
+    void expectBackOn(const std::string& game, const std::string& name)
+    {
+        EXPECT_FALSE(w->tblVDDB.filtered());
+        EXPECT_EQ(w->tblVDDB.text("Game_Name"), game);
+        EXPECT_EQ(w->tblVDDB.text("Character_Name"), name);
+        EXPECT_EQ(w->tblVDDB.recordCount(), 3);
+        expectControlsResumed();
+    }
+};
+
+TEST_F(ExportTest, YesReplacesWhatTheTransferTablesHeldWithTheShownCharacter)
+{
+    addCharacter(transferCharacters, "X", "Old1");
+    addCharacter(transferCharacters, "X", "Old2");
+    addProvince(transferProvinces, "X", "Old1", "o1");
+    addProvince(transferProvinces, "X", "Old2", "o2");
+    show("G", "Aric");
+    // The province list stands elsewhere: the export takes the shown
+    // character's provinces all the same.
+    w->tblProv.setFiltered(false);
+
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
+    EXPECT_EQ(dialogs_.shown[0].text,
+              "Overwrite contents of transfer Table ?\r\rYes = Overwrite, No = Append\rCancel = Cancel the Export");
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Question);
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNoCancel);
+    EXPECT_EQ(characters(transferCharacters), Strings{"G/Aric"});
+    EXPECT_EQ(field(transferCharacters, "G", "Aric", "Domain_Name"), "Aricia");
+    EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Aric/a1", "G/Aric/a2", "G/Aric/a3"}));
+    EXPECT_EQ(status(), "Export/Overwrite Complete");
+    expectBackOn("G", "Aric");
+    // The campaign tables are as they were.
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Aric"}));
+    EXPECT_EQ(provinces(provinceTable).size(), 5u);
+}
+
+TEST_F(ExportTest, NoAppendsAndEveryProvinceGetsAKeyOfItsOwn)
+{
+    addCharacter(transferCharacters, "X", "Old");
+    addProvince(transferProvinces, "X", "Old", "o1");
+    show("G", "Aric");
+    dialogs_.answer(Answer::No);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    EXPECT_EQ(status(), "Export/Append Complete");
+    show("H", "Aric");
+    dialogs_.answer(Answer::No);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+
+    EXPECT_EQ(dialogs_.shown.size(), 2u);  // the two questions, no error
+    EXPECT_EQ(characters(transferCharacters), (Strings{"G/Aric", "H/Aric", "X/Old"}));
+    EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Aric/a1", "G/Aric/a2", "G/Aric/a3", "H/Aric/h1", "X/Old/o1"}));
+    // a1 and o1 both had key 1 in their own tables.
+    const Strings keys = rows(transferProvinces, {"AutoKeyInc"});
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), 5u);
+    expectBackOn("H", "Aric");
+}
+
+TEST_F(ExportTest, CancelExportsNothing)
+{
+    addCharacter(transferCharacters, "X", "Old");
+    show("G", "Bran");
+    dialogs_.answer(Answer::Cancel);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    EXPECT_EQ(status(), "Export Canceled");
+    EXPECT_EQ(characters(transferCharacters), Strings{"X/Old"});
+    EXPECT_TRUE(provinces(transferProvinces).empty());
+    expectBackOn("G", "Bran");
+}
+
+TEST_F(ExportTest, ACharacterWithoutProvincesGoesAlone)
+{
+    addCharacter(characterTable, "G", "Cara");
+    show("G", "Cara");
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    EXPECT_EQ(characters(transferCharacters), Strings{"G/Cara"});
+    EXPECT_TRUE(provinces(transferProvinces).empty());
+    EXPECT_EQ(status(), "Export/Overwrite Complete");
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+}
+
+TEST_F(ExportTest, UnsavedChangesAreSavedAndThoseValuesExported)
+{
+    show("G", "Bran");
+    w->tblVDDB.edit();
+    w->tblVDDB.setText("Domain_Name", "Brandon");
+    w->tblVDDB.setText("Ley_Line_Network", "North line\r\nSouth line");
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+
+    EXPECT_EQ(w->tblVDDB.state(), store::State::Browse);
+    EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "Brandon");
+    EXPECT_EQ(field(transferCharacters, "G", "Bran", "Domain_Name"), "Brandon");
+    EXPECT_EQ(field(transferCharacters, "G", "Bran", "Ley_Line_Network"), "North line\r\nSouth line");
+    EXPECT_EQ(provinces(transferProvinces), Strings{"G/Bran/b1"});
+    expectBackOn("G", "Bran");
+}
+
+TEST_F(ExportTest, AppendingACharacterAlreadyThereFailsAndChangesNothing)
+{
+    addCharacter(transferCharacters, "G", "Aric", {{"Domain_Name", "Earlier"}});
+    addProvince(transferProvinces, "G", "Aric", "t1");
+    show("G", "Aric");
+    w->StatusBar1->setText("before");
+    dialogs_.answer(Answer::No);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+
+    ASSERT_EQ(dialogs_.shown.size(), 2u);
+    EXPECT_EQ(dialogs_.shown[1].text, "Key violation.");
+    EXPECT_EQ(dialogs_.shown[1].icon, dbaware::Icon::Error);
+    EXPECT_EQ(status(), "before");
+    EXPECT_EQ(field(transferCharacters, "G", "Aric", "Domain_Name"), "Earlier");
+    EXPECT_EQ(provinces(transferProvinces), Strings{"G/Aric/t1"});
+    expectBackOn("G", "Aric");  // carried out after the failure too
+}
+
+TEST_F(ExportTest, AFailedProvinceCopyLeavesTheTransferTablesAsTheyWere)
+{
+    addCharacter(transferCharacters, "X", "Old");
+    addProvince(transferProvinces, "X", "Old", "o1");
+    show("G", "Aric");
+    failInsertsInto("xfer.expprovs");
+    for (Answer a : {Answer::Yes, Answer::No}) {
+        dialogs_.shown.clear();
+        dialogs_.answer(a);
+        run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+        ASSERT_EQ(dialogs_.shown.size(), 2u);
+        EXPECT_EQ(dialogs_.shown[1].text, "Disk full.");
+        // Neither emptied nor holding the character without its provinces.
+        EXPECT_EQ(characters(transferCharacters), Strings{"X/Old"});
+        EXPECT_EQ(provinces(transferProvinces), Strings{"X/Old/o1"});
+        EXPECT_EQ(w->tblTransfer.text("Character_Name"), "Old");  // not a row that is gone
+        EXPECT_TRUE(status().isEmpty());
+        expectBackOn("G", "Aric");
+    }
+    insertsWorkAgain();
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Aric/a1", "G/Aric/a2", "G/Aric/a3"}));
+}
+
+TEST_F(ExportTest, AnUntouchedNewRecordIsDroppedAndTheShownCharacterExported)
+{
+    show("G", "Bran");
+    w->tblVDDB.insert();
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    EXPECT_EQ(characters(characterTable).size(), 3u);
+    EXPECT_EQ(characters(transferCharacters), Strings{"G/Bran"});
+    expectBackOn("G", "Bran");
+}
+
+class ImportTest : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        addCharacter(characterTable, "G", "Aric");
+        addCharacter(characterTable, "G", "Bran");
+        addProvince(provinceTable, "G", "Aric", "a1");
+        addProvince(provinceTable, "G", "Bran", "b1");
+    }
+};
+
+TEST_F(ImportTest, EmptyTransferTablesImportNothingAndStillComplete)
+{
+    show("G", "Bran");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+    EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Aric");  // the first character
+    expectControlsResumed();
+}
+
+TEST_F(ImportTest, EverythingArrivesWithNewProvinceKeysAndTheTransferTablesEmpty)
+{
+    addCharacter(transferCharacters, "H", "Cara", {{"Domain_Name", "Carath"}});
+    addCharacter(transferCharacters, "H", "Dov");
+    addProvince(transferProvinces, "H", "Cara", "c1");
+    addProvince(transferProvinces, "H", "Cara", "c2");
+    addProvince(transferProvinces, "H", "Dov", "d1");
+    show("G", "Bran");
+    // A change not yet saved is saved by the import.
+    w->tblVDDB.edit();
+    w->tblVDDB.setText("Domain_Name", "Branholt");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "Branholt");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara", "H/Dov"}));
+    EXPECT_EQ(field(characterTable, "H", "Cara", "Domain_Name"), "Carath");
+    EXPECT_EQ(provinces(provinceTable), (Strings{"G/Aric/a1", "G/Bran/b1", "H/Cara/c1", "H/Cara/c2", "H/Dov/d1"}));
+    const Strings keys = rows(provinceTable, {"AutoKeyInc"});
+    EXPECT_EQ(std::set<std::string>(keys.begin(), keys.end()).size(), 5u);
+    EXPECT_TRUE(characters(transferCharacters).empty());
+    EXPECT_TRUE(provinces(transferProvinces).empty());
+    // The window shows the first character with its provinces.
+    EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Aric");
+    EXPECT_EQ(w->tblProv.filter(), store::recordFilter("G", "Aric"));
+    EXPECT_TRUE(w->tblProv.filtered());
+    EXPECT_EQ(w->tblProv.recordCount(), 1);
+    EXPECT_FALSE(w->tblTransfer.hasCurrentRecord());
+    expectControlsResumed();
+}
+
+TEST_F(ImportTest, AnExistingKeyFailsWithTheMessageAndChangesNothing)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    addCharacter(transferCharacters, "G", "Bran", {{"Domain_Name", "Other Bran"}});
+    addProvince(transferProvinces, "H", "Cara", "c1");
+    addProvince(transferProvinces, "G", "Bran", "b2");
+    show("G", "Bran");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].caption, "Error");
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::Ok);
+    EXPECT_EQ(dialogs_.shown[0].text, importError("Key violation"));
+    EXPECT_EQ(status(), "Error in Import");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+    EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "");
+    EXPECT_EQ(provinces(provinceTable), (Strings{"G/Aric/a1", "G/Bran/b1"}));
+    EXPECT_EQ(characters(transferCharacters), (Strings{"G/Bran", "H/Cara"}));
+    EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Bran/b2", "H/Cara/c1"}));
+    EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+    expectControlsResumed();
+}
+
+TEST_F(ImportTest, AFailedProvinceCopyLeavesNoCharacterBehindAndARetrySucceeds)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    addProvince(transferProvinces, "H", "Cara", "c1");
+    show("G", "Aric");
+    failInsertsInto("main.vdprovs");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, importError("Disk full"));
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+    EXPECT_EQ(characters(transferCharacters), Strings{"H/Cara"});
+    EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
+    EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Aric");
+    EXPECT_EQ(w->tblVDDB.recordCount(), 2);
+
+    insertsWorkAgain();
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
+    EXPECT_EQ(provinces(provinceTable), (Strings{"G/Aric/a1", "G/Bran/b1", "H/Cara/c1"}));
+    EXPECT_TRUE(characters(transferCharacters).empty());
+}
+
+TEST_F(ImportTest, AFailedEmptyingTakesTheImportBack)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    addProvince(transferProvinces, "H", "Cara", "c1");
+    w->tblVDDB.database().connection().exec(
+        "CREATE TEMP TRIGGER keep BEFORE DELETE ON xfer.vdtrans BEGIN SELECT RAISE(ABORT, 'File locked'); END");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, importError("File locked"));
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+    EXPECT_EQ(provinces(provinceTable).size(), 2u);
+    EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
+}
+
+class EmptyTest : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        addCharacter(transferCharacters, "G", "Aric");
+        addCharacter(transferCharacters, "G", "Bran");
+        addProvince(transferProvinces, "G", "Aric", "a1");
+        addProvince(transferProvinces, "Z", "Orphan", "z1");
+    }
+};
+
+TEST_F(EmptyTest, NoKeepsBothTables)
+{
+    dialogs_.answer(Answer::No);
+    run(&TfrmRealmDetails::Delete1Click);
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, "Delete all Transfer Table records ?");
+    EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNo);
+    EXPECT_EQ(status(), "Empty operation canceled");
+    EXPECT_EQ(characters(transferCharacters).size(), 2u);
+    EXPECT_EQ(provinces(transferProvinces).size(), 2u);
+}
+
+TEST_F(EmptyTest, YesDeletesEveryRecordOfBoth)
+{
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::Delete1Click);
+    EXPECT_EQ(status(), "Transfer Table Contents Deleted.");
+    EXPECT_TRUE(characters(transferCharacters).empty());
+    EXPECT_TRUE(provinces(transferProvinces).empty());
+    EXPECT_FALSE(w->tblTransfer.hasCurrentRecord());
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+    expectControlsResumed();
+}
+
+TEST_F(EmptyTest, AFailureHalfWayDeletesNothing)
+{
+    w->tblVDDB.database().connection().exec(
+        "CREATE TEMP TRIGGER keep BEFORE DELETE ON xfer.vdtrans BEGIN SELECT RAISE(ABORT, 'File locked'); END");
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::Delete1Click);
+    ASSERT_EQ(dialogs_.shown.size(), 2u);
+    EXPECT_EQ(dialogs_.shown[1].text, "File locked.");
+    EXPECT_EQ(provinces(transferProvinces).size(), 2u);  // deleted first, then restored
+    EXPECT_EQ(characters(transferCharacters).size(), 2u);
+    expectControlsResumed();
+}
+
+// A user moves a character to another database: export here, carry the
+// transfer file into the other data folder, import there.
+TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
+{
+    namespace fs = std::filesystem;
+    const std::string longMemo = std::string(6000, 'x') + "\r\nÆlfric's end — «fin»";
+    const Fields fields{{"Domain_Name", "Ælfmark"},   {"Ley_Line_Network", "North\r\nSouth\r\n"},
+                        {"Mage", "True"},            {"Priest", "False"},
+                        {"Palace_Value", "-32768"},   {"General_Ability_Memo", longMemo},
+                        {"Vassals", "Sir Odo\r\n\r\nDame Ysolde"}};
+    addCharacter(characterTable, "Saga", "Ælfric", fields);
+    addProvince(provinceTable, "Saga", "Ælfric", "Westfold", {{"Armies", "3 units\r\nof pikes"}});
+    addProvince(provinceTable, "Saga", "Ælfric", "Eastfold");
+    show("Saga", "Ælfric");
+    dialogs_.answer(Answer::Yes);
+    run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+    ASSERT_EQ(status(), "Export/Overwrite Complete");
+
+    // What the source holds, every column of the records.
+    auto wholeRecords = [](store::Session& session, const char* table) {
+        store::Table t(session);
+        t.open("VDDB", table);
+        Strings out;
+        const int skip = t.layout().autoIncColumn();
+        for (t.first(); !t.eof(); t.next())
+            for (int i = 0; i < t.fieldCount(); ++i)
+                if (i != skip)
+                    out.push_back(t.layout().columns[static_cast<std::size_t>(i)].name + "=" + t.text(i));
+        return out;
+    };
+    const Strings character = wholeRecords(context_->session, characterTable);
+    const Strings provinceRecords = wholeRecords(context_->session, provinceTable);
+    ASSERT_EQ(character.size(), 62u);
+    app::shutDown();
+
+    // The other database: its own program folder, data folder and alias file,
+    // with a character of its own.
+    const fs::path other = temp_.path() / "other";
+    makeDatabase(other / "prog" / "Data");
+    fs::copy_file(programFolder() / "Data" / store::transferFile, other / "prog" / "Data" / store::transferFile,
+                  fs::copy_options::overwrite_existing);
+    app::Context there(store::AliasRegistry(other / "config" / "aliases.conf"), other / "prog", other / "user");
+    ASSERT_TRUE(app::startUp(there));
+    w = frmRealmDetails;
+    {
+        store::Table t(there.session);
+        t.open("VDDB", characterTable);
+        t.insert();
+        t.setText("Game_Name", "Aaa");
+        t.setText("Character_Name", "Local");
+        t.post();
+    }
+    w->tblVDDB.refresh();
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_TRUE(dialogs_.shown.size() == 1u) << dialogs_.texts().join("|").toStdString();
+
+    store::Table t(there.session);
+    t.open("VDDB", characterTable);
+    ASSERT_TRUE(t.findKey({"Saga", "Ælfric"}));
+    Strings arrived;
+    for (int i = 0; i < t.fieldCount(); ++i)
+        arrived.push_back(t.layout().columns[static_cast<std::size_t>(i)].name + "=" + t.text(i));
+    t.close();
+    EXPECT_EQ(arrived, character);
+    EXPECT_EQ(wholeRecords(there.session, provinceTable), provinceRecords);
+    EXPECT_TRUE(wholeRecords(there.session, transferCharacters).empty());
+    app::shutDown();
+}
