@@ -220,3 +220,32 @@ TEST_F(DBEditTest, SuspendedControlsCatchUpOnTheLastResume)
 }
 
 }  // namespace
+
+TEST_F(DBEditTest, ExitIsSignalledAfterTheWriteAndOnlyWhenTheFocusMovesOnInTheWindow)
+{
+    activate();
+    DataSource ds(*chars);
+    DBEdit* palace = bound(ds, "Palace_Value");
+    DBEdit* other = bound(ds, "Character_Name");
+    std::vector<std::string> fieldAtExit;
+    QObject::connect(palace, &DBEdit::exited, [&] { fieldAtExit.push_back(chars->text("Palace_Value")); });
+
+    palace->setFocus();
+    palace->selectAll();
+    QTest::keyClicks(palace, "9");
+    other->setFocus();
+    EXPECT_EQ(fieldAtExit, std::vector<std::string>{"9"}) << "the handler sees the written value";
+
+    palace->setFocus();
+    QTest::keyClicks(palace, "-");  // "9-" is refused by the field
+    other->setFocus();
+    EXPECT_TRUE(palace->hasFocus());
+    EXPECT_EQ(fieldAtExit.size(), 1u) << "a refused leave is no exit";
+
+    palace->setText("7");
+    QFocusEvent toAnotherWindow(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(palace, &toAnotherWindow);
+    EXPECT_EQ(fieldAtExit.size(), 1u);
+    other->setFocus();
+    EXPECT_EQ(fieldAtExit, (std::vector<std::string>{"9", "7"}));
+}
