@@ -29,6 +29,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TfrmRealmDetails* frmRealmDetails = nullptr;
 
 namespace {
@@ -83,6 +85,24 @@ QLabel* note(const char* text, QWidget* parent)
 }
 
 QGroupBox* group(const char* title, QWidget* parent) { return new QGroupBox(QString::fromUtf8(title), parent); }
+
+// Lines up the boxes of a form inside a group with those of a form under
+// the group: the same label column, the same left edge.
+void alignWithGroup(QFormLayout* inGroup, QGroupBox* group, QFormLayout* below)
+{
+    int widest = 0;
+    for (QFormLayout* form : {inGroup, below})
+        for (int r = 0; r < form->rowCount(); ++r)
+            if (QLayoutItem* item = form->itemAt(r, QFormLayout::LabelRole); item && item->widget())
+                widest = std::max(widest, item->widget()->sizeHint().width());
+    for (QFormLayout* form : {inGroup, below})
+        for (int r = 0; r < form->rowCount(); ++r)
+            if (QLayoutItem* item = form->itemAt(r, QFormLayout::LabelRole); item && item->widget())
+                item->widget()->setMinimumWidth(widest);
+    QMargins m = below->contentsMargins();
+    m.setLeft(inGroup->contentsMargins().left() + group->contentsMargins().left());
+    below->setContentsMargins(m);
+}
 
 // A box with a note to its right, as one field of a form row.
 QWidget* withNote(QWidget* box, const char* text, QWidget* parent)
@@ -151,9 +171,13 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     column->addWidget(Panel1);
 
     PageControl1 = new QTabWidget(central);
-    PageControl1->setUsesScrollButtons(false);
+    // Eleven tabs in one row (Qt has no rows of tabs): narrower tabs keep
+    // every caption whole within a window that fits a 1024 by 768 screen,
+    // and scroll buttons take over only when the window is made narrower.
+    PageControl1->setUsesScrollButtons(true);
     PageControl1->setElideMode(Qt::ElideNone);
     PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
     tsGeneralInfo = buildGeneralInfo();
     PageControl1->addTab(tsGeneralInfo, QStringLiteral("General Info"));
     tsDiplomacy = buildDiplomacy();
@@ -320,7 +344,7 @@ QWidget* TfrmRealmDetails::buildGeneralInfo()
 
     auto* below = new QWidget(page);
     QFormLayout* f = formOn(below);
-    f->setContentsMargins(8, 4, 0, 0);
+    f->setContentsMargins(0, 4, 0, 0);
     dedtDomainName = edit(below, "Domain_Name", nameWidth);
     dedtCurrRP = edit(below, "Current_RP", numberWidth);
     dedtCurrGB = edit(below, "Current_GB", numberWidth);
@@ -329,6 +353,7 @@ QWidget* TfrmRealmDetails::buildGeneralInfo()
     f->addRow(label("Current RP:", below), dedtCurrRP);
     f->addRow(label("Current GB:", below), dedtCurrGB);
     f->addRow(label("Current GP:", below), dedtCurrGP);
+    alignWithGroup(b, bloodline, f);
 
     QGroupBox* nwp = group("Non Weapon Proficiencies", page);
     auto* n = new QGridLayout(nwp);
@@ -394,11 +419,12 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
 
     auto* court = new QWidget(left);
     QFormLayout* c = formOn(court);
-    c->setContentsMargins(8, 4, 0, 0);
+    c->setContentsMargins(0, 4, 0, 0);
     dedtCourtExpenditure = edit(court, "Court_Expenditure", numberWidth);
     edtCourtValue = computed(court, numberWidth);
     c->addRow(label("Court Expenditure:", court), dedtCourtExpenditure);
     c->addRow(label("Total Court Value:", court), edtCourtValue);
+    alignWithGroup(p, palace, c);
     leftColumn->addWidget(court);
 
     QGroupBox* diplomacy = group("Diplomacy", page);
@@ -570,7 +596,7 @@ QWidget* TfrmRealmDetails::buildIncome()
     auto* page = new QWidget(PageControl1);
     auto* row = new QHBoxLayout(page);
 
-    QGroupBox* rp = group("Regency Points", page);
+    QGroupBox* rp = group("", page);  // boxed, untitled: RP on the left
     QFormLayout* l = formOn(rp);
     dedtPossibleRP = edit(rp, "Possible_RP_Earnings", numberWidth);
     dedtROBloodlineScore = mirror(rp, "Bloodline_Score", false, numberWidth);
@@ -581,7 +607,7 @@ QWidget* TfrmRealmDetails::buildIncome()
     l->addRow(label("Ley Line Maint:", rp), dedtROLeyLineMaint);
     l->addRow(label("RP From Vassals:", rp), dedtVassalRP);
 
-    QGroupBox* gb = group("Gold Bars", page);
+    QGroupBox* gb = group("", page);  // and GB on the right
     QFormLayout* r = formOn(gb);
     dedtProvinceGB = edit(gb, "Prov_GB_Income", numberWidth);
     dedtGuildGB = edit(gb, "Guild_GB_Income", numberWidth);
