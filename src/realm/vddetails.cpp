@@ -298,6 +298,9 @@ void TfrmRealmDetails::buildTopPanel(QWidget* parent)
     dedtCharName = edit(Panel1, "Character_Name", nameWidth);
     btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
     btnClose->setAutoDefault(false);
+    // The labels come first in the chain; Tab skips them.
+    setTabOrder(dedtGameName, dedtCharName);
+    setTabOrder(dedtCharName, btnClose);
     row->addWidget(game);
     row->addWidget(dedtGameName);
     row->addSpacing(16);
@@ -812,6 +815,10 @@ void TfrmRealmDetails::FormCloseQuery(bool& canClose)
 
 void TfrmRealmDetails::FormClose()
 {
+    // A name typed but not yet written (closing by the menu or the title
+    // bar leaves the focus where it is) counts as the field's value.
+    if (tblVDDB.editing())
+        dsVDDB.updateRecord();
     const bool noNames = blankField(tblVDDB, "Character_Name") && blankField(tblVDDB, "Game_Name");
     if (tblVDDB.editing()) {
         if (noNames)

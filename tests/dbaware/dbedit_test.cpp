@@ -249,3 +249,24 @@ TEST_F(DBEditTest, ExitIsSignalledAfterTheWriteAndOnlyWhenTheFocusMovesOnInTheWi
     other->setFocus();
     EXPECT_EQ(fieldAtExit, (std::vector<std::string>{"9", "7"}));
 }
+
+TEST_F(DBEditTest, TheDataSourceHasEveryPendingBoxWrittenOnRequest)
+{
+    DataSource ds(*chars);
+    DBEdit* palace = bound(ds, "Palace_Value");
+    DBEdit* name = bound(ds, "Character_Name");
+    DBEdit* check = bound(ds, "Diplomacy_Check");
+    chars->edit();
+    palace->setText("8");
+    name->setText("Arik");
+    ds.updateRecord();
+    EXPECT_EQ(chars->text("Palace_Value"), "8");
+    EXPECT_EQ(chars->text("Character_Name"), "Arik");
+    EXPECT_EQ(chars->text("Diplomacy_Check"), "2") << "an untouched box writes nothing";
+    EXPECT_FALSE(palace->hasPendingText());
+    EXPECT_EQ(chars->state(), State::Edit) << "written, not posted";
+
+    check->setText("x");
+    EXPECT_THROW(ds.updateRecord(), store::StoreError);
+    EXPECT_TRUE(check->hasPendingText());
+}
