@@ -18,12 +18,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -837,7 +839,12 @@ bool TfrmRealmDetails::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);
-        if (w->isWindow() && w != this)
+        // Message boxes, the save dialog and the help pages are no windows
+        // of the program's own: coming back from them must leave the focus
+        // where the command put it (in the box a message asked for).
+        const bool box = qobject_cast<QMessageBox*>(w) || qobject_cast<QFileDialog*>(w) ||
+                         qobject_cast<app::HelpWindow*>(w) || w->windowType() == Qt::Popup;
+        if (w->isWindow() && w != this && !box)
             lastActivated_ = w;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -649,4 +650,24 @@ TEST_F(RealmTest, TheWindowHasItsPagesAndCommands)
         a->trigger();
     EXPECT_TRUE(dialogs_.shown.empty());
     EXPECT_TRUE(modal_.shown.empty());
+}
+
+TEST_F(RealmTest, OnlyTheProgramsWindowsCountAsAReturnToTheWindow)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    // A message box asked for the character name and put the focus there.
+    r->dedtCharName->setFocus();
+    QMessageBox box;
+    activate(&box);
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+    app::HelpWindow help;
+    activate(&help);
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+
+    activate(frmProvince);  // the province window closes
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtGameName);
 }
