@@ -234,8 +234,8 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
 
 TfrmRealmDetails::~TfrmRealmDetails()
 {
-    // The province window and the browser may still reach for the handlers
-    // while the tables close.
+    // The tables close after the window's own members are gone: nothing they
+    // do then may reach the window's handlers.
     tblVDDB.beforeDelete = nullptr;
     tblVDDB.afterDelete = nullptr;
     tblVDDB.afterScroll = nullptr;

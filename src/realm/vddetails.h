@@ -10,7 +10,6 @@
 class QAction;
 class QCloseEvent;
 class QFrame;
-class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QMenu;
