@@ -179,7 +179,13 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     PageControl1->setUsesScrollButtons(true);
     PageControl1->setElideMode(Qt::ElideNone);
     PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 6px; }"));
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 3px 5px; border: 1px solid palette(mid);"
+        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+        " background: palette(button); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"
+        "QTabBar::tab:selected { background: palette(base); }"
+        "QTabBar::tab:hover:!selected { background: palette(highlight); color: palette(highlighted-text); }"));
     tsGeneralInfo = buildGeneralInfo();
     PageControl1->addTab(tsGeneralInfo, QStringLiteral("General Info"));
     tsDiplomacy = buildDiplomacy();
