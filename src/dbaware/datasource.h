@@ -51,6 +51,10 @@ public:
     // it, in registration order, before every post or browse-mode check.
     void addWriter(RecordWriter* writer);
     void removeWriter(RecordWriter* writer);
+    // Has every registered control write what it holds into the current
+    // record now, as before a post (for a window that reads the fields
+    // without posting). Throws the store's error.
+    void updateRecord();
 
 signals:
     // Browse, edit, insert or inactive.
@@ -63,7 +67,6 @@ signals:
 private:
     class Relay;
     friend class Relay;
-    void updateRecord();
 
     store::Table& table_;
     bool autoEdit_ = true;

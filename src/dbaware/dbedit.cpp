@@ -152,7 +152,10 @@ void DBEdit::focusOutEvent(QFocusEvent* e)
     if (!link_.writeOnExit(*e)) {
         selectAll();
         setFocus(Qt::OtherFocusReason);
+        return;
     }
+    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        emit exited();
 }
 
 }  // namespace dbaware

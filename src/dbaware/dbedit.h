@@ -42,6 +42,10 @@ public:
 signals:
     // The shown text really changed, by typing or because of the data.
     void changed();
+    // The focus moved on to another control of the window, after the box's
+    // text was written. Another window taking the focus is no exit, nor is a
+    // leaving that the field refused (the focus stays in the box).
+    void exited();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

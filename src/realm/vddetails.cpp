@@ -1,15 +1,151 @@
 #include "realm/vddetails.h"
 
+#include "app/about.h"
 #include "app/context.h"
+#include "app/help.h"
+#include "app/modal.h"
 #include "app/shell.h"
+#include "dbaware/dbcheckbox.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbgrid.h"
+#include "dbaware/dbmemo.h"
+#include "dbaware/dbnavigator.h"
+#include "dbaware/dialogs.h"
+#include "dbaware/guard.h"
+#include "dbaware/statusbar.h"
+#include "province/vdprovince.h"
 #include "store/filter.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 TfrmRealmDetails* frmRealmDetails = nullptr;
+
+namespace {
+
+// Set by the window's first activation and kept for the rest of the run:
+// until then the tables are still being opened, and the province list is
+// left alone.
+bool activated = false;
+
+// Widths of the one-line boxes, by what they hold.
+constexpr int numberWidth = 64;
+constexpr int shortTextWidth = 110;
+constexpr int nameWidth = 230;
+
+// Trimming as the program does everywhere: blanks and control characters.
+QString trimmed(const QString& s)
+{
+    qsizetype b = 0, e = s.size();
+    while (b < e && s[b].unicode() <= 32)
+        ++b;
+    while (e > b && s[e - 1].unicode() <= 32)
+        --e;
+    return s.mid(b, e - b);
+}
+
+bool blank(const QString& s) { return trimmed(s).isEmpty(); }
+
+bool blankField(const store::Table& table, const char* field)
+{
+    return blank(QString::fromStdString(table.text(field)));
+}
+
+QFormLayout* formOn(QWidget* parent)
+{
+    auto* form = new QFormLayout(parent);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    form->setFormAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return form;
+}
+
+QLabel* label(const char* text, QWidget* parent) { return new QLabel(QString::fromUtf8(text), parent); }
+
+// A hint under or beside a label, in a smaller type.
+QLabel* note(const char* text, QWidget* parent)
+{
+    QLabel* l = label(text, parent);
+    QFont f = l->font();
+    f.setPointSizeF(f.pointSizeF() * 0.9);
+    l->setFont(f);
+    return l;
+}
+
+QGroupBox* group(const char* title, QWidget* parent) { return new QGroupBox(QString::fromUtf8(title), parent); }
+
+// Lines up the boxes of a form inside a group with those of a form under
+// the group: the same label column, the same left edge.
+void alignWithGroup(QFormLayout* inGroup, QGroupBox* group, QFormLayout* below)
+{
+    int widest = 0;
+    for (QFormLayout* form : {inGroup, below})
+        for (int r = 0; r < form->rowCount(); ++r)
+            if (QLayoutItem* item = form->itemAt(r, QFormLayout::LabelRole); item && item->widget())
+                widest = std::max(widest, item->widget()->sizeHint().width());
+    for (QFormLayout* form : {inGroup, below})
+        for (int r = 0; r < form->rowCount(); ++r)
+            if (QLayoutItem* item = form->itemAt(r, QFormLayout::LabelRole); item && item->widget())
+                item->widget()->setMinimumWidth(widest);
+    QMargins m = below->contentsMargins();
+    m.setLeft(inGroup->contentsMargins().left() + group->contentsMargins().left());
+    below->setContentsMargins(m);
+}
+
+// A box with a note to its right, as one field of a form row.
+QWidget* withNote(QWidget* box, const char* text, QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    auto* row = new QHBoxLayout(holder);
+    row->setContentsMargins(0, 0, 0, 0);
+    box->setParent(holder);
+    row->addWidget(box);
+    row->addWidget(note(text, holder));
+    row->addStretch(1);
+    return holder;
+}
+
+// A label with a note under it, as the label of a form row.
+QWidget* labelOverNote(QLabel* top, QLabel* under, QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    top->setParent(holder);
+    under->setParent(holder);
+    column->addWidget(top);
+    column->addWidget(under);
+    return holder;
+}
+
+// A memo under its label, taking the room that is left.
+QWidget* memoUnderLabel(const char* text, QWidget* memo, QWidget* parent)
+{
+    auto* holder = new QWidget(parent);
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(0, 0, 0, 0);
+    memo->setParent(holder);
+    column->addWidget(label(text, holder));
+    column->addWidget(memo, 1);
+    return holder;
+}
+
+}  // namespace
 
 TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     : QMainWindow(parent),
@@ -22,42 +158,619 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
       dsTransfer(tblTransfer, this),
       dsExpProv(tblXfrProv, this)
 {
+    // The window is created once per run: this is the start of the run.
+    activated = false;
     setWindowTitle(QStringLiteral("Realm Details"));
     setAttribute(Qt::WA_QuitOnClose, false);
-    resize(640, 480);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
-    dedtGameName = new dbaware::DBEdit(central);
-    dedtGameName->setDataSource(&dsVDDB);
-    dedtGameName->setFieldName(QStringLiteral("Game_Name"));
-    dedtCharName = new dbaware::DBEdit(central);
-    dedtCharName->setDataSource(&dsVDDB);
-    dedtCharName->setFieldName(QStringLiteral("Character_Name"));
-    column->addWidget(dedtGameName);
-    column->addWidget(dedtCharName);
+    column->setContentsMargins(4, 4, 4, 0);
+    column->setSpacing(4);
+
+    // Created in reading order, which is the order of the Tab key.
+    buildTopPanel(central);
+    column->addWidget(Panel1);
 
     PageControl1 = new QTabWidget(central);
-    column->addWidget(PageControl1);
-    tsGeneralInfo = new QWidget(PageControl1);
-    tsProvinces = new QWidget(PageControl1);
+    // Eleven tabs in one row (Qt has no rows of tabs): narrower tabs keep
+    // every caption whole within a window that fits a 1024 by 768 screen,
+    // and scroll buttons take over only when the window is made narrower.
+    PageControl1->setUsesScrollButtons(true);
+    PageControl1->setElideMode(Qt::ElideNone);
+    PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 3px 5px; border: 1px solid palette(mid);"
+        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+        " background: palette(button); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"
+        "QTabBar::tab:selected { background: palette(base); }"
+        "QTabBar::tab:hover:!selected { background: palette(highlight); color: palette(highlighted-text); }"));
+    tsGeneralInfo = buildGeneralInfo();
     PageControl1->addTab(tsGeneralInfo, QStringLiteral("General Info"));
+    tsDiplomacy = buildDiplomacy();
+    PageControl1->addTab(tsDiplomacy, QStringLiteral("Diplomacy"));
+    tsProvinces = buildProvinces();
     PageControl1->addTab(tsProvinces, QStringLiteral("Provinces"));
-    dbgProvinces = new dbaware::DBGrid(tsProvinces);
+    tsMaintenance = buildMaintenance();
+    PageControl1->addTab(tsMaintenance, QStringLiteral("Maintenance"));
+    tsMagic = buildMagic();
+    PageControl1->addTab(tsMagic, QStringLiteral("Magic"));
+    tsTradeRoutes = buildTradeRoutes();
+    PageControl1->addTab(tsTradeRoutes, QStringLiteral("Trade Routes"));
+    tsIncome = buildIncome();
+    PageControl1->addTab(tsIncome, QStringLiteral("Income"));
+    tsCivicImprovements = buildOneMemoPage(dmemCivicImprovements, "Civic_Improvements", "Civic Improvements:");
+    PageControl1->addTab(tsCivicImprovements, QStringLiteral("Civic Improvements"));
+    tsBuildingProjects = buildBuildingProjects();
+    PageControl1->addTab(tsBuildingProjects, QStringLiteral("Building Projects"));
+    tsVassals = buildOneMemoPage(dmemVassals, "Vassals", "Lieutenant/Vassal Information:");
+    PageControl1->addTab(tsVassals, QStringLiteral("Lieutenants/Vassals"));
+    tsMisc = buildOneMemoPage(dmemMisc, "Misc_Leftovers", "Misc Leftovers:");
+    PageControl1->addTab(tsMisc, QStringLiteral("Misc"));
+    column->addWidget(PageControl1, 1);
+
+    DBNavigator1 = new dbaware::DBNavigator(central);
+    DBNavigator1->setDataSource(&dsVDDB);
+    using dbaware::NavButton;
+    DBNavigator1->setVisibleButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last,
+                                     NavButton::Insert, NavButton::Delete, NavButton::Post, NavButton::Cancel});
+    DBNavigator1->setHint(NavButton::First, QStringLiteral("First record"));
+    DBNavigator1->setHint(NavButton::Prior, QStringLiteral("Prior record"));
+    DBNavigator1->setHint(NavButton::Next, QStringLiteral("Next record"));
+    DBNavigator1->setHint(NavButton::Last, QStringLiteral("Last record"));
+    DBNavigator1->setHint(NavButton::Insert, QStringLiteral("Insert record"));
+    DBNavigator1->setHint(NavButton::Delete, QStringLiteral("Delete record"));
+    DBNavigator1->setHint(NavButton::Post, QStringLiteral("Post edit"));
+    DBNavigator1->setHint(NavButton::Cancel, QStringLiteral("Cancel edit"));
+    column->addWidget(DBNavigator1);
+    setCentralWidget(central);
+
+    StatusBar1 = new dbaware::StatusBar(this);
+    setStatusBar(StatusBar1);
+
+    buildMenu();
+    connectHandlers();
+
+    resize(960, 640);
+    app::openCentred(*this);
+    new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+    qApp->installEventFilter(this);
+}
+
+TfrmRealmDetails::~TfrmRealmDetails()
+{
+    // The tables close after the window's own members are gone: nothing they
+    // do then may reach the window's handlers.
+    tblVDDB.beforeDelete = nullptr;
+    tblVDDB.afterDelete = nullptr;
+    tblVDDB.afterScroll = nullptr;
+    tblVDDB.afterCancel = nullptr;
+    tblProv.afterInsert = nullptr;
+    tblProv.afterPost = nullptr;
+}
+
+// ---- Building the window -------------------------------------------------
+
+dbaware::DBEdit* TfrmRealmDetails::edit(QWidget* parent, const char* field, int width)
+{
+    auto* e = new dbaware::DBEdit(parent);
+    e->setDataSource(&dsVDDB);
+    e->setFieldName(QString::fromLatin1(field));
+    e->setFixedWidth(width);
+    return e;
+}
+
+dbaware::DBEdit* TfrmRealmDetails::mirror(QWidget* parent, const char* field, bool readOnly, int width)
+{
+    dbaware::DBEdit* e = edit(parent, field, width);
+    e->setAccess(readOnly ? dbaware::DBEdit::Access::ReadOnly : dbaware::DBEdit::Access::Disabled);
+    return e;
+}
+
+dbaware::DBEdit* TfrmRealmDetails::computed(QWidget* parent, int width)
+{
+    auto* e = new dbaware::DBEdit(parent);
+    e->setAccess(dbaware::DBEdit::Access::ReadOnly);
+    e->setFixedWidth(width);
+    return e;
+}
+
+dbaware::DBMemo* TfrmRealmDetails::memo(QWidget* parent, const char* field, bool scrollBar)
+{
+    auto* m = new dbaware::DBMemo(parent);
+    m->setDataSource(&dsVDDB);
+    m->setFieldName(QString::fromLatin1(field));
+    m->setScrollBars(scrollBar ? dbaware::DBMemo::ScrollBars::Vertical : dbaware::DBMemo::ScrollBars::None);
+    // Tab leaves the memo, as in the one-line boxes.
+    m->setTabChangesFocus(true);
+    return m;
+}
+
+dbaware::DBCheckBox* TfrmRealmDetails::check(QWidget* parent, const char* caption, const char* field)
+{
+    auto* c = new dbaware::DBCheckBox(QString::fromUtf8(caption), parent);
+    c->setDataSource(&dsVDDB);
+    c->setFieldName(QString::fromLatin1(field));
+    return c;
+}
+
+void TfrmRealmDetails::buildTopPanel(QWidget* parent)
+{
+    Panel1 = new QFrame(parent);
+    Panel1->setFrameShape(QFrame::StyledPanel);
+    auto* row = new QHBoxLayout(Panel1);
+    QLabel* game = label("Game Name:", Panel1);
+    dedtGameName = edit(Panel1, "Game_Name", nameWidth);
+    QLabel* character = label("Character Name:", Panel1);
+    dedtCharName = edit(Panel1, "Character_Name", nameWidth);
+    btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
+    btnClose->setAutoDefault(false);
+    // The labels come first in the chain; Tab skips them.
+    setTabOrder(dedtGameName, dedtCharName);
+    setTabOrder(dedtCharName, btnClose);
+    row->addWidget(game);
+    row->addWidget(dedtGameName);
+    row->addSpacing(16);
+    row->addWidget(character);
+    row->addWidget(dedtCharName);
+    row->addStretch(1);
+    row->addWidget(btnClose);
+}
+
+QWidget* TfrmRealmDetails::buildGeneralInfo()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* grid = new QGridLayout(page);
+
+    QGroupBox* bloodline = group("Bloodline", page);
+    QFormLayout* b = formOn(bloodline);
+    dedtBloodlineDerivation = edit(bloodline, "Bloodline_Derivation", shortTextWidth);
+    dedtBloodlineStr = edit(bloodline, "Bloodline_Strength", shortTextWidth);
+    dedtBloodlineScore = edit(bloodline, "Bloodline_Score", numberWidth);
+    b->addRow(label("Bloodline Derivation:", bloodline), dedtBloodlineDerivation);
+    b->addRow(label("Bloodline Strength:", bloodline), dedtBloodlineStr);
+    b->addRow(label("Bloodline Score:", bloodline), dedtBloodlineScore);
+
+    QGroupBox* classes = group("Classes", page);
+    auto* c = new QGridLayout(classes);
+    cbWarrior = check(classes, "Warrior", "Warrior");
+    cbRanger = check(classes, "Ranger", "Ranger");
+    cbPaladin = check(classes, "Paladin", "Paladin");
+    cbMage = check(classes, "Mage", "Mage");
+    cbPriest = check(classes, "Priest", "Priest");
+    cbThief = check(classes, "Thief", "Thief");
+    cbBard = check(classes, "Bard", "Bard");
+    cbPsionicist = check(classes, "Psionicist", "Psionicist");
+    dbaware::DBCheckBox* const order[] = {cbWarrior, cbRanger, cbPaladin, cbMage,
+                                          cbPriest,  cbThief,  cbBard,    cbPsionicist};
+    for (int i = 0; i < 8; ++i)
+        c->addWidget(order[i], i % 4, i / 4);
+    QLabel* abbrev = label("Class Abbrev", classes);
+    dedtClassAbbrev = edit(classes, "Class_Abbrev", shortTextWidth);
+    c->addWidget(abbrev, 0, 2);
+    c->addWidget(dedtClassAbbrev, 1, 2);
+    c->setColumnMinimumWidth(2, shortTextWidth);
+    c->setColumnStretch(3, 1);
+
+    auto* below = new QWidget(page);
+    QFormLayout* f = formOn(below);
+    f->setContentsMargins(0, 4, 0, 0);
+    dedtDomainName = edit(below, "Domain_Name", nameWidth);
+    dedtCurrRP = edit(below, "Current_RP", numberWidth);
+    dedtCurrGB = edit(below, "Current_GB", numberWidth);
+    dedtCurrGP = edit(below, "Current_GP", numberWidth);
+    f->addRow(label("Domain Name:", below), dedtDomainName);
+    f->addRow(label("Current RP:", below), dedtCurrRP);
+    f->addRow(label("Current GB:", below), dedtCurrGB);
+    f->addRow(label("Current GP:", below), dedtCurrGP);
+    alignWithGroup(b, bloodline, f);
+
+    QGroupBox* nwp = group("Non Weapon Proficiencies", page);
+    auto* n = new QGridLayout(nwp);
+    n->setHorizontalSpacing(16);
+    int r = 0;
+    for (const char* heading : {"Skill", "Check", "Action"}) {
+        QLabel* h = label(heading, nwp);
+        QFont bold = h->font();
+        bold.setBold(true);
+        h->setFont(bold);
+        n->addWidget(h, 0, r++);
+    }
+    struct Skill {
+        const char* caption;
+        dbaware::DBEdit*& box;
+        const char* field;
+        const char* action;
+    };
+    const Skill skills[] = {
+        {"Administration", dedtAdminCheck, "Administration_Check", "-1 GB/action 3/4 maintenance"},
+        {"Diplomacy", dedtDiplomacyCheck, "Diplomacy_Check", "+4 success to diplomacy actions"},
+        {"Law", dedtLawCheck, "Law_Check", "+1 Create Holding, Rule, Decree, Espionage"},
+        {"Leadership", dedtLeadershipCheck, "Leadership_Check", "+1 Loyalty Rating in one province"},
+        {"Intrigue", dedtIntrigueCheck, "Intrigue_Check", "+1 result level vs Intrigue events"},
+        {"Research", dedtResearchCheck, "Research_Check", "+5% to spell research"},
+    };
+    r = 1;
+    for (const Skill& s : skills) {
+        s.box = edit(nwp, s.field, numberWidth);
+        n->addWidget(label(s.caption, nwp), r, 0);
+        n->addWidget(s.box, r, 1);
+        n->addWidget(label(s.action, nwp), r, 2);
+        ++r;
+    }
+    n->setColumnStretch(2, 1);
+
+    grid->addWidget(bloodline, 0, 0);
+    grid->addWidget(classes, 0, 1);
+    grid->addWidget(below, 1, 0, Qt::AlignTop);
+    grid->addWidget(nwp, 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildDiplomacy()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* grid = new QGridLayout(page);
+
+    auto* left = new QWidget(page);
+    auto* leftColumn = new QVBoxLayout(left);
+    leftColumn->setContentsMargins(0, 0, 0, 0);
+    QGroupBox* palace = group("Palace", left);
+    QFormLayout* p = formOn(palace);
+    dedtPalaceLocation = edit(palace, "Palace_Location", nameWidth);
+    dedtPalaceValue = edit(palace, "Palace_Value", numberWidth);
+    edtContrib = computed(palace, numberWidth);
+    p->addRow(label("Location:", palace), dedtPalaceLocation);
+    p->addRow(label("Value:", palace), dedtPalaceValue);
+    p->addRow(label("Effective Contrib:", palace), edtContrib);
+    leftColumn->addWidget(palace);
+
+    auto* court = new QWidget(left);
+    QFormLayout* c = formOn(court);
+    c->setContentsMargins(0, 4, 0, 0);
+    dedtCourtExpenditure = edit(court, "Court_Expenditure", numberWidth);
+    edtCourtValue = computed(court, numberWidth);
+    c->addRow(label("Court Expenditure:", court), dedtCourtExpenditure);
+    c->addRow(label("Total Court Value:", court), edtCourtValue);
+    alignWithGroup(p, palace, c);
+    leftColumn->addWidget(court);
+
+    QGroupBox* diplomacy = group("Diplomacy", page);
+    auto* d = new QGridLayout(diplomacy);
+    cbRoyalFacade = check(diplomacy, "Royal Facade (+1 to diplomacy actions)", "Royal_Facade_Spell");
+    Label58 = label("Diplomacy modifier based upon Court Value:", diplomacy);
+    pnlDiploMod = new QLabel(diplomacy);
+    pnlDiploMod->setFrameStyle(QFrame::Box | QFrame::Plain);
+    pnlDiploMod->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    pnlDiploMod->setMargin(4);
+    pnlDiploMod->setMinimumHeight(pnlDiploMod->fontMetrics().height() + 12);
+    Label11 = label("Effective Total Modifier:", diplomacy);
+    Label68 = note("(Before Diplomacy NWP)", diplomacy);
+    edtDipTotalMod = computed(diplomacy, numberWidth);
+    Label10 = label("Diplomacy Check:", diplomacy);
+    Label57 = note("(+4 more to diplomacy actions, if successful)", diplomacy);
+    dedtRODiplomacyCheck = mirror(diplomacy, "Diplomacy_Check", false, numberWidth);
+    d->addWidget(cbRoyalFacade, 0, 0, 1, 2);
+    d->addWidget(Label58, 1, 0, 1, 2);
+    d->addWidget(pnlDiploMod, 2, 0, 1, 2);
+    d->setRowMinimumHeight(3, 8);
+    d->addWidget(Label11, 4, 0);
+    d->addWidget(edtDipTotalMod, 4, 1, Qt::AlignLeft);
+    d->addWidget(Label68, 5, 0, 1, 2);
+    d->setRowMinimumHeight(6, 8);
+    d->addWidget(Label10, 7, 0);
+    d->addWidget(dedtRODiplomacyCheck, 7, 1, Qt::AlignLeft);
+    d->addWidget(Label57, 8, 0, 1, 2);
+    d->setColumnStretch(1, 1);
+    d->setRowStretch(9, 1);
+
+    dmemGeneralAbility = memo(page, "General_Ability_Memo", true);
+    grid->addWidget(left, 0, 0, Qt::AlignTop);
+    grid->addWidget(diplomacy, 0, 1);
+    grid->addWidget(memoUnderLabel("General Ability Memo:", dmemGeneralAbility, page), 1, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildProvinces()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* column = new QVBoxLayout(page);
+    column->setSpacing(2);
+    column->addWidget(label("* To insert a new province, single click on the last province and press down arrow, "
+                            "enter the details and",
+                            page));
+    column->addWidget(label("then double click.", page));
+    column->addWidget(label("* To delete a record, click on it, then press Control-Delete.", page));
+    column->addSpacing(6);
+    dbgProvinces = new dbaware::DBGrid(page);
     dbgProvinces->setDataSource(&dsProv);
     dbgProvinces->setColumns({{QStringLiteral("Province_Name"), QStringLiteral("Province Name"), 156},
                               {QStringLiteral("Province_Terrain"), QStringLiteral("Province Terrain"), 164},
                               {QStringLiteral("Fortification_Level"), QStringLiteral("Castle Lvl"), -1}});
-    auto* provinces = new QVBoxLayout(tsProvinces);
-    provinces->addWidget(dbgProvinces);
-    setCentralWidget(central);
-    setStatusBar(StatusBar1 = new dbaware::StatusBar(this));
+    column->addWidget(dbgProvinces, 1);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildMaintenance()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* column = new QVBoxLayout(page);
+
+    auto* strip = new QFrame(page);
+    strip->setFrameShape(QFrame::StyledPanel);
+    auto* s = new QHBoxLayout(strip);
+    QLabel* admin = label("Admin Check:", strip);
+    dedtROAdminCheck = mirror(strip, "Administration_Check", false, numberWidth);
+    s->addWidget(admin);
+    s->addWidget(dedtROAdminCheck);
+    s->addWidget(label("(-1 GB/action 3/4 maintenance)", strip));
+    s->addStretch(1);
+    column->addWidget(strip);
+
+    auto* columns = new QHBoxLayout;
+    auto* left = new QWidget(page);
+    QFormLayout* l = formOn(left);
+    dedtTroopCapacity = edit(left, "Total_Troop_Capacity", numberWidth);
+    dedtTotalProvinces = edit(left, "Total_Provinces", numberWidth);
+    dedtTotalCastles = edit(left, "Total_Castles/Forts", numberWidth);
+    dedtROCourtExpenditure = mirror(left, "Court_Expenditure", true, numberWidth);
+    l->addRow(label("Total Troop Capacity:", left), dedtTroopCapacity);
+    l->addRow(labelOverNote(label("Total Provinces:", left), note("(Provinces and Non Source Holdings Above 0)", left),
+                            left),
+              dedtTotalProvinces);
+    l->addRow(label("Total Castles/Forts:", left), dedtTotalCastles);
+    l->addRow(label("Court Expenditure:", left), dedtROCourtExpenditure);
+
+    auto* right = new QWidget(page);
+    QFormLayout* r = formOn(right);
+    dedtShipMaint = edit(right, "Ship_Maintenance", numberWidth);
+    dedtProvMaint = edit(right, "Total_Prov_Cost", numberWidth);
+    dedtFortMaint = edit(right, "Fort_Maintenance", numberWidth);
+    edtPalaceMaint = computed(right, numberWidth);
+    dedtArmyMaint = edit(right, "Army_Maintenenace", numberWidth);
+    dedtConstructionCosts = edit(right, "Total_Building_Projects", numberWidth);
+    edtMaintTotal = computed(right, numberWidth);
+    r->addRow(label("Ship Maintenance:", right), dedtShipMaint);
+    r->addRow(label("Province/Holding Maintenance:", right), dedtProvMaint);
+    r->addRow(label("Fort Maintenance:", right), dedtFortMaint);
+    r->addRow(label("Palace Maintenance:", right), edtPalaceMaint);
+    r->addRow(label("Army Maintenance:", right), dedtArmyMaint);
+    r->addRow(label("Construction Costs:", right), dedtConstructionCosts);
+    r->addRow(label("Total Maintenance Costs:", right), edtMaintTotal);
+
+    columns->addWidget(left, 1, Qt::AlignTop);
+    columns->addWidget(right, 1, Qt::AlignTop);
+    column->addLayout(columns);
+    column->addStretch(1);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildMagic()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* column = new QVBoxLayout(page);
+    auto* top = new QWidget(page);
+    QFormLayout* f = formOn(top);
+    f->setContentsMargins(0, 0, 0, 0);
+    dedtROResearchCheck = mirror(top, "Research_Check", false, numberWidth);
+    dedtLeyLineMaint = edit(top, "Ley_Line_Maint", numberWidth);
+    dedtStateReligion = edit(top, "State_Religion", nameWidth);
+    f->addRow(label("Research Check:", top), withNote(dedtROResearchCheck, "(+5% to research)", top));
+    f->addRow(label("Ley Line Maint:", top), dedtLeyLineMaint);
+    f->addRow(label("State Religion:", top), dedtStateReligion);
+    column->addWidget(top);
+
+    auto* memos = new QHBoxLayout;
+    dmemLeyLines = memo(page, "Ley_Line_Network", true);
+    dmemPriestSpells = memo(page, "Priest_Realm_Spells", true);
+    dmemMageSpells = memo(page, "Mage_Realm_Spells", true);
+    memos->addWidget(memoUnderLabel("Ley Line Network:", dmemLeyLines, page));
+    memos->addWidget(memoUnderLabel("Priest Realm Spells:", dmemPriestSpells, page));
+    memos->addWidget(memoUnderLabel("Mage Realm Spells:", dmemMageSpells, page));
+    column->addLayout(memos, 1);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildTradeRoutes()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* row = new QHBoxLayout(page);
+    auto side = [&](const char* title, const char* memoLabel, const char* memoField, dbaware::DBMemo*& m,
+                    dbaware::DBEdit*& rp, const char* gbField, dbaware::DBEdit*& gb) {
+        QGroupBox* g = group(title, page);
+        auto* column = new QVBoxLayout(g);
+        m = memo(g, memoField, false);
+        column->addWidget(memoUnderLabel(memoLabel, m, g), 1);
+        auto* figures = new QWidget(g);
+        QFormLayout* f = formOn(figures);
+        f->setContentsMargins(0, 0, 0, 0);
+        rp = computed(figures, numberWidth);
+        gb = edit(figures, gbField, numberWidth);
+        f->addRow(label("RP Earned:", figures), rp);
+        f->addRow(label("GB Earned:", figures), gb);
+        column->addWidget(figures);
+        row->addWidget(g, 1);
+    };
+    side("Land", "Land Trade Routes:", "Land_Trade_Routes", dmemLandTR, edtLandRP, "Land_TR_GB_Earn", dedtLandGB);
+    side("Sea", "Sea Trade Routes:", "Sea_Trade_Routes", dmemSeaTR, edtSeaRP, "Sea_TR_GB_Earn", dedtSeaGB);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildIncome()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* row = new QHBoxLayout(page);
+
+    QGroupBox* rp = group("", page);  // boxed, untitled: RP on the left
+    QFormLayout* l = formOn(rp);
+    dedtPossibleRP = edit(rp, "Possible_RP_Earnings", numberWidth);
+    dedtROBloodlineScore = mirror(rp, "Bloodline_Score", false, numberWidth);
+    dedtROLeyLineMaint = mirror(rp, "Ley_Line_Maint", false, numberWidth);
+    dedtVassalRP = edit(rp, "Income_RP_From_Vassals", numberWidth);
+    l->addRow(label("Possible RP:", rp), dedtPossibleRP);
+    l->addRow(label("Bloodline Score:", rp), dedtROBloodlineScore);
+    l->addRow(label("Ley Line Maint:", rp), dedtROLeyLineMaint);
+    l->addRow(label("RP From Vassals:", rp), dedtVassalRP);
+
+    QGroupBox* gb = group("", page);  // and GB on the right
+    QFormLayout* r = formOn(gb);
+    dedtProvinceGB = edit(gb, "Prov_GB_Income", numberWidth);
+    dedtGuildGB = edit(gb, "Guild_GB_Income", numberWidth);
+    dedtTempleGB = edit(gb, "Temple_GB_Income", numberWidth);
+    edtTRIncome = computed(gb, numberWidth);
+    dedtLawIncome = edit(gb, "Law_Income", numberWidth);
+    r->addRow(label("Province GB:", gb), dedtProvinceGB);
+    r->addRow(label("Guild GB:", gb), dedtGuildGB);
+    r->addRow(label("Temple GB:", gb), dedtTempleGB);
+    r->addRow(label("Trade Route Income:", gb), edtTRIncome);
+    r->addRow(label("Law Claim Income:", gb), dedtLawIncome);
+
+    // The totals close each column, under the figures they add up.
+    edtTotalRP = computed(rp, numberWidth);
+    l->addRow(label("Total RP Earned:", rp), edtTotalRP);
+    edtTotalGB = computed(gb, numberWidth);
+    r->addRow(label("Total GB Earned:", gb), edtTotalGB);
+
+    row->addWidget(rp, 1, Qt::AlignTop);
+    row->addWidget(gb, 1, Qt::AlignTop);
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildOneMemoPage(dbaware::DBMemo*& m, const char* field, const char* text)
+{
+    auto* page = new QWidget(PageControl1);
+    auto* column = new QVBoxLayout(page);
+    m = memo(page, field, true);
+    column->addWidget(memoUnderLabel(text, m, page));
+    return page;
+}
+
+QWidget* TfrmRealmDetails::buildBuildingProjects()
+{
+    auto* page = new QWidget(PageControl1);
+    auto* column = new QVBoxLayout(page);
+    auto* top = new QWidget(page);
+    QFormLayout* f = formOn(top);
+    f->setContentsMargins(0, 0, 0, 0);
+    dedtTotalConstructionCosts = edit(top, "Total_Construction_Cost", numberWidth);
+    f->addRow(label("Total Construction Costs:", top), dedtTotalConstructionCosts);
+    column->addWidget(top);
+    dmemBuildingProjects = memo(page, "Construction_Projects", true);
+    column->addWidget(memoUnderLabel("Construction Projects:", dmemBuildingProjects, page), 1);
+    return page;
+}
+
+void TfrmRealmDetails::buildMenu()
+{
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
+    SaveToFile1 = File1->addAction(QStringLiteral("&Save to File"));
+    N5 = File1->addSeparator();
+    Close1 = File1->addAction(QStringLiteral("&Close"));
+
+    Database1 = menuBar()->addMenu(QStringLiteral("&Database"));
+    First1 = Database1->addAction(QStringLiteral("&First"));
+    First1->setShortcut(Qt::Key_F2);
+    Previous1 = Database1->addAction(QStringLiteral("&Previous"));
+    Previous1->setShortcut(Qt::Key_F3);
+    Next1 = Database1->addAction(QStringLiteral("&Next"));
+    Next1->setShortcut(Qt::Key_F4);
+    Last1 = Database1->addAction(QStringLiteral("&Last"));
+    Last1->setShortcut(Qt::Key_F5);
+    N2 = Database1->addSeparator();
+    InsertRecord1 = Database1->addAction(QStringLiteral("&Insert Record"));
+    InsertRecord1->setShortcut(Qt::Key_F6);
+    DeleteRecord1 = Database1->addAction(QStringLiteral("De&lete Record"));
+    DeleteRecord1->setShortcut(Qt::Key_F7);
+    N3 = Database1->addSeparator();
+    SaveChanges1 = Database1->addAction(QStringLiteral("&Save Changes"));
+    SaveChanges1->setShortcut(Qt::Key_F8);
+    CancelChanges1 = Database1->addAction(QStringLiteral("&Cancel Changes"));
+    CancelChanges1->setShortcut(Qt::Key_F9);
+
+    Transfer1 = menuBar()->addMenu(QStringLiteral("&Transfer"));
+    ImportCurrentCharacter1 = Transfer1->addAction(QStringLiteral("Import Characters"));
+    ExportCurrentCharacter1 = Transfer1->addAction(QStringLiteral("Export Current Character"));
+    N4 = Transfer1->addSeparator();
+    ViewContentsofTransferTable1 = Transfer1->addAction(QStringLiteral("View Transfer Table Contents"));
+    Delete1 = Transfer1->addAction(QStringLiteral("Delete Transfer Table Contents"));
+
+    Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
+    Help2 = Help1->addAction(QStringLiteral("&Help"));
+    N1 = Help1->addSeparator();
+    About1 = Help1->addAction(QStringLiteral("&About"));
+}
+
+void TfrmRealmDetails::connectHandlers()
+{
+    using dbaware::DBCheckBox;
+    using dbaware::DBEdit;
+    auto on = [this](auto* sender, auto signal, void (TfrmRealmDetails::*handler)()) {
+        connect(sender, signal, this, [this, handler] { dbaware::guarded(this, [this, handler] { (this->*handler)(); }); });
+    };
+    using W = TfrmRealmDetails;
+
+    on(dedtGameName, &DBEdit::changed, &W::dedtCharNameChange);
+    on(dedtCharName, &DBEdit::changed, &W::dedtCharNameChange);
+    on(dedtGameName, &DBEdit::exited, &W::dedtGameNameExit);
+    on(dedtCharName, &DBEdit::exited, &W::dedtGameNameExit);
+    on(btnClose, &QPushButton::clicked, &W::btnCloseClick);
+    on(dbgProvinces, &dbaware::DBGrid::dblClick, &W::dbgProvincesDblClick);
+    on(&dsVDDB, &dbaware::DataSource::stateChanged, &W::dsVDDBStateChange);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        // Pages that the program selects itself (the browser does so while
+        // the window is hidden) are not the user's choice.
+        if (isVisible())
+            dbaware::guarded(this, [this] { PageControl1Change(); });
+    });
+
+    // The derived figures.
+    on(dedtPalaceValue, &DBEdit::changed, &W::dedtPalaceValueChange);
+    on(edtContrib, &DBEdit::changed, &W::edtContribChange);
+    on(dedtCourtExpenditure, &DBEdit::changed, &W::edtContribChange);
+    on(edtCourtValue, &DBEdit::changed, &W::edtCourtValueChange);
+    on(cbRoyalFacade, &DBCheckBox::stateClick, &W::edtCourtValueChange);
+    for (DBEdit* e : {dedtTotalCastles, dedtShipMaint, dedtProvMaint, dedtFortMaint, dedtArmyMaint, dedtConstructionCosts})
+        on(e, &DBEdit::changed, &W::dedtShipMaintChange);
+    on(cbThief, &DBCheckBox::stateClick, &W::dedtSeaGBChange);
+    on(dedtLandGB, &DBEdit::changed, &W::dedtSeaGBChange);
+    on(dedtSeaGB, &DBEdit::changed, &W::dedtSeaGBChange);
+    for (DBEdit* e : {dedtProvinceGB, dedtGuildGB, dedtTempleGB, edtTRIncome, dedtLawIncome})
+        on(e, &DBEdit::changed, &W::dedtProvinceGBChange);
+    for (DBEdit* e : {dedtBloodlineScore, dedtPossibleRP, dedtVassalRP})
+        on(e, &DBEdit::changed, &W::dedtBloodlineScoreChange);
+
+    on(SaveToFile1, &QAction::triggered, &W::SaveToFile1Click);
+    on(Close1, &QAction::triggered, &W::Close1Click);
+    on(First1, &QAction::triggered, &W::First1Click);
+    on(Previous1, &QAction::triggered, &W::Previous1Click);
+    on(Next1, &QAction::triggered, &W::Next1Click);
+    on(Last1, &QAction::triggered, &W::Last1Click);
+    on(InsertRecord1, &QAction::triggered, &W::InsertRecord1Click);
+    on(DeleteRecord1, &QAction::triggered, &W::DeleteRecord1Click);
+    on(SaveChanges1, &QAction::triggered, &W::SaveChanges1Click);
+    on(CancelChanges1, &QAction::triggered, &W::CancelChanges1Click);
+    on(ImportCurrentCharacter1, &QAction::triggered, &W::ImportCurrentCharacter1Click);
+    on(ExportCurrentCharacter1, &QAction::triggered, &W::ExportCurrentCharacter1Click);
+    on(ViewContentsofTransferTable1, &QAction::triggered, &W::ViewContentsofTransferTable1Click);
+    on(Delete1, &QAction::triggered, &W::Delete1Click);
+    on(Help2, &QAction::triggered, &W::Help2Click);
+    on(About1, &QAction::triggered, &W::About1Click);
 
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
-
-    app::openCentred(*this);
-    new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+    tblVDDB.afterDelete = [this](store::Table& t) { tblVDDBAfterDelete(t); };
+    tblVDDB.afterScroll = [this](store::Table& t) { tblVDDBAfterScroll(t); };
+    tblVDDB.afterCancel = [this](store::Table& t) { tblVDDBAfterCancel(t); };
+    tblProv.afterInsert = [this](store::Table& t) { tblProvAfterInsert(t); };
+    tblProv.afterPost = [this](store::Table& t) { tblProvAfterPost(t); };
 }
+
+// ---- Window events -------------------------------------------------------
 
 void TfrmRealmDetails::FormCreate()
 {
@@ -68,9 +781,271 @@ void TfrmRealmDetails::FormCreate()
     tblXfrProv.open("VDDB", "expprovs.DB");
 }
 
+void TfrmRealmDetails::FormActivate()
+{
+    activated = true;
+    ApplyProvinceFilter();
+    dedtGameName->setFocus();
+    dbgProvinces->setEnabled(namesFilledIn());
+}
+
+void TfrmRealmDetails::FormCloseQuery(bool& canClose)
+{
+    if (tblVDDB.isEmpty()) {
+        canClose = true;
+        return;
+    }
+    const bool noCharacter = blank(dedtCharName->text());
+    const bool noGame = blank(dedtGameName->text());
+    if (noCharacter && noGame) {
+        tblVDDB.cancel();
+        canClose = true;
+        return;
+    }
+    if (noCharacter) {
+        canClose = false;
+        dbaware::showMessage(this, QStringLiteral("Character Name Must Be Entered"));
+        dedtCharName->setFocus();
+        return;
+    }
+    if (noGame) {
+        canClose = false;
+        dbaware::showMessage(this, QStringLiteral("Game Name Must Be Entered"));
+        dedtGameName->setFocus();
+        return;
+    }
+    if (tblProv.editing())
+        tblProv.post();
+    if (tblVDDB.editing())
+        tblVDDB.post();
+    canClose = true;
+}
+
+void TfrmRealmDetails::FormClose()
+{
+    // A name typed but not yet written (closing by the menu or the title
+    // bar leaves the focus where it is) counts as the field's value.
+    if (tblVDDB.editing())
+        dsVDDB.updateRecord();
+    const bool noNames = blankField(tblVDDB, "Character_Name") && blankField(tblVDDB, "Game_Name");
+    if (tblVDDB.editing()) {
+        if (noNames)
+            tblVDDB.cancel();
+        else
+            tblVDDB.post();
+    } else if (tblVDDB.state() == store::State::Browse && noNames && !tblVDDB.isEmpty()) {
+        // A stored record without names can never be found again.
+        tblVDDB.remove();
+    }
+}
+
 bool TfrmRealmDetails::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
 
+bool TfrmRealmDetails::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto* w = static_cast<QWidget*>(watched);
+        // Message boxes, the save dialog and the help pages are no windows
+        // of the program's own: coming back from them must leave the focus
+        // where the command put it (in the box a message asked for).
+        const bool box = qobject_cast<QMessageBox*>(w) || qobject_cast<QFileDialog*>(w) ||
+                         qobject_cast<app::HelpWindow*>(w) || w->windowType() == Qt::Popup;
+        if (w->isWindow() && w != this && !box)
+            lastActivated_ = w;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TfrmRealmDetails::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        // Coming back from another program re-activates the window that was
+        // active last; only a return from another window of ours counts.
+        const bool fromOurs = lastActivated_ != this;
+        lastActivated_ = this;
+        if (fromOurs)
+            dbaware::guarded(this, [this] { FormActivate(); });
+    }
+    return QMainWindow::event(event);
+}
+
+void TfrmRealmDetails::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    // A failing step keeps the window open with its record pending.
+    if (!dbaware::guarded(this, [&] { FormCloseQuery(canClose); }) || !canClose ||
+        !dbaware::guarded(this, [this] { FormClose(); })) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---- Controls --------------------------------------------------------------
+
+bool TfrmRealmDetails::namesFilledIn() const { return !blank(dedtGameName->text()) && !blank(dedtCharName->text()); }
+
+void TfrmRealmDetails::dedtCharNameChange()
+{
+    if (activated)
+        ApplyProvinceFilter();
+}
+
+void TfrmRealmDetails::dedtGameNameExit()
+{
+    if (!namesFilledIn()) {
+        dbgProvinces->setEnabled(false);
+        return;
+    }
+    dbgProvinces->setEnabled(true);
+    if (tblVDDB.editing())
+        tblVDDB.post();
+}
+
+void TfrmRealmDetails::btnCloseClick() { close(); }
+
+void TfrmRealmDetails::dbgProvincesDblClick()
+{
+    if (tblVDDB.editing())
+        tblVDDB.post();
+    if (tblProv.editing()) {
+        postedProvince_ = {};
+        tblProv.post();  // its handler moves the list to the first row
+        // The row that was double-clicked is the one to open.
+        if (postedProvince_.valid)
+            tblProv.gotoBookmark(postedProvince_);
+    }
+    if (tblProv.isEmpty())
+        return;  // no province to open
+    frmProvince->tblProv.gotoCurrent(tblProv);
+    showMinimized();
+    frmProvince->PageControl1->setCurrentWidget(frmProvince->tsGeneral);
+    ApplyProvinceFilter();
+    // Showing the province window brings it, and with it the program, to the front.
+    app::showModal(*frmProvince);
+    showNormal();
+    tblProv.refresh();
+}
+
+void TfrmRealmDetails::PageControl1Change() { StatusBar1->setText({}); }
+
+// ---- Table and data source events ------------------------------------------
+
+void TfrmRealmDetails::tblVDDBAfterCancel(store::Table&) { ApplyProvinceFilter(); }
+
 void TfrmRealmDetails::tblVDDBBeforeDelete(store::Table& table) { DeleteProvincesOfCharacter(table); }
+
+void TfrmRealmDetails::tblVDDBAfterDelete(store::Table& table)
+{
+    if (table.isEmpty())
+        close();
+}
+
+void TfrmRealmDetails::tblVDDBAfterScroll(store::Table&)
+{
+    if (activated)
+        ApplyProvinceFilter();
+}
+
+void TfrmRealmDetails::tblProvAfterInsert(store::Table& table)
+{
+    // The names as shown, even when they are not saved yet.
+    table.setText("Game_Name", dedtGameName->text().toStdString());
+    table.setText("Character_Name", dedtCharName->text().toStdString());
+    dbgProvinces->setFocus();
+}
+
+void TfrmRealmDetails::tblProvAfterPost(store::Table& table)
+{
+    postedProvince_ = table.bookmark();
+    dbgProvinces->setEnabled(true);
+    ApplyProvinceFilter();
+}
+
+void TfrmRealmDetails::dsVDDBStateChange()
+{
+    const bool editing = dsVDDB.state() == store::State::Edit || dsVDDB.state() == store::State::Insert;
+    SaveChanges1->setEnabled(editing);
+    CancelChanges1->setEnabled(editing);
+    DeleteRecord1->setEnabled(!editing);
+    InsertRecord1->setEnabled(!editing);
+    SaveToFile1->setEnabled(!editing);
+}
+
+// ---- Menu commands ---------------------------------------------------------
+
+void TfrmRealmDetails::SaveToFile1Click() {}
+
+void TfrmRealmDetails::Close1Click() { close(); }
+
+void TfrmRealmDetails::setMoveItems(bool first, bool previous, bool next, bool last)
+{
+    First1->setEnabled(first);
+    Previous1->setEnabled(previous);
+    Next1->setEnabled(next);
+    Last1->setEnabled(last);
+}
+
+void TfrmRealmDetails::First1Click()
+{
+    tblVDDB.first();
+    setMoveItems(false, false, true, true);
+}
+
+void TfrmRealmDetails::Previous1Click()
+{
+    tblVDDB.prior();
+    const bool atStart = tblVDDB.bof();
+    setMoveItems(!atStart, !atStart, true, true);
+}
+
+void TfrmRealmDetails::Next1Click()
+{
+    tblVDDB.next();
+    const bool atEnd = tblVDDB.eof();
+    setMoveItems(true, true, !atEnd, !atEnd);
+}
+
+void TfrmRealmDetails::Last1Click()
+{
+    tblVDDB.last();
+    setMoveItems(true, true, false, false);
+}
+
+void TfrmRealmDetails::InsertRecord1Click()
+{
+    tblVDDB.insert();
+    PageControl1->setCurrentWidget(tsGeneralInfo);
+    SetNewRecordDefaults();
+}
+
+void TfrmRealmDetails::DeleteRecord1Click()
+{
+    if (dbaware::confirm(this, QStringLiteral("Confirm delete of this record")) != dbaware::Answer::Yes) {
+        StatusBar1->setText(QStringLiteral("Delete operation canceled"));
+        return;
+    }
+    tblVDDB.remove();
+}
+
+void TfrmRealmDetails::SaveChanges1Click()
+{
+    if (blank(dedtCharName->text())) {
+        dbaware::showMessage(this, QStringLiteral("Character Name must be entered"));
+        dedtCharName->setFocus();
+        return;
+    }
+    tblVDDB.post();
+    ApplyProvinceFilter();
+}
+
+void TfrmRealmDetails::CancelChanges1Click() { tblVDDB.cancel(); }
+
+void TfrmRealmDetails::Help2Click() { app::openHelp(); }
+
+void TfrmRealmDetails::About1Click() { showAboutBox(); }
+
+// ---- Operations that other windows use ---------------------------------------
 
 void TfrmRealmDetails::applyProvinceFilter(const std::string& gameName, const std::string& characterName)
 {

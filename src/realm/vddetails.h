@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 
 #include <string>
 
@@ -7,23 +8,35 @@
 #include "dbaware/statusbar.h"
 #include "store/table.h"
 
+class QAction;
+class QCloseEvent;
+class QFrame;
 class QKeyEvent;
+class QLabel;
+class QMenu;
+class QPushButton;
 class QTabWidget;
 
 namespace app {
 struct Context;
 }
 namespace dbaware {
+class DBCheckBox;
 class DBEdit;
 class DBGrid;
+class DBMemo;
+class DBNavigator;
+class StatusBar;
 }
 
-// The realm details window; it owns the table objects on the province and
-// both transfer tables, which the province and transfer windows use.
+// The realm details window: one character record on eleven pages, with its
+// province list. It owns the table objects on the province and both transfer
+// tables, which the province and transfer windows use.
 class TfrmRealmDetails final : public QMainWindow {
     Q_OBJECT
 public:
     explicit TfrmRealmDetails(app::Context& context, QWidget* parent = nullptr);
+    ~TfrmRealmDetails() override;
 
     // Declared before their data sources, which must not outlive them.
     store::Table tblVDDB;
@@ -35,19 +48,201 @@ public:
     dbaware::DataSource dsTransfer;
     dbaware::DataSource dsExpProv;
 
-    // The two name boxes of the top panel; the province window reads them.
+    // Top panel; the province window reads the two name boxes.
+    QFrame* Panel1;
     dbaware::DBEdit* dedtGameName;
     dbaware::DBEdit* dedtCharName;
+    QPushButton* btnClose;
 
     QTabWidget* PageControl1;
     QWidget* tsGeneralInfo;
+    QWidget* tsDiplomacy;
     QWidget* tsProvinces;
+    QWidget* tsMaintenance;
+    QWidget* tsMagic;
+    QWidget* tsTradeRoutes;
+    QWidget* tsIncome;
+    QWidget* tsCivicImprovements;
+    QWidget* tsBuildingProjects;
+    QWidget* tsVassals;
+    QWidget* tsMisc;
+
+    // General Info
+    dbaware::DBEdit* dedtBloodlineDerivation;
+    dbaware::DBEdit* dedtBloodlineStr;
+    dbaware::DBEdit* dedtBloodlineScore;
+    dbaware::DBCheckBox* cbWarrior;
+    dbaware::DBCheckBox* cbRanger;
+    dbaware::DBCheckBox* cbPaladin;
+    dbaware::DBCheckBox* cbMage;
+    dbaware::DBCheckBox* cbPriest;
+    dbaware::DBCheckBox* cbThief;
+    dbaware::DBCheckBox* cbBard;
+    dbaware::DBCheckBox* cbPsionicist;
+    dbaware::DBEdit* dedtClassAbbrev;
+    dbaware::DBEdit* dedtDomainName;
+    dbaware::DBEdit* dedtCurrRP;
+    dbaware::DBEdit* dedtCurrGB;
+    dbaware::DBEdit* dedtCurrGP;
+    dbaware::DBEdit* dedtAdminCheck;
+    dbaware::DBEdit* dedtDiplomacyCheck;
+    dbaware::DBEdit* dedtLawCheck;
+    dbaware::DBEdit* dedtLeadershipCheck;
+    dbaware::DBEdit* dedtIntrigueCheck;
+    dbaware::DBEdit* dedtResearchCheck;
+
+    // Diplomacy
+    dbaware::DBEdit* dedtPalaceLocation;
+    dbaware::DBEdit* dedtPalaceValue;
+    dbaware::DBEdit* edtContrib;
+    dbaware::DBEdit* dedtCourtExpenditure;
+    dbaware::DBEdit* edtCourtValue;
+    dbaware::DBMemo* dmemGeneralAbility;
+    dbaware::DBCheckBox* cbRoyalFacade;
+    QLabel* Label58;
+    QLabel* pnlDiploMod;
+    QLabel* Label11;
+    QLabel* Label68;
+    dbaware::DBEdit* edtDipTotalMod;
+    QLabel* Label10;
+    QLabel* Label57;
+    dbaware::DBEdit* dedtRODiplomacyCheck;
+
+    // Provinces
     dbaware::DBGrid* dbgProvinces;
 
+    // Maintenance
+    dbaware::DBEdit* dedtROAdminCheck;
+    dbaware::DBEdit* dedtTroopCapacity;
+    dbaware::DBEdit* dedtTotalProvinces;
+    dbaware::DBEdit* dedtTotalCastles;
+    dbaware::DBEdit* dedtROCourtExpenditure;
+    dbaware::DBEdit* dedtShipMaint;
+    dbaware::DBEdit* dedtProvMaint;
+    dbaware::DBEdit* dedtFortMaint;
+    dbaware::DBEdit* edtPalaceMaint;
+    dbaware::DBEdit* dedtArmyMaint;
+    dbaware::DBEdit* dedtConstructionCosts;
+    dbaware::DBEdit* edtMaintTotal;
+
+    // Magic
+    dbaware::DBEdit* dedtROResearchCheck;
+    dbaware::DBEdit* dedtLeyLineMaint;
+    dbaware::DBEdit* dedtStateReligion;
+    dbaware::DBMemo* dmemLeyLines;
+    dbaware::DBMemo* dmemPriestSpells;
+    dbaware::DBMemo* dmemMageSpells;
+
+    // Trade Routes
+    dbaware::DBMemo* dmemLandTR;
+    dbaware::DBEdit* edtLandRP;
+    dbaware::DBEdit* dedtLandGB;
+    dbaware::DBMemo* dmemSeaTR;
+    dbaware::DBEdit* edtSeaRP;
+    dbaware::DBEdit* dedtSeaGB;
+
+    // Income
+    dbaware::DBEdit* dedtPossibleRP;
+    dbaware::DBEdit* dedtROBloodlineScore;
+    dbaware::DBEdit* dedtROLeyLineMaint;
+    dbaware::DBEdit* dedtVassalRP;
+    dbaware::DBEdit* dedtProvinceGB;
+    dbaware::DBEdit* dedtGuildGB;
+    dbaware::DBEdit* dedtTempleGB;
+    dbaware::DBEdit* edtTRIncome;
+    dbaware::DBEdit* dedtLawIncome;
+    dbaware::DBEdit* edtTotalRP;
+    dbaware::DBEdit* edtTotalGB;
+
+    // The four pages of one memo each (two controls on Building Projects)
+    dbaware::DBMemo* dmemCivicImprovements;
+    dbaware::DBEdit* dedtTotalConstructionCosts;
+    dbaware::DBMemo* dmemBuildingProjects;
+    dbaware::DBMemo* dmemVassals;
+    dbaware::DBMemo* dmemMisc;
+
+    dbaware::DBNavigator* DBNavigator1;
+    dbaware::StatusBar* StatusBar1;
+
+    QMenu* File1;
+    QAction* SaveToFile1;
+    QAction* N5;
+    QAction* Close1;
+    QMenu* Database1;
+    QAction* First1;
+    QAction* Previous1;
+    QAction* Next1;
+    QAction* Last1;
+    QAction* N2;
+    QAction* InsertRecord1;
+    QAction* DeleteRecord1;
+    QAction* N3;
+    QAction* SaveChanges1;
+    QAction* CancelChanges1;
+    QMenu* Transfer1;
+    QAction* ImportCurrentCharacter1;
+    QAction* ExportCurrentCharacter1;
+    QAction* N4;
+    QAction* ViewContentsofTransferTable1;
+    QAction* Delete1;
+    QMenu* Help1;
+    QAction* Help2;
+    QAction* N1;
+    QAction* About1;
+
+    // Window events
     void FormCreate();
+    void FormActivate();
+    // Sets canClose to false to keep the window open.
+    void FormCloseQuery(bool& canClose);
+    void FormClose();
     bool FormKeyUp(QKeyEvent& key);
+
+    // Controls
+    void dedtCharNameChange();
+    void dedtGameNameExit();
+    void btnCloseClick();
+    void dbgProvincesDblClick();
+    void PageControl1Change();
+
+    // Table and data source events
+    void tblVDDBAfterCancel(store::Table& table);
     // Runs before a character record is deleted, whoever deletes it.
     void tblVDDBBeforeDelete(store::Table& table);
+    void tblVDDBAfterDelete(store::Table& table);
+    void tblVDDBAfterScroll(store::Table& table);
+    void tblProvAfterInsert(store::Table& table);
+    void tblProvAfterPost(store::Table& table);
+    void dsVDDBStateChange();
+
+    // Menu commands
+    void SaveToFile1Click();
+    void Close1Click();
+    void First1Click();
+    void Previous1Click();
+    void Next1Click();
+    void Last1Click();
+    void InsertRecord1Click();
+    void DeleteRecord1Click();
+    void SaveChanges1Click();
+    void CancelChanges1Click();
+    // The transfer commands (src/transfer/commands.cpp).
+    void ImportCurrentCharacter1Click();
+    void ExportCurrentCharacter1Click();
+    void ViewContentsofTransferTable1Click();
+    void Delete1Click();
+    void Help2Click();
+    void About1Click();
+
+    // The derived figures, worked out as values are shown or typed
+    // (vddetails_figures.cpp).
+    void dedtPalaceValueChange();
+    void edtContribChange();
+    void edtCourtValueChange();
+    void dedtShipMaintChange();
+    void dedtSeaGBChange();
+    void dedtProvinceGBChange();
+    void dedtBloodlineScoreChange();
 
     // Restricts tblProv to the current character record's provinces.
     void ApplyProvinceFilter();
@@ -59,21 +254,47 @@ public:
     void DeleteProvincesOfCharacter(const store::Table& character);
     // Deletes every row the table object shows under its filter.
     static void DeleteAllRecords(store::Table& table);
-
-    // Transfer commands (src/transfer/commands.cpp)
-    dbaware::StatusBar* StatusBar1;  // export, import and empty report here
-    void ExportCurrentCharacter1Click();
-    void ImportCurrentCharacter1Click();
-    void ViewContentsofTransferTable1Click();
-    void Delete1Click();
     // Every transfer province record, then every transfer character record.
     void EmptyTransferTables();
     // The shown character (tblVDDB filtered to it) and its provinces, added
     // to the transfer tables.
     void CopyCurrentCharacter();
 
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void buildTopPanel(QWidget* parent);
+    void buildMenu();
+    QWidget* buildGeneralInfo();
+    QWidget* buildDiplomacy();
+    QWidget* buildProvinces();
+    QWidget* buildMaintenance();
+    QWidget* buildMagic();
+    QWidget* buildTradeRoutes();
+    QWidget* buildIncome();
+    QWidget* buildOneMemoPage(dbaware::DBMemo*& memo, const char* field, const char* label);
+    QWidget* buildBuildingProjects();
+    void connectHandlers();
+
+    dbaware::DBEdit* edit(QWidget* parent, const char* field, int width);
+    dbaware::DBEdit* mirror(QWidget* parent, const char* field, bool readOnly, int width);
+    dbaware::DBEdit* computed(QWidget* parent, int width);
+    dbaware::DBMemo* memo(QWidget* parent, const char* field, bool scrollBar);
+    dbaware::DBCheckBox* check(QWidget* parent, const char* caption, const char* field);
+
     void applyProvinceFilter(const std::string& gameName, const std::string& characterName);
+    void setMoveItems(bool first, bool previous, bool next, bool last);
+    bool namesFilledIn() const;
+
+    // The province row saved last, so that a double click opens the row it
+    // was given on even though saving moves the list to its first row.
+    store::Bookmark postedProvince_;
+    // The program's window that was activated last, to tell a return from
+    // another of the program's windows from a return from another program.
+    QPointer<QWidget> lastActivated_;
 };
 
 extern TfrmRealmDetails* frmRealmDetails;

@@ -220,3 +220,53 @@ TEST_F(DBEditTest, SuspendedControlsCatchUpOnTheLastResume)
 }
 
 }  // namespace
+
+TEST_F(DBEditTest, ExitIsSignalledAfterTheWriteAndOnlyWhenTheFocusMovesOnInTheWindow)
+{
+    activate();
+    DataSource ds(*chars);
+    DBEdit* palace = bound(ds, "Palace_Value");
+    DBEdit* other = bound(ds, "Character_Name");
+    std::vector<std::string> fieldAtExit;
+    QObject::connect(palace, &DBEdit::exited, [&] { fieldAtExit.push_back(chars->text("Palace_Value")); });
+
+    palace->setFocus();
+    palace->selectAll();
+    QTest::keyClicks(palace, "9");
+    other->setFocus();
+    EXPECT_EQ(fieldAtExit, std::vector<std::string>{"9"}) << "the handler sees the written value";
+
+    palace->setFocus();
+    QTest::keyClicks(palace, "-");  // "9-" is refused by the field
+    other->setFocus();
+    EXPECT_TRUE(palace->hasFocus());
+    EXPECT_EQ(fieldAtExit.size(), 1u) << "a refused leave is no exit";
+
+    palace->setText("7");
+    QFocusEvent toAnotherWindow(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(palace, &toAnotherWindow);
+    EXPECT_EQ(fieldAtExit.size(), 1u);
+    other->setFocus();
+    EXPECT_EQ(fieldAtExit, (std::vector<std::string>{"9", "7"}));
+}
+
+TEST_F(DBEditTest, TheDataSourceHasEveryPendingBoxWrittenOnRequest)
+{
+    DataSource ds(*chars);
+    DBEdit* palace = bound(ds, "Palace_Value");
+    DBEdit* name = bound(ds, "Character_Name");
+    DBEdit* check = bound(ds, "Diplomacy_Check");
+    chars->edit();
+    palace->setText("8");
+    name->setText("Arik");
+    ds.updateRecord();
+    EXPECT_EQ(chars->text("Palace_Value"), "8");
+    EXPECT_EQ(chars->text("Character_Name"), "Arik");
+    EXPECT_EQ(chars->text("Diplomacy_Check"), "2") << "an untouched box writes nothing";
+    EXPECT_FALSE(palace->hasPendingText());
+    EXPECT_EQ(chars->state(), State::Edit) << "written, not posted";
+
+    check->setText("x");
+    EXPECT_THROW(ds.updateRecord(), store::StoreError);
+    EXPECT_TRUE(check->hasPendingText());
+}

@@ -1,0 +1,640 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/about.h"
+#include "app/shell_fixture.h"
+#include "dbaware/dbcheckbox.h"
+#include "dbaware/dbedit.h"
+#include "dbaware/dbgrid.h"
+#include "dbaware/dbmemo.h"
+#include "dbaware/dbnavigator.h"
+#include "dbaware/statusbar.h"
+#include "province/vdprovince.h"
+#include "realm/vddetails.h"
+
+using dbaware::Answer;
+using store::State;
+using testing_support::ScriptedModal;
+using testing_support::ShellTest;
+
+namespace store {
+inline void PrintTo(State s, std::ostream* os)
+{
+    const char* names[] = {"Inactive", "Browse", "Edit", "Insert"};
+    *os << names[static_cast<int>(s)];
+}
+}  // namespace store
+
+namespace {
+
+using Fields = std::vector<std::pair<const char*, std::string>>;
+
+void post(store::Table& t, const Fields& fields)
+{
+    t.insert();
+    for (const auto& [k, v] : fields)
+        t.setText(k, v);
+    t.post();
+}
+
+// Typed over the box's text, as a user does: the first key puts the record
+// into edit state.
+void type(QLineEdit* e, const QString& text)
+{
+    e->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(e, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(e, text);
+}
+
+// The next control that Tab goes to.
+QWidget* nextTabStop(QWidget* w)
+{
+    for (QWidget* n = w->nextInFocusChain(); n != w; n = n->nextInFocusChain())
+        if ((n->focusPolicy() & Qt::TabFocus) && n->isEnabled())
+            return n;
+    return nullptr;
+}
+
+void activate(QWidget* w)
+{
+    QEvent e(QEvent::WindowActivate);
+    QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+class RealmTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(app::startUp(*context_));
+        r = frmRealmDetails;
+        ASSERT_TRUE(r->tblXfrProv.isOpen());
+    }
+
+    void addCharacter(const std::string& game, const std::string& name, const Fields& more = {})
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        Fields fields{{"Game_Name", game}, {"Character_Name", name}};
+        fields.insert(fields.end(), more.begin(), more.end());
+        post(t, fields);
+    }
+    void addProvince(const std::string& game, const std::string& name, const std::string& province)
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vdprovs.db");
+        post(t, {{"Game_Name", game}, {"Character_Name", name}, {"Province_Name", province}});
+    }
+    // Every stored province of one character, whatever the window shows.
+    std::vector<std::string> provincesOf(const std::string& game, const std::string& name)
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vdprovs.db");
+        std::vector<std::string> out;
+        for (t.first(); !t.eof(); t.next())
+            if (t.text("Game_Name") == game && t.text("Character_Name") == name)
+                out.push_back(t.text("Province_Name"));
+        return out;
+    }
+    std::vector<std::string> characters()
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        std::vector<std::string> out;
+        for (t.first(); !t.eof(); t.next())
+            out.push_back(t.text("Game_Name") + "/" + t.text("Character_Name"));
+        return out;
+    }
+    // What the province list shows.
+    std::vector<std::string> listed()
+    {
+        std::vector<std::string> out;
+        const int c = r->tblProv.fieldIndex("Province_Name");
+        for (const auto& row : r->tblProv.readRows(nullptr, false, 1000, false))
+            out.push_back(std::get<std::string>(row.values[static_cast<std::size_t>(c)]));
+        return out;
+    }
+    // Opens the window on a character as the browser does.
+    void openOn(const std::string& game, const std::string& name)
+    {
+        r->tblVDDB.refresh();
+        ASSERT_TRUE(r->tblVDDB.findKey({game, name}));
+        activate(r);
+    }
+    // A shown, active window, for focus moves and typing.
+    void showActive()
+    {
+        r->show();
+        r->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(r));
+    }
+
+    TfrmRealmDetails* r = nullptr;
+    ScriptedModal modal_;
+};
+
+// ---- Closing -----------------------------------------------------------------
+
+TEST_F(RealmTest, ClosingChecksTheCharacterNameFirstThenTheGameName)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+
+    type(r->dedtCharName, "  ");
+    type(r->dedtGameName, "");
+    r->dedtCharName->setText(" \t");  // blank after trimming control characters too
+    type(r->dedtGameName, "G");
+    EXPECT_FALSE(r->close());
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Character Name Must Be Entered"});
+    EXPECT_EQ(dialogs_.shown.back().icon, dbaware::Icon::None);
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit) << "the record stays pending";
+
+    type(r->dedtCharName, "Aric");
+    type(r->dedtGameName, " ");
+    EXPECT_FALSE(r->close());
+    EXPECT_EQ(dialogs_.texts().back(), "Game Name Must Be Entered");
+    EXPECT_EQ(r->focusWidget(), r->dedtGameName);
+
+    type(r->dedtGameName, "H");
+    EXPECT_TRUE(r->close());
+    EXPECT_EQ(characters(), std::vector<std::string>{"H/Aric"}) << "saved without a question";
+    EXPECT_EQ(dialogs_.shown.size(), 2u);
+}
+
+TEST_F(RealmTest, ClosingWithBothNamesBlankDropsThePendingRecord)
+{
+    addCharacter("G", "Aric", {{"Domain_Name", "Old"}});
+    openOn("G", "Aric");
+    type(r->dedtDomainName, "Changed");
+    type(r->dedtCharName, "");
+    type(r->dedtGameName, "");
+    EXPECT_TRUE(r->close());
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Aric"});
+    EXPECT_EQ(r->tblVDDB.text("Domain_Name"), "Old");
+
+    // A new record with no names at all is dropped silently.
+    r->InsertRecord1->trigger();
+    EXPECT_TRUE(r->close());
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Aric"});
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, ClosingAnEmptyTableSkipsTheChecksAndSavesANamedNewRecord)
+{
+    r->tblVDDB.refresh();
+    activate(r);
+    EXPECT_TRUE(r->close());  // nothing at all
+
+    r->InsertRecord1->trigger();
+    type(r->dedtCharName, "Alys");  // no game name: no check while the table is empty
+    EXPECT_TRUE(r->close());
+    EXPECT_EQ(characters(), std::vector<std::string>{"/Alys"});
+
+    // With a stored record the same names are checked again.
+    r->InsertRecord1->trigger();
+    type(r->dedtCharName, "Bran");
+    EXPECT_FALSE(r->close());
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Game Name Must Be Entered"});
+}
+
+TEST_F(RealmTest, AStoredRecordWithoutNamesIsDeletedOnCloseWithExactlyItsProvinces)
+{
+    addCharacter("", " ");
+    addCharacter("G", "Aric");
+    addProvince("", " ", "p1");
+    addProvince("", " ", "p2");
+    addProvince("", "", "other blank");
+    addProvince("G", "Aric", "a1");
+    openOn("", " ");
+    EXPECT_EQ(listed(), (std::vector<std::string>{"p1", "p2"}));
+    EXPECT_TRUE(r->close());
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Aric"});
+    EXPECT_TRUE(provincesOf("", " ").empty());
+    EXPECT_EQ(provincesOf("", ""), std::vector<std::string>{"other blank"});
+    EXPECT_EQ(provincesOf("G", "Aric"), std::vector<std::string>{"a1"});
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, ClosingWithAKeyViolationShowsTheErrorAndStaysOpen)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    openOn("G", "Bran");
+    type(r->dedtCharName, "Aric");
+    EXPECT_FALSE(r->close());
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit);
+    EXPECT_EQ(r->dedtCharName->text(), "Aric");
+}
+
+// ---- Record commands ---------------------------------------------------------
+
+TEST_F(RealmTest, SaveChangesNeedsOnlyTheCharacterName)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    type(r->dedtCharName, " ");
+    r->SaveChanges1->trigger();
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Character Name must be entered"});
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit);
+
+    type(r->dedtCharName, "Aric");
+    type(r->dedtGameName, "");
+    r->SaveChanges1->trigger();
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(characters(), std::vector<std::string>{"/Aric"});
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+}
+
+TEST_F(RealmTest, DeleteAsksRemovesOnlyThatCharactersProvincesAndTheLastOneClosesTheWindow)
+{
+    addCharacter("G", "O'Neil");
+    addCharacter("G", "O'Neil*");
+    addProvince("G", "O'Neil", "o1");
+    addProvince("G", "O'Neil*", "o2");
+    addProvince("G", "O'Neil ", "o3");
+    openOn("G", "O'Neil");
+    r->show();
+
+    dialogs_.answer(Answer::No);
+    r->DeleteRecord1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text, "Confirm delete of this record");
+    EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNo);
+    EXPECT_EQ(r->StatusBar1->text(), "Delete operation canceled");
+    EXPECT_EQ(characters().size(), 2u);
+
+    r->DeleteRecord1->trigger();
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/O'Neil*"});
+    EXPECT_TRUE(provincesOf("G", "O'Neil").empty());
+    EXPECT_EQ(provincesOf("G", "O'Neil*"), std::vector<std::string>{"o2"});
+    EXPECT_EQ(provincesOf("G", "O'Neil "), std::vector<std::string>{"o3"});
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(listed(), std::vector<std::string>{"o2"}) << "the list follows to the next character";
+
+    r->DeleteRecord1->trigger();
+    EXPECT_TRUE(characters().empty());
+    EXPECT_FALSE(r->isVisible()) << "the last record gone, the window closes";
+    EXPECT_EQ(dialogs_.shown.size(), 3u);
+}
+
+TEST_F(RealmTest, MoveCommandsRunOverAllCharactersAndSetTheirEnabling)
+{
+    for (auto n : {"A", "B", "C"})
+        addCharacter("G", n);
+    addProvince("G", "C", "c1");
+    openOn("G", "B");
+    auto enabled = [&] {
+        return std::vector<bool>{r->First1->isEnabled(), r->Previous1->isEnabled(), r->Next1->isEnabled(),
+                                 r->Last1->isEnabled()};
+    };
+
+    r->Last1->trigger();
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "C");
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, false, false}));
+    EXPECT_EQ(listed(), std::vector<std::string>{"c1"}) << "the list follows the move";
+
+    r->Previous1->trigger();
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true, true}));
+    r->Previous1->trigger();
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "A");
+    r->Previous1->trigger();  // tries to go before the first
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "A");
+    EXPECT_EQ(enabled(), (std::vector<bool>{false, false, true, true}));
+    EXPECT_TRUE(listed().empty());
+
+    r->Next1->trigger();
+    r->Next1->trigger();
+    r->Next1->trigger();  // tries to go past the last
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "C");
+    EXPECT_EQ(enabled(), (std::vector<bool>{true, true, false, false}));
+
+    r->First1->trigger();
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "A");
+    EXPECT_EQ(enabled(), (std::vector<bool>{false, false, true, true}));
+
+    // A changed record is saved by the move.
+    type(r->dedtDomainName, "Moved on");
+    r->Next1->trigger();
+    r->First1->trigger();
+    EXPECT_EQ(r->tblVDDB.text("Domain_Name"), "Moved on");
+}
+
+TEST_F(RealmTest, InsertRecordSetsTheDefaultsButTheNavigatorsInsertDoesNot)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    r->PageControl1->setCurrentWidget(r->tsMagic);
+    ASSERT_TRUE(r->dbgProvinces->isEnabled());
+    const std::vector<dbaware::DBCheckBox*> boxes{r->cbWarrior, r->cbRanger, r->cbPaladin, r->cbMage,     r->cbPriest,
+                                                  r->cbThief,   r->cbBard,   r->cbPsionicist, r->cbRoyalFacade};
+
+    r->InsertRecord1->trigger();
+    EXPECT_EQ(r->tblVDDB.state(), State::Insert);
+    EXPECT_EQ(r->PageControl1->currentWidget(), r->tsGeneralInfo);
+    for (auto* b : boxes)
+        EXPECT_EQ(b->checkState(), Qt::Unchecked) << b->text().toStdString();
+    EXPECT_FALSE(r->dbgProvinces->isEnabled());
+    r->CancelChanges1->trigger();
+
+    r->DBNavigator1->click(dbaware::NavButton::Insert);
+    EXPECT_EQ(r->tblVDDB.state(), State::Insert);
+    for (auto* b : boxes)
+        EXPECT_EQ(b->checkState(), Qt::PartiallyChecked) << b->text().toStdString();
+    EXPECT_FALSE(r->SaveToFile1->isEnabled()) << "the menu follows the navigator too";
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, TheMenuFollowsTheRecordStateFromTheFirstKeystroke)
+{
+    addCharacter("G", "Aric", {{"Court_Expenditure", "4"}});
+    openOn("G", "Aric");
+    auto saveCancel = [&] { return std::pair{r->SaveChanges1->isEnabled(), r->CancelChanges1->isEnabled()}; };
+    auto others = [&] {
+        return std::vector<bool>{r->DeleteRecord1->isEnabled(), r->InsertRecord1->isEnabled(), r->SaveToFile1->isEnabled()};
+    };
+    EXPECT_EQ(saveCancel(), std::pair(false, false)) << "disabled since the table was opened";
+    EXPECT_EQ(others(), (std::vector<bool>{true, true, true}));
+
+    QTest::keyClick(r->dmemVassals, Qt::Key_S);
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit);
+    EXPECT_EQ(saveCancel(), std::pair(true, true));
+    EXPECT_EQ(others(), (std::vector<bool>{false, false, false}));
+
+    r->CancelChanges1->trigger();
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_TRUE(r->dmemVassals->toPlainText().isEmpty());
+    EXPECT_EQ(saveCancel(), std::pair(false, false));
+
+    r->cbBard->click();
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit);
+    EXPECT_EQ(saveCancel(), std::pair(true, true));
+    r->SaveChanges1->trigger();
+    EXPECT_TRUE(r->tblVDDB.asBool("Bard"));
+    EXPECT_EQ(others(), (std::vector<bool>{true, true, true}));
+}
+
+TEST_F(RealmTest, MirrorsShowTheWrittenValueAndTheFieldsWithoutAControlAreKept)
+{
+    addCharacter("G", "Aric",
+                 {{"Court_Expenditure", "4"},
+                  {"Army_info", "Two legions"},
+                  {"Ship_Info", "A galley"},
+                  {"Constr_Cost_This_Turn", "7"},
+                  {"Law_Claim_In_Progress", "True"},
+                  {"Losses_To_Law_Claims", "Tarvan"}});
+    openOn("G", "Aric");
+    showActive();
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "4");
+    r->PageControl1->setCurrentWidget(r->tsDiplomacy);
+    r->dedtCourtExpenditure->setFocus();
+    r->dedtCourtExpenditure->selectAll();
+    QTest::keyClicks(r->dedtCourtExpenditure, "9");
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "4") << "not written yet";
+    r->dedtPalaceValue->setFocus();
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "9");
+
+    // The mirrors cannot be changed, and the disabled ones take no focus.
+    for (dbaware::DBEdit* m : {r->dedtRODiplomacyCheck, r->dedtROAdminCheck, r->dedtROResearchCheck,
+                               r->dedtROBloodlineScore, r->dedtROLeyLineMaint}) {
+        EXPECT_EQ(m->access(), dbaware::DBEdit::Access::Disabled) << m->fieldName().toStdString();
+        EXPECT_EQ(m->focusPolicy(), Qt::NoFocus);
+    }
+    EXPECT_EQ(r->dedtROCourtExpenditure->access(), dbaware::DBEdit::Access::ReadOnly);
+    QTest::keyClicks(r->dedtROCourtExpenditure, "1");
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "9");
+
+    r->SaveChanges1->trigger();
+    store::Table t(context_->session);
+    t.open("VDDB", "vddb.DB");
+    ASSERT_TRUE(t.findKey({"G", "Aric"}));
+    EXPECT_EQ(t.text("Court_Expenditure"), "9");
+    EXPECT_EQ(t.text("Army_info"), "Two legions");
+    EXPECT_EQ(t.text("Ship_Info"), "A galley");
+    EXPECT_EQ(t.text("Constr_Cost_This_Turn"), "7");
+    EXPECT_TRUE(t.asBool("Law_Claim_In_Progress"));
+    EXPECT_EQ(t.text("Losses_To_Law_Claims"), "Tarvan");
+}
+
+// ---- Names and the province list ---------------------------------------------
+
+TEST_F(RealmTest, TheListShowsExactlyTheCharactersProvincesWhateverTheNamesHold)
+{
+    addCharacter("North", "Aric O'Neil");
+    addCharacter("North", "Aric O'Neil ");
+    addCharacter("No'rth*", "Al*");
+    addProvince("North", "Aric O'Neil", "Aldmoor");
+    addProvince("North", "Aric O'Neil", "Tarvan");
+    addProvince("North", "Aric O'Neil ", "Elsewhere");
+    addProvince("No'rth*", "Al*", "Star");
+    addProvince("No'rth*", "Alx", "Not mine");
+    openOn("North", "Aric O'Neil");
+    EXPECT_EQ(listed(), (std::vector<std::string>{"Aldmoor", "Tarvan"}));
+    r->Next1->trigger();
+    EXPECT_EQ(listed(), std::vector<std::string>{"Elsewhere"});
+    r->First1->trigger();
+    EXPECT_EQ(listed(), std::vector<std::string>{"Star"});
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, TheListIsLeftAloneUntilTheFirstActivationAndFilteredOnEveryOneAfter)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Bran", "b1");
+    r->tblVDDB.refresh();
+    r->tblProv.refresh();
+    r->tblVDDB.last();
+    type(r->dedtCharName, "Brand");
+    EXPECT_FALSE(r->tblProv.filtered()) << "not before the window was first shown";
+
+    r->tblVDDB.cancel();
+    activate(r);
+    EXPECT_EQ(listed(), std::vector<std::string>{"b1"});
+    EXPECT_EQ(r->focusWidget(), r->dedtGameName);
+    EXPECT_TRUE(r->dbgProvinces->isEnabled());
+
+    // Names typed but not yet taken over leave the list as it is.
+    type(r->dedtCharName, "Aric");
+    EXPECT_EQ(listed(), std::vector<std::string>{"b1"});
+    r->CancelChanges1->trigger();
+    r->tblVDDB.first();  // another cursor's move: the list follows now
+    EXPECT_EQ(listed(), std::vector<std::string>{"a1"});
+
+    // Coming back from the About box or the province window filters again.
+    r->tblProv.setFiltered(false);
+    activate(AboutBox);
+    activate(r);
+    EXPECT_EQ(listed(), std::vector<std::string>{"a1"});
+}
+
+TEST_F(RealmTest, LeavingANameBoxSavesThePendingRecordOnceBothNamesAreThere)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    showActive();
+    r->InsertRecord1->trigger();
+    EXPECT_FALSE(r->dbgProvinces->isEnabled());
+    r->dedtGameName->setFocus();
+    QTest::keyClicks(r->dedtGameName, "H");
+    r->dedtCharName->setFocus();
+    EXPECT_EQ(r->tblVDDB.state(), State::Insert) << "one name is not enough";
+    EXPECT_FALSE(r->dbgProvinces->isEnabled());
+    QTest::keyClicks(r->dedtCharName, "Hal");
+    r->dedtDomainName->setFocus();
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_TRUE(r->dbgProvinces->isEnabled());
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Aric", "H/Hal"}));
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, ANewProvinceRowTakesTheNameBoxTextsBeforeTheyAreSaved)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "a1");
+    openOn("G", "Aric");
+    showActive();
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    r->dbgProvinces->setFocus();
+    QApplication::processEvents();  // the grid takes up the filtered list
+    type(r->dedtGameName, "G2");  // typed, not saved: the box never had the focus
+    ASSERT_EQ(r->tblVDDB.state(), State::Edit);
+    QTest::keyClick(r->dbgProvinces, Qt::Key_Down);
+    ASSERT_EQ(r->tblProv.state(), State::Insert);
+    EXPECT_EQ(r->tblProv.text("Game_Name"), "G2");
+    EXPECT_EQ(r->tblProv.text("Character_Name"), "Aric");
+    EXPECT_EQ(r->tblVDDB.text("Game_Name"), "G");
+    EXPECT_TRUE(r->dbgProvinces->hasFocus());
+
+    r->tblProv.setText("Province_Name", "new");
+    r->tblProv.post();
+    EXPECT_EQ(provincesOf("G2", "Aric"), std::vector<std::string>{"new"});
+    EXPECT_EQ(listed(), std::vector<std::string>{"a1"}) << "re-filtered by the stored names";
+}
+
+TEST_F(RealmTest, DoubleClickOpensTheProvinceWindowOnTheClickedRow)
+{
+    addCharacter("G", "Aric");
+    for (auto p : {"a1", "a2", "a3"})
+        addProvince("G", "Aric", p);
+    openOn("G", "Aric");
+    r->show();
+    frmProvince->PageControl1->setCurrentIndex(frmProvince->PageControl1->count() - 1);
+    r->tblProv.next();
+    // An unsaved change on the clicked row: it is saved and still opens.
+    r->tblProv.edit();
+    r->tblProv.setText("Province_Name", "a2 changed");
+    type(r->dedtDomainName, "pending");
+    modal_.action = [&](QWidget& w) {
+        EXPECT_EQ(&w, frmProvince);
+        EXPECT_EQ(frmProvince->tblProv.text("Province_Name"), "a2 changed");
+        EXPECT_EQ(frmProvince->PageControl1->currentWidget(), frmProvince->tsGeneral);
+        EXPECT_TRUE(r->isMinimized());
+        EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+        EXPECT_EQ(r->tblVDDB.text("Domain_Name"), "pending");
+        // The province window changes the province meanwhile.
+        frmProvince->tblProv.edit();
+        frmProvince->tblProv.setText("Province_Name", "a2 again");
+        frmProvince->tblProv.post();
+    };
+    emit r->dbgProvinces->dblClick();
+    ASSERT_EQ(modal_.shown.size(), 1u);
+    EXPECT_FALSE(r->isMinimized());
+    EXPECT_EQ(listed(), (std::vector<std::string>{"a1", "a2 again", "a3"}));
+    EXPECT_EQ(r->tblProv.text("Province_Name"), "a1");
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, DoubleClickOnAnEmptyListDoesNothing)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Bran", "b1");
+    openOn("G", "Aric");
+    emit r->dbgProvinces->dblClick();
+    EXPECT_TRUE(modal_.shown.empty());
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_FALSE(r->isMinimized());
+}
+
+// ---- Keyboard, menu and status bar -----------------------------------------------
+
+TEST_F(RealmTest, KeyboardTabOrderAccessKeyAndHelp)
+{
+    EXPECT_EQ(nextTabStop(r->dedtGameName), r->dedtCharName);
+    EXPECT_EQ(nextTabStop(r->dedtCharName), r->btnClose);
+    // On through the pages in reading order, past the grey boxes.
+    EXPECT_EQ(nextTabStop(r->dedtBloodlineDerivation), r->dedtBloodlineStr);
+    EXPECT_EQ(nextTabStop(r->dedtBloodlineScore), r->cbWarrior);
+    EXPECT_EQ(nextTabStop(r->dedtPalaceValue), r->dedtCourtExpenditure);
+    EXPECT_EQ(nextTabStop(r->dedtFortMaint), r->dedtArmyMaint);
+    EXPECT_EQ(nextTabStop(r->dedtTempleGB), r->dedtLawIncome);
+    EXPECT_EQ(r->btnClose->shortcut(), QKeySequence(QStringLiteral("Alt+C")));
+    // Grey boxes are skipped by Tab.
+    for (dbaware::DBEdit* e : {r->edtContrib, r->edtCourtValue, r->edtDipTotalMod, r->edtPalaceMaint, r->edtMaintTotal,
+                               r->edtLandRP, r->edtSeaRP, r->edtTRIncome, r->edtTotalRP, r->edtTotalGB}) {
+        EXPECT_EQ(e->focusPolicy(), Qt::ClickFocus);
+        EXPECT_TRUE(e->isReadOnly());
+        EXPECT_TRUE(e->dataSource() == nullptr);
+    }
+
+    for (QWidget* w : std::initializer_list<QWidget*>{r->dmemMisc, r->cbThief, r->dbgProvinces}) {
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_F1, Qt::NoModifier);
+        QApplication::sendEvent(w, &release);
+    }
+    ASSERT_EQ(helpCalls_.size(), 3u);
+    EXPECT_EQ(helpCalls_[0].first, "vddb.hlp");
+    EXPECT_EQ(helpCalls_[0].second, 3u);
+    r->Help2->trigger();
+    EXPECT_EQ(helpCalls_.size(), 4u);
+}
+
+TEST_F(RealmTest, TheUsersPageChangeClearsTheStatusText)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    dialogs_.answer(Answer::No);
+    r->DeleteRecord1->trigger();
+    ASSERT_EQ(r->StatusBar1->text(), "Delete operation canceled");
+    r->PageControl1->setCurrentWidget(r->tsMisc);  // the browser does so while the window is hidden
+    EXPECT_EQ(r->StatusBar1->text(), "Delete operation canceled");
+    r->show();
+    r->PageControl1->setCurrentWidget(r->tsIncome);
+    EXPECT_TRUE(r->StatusBar1->text().isEmpty());
+}
+
+TEST_F(RealmTest, OnlyTheProgramsWindowsCountAsAReturnToTheWindow)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    // A message box asked for the character name and put the focus there.
+    r->dedtCharName->setFocus();
+    QMessageBox box;
+    activate(&box);
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+    app::HelpWindow help;
+    activate(&help);
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtCharName);
+
+    activate(frmProvince);  // the province window closes
+    activate(r);
+    EXPECT_EQ(r->focusWidget(), r->dedtGameName);
+}
