@@ -82,7 +82,7 @@ bool checkAlias(Context& context)
 bool startUp(Context& context)
 {
     loadResources();
-    QApplication::setApplicationDisplayName(QString::fromLatin1(applicationTitle));
+    dbaware::setApplicationTitle(QString::fromLatin1(applicationTitle));
     QApplication::setWindowIcon(programIcon());
     // The program ends when the main window closes, and only then.
     QApplication::setQuitOnLastWindowClosed(false);

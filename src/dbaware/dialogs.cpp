@@ -98,12 +98,21 @@ Dialogs* current = nullptr;
 
 }  // namespace
 
+static QString& titleText()
+{
+    static QString title;
+    return title;
+}
+
 Dialogs& dialogs() { return current ? *current : qtDialogs(); }
 void setDialogs(Dialogs* d) { current = d; }
 
+void setApplicationTitle(const QString& title) { titleText() = title; }
+QString applicationTitle() { return titleText(); }
+
 void showMessage(QWidget* parent, const QString& text)
 {
-    dialogs().ask(parent, QGuiApplication::applicationDisplayName(), text, Icon::None, Buttons::Ok);
+    dialogs().ask(parent, applicationTitle(), text, Icon::None, Buttons::Ok);
 }
 
 Answer confirm(QWidget* parent, const QString& text, Buttons buttons)
@@ -113,7 +122,7 @@ Answer confirm(QWidget* parent, const QString& text, Buttons buttons)
 
 void showError(QWidget* parent, const QString& text)
 {
-    dialogs().ask(parent, QGuiApplication::applicationDisplayName(), errorBoxText(text), Icon::Error, Buttons::Ok);
+    dialogs().ask(parent, applicationTitle(), errorBoxText(text), Icon::Error, Buttons::Ok);
 }
 
 QString errorBoxText(const QString& text)

@@ -39,8 +39,12 @@ Dialogs& dialogs();
 // Installs `d` (not owned); nullptr restores the real boxes.
 void setDialogs(Dialogs* d);
 
-// The three kinds of box. The caption of the plain and the error box is the
-// application's display name.
+// The program's title, the caption of the plain and the error box. Kept here
+// rather than as Qt's display name, which Qt appends to every window caption.
+void setApplicationTitle(const QString& title);
+QString applicationTitle();
+
+// The three kinds of box.
 void showMessage(QWidget* parent, const QString& text);
 Answer confirm(QWidget* parent, const QString& text, Buttons buttons = Buttons::YesNo);
 void showError(QWidget* parent, const QString& text);

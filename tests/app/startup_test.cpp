@@ -44,7 +44,9 @@ TEST_F(ShellTest, FirstStartOpensTheSixTablesBehindTheSplash)
 {
     ASSERT_TRUE(app::startUp(*context_));
     EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();
-    EXPECT_EQ(QApplication::applicationDisplayName(), "Valdane Campaign Database");
+    EXPECT_EQ(dbaware::applicationTitle(), "Valdane Campaign Database");
+    // Window captions stay as they are set, with nothing appended.
+    EXPECT_TRUE(QGuiApplication::applicationDisplayName() != "Valdane Campaign Database");
     EXPECT_EQ(app::helpFile(), "vddb.hlp");
     ASSERT_TRUE(frmSplash && frmSplash->isVisible());
     const std::vector<std::string> names{"vddb.DB", "vddb.DB", "vdprovs.db", "vdtrans.DB", "expprovs.DB", "vdprovs.db"};

@@ -3,11 +3,13 @@
 
 #include <QApplication>
 
+#include "dbaware/dialogs.h"
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Valdane Campaign Database"));
+    dbaware::setApplicationTitle(QStringLiteral("Valdane Campaign Database"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
