@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -246,8 +247,12 @@ Op choose(View& view, std::deque<Op>& queued, std::mt19937& rng)
     return {Kind::Empty, 0, 0};
 }
 
-void run(Windows& w, const Op& op, bool split)
+void run(Windows& w, const Op& op, const DriverOptions& options)
 {
+    std::optional<store::Database::Transaction> whole;
+    if (options.wholeCommands && op.kind != Kind::Import)
+        whole.emplace(w.tblVDDB.database());
+    const bool split = options.splitImport;
     switch (op.kind) {
     case Kind::PostCharacter: w.postCharacter(op.id); break;
     case Kind::PostProvince: w.postProvince(op.id, op.arg); break;
@@ -258,6 +263,8 @@ void run(Windows& w, const Op& op, bool split)
     case Kind::Import: w.importAll(split); break;
     case Kind::Empty: w.EmptyTransferTables(); break;
     }
+    if (whole)
+        whole->commit();
 }
 
 void update(View& view, const Op& op)
@@ -318,7 +325,7 @@ int runDriver(const DriverOptions& options, int fd)
             say(fd, "B " + op.text());
             std::string result = "A ok";
             try {
-                run(w, op, options.splitImport);
+                run(w, op, options);
                 update(view, op);
             } catch (const std::exception& e) {
                 result = std::string("A fail ") + e.what();

@@ -11,6 +11,9 @@ struct DriverOptions {
     // transfer tables in separate transactions. Used to show that the
     // harness catches a half-done import.
     bool splitImport = false;
+    // Each delete, export and empty in one transaction, as the windows would
+    // need for them to be all or nothing too.
+    bool wholeCommands = false;
 };
 
 // The child process: opens the data folder through the store as the program

@@ -172,7 +172,7 @@ bool partialDelete(const State& before, const Op& op, const State& actual)
     return subset(left, had) && left.size() < had.size();
 }
 
-bool allowedInFlight(const State& before, const Op& op, const State& actual)
+bool allowedInFlight(const State& before, const Op& op, const State& actual, bool wholeCommands)
 {
     if (actual == before)
         return true;
@@ -181,6 +181,8 @@ bool allowedInFlight(const State& before, const Op& op, const State& actual)
     const State after = apply(before, op);
     if (actual == after)
         return true;
+    if (wholeCommands)
+        return false;
     const Key key = keyOf(op.id);
     switch (op.kind) {
     case Kind::Delete: return partialDelete(before, op, actual);

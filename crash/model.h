@@ -79,8 +79,9 @@ State apply(const State& s, const Op& op);
 // Whether a kill while `op` ran may have left `actual`, starting from
 // `before`. Posts, edits and imports are all or nothing; the windows' delete
 // and empty run record by record, so a prefix of their deletions may stay
-// done; an export is two copies.
-bool allowedInFlight(const State& before, const Op& op, const State& actual);
+// done; an export is two copies. With `wholeCommands` every operation must be
+// all or nothing.
+bool allowedInFlight(const State& before, const Op& op, const State& actual, bool wholeCommands);
 
 // True when the only difference from `before` is a killed delete's partial
 // work: some but not all of the character's provinces gone.
