@@ -5,11 +5,10 @@
 #include "browser/request_file.h"
 #include "fuzz/fuzz_check.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -48,7 +47,7 @@ std::string line(const std::string& s, std::size_t& start)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string contents(reinterpret_cast<const char*>(data), size);
-    static const fs::path file = fs::temp_directory_path() / ("vddb-request-fuzz-" + std::to_string(getpid()));
+    static const fs::path file = fs::temp_directory_path() / ("vddb-request-fuzz-" + std::to_string(std::random_device{}()));
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
