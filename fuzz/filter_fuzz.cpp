@@ -24,10 +24,14 @@ using store::sql::Statement;
 
 struct Fixture {
     Connection db;
-    const store::TableLayout* layout;
-    Fixture() : db(Connection::open(":memory:", true)), layout(store::findLayout("vddb.DB"))
+    const store::TableLayout* layout;     // the character table
+    const store::TableLayout* provinces;  // numbers of every kind, an AutoInc too
+    Fixture()
+        : db(Connection::open(":memory:", true)), layout(store::findLayout("vddb.DB")),
+          provinces(store::findLayout("vdprovs.db"))
     {
         db.exec(store::Database::createTableSql(*layout, ""));
+        db.exec(store::Database::createTableSql(*provinces, ""));
     }
 };
 
@@ -51,11 +55,12 @@ void bindAll(Statement& st, const store::Table::Where& where)
     }
 }
 
-// The names of the rows the filter selects.
-std::set<std::string> select(Fixture& f, const store::Filter& filter)
+// The character names of the rows the filter selects.
+std::set<std::string> select(Fixture& f, const store::Filter& filter, const store::TableLayout* layout = nullptr)
 {
-    const store::Table::Where where = store::Table::whereFor(*f.layout, filter, 1);
-    Statement st(f.db, "SELECT Character_Name FROM vddb WHERE (" + where.sql + ")");
+    layout = layout ? layout : f.layout;
+    const store::Table::Where where = store::Table::whereFor(*layout, filter, 1);
+    Statement st(f.db, "SELECT Character_Name FROM " + layout->name + " WHERE (" + where.sql + ")");
     FUZZ_CHECK(static_cast<bool>(st), where.sql.c_str());
     bindAll(st, where);
     std::set<std::string> names;
@@ -93,12 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // 1. Any text: parsed, or refused with the store's error.
     try {
         const store::Filter filter = store::parseFilter(text);
-        try {
-            select(f, filter);
-        } catch (const store::StoreError&) {
-            // an unknown column, or a prefix on a number: refused, not a crash
-        } catch (const store::sql::SqlError& e) {
-            FUZZ_CHECK(false, e.what());  // compiled SQL that SQLite refuses
+        for (const store::TableLayout* layout : {f.layout, f.provinces}) {
+            try {
+                select(f, filter, layout);
+            } catch (const store::StoreError&) {
+                // an unknown column, or a prefix on a number: refused, not a crash
+            } catch (const store::sql::SqlError& e) {
+                FUZZ_CHECK(false, e.what());  // compiled SQL that SQLite refuses
+            }
         }
     } catch (const store::StoreError&) {
     }
