@@ -95,10 +95,13 @@ bool syncFile(const fs::path& file)
     return ok;
 }
 
-void prune(const fs::path& folder, const std::regex& pattern)
+// Deletes the oldest copies beyond the number kept, never the one just made
+// (a clock set back gives it an older name than the rest).
+void prune(const fs::path& folder, const std::regex& pattern, const fs::path& made)
 {
     std::vector<fs::path> copies = matching(folder, pattern);
-    for (std::size_t i = 0; i + backupsKept < copies.size(); ++i) {
+    std::erase(copies, made);
+    for (std::size_t i = 0; i + backupsKept < copies.size() + 1; ++i) {
         std::error_code ec;
         if (!fs::remove(copies[i], ec) || ec)
             throw StoreError("Cannot delete the old backup " + utf8(copies[i]) + (ec ? ": " + ec.message() : ""));
@@ -160,7 +163,7 @@ std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return std::nullopt;
     fs::path made = copyInto(db, schema, name);
-    prune(db.folder() / backupFolderName, dailyName);
+    prune(db.folder() / backupFolderName, dailyName, made);
     return made;
 }
 
@@ -182,7 +185,7 @@ fs::path importBackup(Database& db, Clock::time_point now)
         throw StoreError("Cannot make a backup before the import: the file " + std::string(campaignFile) +
                          " is missing from " + utf8(db.folder()));
     fs::path made = copyInto(db, schema, "campaign-" + stamp(now, true) + "-import.sqlite");
-    prune(db.folder() / backupFolderName, importName);
+    prune(db.folder() / backupFolderName, importName, made);
     return made;
 }
 

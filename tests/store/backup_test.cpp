@@ -144,6 +144,19 @@ TEST_F(BackupTest, TheLastSevenDailyCopiesAreKept)
     EXPECT_TRUE(fs::exists(backups() / "campaign-old.sqlite"));
 }
 
+TEST_F(BackupTest, AClockSetBackStillKeepsTodaysCopy)
+{
+    for (int day = 1; day <= 7; ++day)
+        ASSERT_TRUE(store::dailyBackup(db(), at(2027, 1, day)));
+    const auto made = store::dailyBackup(db(), at(2026, 12, 8));
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(fs::exists(*made));
+    const auto kept = names(store::dailyBackups(backups()));
+    ASSERT_EQ(kept.size(), 7u);
+    EXPECT_EQ(kept.front(), "campaign-2026-12-08.sqlite");
+    EXPECT_EQ(kept[1], "campaign-2027-01-02.sqlite");  // the oldest of the others went
+}
+
 TEST_F(BackupTest, ImportCopiesAreNamedByTheTimeAndKeptApart)
 {
     ASSERT_TRUE(store::dailyBackup(db(), at(2026, 12, 8, 9)));
