@@ -8,6 +8,7 @@
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
 #include "store/alias_registry.h"
+#include "store/backup.h"
 #include "store/layout.h"
 #include "store/paths.h"
 #include "transfer/transfer.h"
@@ -106,6 +107,9 @@ bool startUp(Context& context)
     createWindow(frmProvince, context);
     createWindow(AboutBox);
     createWindow(frmTransfer);
+    // Today's copy of the campaign file, once the tables are open; a failure
+    // is shown and the program goes on.
+    dbaware::guarded(frmVDDBSearch, [&context] { store::dailyBackup(context.session, aliasName); });
     return true;
 }
 

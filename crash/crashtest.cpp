@@ -1,0 +1,377 @@
+// crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--whole-commands]
+//
+// Kills a process driving the store with SIGKILL at random moments, KILLS
+// times (200 by default), and after each kill checks the two files: both pass
+// PRAGMA quick_check, every acknowledged operation is there, and none is half
+// done. Ends with "kills N, intact N, lost N"; the exit status is 0 only
+// when nothing was lost.
+//
+// The child carries out deletes, exports and empties record by record as the
+// windows do, so a kill may leave a prefix of them done (counted, not lost).
+// --whole-commands runs each in one transaction and then demands all or
+// nothing of them too. --split-import deliberately commits an import's copies
+// apart from the emptying of the transfer tables, which a run should report.
+#include "crash/driver.h"
+#include "crash/model.h"
+#include "store/database.h"
+#include "store/layout.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace crash;
+
+namespace {
+
+struct Options {
+    int kills = 200;
+    std::uint32_t seed = 0;
+    fs::path folder;
+    int maxDelayMs = 150;
+    bool splitImport = false;
+    bool wholeCommands = false;
+};
+
+// Reads the files with plain SQLite, apart from the store under test. The
+// connection is read-write so that SQLite rolls back a killed transaction's
+// journal first, as the next start of the program would.
+class Reader {
+public:
+    explicit Reader(const fs::path& data)
+    {
+        if (sqlite3_open_v2((data / store::campaignFile).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            fail("cannot open campaign.sqlite");
+        sqlite3_busy_timeout(db_, 5000);
+        exec("ATTACH DATABASE '" + (data / store::transferFile).string() + "' AS xfer");
+    }
+    ~Reader() { sqlite3_close(db_); }
+
+    std::string quickCheck(const std::string& schema)
+    {
+        std::string result;
+        query("PRAGMA " + schema + ".quick_check", [&](sqlite3_stmt* st) {
+            if (!result.empty())
+                result += "; ";
+            result += text(st, 0);
+        });
+        return result;
+    }
+
+    Side side(const std::string& schema, const std::string& chars, const std::string& provs)
+    {
+        Side s;
+        query("SELECT Game_Name, Character_Name, Current_GB, Vassals, Warrior FROM " + schema + "." + chars,
+              [&](sqlite3_stmt* st) {
+                  Key key{text(st, 0), text(st, 1)};
+                  CharValues v{sqlite3_column_int(st, 2), text(st, 3), sqlite3_column_int(st, 4) != 0};
+                  if (!s.chars.emplace(key, v).second)
+                      throw std::runtime_error("two character records with the key " + key.first + "/" + key.second);
+              });
+        query("SELECT Game_Name, Character_Name, Province_Name, Province_Level, Armies FROM " + schema + "." + provs,
+              [&](sqlite3_stmt* st) {
+                  s.provs.insert({text(st, 0), text(st, 1), text(st, 2), sqlite3_column_int(st, 3), text(st, 4)});
+              });
+        return s;
+    }
+
+private:
+    static std::string text(sqlite3_stmt* st, int col)
+    {
+        const unsigned char* t = sqlite3_column_text(st, col);
+        return t ? reinterpret_cast<const char*>(t) : "";
+    }
+    [[noreturn]] void fail(const std::string& what)
+    {
+        throw std::runtime_error(what + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory"));
+    }
+    void exec(const std::string& sql)
+    {
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(sql);
+    }
+    template <class Fn>
+    void query(const std::string& sql, Fn fn)
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            fail(sql);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            fn(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE)
+            fail(sql);
+    }
+
+    sqlite3* db_ = nullptr;
+};
+
+struct Child {
+    pid_t pid = -1;
+    int fd = -1;
+};
+
+Child startChild(const Options& options, const fs::path& data, std::uint32_t seed)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        perror("pipe");
+        std::exit(2);
+    }
+    std::cout.flush();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        perror("fork");
+        std::exit(2);
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        DriverOptions d{data, seed, options.splitImport, options.wholeCommands};
+        _exit(runDriver(d, fds[1]));
+    }
+    close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Reads what the child wrote until `deadline`, or without one until a line
+// has come; complete lines go to `lines`. Returns false at the end of the pipe.
+bool readLines(int fd, std::string& pending, std::vector<std::string>& lines,
+               std::optional<std::chrono::steady_clock::time_point> deadline)
+{
+    for (;;) {
+        int timeout = -1;
+        if (deadline) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return true;
+            timeout = static_cast<int>(left.count());
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int n = poll(&p, 1, timeout);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            continue;
+        char buf[4096];
+        const ssize_t got = read(fd, buf, sizeof buf);
+        if (got <= 0)
+            return false;
+        pending.append(buf, static_cast<std::size_t>(got));
+        std::size_t nl;
+        while ((nl = pending.find('\n')) != std::string::npos) {
+            lines.push_back(pending.substr(0, nl));
+            pending.erase(0, nl + 1);
+        }
+        if (!deadline && !lines.empty())
+            return true;
+    }
+}
+
+void sleepMicros(long us)
+{
+    timespec ts{us / 1000000, (us % 1000000) * 1000};
+    while (nanosleep(&ts, &ts) != 0) {
+    }
+}
+
+Options parseArgs(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::cerr << "crashtest: " << a << " needs a value\n";
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--seed")
+            o.seed = static_cast<std::uint32_t>(std::stoul(value()));
+        else if (a == "--folder")
+            o.folder = value();
+        else if (a == "--max-delay")
+            o.maxDelayMs = std::stoi(value());
+        else if (a == "--split-import")
+            o.splitImport = true;
+        else if (a == "--whole-commands")
+            o.wholeCommands = true;
+        else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos)
+            o.kills = std::stoi(a);
+        else {
+            std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--whole-commands]\n";
+            std::exit(2);
+        }
+    }
+    if (o.seed == 0)
+        o.seed = std::random_device{}();
+    return o;
+}
+
+const char* kindName(Kind k)
+{
+    switch (k) {
+    case Kind::PostCharacter: return "post character";
+    case Kind::PostProvince: return "post province";
+    case Kind::Edit: return "edit";
+    case Kind::Delete: return "delete";
+    case Kind::ExportOverwrite: return "export (overwrite)";
+    case Kind::ExportAppend: return "export (append)";
+    case Kind::Import: return "import";
+    case Kind::Empty: return "empty";
+    }
+    return "?";
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = parseArgs(argc, argv);
+    const bool ownFolder = options.folder.empty();
+    const fs::path folder =
+        ownFolder ? fs::temp_directory_path() / ("vddb-crashtest-" + std::to_string(getpid())) : options.folder;
+    const fs::path data = folder / "Data";
+    std::error_code ec;
+    fs::remove_all(data, ec);
+    fs::create_directories(folder);
+    // The files are made before the first kill; the harness tests work on
+    // them, not an interrupted first start.
+    { store::Database make(data); }
+    std::cout << "crashtest: " << options.kills << " kills, seed " << options.seed << ", folder " << data.string()
+              << (options.splitImport ? ", imports split in two transactions" : "")
+              << (options.wholeCommands ? ", every command in one transaction" : "") << "\n";
+
+    std::mt19937 rng(options.seed);
+    State model;
+    int intact = 0, lost = 0;
+    long acknowledged = 0, refused = 0, inFlight = 0, inFlightDone = 0, partialDeletes = 0;
+    std::map<Kind, int> killedDuring;
+
+    for (int kill = 1; kill <= options.kills; ++kill) {
+        Child child = startChild(options, data, rng());
+        std::string pending;
+        std::vector<std::string> lines;
+        bool open = true;
+        // Now and then kill while the program is still opening its tables.
+        if (std::uniform_int_distribution<int>(0, 9)(rng) == 0) {
+            sleepMicros(std::uniform_int_distribution<long>(0, 20000)(rng));
+        } else {
+            while (open && (lines.empty() || lines.front() != "R"))
+                open = readLines(child.fd, pending, lines, std::nullopt);
+            const auto delay = std::chrono::microseconds(
+                std::uniform_int_distribution<long>(0, options.maxDelayMs * 1000L)(rng));
+            if (open)
+                open = readLines(child.fd, pending, lines, std::chrono::steady_clock::now() + delay);
+        }
+        ::kill(child.pid, SIGKILL);
+        int status = 0;
+        waitpid(child.pid, &status, 0);
+        while (open)
+            open = readLines(child.fd, pending, lines, std::nullopt);
+        close(child.fd);
+
+        std::vector<std::string> problems;
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
+            problems.push_back("the child ended before the kill (status " + std::to_string(status) + ")");
+
+        // Replay the acknowledged operations on the model.
+        State expected = model;
+        std::optional<Op> current;
+        for (const std::string& line : lines) {
+            if (line == "R")
+                continue;
+            if (line.rfind("F ", 0) == 0) {
+                problems.push_back("the child could not go on: " + line.substr(2));
+            } else if (line.rfind("B ", 0) == 0) {
+                Op op;
+                if (!Op::parse(line.substr(2), op))
+                    problems.push_back("unreadable line: " + line);
+                current = op;
+            } else if (line.rfind("A ", 0) == 0 && current) {
+                const bool ok = line == "A ok";
+                const bool refuse = mustFail(expected, *current);
+                if (ok == refuse)
+                    problems.push_back(std::string(kindName(current->kind)) + " " + current->text() + (ok ? " succeeded" : " failed") +
+                                       ", expected " + (refuse ? "a refusal" : "success") + (ok ? "" : ": " + line.substr(7)));
+                if (ok)
+                    expected = apply(expected, *current);
+                ++acknowledged;
+                refused += ok ? 0 : 1;
+                current.reset();
+            }
+        }
+
+        State actual;
+        try {
+            Reader reader(data);
+            for (const char* schema : {"main", "xfer"}) {
+                const std::string check = reader.quickCheck(schema);
+                if (check != "ok")
+                    problems.push_back(std::string("quick_check of ") + schema + ": " + check);
+            }
+            actual.campaign = reader.side("main", "vddb", "vdprovs");
+            actual.transfer = reader.side("xfer", "vdtrans", "expprovs");
+        } catch (const std::exception& e) {
+            problems.push_back(std::string("reading the files: ") + e.what());
+            actual = expected;
+        }
+
+        if (current) {
+            ++inFlight;
+            ++killedDuring[current->kind];
+            if (!allowedInFlight(expected, *current, actual, options.wholeCommands))
+                problems.push_back("after a kill during " + std::string(kindName(current->kind)) + " " + current->text() +
+                                   " the files hold neither the state before nor after it, nor a step of it:\n" +
+                                   describeDifference(expected, actual));
+            else if (actual != expected)
+                ++inFlightDone;
+            if (partialDelete(expected, *current, actual))
+                ++partialDeletes;
+        } else if (actual != expected) {
+            problems.push_back("the files differ from the acknowledged operations:\n" + describeDifference(expected, actual));
+        }
+
+        if (problems.empty()) {
+            ++intact;
+        } else {
+            ++lost;
+            std::cout << "kill " << kill << ":\n";
+            for (const std::string& p : problems)
+                std::cout << "  " << p << "\n";
+        }
+        // Go on from what the files hold, so that one fault is reported once.
+        model = actual;
+    }
+
+    std::cout << "operations acknowledged " << acknowledged << " (refused as expected " << refused << "), killed in flight "
+              << inFlight << " (found done " << inFlightDone << ", deletes with only some provinces gone "
+              << partialDeletes << ")\n";
+    std::cout << "killed during:";
+    for (const auto& [k, n] : killedDuring)
+        std::cout << " " << kindName(k) << " " << n << ";";
+    std::cout << "\n";
+    std::cout << "campaign: " << model.campaign.chars.size() << " characters, " << model.campaign.provs.size()
+              << " provinces; transfer: " << model.transfer.chars.size() << " characters, "
+              << model.transfer.provs.size() << " provinces\n";
+    std::cout << "kills " << options.kills << ", intact " << intact << ", lost " << lost << std::endl;
+    if (ownFolder && lost == 0)
+        fs::remove_all(folder, ec);
+    return lost == 0 ? 0 : 1;
+}

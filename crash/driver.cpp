@@ -1,0 +1,343 @@
+#include "crash/driver.h"
+
+#include "crash/model.h"
+#include "store/database.h"
+#include "store/filter.h"
+#include "store/paths.h"
+#include "store/session.h"
+#include "store/table.h"
+
+#include <unistd.h>
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace crash {
+
+namespace {
+
+void say(int fd, const std::string& line)
+{
+    // One write per line: a line in a pipe is never torn by the kill.
+    const std::string text = line + "\n";
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n <= 0)
+            _exit(3);  // the parent is gone
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+// The realm window's table objects and the steps of its handlers, carried out
+// the same way through the store's public interface.
+class Windows {
+public:
+    explicit Windows(store::Session& session)
+        : tblVDDB(session), tblProv(session), tblTransfer(session), tblXfrProv(session)
+    {
+        tblVDDB.open("VDDB", "vddb.DB");
+        tblProv.open("VDDB", "vdprovs.db");
+        tblTransfer.open("VDDB", "vdtrans.DB");
+        tblXfrProv.open("VDDB", "expprovs.DB");
+        tblVDDB.beforeDelete = [this](store::Table& t) { DeleteProvincesOfCharacter(t); };
+    }
+
+    void applyProvinceFilter(const std::string& game, const std::string& character)
+    {
+        tblProv.setFiltered(false);
+        tblProv.setFilter(store::recordFilter(game, character));
+        tblProv.setFiltered(true);
+    }
+
+    static void DeleteAllRecords(store::Table& table)
+    {
+        store::ControlsSuspended suspended(table);
+        table.first();
+        while (!table.eof())
+            table.remove();
+    }
+
+    void DeleteProvincesOfCharacter(const store::Table& character)
+    {
+        applyProvinceFilter(character.text("Game_Name"), character.text("Character_Name"));
+        DeleteAllRecords(tblProv);
+    }
+
+    void EmptyTransferTables()
+    {
+        tblXfrProv.setFiltered(false);
+        DeleteAllRecords(tblXfrProv);
+        DeleteAllRecords(tblTransfer);
+    }
+
+    void show(const Key& key)
+    {
+        if (!tblVDDB.findKey({key.first, key.second}))
+            throw std::runtime_error("character not found: " + key.first + "/" + key.second);
+        applyProvinceFilter(key.first, key.second);
+    }
+
+    void postCharacter(int id)
+    {
+        const Key key = keyOf(id);
+        const CharValues v = charValues(id, 0);
+        tblVDDB.insert();
+        try {
+            tblVDDB.setText("Game_Name", key.first);
+            tblVDDB.setText("Character_Name", key.second);
+            writeValues(v);
+            tblVDDB.post();
+        } catch (...) {
+            tblVDDB.cancel();
+            throw;
+        }
+    }
+
+    void postProvince(int id, int number)
+    {
+        show(keyOf(id));
+        const ProvValues p = provValues(id, number);
+        tblProv.insert();
+        try {
+            tblProv.setText("Game_Name", p.game);
+            tblProv.setText("Character_Name", p.character);
+            tblProv.setText("Province_Name", p.province);
+            tblProv.setText("Province_Level", std::to_string(p.level));
+            tblProv.setText("Armies", p.armies);
+            tblProv.post();
+        } catch (...) {
+            tblProv.cancel();
+            throw;
+        }
+    }
+
+    void editCharacter(int id, int version)
+    {
+        show(keyOf(id));
+        tblVDDB.edit();
+        try {
+            writeValues(charValues(id, version));
+            tblVDDB.post();
+        } catch (...) {
+            tblVDDB.cancel();
+            throw;
+        }
+    }
+
+    void deleteCharacter(int id)
+    {
+        show(keyOf(id));
+        tblVDDB.remove();  // its before-delete handler deletes the provinces first
+    }
+
+    void exportCharacter(int id, bool overwrite)
+    {
+        const Key key = keyOf(id);
+        show(key);
+        tblVDDB.setFilter(store::recordFilter(key.first, key.second));
+        tblVDDB.setFiltered(true);
+        try {
+            if (overwrite)
+                EmptyTransferTables();
+            tblTransfer.appendFrom(tblVDDB);
+            tblXfrProv.appendFrom(tblProv);
+        } catch (...) {
+            tblVDDB.setFiltered(false);
+            throw;
+        }
+        tblVDDB.setFiltered(false);
+    }
+
+    void importAll(bool split)
+    {
+        tblXfrProv.setFiltered(false);
+        if (split) {
+            tblVDDB.appendFrom(tblTransfer);
+            tblProv.appendFrom(tblXfrProv);
+            EmptyTransferTables();
+        } else {
+            // The copies and the emptying stand or fall together.
+            store::Database::Transaction tx(tblVDDB.database());
+            tblVDDB.appendFrom(tblTransfer);
+            tblProv.appendFrom(tblXfrProv);
+            EmptyTransferTables();
+            tx.commit();
+        }
+        tblVDDB.refresh();
+        tblTransfer.refresh();
+    }
+
+    // Every row of a table object, unfiltered.
+    template <class Fn>
+    static void walk(store::Table& t, Fn fn)
+    {
+        t.setFiltered(false);
+        t.first();
+        while (!t.eof()) {
+            fn(t);
+            t.next();
+        }
+    }
+
+    store::Table tblVDDB, tblProv, tblTransfer, tblXfrProv;
+
+private:
+    void writeValues(const CharValues& v)
+    {
+        tblVDDB.setText("Current_GB", std::to_string(v.gold));
+        tblVDDB.setText("Vassals", v.vassals);
+        tblVDDB.setBool("Warrior", v.warrior);
+    }
+};
+
+// What the child knows of the tables, to choose sensible operations.
+struct View {
+    std::set<int> campaign, transfer;
+    std::map<int, int> nextProvince;
+    int nextId = 1;
+};
+
+int pick(const std::set<int>& ids, std::mt19937& rng)
+{
+    auto it = ids.begin();
+    std::advance(it, std::uniform_int_distribution<std::size_t>(0, ids.size() - 1)(rng));
+    return *it;
+}
+
+Op choose(View& view, std::deque<Op>& queued, std::mt19937& rng)
+{
+    if (!queued.empty()) {
+        Op op = queued.front();
+        queued.pop_front();
+        return op;
+    }
+    const int r = std::uniform_int_distribution<int>(0, 99)(rng);
+    Op op;
+    if (view.campaign.empty() || r < 20) {
+        op = {Kind::PostCharacter, view.nextId++, 0};
+        // A new character usually gets its provinces right after.
+        for (int n = std::uniform_int_distribution<int>(0, 4)(rng); n > 0; --n)
+            queued.push_back({Kind::PostProvince, op.id, 0});
+        return op;
+    }
+    const int id = pick(view.campaign, rng);
+    if (r < 35)
+        return {Kind::PostProvince, id, 0};
+    if (r < 50)
+        return {Kind::Edit, id, std::uniform_int_distribution<int>(1, 1000)(rng)};
+    if (r < 60)
+        return {Kind::Delete, id, 0};
+    if (r < 78) {
+        // Mostly a move out (export, then delete) that a later import brings
+        // back; sometimes an export that stays, which makes the next import
+        // fail on its key.
+        const bool overwrite = r < 64;
+        if (std::uniform_int_distribution<int>(0, 9)(rng) < 8)
+            queued.push_back({Kind::Delete, id, 0});
+        return {overwrite ? Kind::ExportOverwrite : Kind::ExportAppend, id, 0};
+    }
+    if (r < 95)
+        return {Kind::Import, 0, 0};
+    return {Kind::Empty, 0, 0};
+}
+
+void run(Windows& w, const Op& op, const DriverOptions& options)
+{
+    std::optional<store::Database::Transaction> whole;
+    if (options.wholeCommands && op.kind != Kind::Import)
+        whole.emplace(w.tblVDDB.database());
+    const bool split = options.splitImport;
+    switch (op.kind) {
+    case Kind::PostCharacter: w.postCharacter(op.id); break;
+    case Kind::PostProvince: w.postProvince(op.id, op.arg); break;
+    case Kind::Edit: w.editCharacter(op.id, op.arg); break;
+    case Kind::Delete: w.deleteCharacter(op.id); break;
+    case Kind::ExportOverwrite: w.exportCharacter(op.id, true); break;
+    case Kind::ExportAppend: w.exportCharacter(op.id, false); break;
+    case Kind::Import: w.importAll(split); break;
+    case Kind::Empty: w.EmptyTransferTables(); break;
+    }
+    if (whole)
+        whole->commit();
+}
+
+void update(View& view, const Op& op)
+{
+    switch (op.kind) {
+    case Kind::PostCharacter: view.campaign.insert(op.id); break;
+    case Kind::Delete: view.campaign.erase(op.id); break;
+    case Kind::ExportOverwrite: view.transfer = {op.id}; break;
+    case Kind::ExportAppend: view.transfer.insert(op.id); break;
+    case Kind::Import:
+        view.campaign.insert(view.transfer.begin(), view.transfer.end());
+        view.transfer.clear();
+        break;
+    case Kind::Empty: view.transfer.clear(); break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+int runDriver(const DriverOptions& options, int fd)
+{
+    try {
+        store::Session session(store::AliasRegistry(options.dataFolder.parent_path() / "aliases.conf"));
+        session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", store::utf8(options.dataFolder) + "/"}}},
+                              false);
+        Windows w(session);
+        View view;
+        auto note = [&view](int id) { view.nextId = std::max(view.nextId, id + 1); };
+        Windows::walk(w.tblVDDB, [&](store::Table& t) {
+            const int id = idOf({t.text("Game_Name"), t.text("Character_Name")});
+            view.campaign.insert(id);
+            note(id);
+        });
+        Windows::walk(w.tblTransfer, [&](store::Table& t) {
+            const int id = idOf({t.text("Game_Name"), t.text("Character_Name")});
+            view.transfer.insert(id);
+            note(id);
+        });
+        for (store::Table* t : {&w.tblProv, &w.tblXfrProv})
+            Windows::walk(*t, [&](store::Table& p) {
+                const std::string name = p.text("Province_Name");  // "Province <id>-<n>"
+                const std::size_t dash = name.rfind('-');
+                const int id = std::stoi(name.substr(9, dash - 9));
+                int& next = view.nextProvince[id];
+                next = std::max(next, std::stoi(name.substr(dash + 1)) + 1);
+                note(id);
+            });
+        session.releaseCursors();
+        say(fd, "R");
+
+        std::mt19937 rng(options.seed);
+        std::deque<Op> queued;
+        for (;;) {
+            Op op = choose(view, queued, rng);
+            if (op.kind == Kind::PostProvince)
+                op.arg = view.nextProvince[op.id]++;
+            say(fd, "B " + op.text());
+            std::string result = "A ok";
+            try {
+                run(w, op, options);
+                update(view, op);
+            } catch (const std::exception& e) {
+                result = std::string("A fail ") + e.what();
+            }
+            say(fd, result);
+            // The program releases its reads whenever it goes idle.
+            session.releaseCursors();
+        }
+    } catch (const std::exception& e) {
+        say(fd, std::string("F ") + e.what());
+    }
+    return 2;
+}
+
+}  // namespace crash

@@ -1,0 +1,192 @@
+#include "store/backup.h"
+
+#include "store/database.h"
+#include "store/error.h"
+#include "store/layout.h"
+#include "store/paths.h"
+#include "store/session.h"
+#include "store/sqlite.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <regex>
+#include <system_error>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace store {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::regex dailyName(R"(campaign-\d{4}-\d{2}-\d{2}\.sqlite)");
+const std::regex importName(R"(campaign-\d{4}-\d{2}-\d{2}-\d{6}-\d{3}-import\.sqlite)");
+
+std::string stamp(Clock::time_point now, bool withTime)
+{
+    const std::time_t t = Clock::to_time_t(now);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, withTime ? "%Y-%m-%d-%H%M%S" : "%Y-%m-%d", &tm);
+    std::string s = text;
+    if (withTime) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        char part[8];
+        std::snprintf(part, sizeof part, "-%03d", static_cast<int>(ms));
+        s += part;
+    }
+    return s;
+}
+
+std::vector<fs::path> matching(const fs::path& folder, const std::regex& pattern)
+{
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (std::regex_match(utf8(it->path().filename()), pattern) && it->is_regular_file(ec))
+            found.push_back(it->path());
+    // The names hold the date and time in an order that sorts as text.
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// The schema that holds campaign.sqlite on this connection; empty when none.
+std::string campaignSchema(Database& db)
+{
+    sql::Statement list(db.connection(), "PRAGMA database_list");
+    while (list.step()) {
+        const std::string file = list.text(2);
+        if (!file.empty() && pathFromUtf8(file).filename() == campaignFile)
+            return list.text(1);
+    }
+    return {};
+}
+
+// Makes sure the copy is on the disk before it takes its final name: VACUUM
+// INTO itself does not sync the file it writes.
+bool syncFile(const fs::path& file)
+{
+#ifdef _WIN32
+    const int fd = _wopen(file.c_str(), _O_RDWR | _O_BINARY);
+    if (fd < 0)
+        return false;
+    const bool ok = _commit(fd) == 0;
+    _close(fd);
+#else
+    const int fd = ::open(file.c_str(), O_RDWR);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+#endif
+    return ok;
+}
+
+// Deletes the oldest copies beyond the number kept, never the one just made
+// (a clock set back gives it an older name than the rest).
+void prune(const fs::path& folder, const std::regex& pattern, const fs::path& made)
+{
+    std::vector<fs::path> copies = matching(folder, pattern);
+    std::erase(copies, made);
+    for (std::size_t i = 0; i + backupsKept < copies.size() + 1; ++i) {
+        std::error_code ec;
+        if (!fs::remove(copies[i], ec) || ec)
+            throw StoreError("Cannot delete the old backup " + utf8(copies[i]) + (ec ? ": " + ec.message() : ""));
+    }
+}
+
+// Writes the campaign file's copy under `name` in the Backups folder.
+fs::path copyInto(Database& db, const std::string& schema, const std::string& name)
+{
+    const fs::path folder = db.folder() / backupFolderName;
+    const fs::path target = folder / pathFromUtf8(name);
+    fs::path part = target;
+    part += ".part";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec || !fs::is_directory(folder))
+        throw StoreError("Cannot make the backup folder " + utf8(folder) + (ec ? ": " + ec.message() : ": a file has its name"));
+    if (fs::exists(target, ec))
+        throw StoreError("Cannot make the backup " + utf8(target) + ": the file exists");
+    // A copy that an earlier run left half written.
+    if (fs::is_regular_file(part, ec))
+        fs::remove(part, ec);
+    try {
+        // No read may be in progress while the copy is made.
+        db.releaseCursors();
+        sql::Statement vacuum(db.connection(), "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
+        vacuum.bind(1, std::string_view(utf8(part)));
+        vacuum.run();
+    } catch (const std::exception& e) {
+        if (fs::is_regular_file(part, ec))
+            fs::remove(part, ec);
+        throw StoreError("Cannot make the backup " + utf8(target) + ": " + e.what());
+    }
+    if (!syncFile(part)) {
+        fs::remove(part, ec);
+        throw StoreError("Cannot make the backup " + utf8(target) + ": the copy could not be written to the disk");
+    }
+    fs::rename(part, target, ec);
+    if (ec) {
+        fs::remove(part, ec);
+        throw StoreError("Cannot make the backup " + utf8(target) + ": " + ec.message());
+    }
+    return target;
+}
+
+}  // namespace
+
+std::vector<fs::path> dailyBackups(const fs::path& backupFolder) { return matching(backupFolder, dailyName); }
+
+std::vector<fs::path> importBackups(const fs::path& backupFolder) { return matching(backupFolder, importName); }
+
+std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
+{
+    const std::string schema = campaignSchema(db);
+    if (schema.empty())
+        return std::nullopt;
+    const std::string name = "campaign-" + stamp(now, false) + ".sqlite";
+    std::error_code ec;
+    if (fs::exists(db.folder() / backupFolderName / name, ec))
+        return std::nullopt;
+    fs::path made = copyInto(db, schema, name);
+    prune(db.folder() / backupFolderName, dailyName, made);
+    return made;
+}
+
+std::optional<fs::path> dailyBackup(Session& session, const std::string& alias)
+{
+    std::shared_ptr<Database> db;
+    try {
+        db = session.databaseForAlias(alias);
+    } catch (const StoreError&) {
+        return std::nullopt;
+    }
+    return dailyBackup(*db);
+}
+
+fs::path importBackup(Database& db, Clock::time_point now)
+{
+    const std::string schema = campaignSchema(db);
+    if (schema.empty())
+        throw StoreError("Cannot make a backup before the import: the file " + std::string(campaignFile) +
+                         " is missing from " + utf8(db.folder()));
+    fs::path made = copyInto(db, schema, "campaign-" + stamp(now, true) + "-import.sqlite");
+    prune(db.folder() / backupFolderName, importName, made);
+    return made;
+}
+
+}  // namespace store
