@@ -83,6 +83,8 @@ void Statement::run()
     }
 }
 
+bool Statement::active() const { return st_ && sqlite3_stmt_busy(st_.get()) != 0; }
+
 bool Statement::isNull(int col) const { return sqlite3_column_type(st_.get(), col) == SQLITE_NULL; }
 std::int64_t Statement::int64(int col) const { return sqlite3_column_int64(st_.get(), col); }
 std::string Statement::text(int col) const

@@ -48,6 +48,8 @@ public:
     // True while a row is there; throws on errors.
     bool step();
     void run();  // step to the end, for statements without rows
+    // Stepped and not yet finished or reset: it holds its read of the file.
+    bool active() const;
 
     bool isNull(int col) const;
     std::int64_t int64(int col) const;
