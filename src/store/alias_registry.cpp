@@ -1,3 +1,4 @@
+// Reading and atomically rewriting the alias file.
 #include "store/alias_registry.h"
 
 #include "store/error.h"

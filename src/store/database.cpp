@@ -1,3 +1,5 @@
+// Opening an alias folder's files (creating them on a first start), attaching
+// the transfer file, savepoint transactions and the shared read of an event.
 #include "store/database.h"
 
 #include "store/error.h"

@@ -1,3 +1,5 @@
+// The filter parser, the writers of filter texts, and their compilation to
+// SQL conditions with bound parameters.
 #include "store/filter.h"
 
 #include "store/error.h"

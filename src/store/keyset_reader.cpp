@@ -1,3 +1,5 @@
+// The keyset reader: statements per filter shape, seeks, grid reads and
+// the window of rows read ahead while it is certainly current.
 #include "store/keyset_reader.h"
 
 #include "store/database.h"

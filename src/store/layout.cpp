@@ -1,3 +1,4 @@
+// The layouts of the character, province and transfer tables.
 #include "store/layout.h"
 
 #include <cctype>

@@ -1,3 +1,5 @@
+// The four tables' layouts: columns, key, indexes and file. Everything
+// particular to the campaign's tables is fixed here, not in the engine.
 #pragma once
 #include <string>
 #include <string_view>

@@ -1,3 +1,5 @@
+// Telling bound controls of a table object's changes, held back while
+// they are suspended.
 #include "store/notifier.h"
 
 #include <algorithm>

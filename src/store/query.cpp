@@ -1,3 +1,4 @@
+// Running the realm sheet's query with its values bound as parameters.
 #include "store/query.h"
 
 #include "store/database.h"

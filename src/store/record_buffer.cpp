@@ -1,3 +1,4 @@
+// Field access and conversion of a table object's current record.
 #include "store/record_buffer.h"
 
 #include "store/error.h"

@@ -1,3 +1,5 @@
+// Creating the tables of a new file, and checking an existing file's table
+// and key index before a table object relies on them.
 #include "store/schema.h"
 
 #include "store/error.h"

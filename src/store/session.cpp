@@ -1,3 +1,4 @@
+// Finding databases by alias or folder, one per folder, and tables in them.
 #include "store/session.h"
 
 #include "store/error.h"

@@ -1,3 +1,4 @@
+// Building the SQL text of a table's reads and writes from its layout.
 #include "store/table_sql.h"
 
 #include "store/sqlite.h"
