@@ -219,7 +219,6 @@ void GridModel::sync(bool recordShown)
             if (r >= 0 && r < rowCount())
                 emit headerDataChanged(Qt::Vertical, r, r);
     }
-    inserting_ = inserting;
     emit currentRowChanged(currentRow_);
 }
 

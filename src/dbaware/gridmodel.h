@@ -123,7 +123,6 @@ private:
     bool appending_ = false;  // the pending record came from append()
     bool inAppend_ = false;
     bool touched_ = false;
-    bool inserting_ = false;
 
     // The held rows were read at this data version. Any table object may
     // write, and only this grid's own data source signals: a read compares

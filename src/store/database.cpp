@@ -140,9 +140,9 @@ Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to
 {
     try {
         db_.conn_.exec("SAVEPOINT " + name_);
-    } catch (...) {
+    } catch (const sql::SqlError& e) {
         --db_.savepoints_;
-        throw;
+        throw StoreError(msg::transactionFailed(e.what()));
     }
 }
 
@@ -159,7 +159,11 @@ Database::Transaction::~Transaction()
 
 void Database::Transaction::commit()
 {
-    db_.conn_.exec("RELEASE " + name_);
+    try {
+        db_.conn_.exec("RELEASE " + name_);
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::transactionFailed(e.what()));
+    }
     done_ = true;
 }
 

@@ -13,7 +13,6 @@
 
 namespace store {
 
-class Table;
 
 // The two files of one alias folder, reached through one connection: the
 // campaign file as the main database and the transfer file attached beside it.
@@ -50,6 +49,7 @@ public:
     std::uint64_t readEpoch() const { return readEpoch_; }
 
     // A nestable transaction (a savepoint): rolled back unless committed.
+    // Its failures are StoreErrors.
     class Transaction {
     public:
         explicit Transaction(Database& db);

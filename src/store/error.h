@@ -84,6 +84,7 @@ inline std::string cannotWrite(std::string_view table, std::string_view why)
 {
     return "Cannot write table " + std::string(table) + ": " + std::string(why);
 }
+inline std::string transactionFailed(std::string_view why) { return "Cannot save the changes: " + std::string(why); }
 
 // Opening a table and checking its file.
 inline std::string unknownTable(std::string_view table) { return "Table does not exist: " + std::string(table); }

@@ -324,3 +324,28 @@ TEST_F(CursorContractTest, ATableWhoseKeyWasChangedByAnotherToolIsRefusedByName)
         EXPECT_FALSE(t.isOpen());
     }
 }
+
+TEST_F(CursorContractTest, AWriteSqliteRefusesLeavesTheChangePendingForARetry)
+{
+    addCharacter(*chars, "G", "A");
+    chars->edit();
+    chars->setText("Domain_Name", "pending");
+    {
+        Refusal refusal(*chars, Refusal::Everything);
+        EXPECT_THROW(chars->post(), StoreError);
+        EXPECT_EQ(chars->state(), State::Edit);
+        EXPECT_TRUE(chars->modified());
+        EXPECT_THROW(chars->remove(), StoreError);
+        EXPECT_THROW(
+            {
+                store::Database::Transaction tx(chars->database());
+                tx.commit();
+            },
+            StoreError);
+    }
+    EXPECT_EQ(chars->text("Domain_Name"), "pending");
+    chars->post();
+    EXPECT_EQ(chars->recordCount(), 1);
+    chars->refresh();
+    EXPECT_EQ(chars->text("Domain_Name"), "pending");
+}
