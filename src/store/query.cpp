@@ -5,6 +5,7 @@
 #include "store/error.h"
 #include "store/filter.h"
 #include "store/session.h"
+#include "store/table_sql.h"
 
 namespace store {
 
@@ -21,11 +22,10 @@ void Query::open(const std::string& alias, const std::string& tableName,
     for (const auto& [column, value] : equals)
         filter.conditions.push_back(Condition{column, value, false});
     const SqlCondition where = whereFor(*layout, filter, 1);
-    std::string cols, order;
+    std::string cols;
     for (const Column& c : layout->columns)
         cols += (cols.empty() ? "" : ", ") + sql::quoteIdentifier(c.name);
-    for (int k : layout->keyColumns)
-        order += (order.empty() ? "" : ", ") + sql::quoteIdentifier(layout->columns[static_cast<std::size_t>(k)].name);
+    const std::string order = TableSql(*layout, schema).orderBy(false);
     try {
         st_ = sql::Statement(db->connection(), "SELECT " + cols + " FROM " + schema + "." +
                                                    sql::quoteIdentifier(layout->name) + " WHERE " + where.sql +

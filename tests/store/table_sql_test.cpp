@@ -79,15 +79,3 @@ TEST(TableSql, WritesLeaveTheAutoIncColumnToTheStore)
     EXPECT_NE(append.find(" FROM main.\"vdprovs\" WHERE (\"Game_Name\" = ?1) ORDER BY \"Game_Name\""),
               std::string::npos);
 }
-
-TEST(TableSql, KeyLookupAndPositions)
-{
-    store::TableSql chars(layout("vdtrans"), "xfer");
-    EXPECT_EQ(chars.find("1", 0), "SELECT " + chars.selectList() +
-                                      " FROM xfer.\"vdtrans\" WHERE (1) AND \"Game_Name\" = ?1 AND "
-                                      "\"Character_Name\" = ?2 ORDER BY \"Game_Name\", \"Character_Name\", rowid LIMIT 1");
-    EXPECT_EQ(chars.rowAt("\"Game_Name\" = ?1", 1),
-              "SELECT rowid, \"Game_Name\", \"Character_Name\" FROM xfer.\"vdtrans\" WHERE (\"Game_Name\" = ?1) "
-              "ORDER BY \"Game_Name\", \"Character_Name\", rowid LIMIT 1 OFFSET ?2");
-    EXPECT_EQ(chars.exists("1"), "SELECT 1 FROM xfer.\"vdtrans\" WHERE (1) LIMIT 1");
-}
