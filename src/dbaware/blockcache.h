@@ -1,11 +1,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <list>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
+#include "store/lru_cache.h"
 #include "store/table.h"
 
 namespace dbaware {
@@ -16,26 +14,23 @@ class BlockCache {
 public:
     using Block = std::vector<store::Row>;
 
-    explicit BlockCache(std::size_t capacity);
+    explicit BlockCache(std::size_t capacity) : blocks_(capacity) {}
 
     // The block, marked as used last; nullptr when not held.
-    const Block* find(std::int64_t block);
+    const Block* find(std::int64_t block) { return blocks_.use(block); }
     // The block without marking it; nullptr when not held.
-    const Block* peek(std::int64_t block) const;
+    const Block* peek(std::int64_t block) const { return blocks_.find(block); }
     // Stores a block, dropping the one used longest ago when full.
-    void put(std::int64_t block, Block rows);
-    void clear();
+    void put(std::int64_t block, Block rows) { blocks_.put(block, std::move(rows)); }
+    void clear() { blocks_.clear(); }
 
-    std::size_t size() const { return items_.size(); }
-    std::size_t capacity() const { return capacity_; }
+    std::size_t size() const { return blocks_.size(); }
+    std::size_t capacity() const { return blocks_.capacity(); }
     // The position of a record among the held rows, or -1.
     std::int64_t positionOf(std::int64_t rowid, int blockSize) const;
 
 private:
-    using Item = std::pair<std::int64_t, Block>;
-    std::size_t capacity_;
-    std::list<Item> items_;  // used last first
-    std::unordered_map<std::int64_t, std::list<Item>::iterator> index_;
+    store::LruCache<std::int64_t, Block> blocks_;
 };
 
 }  // namespace dbaware

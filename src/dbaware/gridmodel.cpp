@@ -167,8 +167,9 @@ void GridModel::sync(bool recordShown)
             newInsert = static_cast<int>(std::clamp<std::int64_t>(currentRow_, 0, stored));
     }
 
-    if (stale)
+    if (stale || cacheVersion_ != v.changes)
         cache_.clear();
+    cacheVersion_ = v.changes;
     int newCurrent = -1;
     if (newInsert >= 0) {
         newCurrent = newInsert;
@@ -218,7 +219,6 @@ void GridModel::sync(bool recordShown)
             if (r >= 0 && r < rowCount())
                 emit headerDataChanged(Qt::Vertical, r, r);
     }
-    inserting_ = inserting;
     emit currentRowChanged(currentRow_);
 }
 
@@ -323,6 +323,22 @@ const store::Row* GridModel::storedRow(std::int64_t position) const
 {
     if (position < 0 || position >= storedCount_)
         return nullptr;
+    const std::int64_t now = source_->table().dataVersion();
+    if (now != cacheVersion_) {
+        cache_.clear();
+        cacheVersion_ = now;
+        if (!recountQueued_) {
+            recountQueued_ = true;
+            auto* self = const_cast<GridModel*>(this);
+            QMetaObject::invokeMethod(
+                self,
+                [self] {
+                    self->recountQueued_ = false;
+                    self->sync(false);
+                },
+                Qt::QueuedConnection);
+        }
+    }
     const std::int64_t block = position / blockSize;
     const BlockCache::Block* rows = cache_.find(block);
     if (!rows)

@@ -94,7 +94,7 @@ private:
     // What must change for the held rows to be stale.
     struct Version {
         const store::TableLayout* layout = nullptr;
-        int changes = 0;
+        std::int64_t changes = 0;
         bool filtered = false;
         std::string filter;
         bool operator==(const Version&) const = default;
@@ -123,9 +123,13 @@ private:
     bool appending_ = false;  // the pending record came from append()
     bool inAppend_ = false;
     bool touched_ = false;
-    bool inserting_ = false;
 
+    // The held rows were read at this data version. Any table object may
+    // write, and only this grid's own data source signals: a read compares
+    // the version, drops rows gone stale and has the row count taken again.
     mutable BlockCache cache_{cachedBlocks};
+    mutable std::int64_t cacheVersion_ = -1;
+    mutable bool recountQueued_ = false;
     mutable std::int64_t rowsRead_ = 0;
     mutable int farJumps_ = 0;
 };

@@ -1,3 +1,4 @@
+// Reading and atomically rewriting the alias file.
 #include "store/alias_registry.h"
 
 #include "store/error.h"
@@ -74,7 +75,7 @@ void AliasRegistry::save(const std::vector<Alias>& aliases) const
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw StoreError("Cannot write the alias file " + utf8(tmp));
+            throw StoreError(msg::cannotWriteAliases(utf8(tmp)));
         for (const auto& a : aliases) {
             out << '[' << a.name << "]\n" << "TYPE=" << a.type << '\n';
             for (const auto& [k, v] : a.params)
@@ -83,12 +84,12 @@ void AliasRegistry::save(const std::vector<Alias>& aliases) const
         }
         out.flush();
         if (!out)
-            throw StoreError("Cannot write the alias file " + utf8(tmp));
+            throw StoreError(msg::cannotWriteAliases(utf8(tmp)));
     }
     fs::rename(tmp, file_, ec);
     if (ec) {
         fs::remove(tmp, ec);
-        throw StoreError("Cannot replace the alias file " + utf8(file_));
+        throw StoreError(msg::cannotReplaceAliases(utf8(file_)));
     }
 }
 
@@ -116,10 +117,10 @@ std::optional<Alias> AliasRegistry::find(const std::string& name) const
 void AliasRegistry::add(const Alias& alias, bool persist)
 {
     if (alias.name.empty() || alias.name.find_first_of("[]\r\n") != std::string::npos)
-        throw StoreError("Invalid alias name: " + alias.name);
+        throw StoreError(msg::invalidAliasName(alias.name));
     for (const auto& [k, v] : alias.params)
         if (k.find_first_of("=\r\n") != std::string::npos || v.find_first_of("\r\n") != std::string::npos)
-            throw StoreError("Invalid parameter for alias " + alias.name);
+            throw StoreError(msg::invalidAliasParameter(alias.name));
     if (!persist) {
         std::erase_if(transient_, [&](const Alias& a) { return equalsNoCase(a.name, alias.name); });
         transient_.push_back(alias);

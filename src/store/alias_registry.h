@@ -1,3 +1,5 @@
+// The database aliases: named folders kept in a small text file of the
+// program's own, looked up by name without regard to letter case.
 #pragma once
 #include <filesystem>
 #include <map>

@@ -1,8 +1,10 @@
+// Opening an alias folder's files (creating them on a first start), attaching
+// the transfer file, savepoint transactions and the shared read of an event.
 #include "store/database.h"
 
 #include "store/error.h"
 #include "store/paths.h"
-#include "store/table.h"
+#include "store/schema.h"
 
 #include <system_error>
 
@@ -18,26 +20,6 @@ void applyPragmas(sql::Connection& conn)
 }
 
 namespace {
-
-std::string sqlType(const Column& c)
-{
-    switch (c.type) {
-    case ColumnType::Text: return "VARCHAR(" + std::to_string(c.size) + ")";
-    case ColumnType::Short: return "SMALLINT";
-    case ColumnType::Logical: return "BOOLEAN";
-    case ColumnType::Memo: return "TEXT";
-    case ColumnType::AutoInc: return "INTEGER PRIMARY KEY AUTOINCREMENT";
-    }
-    return "TEXT";
-}
-
-bool isKeyColumn(const TableLayout& layout, int index)
-{
-    for (int k : layout.keyColumns)
-        if (k == index)
-            return true;
-    return false;
-}
 
 std::string attachUri(const fs::path& file)
 {
@@ -65,42 +47,6 @@ std::string sqlLiteral(const std::string& s)
 
 }  // namespace
 
-std::string Database::createTableSql(const TableLayout& layout, const std::string& schema)
-{
-    std::string prefix = schema.empty() ? "" : sql::quoteIdentifier(schema) + ".";
-    std::string s = "CREATE TABLE " + prefix + sql::quoteIdentifier(layout.name) + " (\n";
-    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
-        const Column& c = layout.columns[i];
-        std::string q = sql::quoteIdentifier(c.name);
-        s += "  " + q + " " + sqlType(c);
-        // Key text columns hold '' for "no value" so the unique key also
-        // refuses a second record with both names empty.
-        if (c.type == ColumnType::Text && isKeyColumn(layout, static_cast<int>(i)))
-            s += " NOT NULL DEFAULT ''";
-        if (c.type == ColumnType::Text)
-            s += " CHECK(length(" + q + ") <= " + std::to_string(c.size) + ")";
-        else if (c.type == ColumnType::Short)
-            s += " CHECK(" + q + " BETWEEN -32768 AND 32767)";
-        else if (c.type == ColumnType::Logical)
-            s += " CHECK(" + q + " IN (0, 1))";
-        s += i + 1 < layout.columns.size() ? ",\n" : "\n";
-    }
-    s += ");\n";
-    std::string keyCols;
-    for (int k : layout.keyColumns) {
-        if (!keyCols.empty())
-            keyCols += ", ";
-        keyCols += sql::quoteIdentifier(layout.columns[static_cast<std::size_t>(k)].name);
-    }
-    s += std::string("CREATE ") + (layout.uniqueKey ? "UNIQUE " : "") + "INDEX " + prefix +
-         sql::quoteIdentifier(layout.name + "_key") + " ON " + sql::quoteIdentifier(layout.name) + " (" + keyCols +
-         ");\n";
-    if (layout.uniqueKey)  // the browser's search by character name
-        s += "CREATE INDEX " + prefix + sql::quoteIdentifier(layout.name + "_name") + " ON " +
-             sql::quoteIdentifier(layout.name) + " (\"Character_Name\");\n";
-    return s;
-}
-
 void Database::createFile(const fs::path& file, const std::string& which)
 {
     sql::Connection conn = sql::Connection::open(utf8(file), true);
@@ -124,7 +70,7 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
         if (!haveCampaign && !haveTransfer) {
             fs::create_directories(folder_, ec);
             if (ec)
-                throw StoreError("Cannot create the database folder " + utf8(folder_) + ": " + ec.message());
+                throw StoreError(msg::cannotCreateFolder(utf8(folder_), ec.message()));
             // Built under temporary names and renamed, so that an interrupted
             // first start never leaves a half-made file that looks like data.
             for (const auto& [target, which] : {std::pair{campaign, campaignFile}, std::pair{transfer, transferFile}}) {
@@ -134,7 +80,7 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
                 createFile(tmp, which);
                 fs::rename(tmp, target, ec);
                 if (ec)
-                    throw StoreError("Cannot create " + utf8(target) + ": " + ec.message());
+                    throw StoreError(msg::cannotCreateFile(utf8(target), ec.message()));
             }
             haveCampaign = haveTransfer = true;
         }
@@ -148,7 +94,7 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
         }
         applyPragmas(conn_);
     } catch (const sql::SqlError& e) {
-        throw StoreError("Cannot open the database in " + utf8(folder_) + ": " + e.what());
+        throw StoreError(msg::cannotOpenDatabase(utf8(folder_), e.what()));
     }
 }
 
@@ -160,48 +106,43 @@ std::string Database::schemaFor(const TableLayout& layout)
             conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / transferFile)) + " AS xfer");
             conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
         } catch (const sql::SqlError& e) {
-            throw StoreError("Table " + layout.displayName + " cannot be opened: " + e.what());
+            throw StoreError(msg::cannotOpenTable(layout.displayName, e.what()));
         }
         transferSchema_ = "xfer";
         transferPending_ = false;
     }
     const std::string& schema = layout.file == campaignFile ? campaignSchema_ : transferSchema_;
     if (schema.empty())
-        throw StoreError("Table " + layout.displayName + " cannot be opened: the file " + layout.file +
-                         " is missing from " + utf8(folder_));
-    sql::Statement info(conn_, "PRAGMA " + schema + ".table_info(" + sql::quoteIdentifier(layout.name) + ")");
-    std::size_t n = 0;
-    bool match = true;
-    while (info.step()) {
-        if (n >= layout.columns.size() || info.text(1) != layout.columns[n].name)
-            match = false;
-        ++n;
-    }
-    if (n == 0)
-        throw StoreError("Table " + layout.displayName + " does not exist in " + utf8(folder_ / layout.file));
-    if (!match || n != layout.columns.size())
-        throw StoreError("Table " + layout.displayName + " in " + utf8(folder_ / layout.file) +
-                         " does not have the expected columns");
+        throw StoreError(msg::fileMissing(layout.displayName, layout.file, utf8(folder_)));
+    checkTable(conn_, schema, layout, utf8(folder_ / layout.file));
     return schema;
 }
 
-void Database::addCursor(Table* table) { cursors_.push_back(table); }
-
-void Database::removeCursor(Table* table) { std::erase(cursors_, table); }
+bool Database::keepReading(const std::string& schema)
+{
+    sql::Statement& reader = readers_[schema];
+    if (reader && reader.active())
+        return true;
+    if (!reader)
+        reader = sql::Statement(conn_, "SELECT 1 FROM " + schema + ".sqlite_master");
+    ++readEpoch_;
+    return reader.step();
+}
 
 void Database::releaseCursors()
 {
-    for (Table* t : cursors_)
-        t->releaseCursor();
+    ++readEpoch_;
+    for (auto& [schema, reader] : readers_)
+        reader.reset();
 }
 
 Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to_string(++db.savepoints_))
 {
     try {
         db_.conn_.exec("SAVEPOINT " + name_);
-    } catch (...) {
+    } catch (const sql::SqlError& e) {
         --db_.savepoints_;
-        throw;
+        throw StoreError(msg::transactionFailed(e.what()));
     }
 }
 
@@ -218,7 +159,11 @@ Database::Transaction::~Transaction()
 
 void Database::Transaction::commit()
 {
-    db_.conn_.exec("RELEASE " + name_);
+    try {
+        db_.conn_.exec("RELEASE " + name_);
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::transactionFailed(e.what()));
+    }
     done_ = true;
 }
 

@@ -1,5 +1,10 @@
+// One alias folder's database: its two files behind one connection, the
+// transactions that writes run in, and the read that table objects share
+// within one event.
 #pragma once
 #include <filesystem>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,7 +13,6 @@
 
 namespace store {
 
-class Table;
 
 // The two files of one alias folder, reached through one connection: the
 // campaign file as the main database and the transfer file attached beside it.
@@ -32,15 +36,20 @@ public:
 
     // Creates the tables of one file; used for a first start and by tests.
     static void createFile(const std::filesystem::path& file, const std::string& which);
-    static std::string createTableSql(const TableLayout& layout, const std::string& schema);
 
-    // Table objects reading from this database. releaseCursors() ends their
-    // reads in progress so that no read lock outlives the event being handled.
-    void addCursor(Table* table);
-    void removeCursor(Table* table);
+    // Reads of table objects within one event share one read of the file, so
+    // that each move costs one indexed seek and not a new lock on the file.
+    // releaseCursors() ends it, so that no read lock outlives the event being
+    // handled; writes through this connection go on meanwhile.
+    // True while the read is held (a file without tables holds none).
+    bool keepReading(const std::string& schema);
     void releaseCursors();
+    // Changes whenever a shared read ends: rows read in one read epoch, with
+    // no write through this connection since, are still what the file holds.
+    std::uint64_t readEpoch() const { return readEpoch_; }
 
     // A nestable transaction (a savepoint): rolled back unless committed.
+    // Its failures are StoreErrors.
     class Transaction {
     public:
         explicit Transaction(Database& db);
@@ -60,8 +69,11 @@ private:
     std::string campaignSchema_;  // empty when the file is missing
     std::string transferSchema_;
     bool transferPending_ = false;  // present, attached when first needed
-    std::vector<Table*> cursors_;
     int savepoints_ = 0;
+    std::uint64_t readEpoch_ = 0;
+    // After conn_, so that they are finalised first: one statement per
+    // schema, left standing on its first row while a read is kept.
+    std::map<std::string, sql::Statement> readers_;
 };
 
 // Connection settings, applied to every connection the store opens and to the

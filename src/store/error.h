@@ -1,6 +1,10 @@
+// The store's one exception and every message it raises, in one place: the
+// fixed texts that the windows and tests rely on word for word, and the
+// formatted ones with the values they name.
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace store {
 
@@ -11,13 +15,131 @@ public:
     explicit StoreError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// Messages the rest of the program relies on word for word.
 namespace msg {
+
 inline constexpr const char* emptyDataset = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* keyViolation = "Key violation";
 inline constexpr const char* notEditing = "Dataset not in edit or insert mode";
 inline constexpr const char* notOpen = "Cannot perform this operation on a closed dataset";
 inline constexpr const char* recordNotFound = "Record not found";
+inline constexpr const char* recordKeyDeleted = "Record/Key deleted";
+inline constexpr const char* fieldIndexOutOfRange = "Field index out of range";
+inline constexpr const char* otherTable = "Cannot synchronise with a table object on another table";
+inline constexpr const char* appendAcrossDatabases = "A batch append needs both tables in one database";
+
+inline std::string fieldNotFound(std::string_view field) { return "Field '" + std::string(field) + "' not found"; }
+inline std::string fieldReadOnly(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' cannot be modified";
+}
+inline std::string notLogical(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' is not a logical field";
+}
+inline std::string tooLong(std::string_view field, int size)
+{
+    return "Value is too long for field '" + std::string(field) + "': at most " + std::to_string(size) + " characters";
+}
+inline std::string notInteger(std::string_view text, std::string_view field)
+{
+    return "'" + std::string(text) + "' is not a valid integer value for field '" + std::string(field) + "'";
+}
+// `number`, `low` and `high` are formatted as printf's %g does.
+inline std::string outOfRange(std::string_view number, std::string_view field, std::string_view low,
+                              std::string_view high)
+{
+    return std::string(number) + " is not a valid value for field '" + std::string(field) +
+           "'. The allowed range is " + std::string(low) + " to " + std::string(high);
+}
+inline std::string notBoolean(std::string_view text, std::string_view field)
+{
+    return "'" + std::string(text) + "' is not a valid boolean value for field '" + std::string(field) + "'";
+}
+inline std::string prefixNeedsText(std::string_view field)
+{
+    return "A prefix match needs a text field: " + std::string(field);
+}
+inline std::string malformedFilter(std::string_view why, std::string_view text)
+{
+    return "Filter expression incorrect: " + std::string(why) + " in \"" + std::string(text) + "\"";
+}
+inline std::string keyLookupValues(std::string_view table, std::size_t count)
+{
+    return "A key lookup on " + std::string(table) + " needs " + std::to_string(count) + " values";
+}
+inline std::string noKeyLookup(std::string_view table)
+{
+    return "Table " + std::string(table) + " has no unique key to look up";
+}
+inline std::string columnsDiffer(std::string_view source, std::string_view destination)
+{
+    return "The tables " + std::string(source) + " and " + std::string(destination) + " do not have matching columns";
+}
+// SQLite's own failure while reading or writing a table.
+inline std::string cannotRead(std::string_view table, std::string_view why)
+{
+    return "Cannot read table " + std::string(table) + ": " + std::string(why);
+}
+inline std::string cannotWrite(std::string_view table, std::string_view why)
+{
+    return "Cannot write table " + std::string(table) + ": " + std::string(why);
+}
+inline std::string transactionFailed(std::string_view why) { return "Cannot save the changes: " + std::string(why); }
+
+// Opening a table and checking its file.
+inline std::string unknownTable(std::string_view table) { return "Table does not exist: " + std::string(table); }
+inline std::string cannotOpenTable(std::string_view table, std::string_view why)
+{
+    return "Table " + std::string(table) + " cannot be opened: " + std::string(why);
+}
+inline std::string fileMissing(std::string_view table, std::string_view file, std::string_view folder)
+{
+    return "Table " + std::string(table) + " cannot be opened: the file " + std::string(file) + " is missing from " +
+           std::string(folder);
+}
+inline std::string tableMissing(std::string_view table, std::string_view file)
+{
+    return "Table " + std::string(table) + " does not exist in " + std::string(file);
+}
+inline std::string unexpectedColumns(std::string_view table, std::string_view file)
+{
+    return "Table " + std::string(table) + " in " + std::string(file) + " does not have the expected columns";
+}
+inline std::string unexpectedKey(std::string_view table, std::string_view file, std::string_view why)
+{
+    return "Table " + std::string(table) + " in " + std::string(file) + " does not have the expected key: " +
+           std::string(why);
+}
+
+// Databases and aliases.
+inline std::string cannotCreateFolder(std::string_view folder, std::string_view why)
+{
+    return "Cannot create the database folder " + std::string(folder) + ": " + std::string(why);
+}
+inline std::string cannotCreateFile(std::string_view file, std::string_view why)
+{
+    return "Cannot create " + std::string(file) + ": " + std::string(why);
+}
+inline std::string cannotOpenDatabase(std::string_view folder, std::string_view why)
+{
+    return "Cannot open the database in " + std::string(folder) + ": " + std::string(why);
+}
+inline std::string unknownAlias(std::string_view alias) { return "Unknown database: " + std::string(alias); }
+inline std::string aliasWithoutFolder(std::string_view alias)
+{
+    return "The alias " + std::string(alias) + " names no folder";
+}
+inline std::string cannotWriteAliases(std::string_view file) { return "Cannot write the alias file " + std::string(file); }
+inline std::string cannotReplaceAliases(std::string_view file)
+{
+    return "Cannot replace the alias file " + std::string(file);
+}
+inline std::string invalidAliasName(std::string_view alias) { return "Invalid alias name: " + std::string(alias); }
+inline std::string invalidAliasParameter(std::string_view alias)
+{
+    return "Invalid parameter for alias " + std::string(alias);
+}
+
 }  // namespace msg
 
 }  // namespace store

@@ -1,7 +1,12 @@
+// The filter language of table objects: its parser, the helpers that write
+// filter texts, and the compilation of a parsed filter to an SQL condition.
 #pragma once
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "store/layout.h"
+#include "store/value.h"
 
 namespace store {
 
@@ -24,6 +29,16 @@ struct Filter {
 
 // Throws StoreError for a malformed text.
 Filter parseFilter(std::string_view text);
+
+// A filter as SQL: a condition over the table's columns with its parameters,
+// numbered from `firstParam` (?n) in the order of `params`.
+struct SqlCondition {
+    std::string sql;  // "1" when nothing restricts
+    std::vector<Value> params;
+};
+// Throws StoreError for an unknown column, a prefix match on a column that
+// is not text, or a value the column's type cannot hold.
+SqlCondition whereFor(const TableLayout& layout, const Filter& filter, int firstParam);
 
 // 'value' with quotes and asterisks doubled.
 std::string quoteFilterValue(std::string_view value);

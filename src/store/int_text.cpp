@@ -1,3 +1,4 @@
+// Parsing whole-number text and printf's %g for the range message.
 #include "store/int_text.h"
 
 #include <cstdio>

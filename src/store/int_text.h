@@ -1,3 +1,5 @@
+// Whole-number text as the program reads and writes it, shared by field
+// conversion, filters and the windows' computations.
 #pragma once
 #include <cstdint>
 #include <optional>

@@ -1,3 +1,4 @@
+// The layouts of the character, province and transfer tables.
 #include "store/layout.h"
 
 #include <cctype>
@@ -28,6 +29,19 @@ int TableLayout::autoIncColumn() const
         if (columns[i].type == ColumnType::AutoInc)
             return static_cast<int>(i);
     return -1;
+}
+
+bool TableLayout::isKeyColumn(int column) const
+{
+    for (int k : keyColumns)
+        if (k == column)
+            return true;
+    return false;
+}
+
+bool TableLayout::isKeyText(int column) const
+{
+    return isKeyColumn(column) && columns[static_cast<std::size_t>(column)].type == ColumnType::Text;
 }
 
 namespace {
@@ -179,12 +193,15 @@ std::vector<TableLayout> makeLayouts()
         {"Temple4_Law_Loss_Source", ColumnType::Text, 30},
     };
 
-    const int provinceAutoKey = 52;  // AutoKeyInc
+    // Characters by game, then name; a character's provinces in the order
+    // they were added. The browser searches characters by name alone.
+    const int gameName = 0, characterName = 1, provinceAutoKey = 52;  // AutoKeyInc
+    const std::vector<SecondaryIndex> byName = {{"name", {characterName}}};
     return {
-        {"vddb", "vddb.DB", campaignFile, character, {0, 1}, true},
-        {"vdprovs", "vdprovs.db", campaignFile, province, {0, 1, provinceAutoKey}, false},
-        {"vdtrans", "vdtrans.DB", transferFile, character, {0, 1}, true},
-        {"expprovs", "expprovs.DB", transferFile, province, {0, 1, provinceAutoKey}, false},
+        {"vddb", "vddb.DB", campaignFile, character, {gameName, characterName}, true, byName},
+        {"vdprovs", "vdprovs.db", campaignFile, province, {gameName, characterName, provinceAutoKey}, false, {}},
+        {"vdtrans", "vdtrans.DB", transferFile, character, {gameName, characterName}, true, byName},
+        {"expprovs", "expprovs.DB", transferFile, province, {gameName, characterName, provinceAutoKey}, false, {}},
     };
 }
 

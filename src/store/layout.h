@@ -1,3 +1,5 @@
+// The four tables' layouts: columns, key, indexes and file. Everything
+// particular to the campaign's tables is fixed here, not in the engine.
 #pragma once
 #include <string>
 #include <string_view>
@@ -13,18 +15,29 @@ struct Column {
     int size;  // characters, for Text columns only
 };
 
-// One table's fixed layout: its columns in order, its key, and the database
-// file it lives in.
+// One table's fixed layout: its columns in order, its key, its further
+// indexes, and the database file it lives in.
+struct SecondaryIndex {
+    std::string suffix;         // the index is named <table>_<suffix>
+    std::vector<int> columns;
+};
+
 struct TableLayout {
     std::string name;              // SQL name: vddb, vdprovs, vdtrans, expprovs
     std::string displayName;       // the name the program opens it by
     std::string file;              // campaign.sqlite or transfer.sqlite
     std::vector<Column> columns;
     std::vector<int> keyColumns;   // browse order; the last one may be the AutoInc column
-    bool uniqueKey;                // true: the key columns identify a record
+    bool uniqueKey;                // true: the key columns identify a record; key lookups use them
+    std::vector<SecondaryIndex> secondaryIndexes;  // for searches, never relied on for order
 
     int columnIndex(std::string_view columnName) const;  // -1 when absent; letter case ignored
     int autoIncColumn() const;                           // -1 when absent
+    bool isKeyColumn(int column) const;
+    // A key column of text: stored as '' rather than empty, so that the
+    // unique key also refuses a second record with both names empty.
+    bool isKeyText(int column) const;
+    std::string keyIndexName() const { return name + "_key"; }
 };
 
 inline constexpr const char* campaignFile = "campaign.sqlite";

@@ -1,3 +1,4 @@
+// File names as UTF-8 text on every platform, and the store's path helpers.
 #pragma once
 #include <filesystem>
 #include <string>

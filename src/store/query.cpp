@@ -1,9 +1,11 @@
+// Running the realm sheet's query with its values bound as parameters.
 #include "store/query.h"
 
 #include "store/database.h"
 #include "store/error.h"
+#include "store/filter.h"
 #include "store/session.h"
-#include "store/table.h"
+#include "store/table_sql.h"
 
 namespace store {
 
@@ -19,12 +21,11 @@ void Query::open(const std::string& alias, const std::string& tableName,
     Filter filter;
     for (const auto& [column, value] : equals)
         filter.conditions.push_back(Condition{column, value, false});
-    Table::Where where = Table::whereFor(*layout, filter, 1);
-    std::string cols, order;
+    const SqlCondition where = whereFor(*layout, filter, 1);
+    std::string cols;
     for (const Column& c : layout->columns)
         cols += (cols.empty() ? "" : ", ") + sql::quoteIdentifier(c.name);
-    for (int k : layout->keyColumns)
-        order += (order.empty() ? "" : ", ") + sql::quoteIdentifier(layout->columns[static_cast<std::size_t>(k)].name);
+    const std::string order = TableSql(*layout, schema).orderBy(false);
     try {
         st_ = sql::Statement(db->connection(), "SELECT " + cols + " FROM " + schema + "." +
                                                    sql::quoteIdentifier(layout->name) + " WHERE " + where.sql +
@@ -37,7 +38,7 @@ void Query::open(const std::string& alias, const std::string& tableName,
                 st_.bind(static_cast<int>(i + 1), std::string_view(std::get<std::string>(v)));
         }
     } catch (const sql::SqlError& e) {
-        throw StoreError(e.what());
+        throw StoreError(msg::cannotRead(layout->displayName, e.what()));
     }
     db_ = std::move(db);
     layout_ = layout;
@@ -73,7 +74,7 @@ void Query::fetch()
         }
     } catch (const sql::SqlError& e) {
         eof_ = true;
-        throw StoreError(e.what());
+        throw StoreError(msg::cannotRead(layout_->displayName, e.what()));
     }
     // Done: release the statement's read lock at once.
     st_.reset();
@@ -95,7 +96,7 @@ std::string Query::text(std::string_view column) const
         throw StoreError(msg::notOpen);
     int i = layout_->columnIndex(column);
     if (i < 0)
-        throw StoreError("Field '" + std::string(column) + "' not found");
+        throw StoreError(msg::fieldNotFound(column));
     if (eof_)
         return {};
     return row_[static_cast<std::size_t>(i)];

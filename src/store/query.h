@@ -1,3 +1,4 @@
+// The program's one read-only SQL query, for the realm sheet.
 #pragma once
 #include <memory>
 #include <string>

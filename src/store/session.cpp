@@ -1,3 +1,4 @@
+// Finding databases by alias or folder, one per folder, and tables in them.
 #include "store/session.h"
 
 #include "store/error.h"
@@ -13,9 +14,9 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
 {
     auto found = registry_.find(alias);
     if (!found)
-        throw StoreError("Unknown database: " + alias);
+        throw StoreError(msg::unknownAlias(alias));
     if (found->path().empty())
-        throw StoreError("The alias " + alias + " names no folder");
+        throw StoreError(msg::aliasWithoutFolder(alias));
     return databaseForFolder(pathFromUtf8(found->path()));
 }
 
@@ -23,7 +24,7 @@ Session::TableRef Session::findTable(const std::string& alias, const std::string
 {
     const TableLayout* layout = findLayout(tableName);
     if (!layout)
-        throw StoreError("Table does not exist: " + tableName);
+        throw StoreError(msg::unknownTable(tableName));
     auto db = databaseForAlias(alias);
     std::string schema = db->schemaFor(*layout);
     return {std::move(db), layout, std::move(schema)};

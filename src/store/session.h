@@ -1,3 +1,4 @@
+// The table engine as the program sees it: aliases and open databases.
 #pragma once
 #include <filesystem>
 #include <map>

@@ -1,3 +1,4 @@
+// The SQLite calls behind the connection and statement owners.
 #include "store/sqlite.h"
 
 #include <sqlite3.h>
@@ -8,8 +9,6 @@ namespace store::sql {
 
 void ConnectionCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
 void StatementFinalizer::operator()(sqlite3_stmt* st) const { sqlite3_finalize(st); }
-
-bool SqlError::isConstraint() const { return (code_ & 0xff) == SQLITE_CONSTRAINT; }
 
 Connection Connection::open(const std::string& path, bool create)
 {
@@ -35,7 +34,6 @@ void Connection::exec(const std::string& sql)
     }
 }
 
-std::string Connection::errorMessage() const { return sqlite3_errmsg(db_.get()); }
 std::int64_t Connection::changes() const { return sqlite3_changes64(db_.get()); }
 std::int64_t Connection::totalChanges() const { return sqlite3_total_changes64(db_.get()); }
 std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_.get()); }
@@ -82,6 +80,8 @@ void Statement::run()
     while (step()) {
     }
 }
+
+bool Statement::active() const { return st_ && sqlite3_stmt_busy(st_.get()) != 0; }
 
 bool Statement::isNull(int col) const { return sqlite3_column_type(st_.get(), col) == SQLITE_NULL; }
 std::int64_t Statement::int64(int col) const { return sqlite3_column_int64(st_.get(), col); }

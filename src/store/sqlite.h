@@ -1,3 +1,5 @@
+// Thin RAII owners of SQLite connections and statements; the only place that
+// calls SQLite's C API besides tests.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -22,7 +24,6 @@ public:
     sqlite3* get() const { return db_.get(); }
     explicit operator bool() const { return static_cast<bool>(db_); }
     void exec(const std::string& sql);
-    std::string errorMessage() const;
     std::int64_t changes() const;
     std::int64_t lastInsertRowid() const;
     std::int64_t totalChanges() const;
@@ -48,6 +49,8 @@ public:
     // True while a row is there; throws on errors.
     bool step();
     void run();  // step to the end, for statements without rows
+    // Stepped and not yet finished or reset: it holds its read of the file.
+    bool active() const;
 
     bool isNull(int col) const;
     std::int64_t int64(int col) const;
@@ -62,13 +65,13 @@ private:
 // Quotes an identifier for SQL text ("Total_Castles/Forts").
 std::string quoteIdentifier(std::string_view name);
 
-// Error code of the last failure of a statement or exec; kept so callers can
-// tell a constraint failure from other errors.
+// A failure of SQLite with its extended error code, so that callers can tell
+// a key violation from other errors. The store turns it into a StoreError
+// before it reaches a caller.
 class SqlError : public std::runtime_error {
 public:
     SqlError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
     int code() const { return code_; }
-    bool isConstraint() const;
 private:
     int code_;
 };

@@ -1,3 +1,7 @@
+// A table object: one open view of a table with its own current record,
+// filter and state (browse, edit, insert). This is the state machine that
+// the windows drive; it reads through a KeysetReader, holds its record in a
+// RecordBuffer and tells bound controls through a Notifier.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -6,51 +10,23 @@
 #include <string_view>
 #include <vector>
 
-#include <deque>
-
 #include "store/filter.h"
-#include "store/lru_cache.h"
 #include "store/layout.h"
-#include "store/sqlite.h"
+#include "store/notifier.h"
+#include "store/record_buffer.h"
 #include "store/value.h"
+
+#include <optional>
 
 namespace store {
 
 class Database;
+class KeysetReader;
 class Session;
-class Table;
-
-enum class State { Inactive, Browse, Edit, Insert };
-
-// What bound controls (through their data source) hear from a table object.
-class TableObserver {
-public:
-    virtual ~TableObserver() = default;
-    virtual void stateChanged(Table&) {}
-    // Another record is shown, or the shown one was re-read.
-    virtual void recordChanged(Table&) {}
-    // One field of the current record was written.
-    virtual void fieldChanged(Table&, int /*column*/) {}
-    // Before a post or a browse-mode check: controls write what they hold.
-    virtual void updateRecord(Table&) {}
-};
-
-// Where a record stands in key order; remembers a record across moves.
-struct Bookmark {
-    std::int64_t rowid = 0;
-    std::vector<Value> key;
-    bool valid = false;
-};
-
-// One row as a grid reads it, without moving the table object.
-struct Row {
-    Bookmark mark;
-    std::vector<Value> values;
-};
 
 // One open view of a table: its own current record, filter and state.
-// Rows are read from SQLite as they are needed; only the current record is
-// held in memory.
+// Rows are read from SQLite as they are needed, one indexed seek a move; only
+// the current record is held in memory.
 class Table {
 public:
     explicit Table(Session& session);
@@ -82,7 +58,7 @@ public:
     // No record under the filter (a pending insert does not count).
     bool isEmpty();
     std::int64_t recordCount();
-    bool hasCurrentRecord() const { return hasRecord_; }
+    bool hasCurrentRecord() const { return record_.hasRecord(); }
 
     // The filter text is checked when set; a malformed text or an unknown
     // column is refused before anything changes.
@@ -91,8 +67,9 @@ public:
     void setFiltered(bool on);
     bool filtered() const { return filtered_; }
 
-    // Exact lookup of the key columns (Game_Name, Character_Name) among the
-    // rows the filter lets through; the record found becomes current.
+    // Exact lookup of the key columns (in key order) among the rows the
+    // filter lets through; the record found becomes current. Tables without
+    // a unique key refuse it.
     bool findKey(const std::vector<std::string>& keyValues);
     // Puts this object on the record that `other` (same table) shows.
     void gotoCurrent(const Table& other);
@@ -116,7 +93,7 @@ public:
     // resume sends what was held back.
     void disableControls();
     void enableControls();
-    bool controlsDisabled() const { return disabled_ > 0; }
+    bool controlsDisabled() const { return notifier_.suspended(); }
 
     // Fields of the current record (the pending one while editing).
     int fieldIndex(std::string_view name) const;  // throws for an unknown column
@@ -145,7 +122,10 @@ public:
     // jump; it counts its way there over the key index, so it costs in
     // proportion to the position. Invalid past the end.
     Bookmark rowAt(std::int64_t position);
-    bool sameRecord(const Bookmark& a, const Bookmark& b) const { return a.valid && b.valid && a.rowid == b.rowid; }
+    bool sameRecord(const Bookmark& a, const Bookmark& b) const
+    {
+        return a.valid && b.valid && a.rowid == b.rowid && a.key == b.key;
+    }
     // Changes whenever anything is written through this object's database
     // connection, by any table object: cached rows are stale once it moves.
     std::int64_t dataVersion() const;
@@ -162,100 +142,49 @@ public:
     void addObserver(TableObserver* observer);
     void removeObserver(TableObserver* observer);
 
-    // The SQL condition and parameters of the current filter, for the few
-    // statements built outside (batch append, queries).
-    struct Where {
-        std::string sql;  // "1" when nothing restricts
-        std::vector<Value> params;
-    };
-    static Where whereFor(const TableLayout& layout, const Filter& filter, int firstParam);
+    // The SQL condition and parameters of a filter, for the few statements
+    // built outside (queries).
+    using Where = SqlCondition;
+    static Where whereFor(const TableLayout& layout, const Filter& filter, int firstParam)
+    {
+        return store::whereFor(layout, filter, firstParam);
+    }
 
-    // Ends the forward read in progress, releasing its read lock; the next
-    // move starts a fresh one. Called by the database between events.
+    // Ends the read of the file that table objects on this database share,
+    // releasing its lock; the next read starts a fresh one. The program does
+    // so between events.
     void releaseCursor();
 
 private:
-    enum Kind {
-        kFirst, kLast, kNextOne, kPriorOne, kRowid, kFind, kCount, kExists,
-        kStreamFirst, kStreamNext,  // no limit: stepped while the object walks forward
-        kReadStart, kReadStartBack, kReadAfter, kReadFrom, kReadBefore, kReadUpTo, kRowsBefore, kRowAt,
-        kKinds
-    };
-    struct Statements {
-        sql::Statement st[kKinds];
-    };
-    enum class Seek { First, Last, Next, Prior };
-    void startInsert(bool atEnd);
-
     void requireOpen() const;
-    void useWhere(Where where);
-    sql::Statement& stmt(Kind kind);
-    std::string sqlFor(Kind kind) const;
-    void readRow(sql::Statement& st, Row& row) const;
-    void take(Row&& row);
-    bool load(sql::Statement& st);  // reads one row into the buffer, resets st
-    bool seek(Seek how);
-    bool seekRowid(std::int64_t rowid);
-    bool seekFrom(const Bookmark& mark);  // that row, else the next, else the prior
-    bool reloadUnfiltered(std::int64_t rowid);
-    bool startStream(Kind kind);
-    bool stepStream(Row& row);
-    bool streamValid() const;
-    void endStream();
-    void bindKey(sql::Statement& st, int firstParam, const std::vector<Value>& key);
-    void bindWhere(sql::Statement& st);
-    void clearBuffer();
+    void startInsert(bool atEnd);
+    void useWhere(SqlCondition where);
+    // Shows a row (or none) after a move, with the flags of the move.
+    void show(std::optional<Row> row);
+    void arrive(bool atStart, bool atEnd);
     void setState(State s);
-    void notifyRecord();
-    void notifyField(int column);
-    void notifyUpdateRecord();
     void fire(const std::function<void(Table&)>& handler);
     void setValue(int column, Value v);
-    Bookmark currentMark() const;
-    std::string selectList() const;
-    std::string fromWhere() const;
-    std::string keyTuple() const;
-    std::string keyParams(int first) const;
-    std::string orderBy(bool descending) const;
+    // Re-reads the current record after a committed write.
+    void storedAt(std::int64_t rowid);
 
     Session& session_;
     std::shared_ptr<Database> db_;
     const TableLayout* layout_ = nullptr;
-    std::string schema_;
     std::string tableName_;
+    std::unique_ptr<KeysetReader> reader_;
+    RecordBuffer record_;
+    Notifier notifier_{*this};
 
     State state_ = State::Inactive;
     bool modified_ = false;
     bool appending_ = false;
-    std::vector<Value> buf_;
-    std::int64_t rowid_ = 0;
-    std::vector<Value> key_;  // stored key values of the current record
-    bool hasRecord_ = false;
     bool bof_ = true, eof_ = true;
     Bookmark beforeInsert_;
 
     std::string filterText_;
     Filter filter_;
     bool filtered_ = false;
-    Where where_;
-
-    // Prepared statements by the text of the filter's condition, so that
-    // switching between filters of the same shape prepares nothing.
-    LruCache<std::string, std::unique_ptr<Statements>> statements_{4};
-    Statements* set_ = nullptr;
-    sql::Statement byRowid_;  // unfiltered
-
-    // The forward read in progress: rows are stepped from one open statement
-    // while nothing is written; `ahead_` holds rows a grid read past the
-    // current record.
-    sql::Statement* stream_ = nullptr;
-    std::int64_t streamChanges_ = 0;
-    bool streamAtStart_ = false;
-    std::deque<Row> ahead_;
-
-    int disabled_ = 0;
-    bool heldRecord_ = false, heldState_ = false;
-    std::vector<TableObserver*> observers_;
 };
 
 // Suspends a table object's bound controls for one scope; they are resumed

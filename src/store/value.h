@@ -1,3 +1,4 @@
+// One field's value as the store holds it.
 #pragma once
 #include <cstdint>
 #include <string>

@@ -408,3 +408,19 @@ TEST_F(BrowserTest, TabOrderAndGridColumns)
     EXPECT_EQ(titles, (QStringList{"Game Name", "Character Name", "Prov's", "Domain Name"}));
     EXPECT_FALSE(b->dsVDDB.autoEdit());
 }
+
+TEST_F(BrowserTest, ShowAllAfterAClickOnALowerRowGoesToTheFirstCharacter)
+{
+    for (auto n : {"Aric", "Bran", "Cora"})
+        addCharacter("G", n);
+    b->tblVDDB.refresh();
+    b->DBGrid1->setCurrentIndex(b->DBGrid1->model()->index(2, 0));
+    ASSERT_EQ(b->tblVDDB.text("Character_Name"), "Cora");
+    b->btnShowAll->click();
+    EXPECT_EQ(b->tblVDDB.text("Character_Name"), "Aric");
+    EXPECT_EQ(b->DBGrid1->currentIndex().row(), 0);
+    searchFor("  ", b->btnName);  // a blank search does the same
+    b->DBGrid1->setCurrentIndex(b->DBGrid1->model()->index(1, 0));
+    searchFor("", b->btnGame);
+    EXPECT_EQ(b->tblVDDB.text("Character_Name"), "Aric");
+}

@@ -281,3 +281,21 @@ TEST_F(DBGridTest, AHundredThousandRowsAreReadOnlyAsFarAsShown)
 }
 
 }  // namespace
+
+TEST_F(DBGridTest, AWriteThroughAnotherTableObjectIsShownWhenTheGridNextReads)
+{
+    ASSERT_EQ(cell(1, 0), "Beta");  // held in the grid's block
+    auto other = openTable("vdprovs.db");
+    other->next();
+    other->edit();
+    other->setText("Province_Name", "Bravo");
+    other->post();
+    EXPECT_EQ(cell(1, 0), "Bravo");
+    addProvince(*other, "G", "Aric", "Delta");
+    EXPECT_EQ(cell(1, 0), "Bravo");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(rows(), 4);
+    EXPECT_EQ(cell(3, 0), "Delta");
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    EXPECT_EQ(provs->text("Province_Name"), "Alpha");
+}

@@ -60,3 +60,40 @@ TEST(FilterQuoting, AnyNameSurvivesTheRoundTrip)
     EXPECT_EQ(store::prefixFilter("Game_Name", "Al"), "Game_Name='Al*'");
     EXPECT_EQ(store::prefixFilter("Character_Name", "O'B"), "Character_Name='O''B*'");
 }
+
+TEST(FilterSql, ConditionsBecomeBoundParametersNumberedFromTheFirst)
+{
+    const store::TableLayout& chars = *store::findLayout("vddb");
+    auto w = store::whereFor(chars, parseFilter("Character_Name='Al*' and Game_Name='G' and Palace_Value='5'"), 3);
+    EXPECT_EQ(w.sql, "\"Character_Name\" >= ?3 AND \"Character_Name\" < ?4 AND \"Game_Name\" = ?5 AND "
+                     "\"Palace_Value\" = ?6");
+    ASSERT_EQ(w.params.size(), 4u);
+    EXPECT_EQ(std::get<std::string>(w.params[1]), "Am");  // the first text above every "Al..."
+    EXPECT_EQ(std::get<std::int64_t>(w.params[3]), 5);
+    EXPECT_EQ(store::whereFor(chars, parseFilter(""), 1).sql, "1");
+    EXPECT_EQ(store::whereFor(chars, parseFilter("Game_Name='*'"), 1).sql, "1");
+    // An empty key text is stored as '', any other empty text may be either.
+    EXPECT_EQ(store::whereFor(chars, parseFilter("Game_Name=''"), 1).sql, "\"Game_Name\" = ''");
+    EXPECT_EQ(store::whereFor(chars, parseFilter("Domain_Name=''"), 1).sql,
+              "(\"Domain_Name\" IS NULL OR \"Domain_Name\" = '')");
+    EXPECT_EQ(store::whereFor(chars, parseFilter("Warrior='TRUE'"), 1).params[0], store::Value(std::int64_t(1)));
+    // A prefix of bytes 0xFF has no text above it: only the lower bound.
+    EXPECT_EQ(store::whereFor(chars, parseFilter("Domain_Name='\xff*'"), 1).sql, "\"Domain_Name\" >= ?1");
+}
+
+TEST(FilterSql, WhatAColumnCannotHoldIsRefusedWithTheFieldsName)
+{
+    const store::TableLayout& chars = *store::findLayout("vddb");
+    auto message = [&](const char* text) {
+        try {
+            store::whereFor(chars, parseFilter(text), 1);
+        } catch (const store::StoreError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_EQ(message("Nope='x'"), "Field 'Nope' not found");
+    EXPECT_EQ(message("Palace_Value='x'"), "'x' is not a valid integer value for field 'Palace_Value'");
+    EXPECT_EQ(message("Palace_Value='5*'"), "A prefix match needs a text field: Palace_Value");
+    EXPECT_EQ(message("Warrior='yes'"), "'yes' is not a valid boolean value for field 'Warrior'");
+}

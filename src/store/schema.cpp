@@ -1,0 +1,128 @@
+// Creating the tables of a new file, and checking an existing file's table
+// and key index before a table object relies on them.
+#include "store/schema.h"
+
+#include "store/error.h"
+
+namespace store {
+
+namespace {
+
+std::string sqlType(const Column& c)
+{
+    switch (c.type) {
+    case ColumnType::Text: return "VARCHAR(" + std::to_string(c.size) + ")";
+    case ColumnType::Short: return "SMALLINT";
+    case ColumnType::Logical: return "BOOLEAN";
+    case ColumnType::Memo: return "TEXT";
+    case ColumnType::AutoInc: return "INTEGER PRIMARY KEY AUTOINCREMENT";
+    }
+    return "TEXT";
+}
+
+std::string columnList(const TableLayout& layout, const std::vector<int>& columns)
+{
+    std::string s;
+    for (int k : columns)
+        s += (s.empty() ? "" : ", ") + sql::quoteIdentifier(layout.columns[static_cast<std::size_t>(k)].name);
+    return s;
+}
+
+// Whether the index holds exactly the key columns in order, ascending and in
+// byte order, over every row.
+bool isKeyIndex(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout)
+{
+    sql::Statement info(conn, "PRAGMA " + schema + ".index_xinfo(" + sql::quoteIdentifier(index) + ")");
+    std::size_t n = 0;
+    while (info.step()) {
+        if (info.int64(5) == 0)  // the row number and other auxiliary columns
+            continue;
+        if (n >= layout.keyColumns.size())
+            return false;
+        const int column = layout.keyColumns[n];
+        const Column& expected = layout.columns[static_cast<std::size_t>(column)];
+        // An index names the row number's alias column by number -1.
+        const bool named = info.int64(1) == -1 ? column == layout.autoIncColumn()
+                                               : !info.isNull(2) && equalsNoCase(info.text(2), expected.name);
+        if (!named || info.int64(3) != 0 || !equalsNoCase(info.text(4), "BINARY"))
+            return false;
+        ++n;
+    }
+    return n == layout.keyColumns.size();
+}
+
+}  // namespace
+
+std::string createTableSql(const TableLayout& layout, const std::string& schema)
+{
+    const std::string prefix = schema.empty() ? "" : sql::quoteIdentifier(schema) + ".";
+    std::string s = "CREATE TABLE " + prefix + sql::quoteIdentifier(layout.name) + " (\n";
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        const Column& c = layout.columns[i];
+        const std::string q = sql::quoteIdentifier(c.name);
+        s += "  " + q + " " + sqlType(c);
+        if (layout.isKeyText(static_cast<int>(i)))
+            s += " NOT NULL DEFAULT ''";
+        if (c.type == ColumnType::Text)
+            s += " CHECK(length(" + q + ") <= " + std::to_string(c.size) + ")";
+        else if (c.type == ColumnType::Short)
+            s += " CHECK(" + q + " BETWEEN -32768 AND 32767)";
+        else if (c.type == ColumnType::Logical)
+            s += " CHECK(" + q + " IN (0, 1))";
+        s += i + 1 < layout.columns.size() ? ",\n" : "\n";
+    }
+    s += ");\n";
+    const std::string table = sql::quoteIdentifier(layout.name);
+    s += std::string("CREATE ") + (layout.uniqueKey ? "UNIQUE " : "") + "INDEX " + prefix +
+         sql::quoteIdentifier(layout.keyIndexName()) + " ON " + table + " (" + columnList(layout, layout.keyColumns) +
+         ");\n";
+    for (const SecondaryIndex& index : layout.secondaryIndexes)
+        s += "CREATE INDEX " + prefix + sql::quoteIdentifier(layout.name + "_" + index.suffix) + " ON " + table +
+             " (" + columnList(layout, index.columns) + ");\n";
+    return s;
+}
+
+void checkTable(sql::Connection& conn, const std::string& schema, const TableLayout& layout,
+                const std::string& fileName)
+{
+    const std::string& table = layout.displayName;
+    try {
+        sql::Statement info(conn, "PRAGMA " + schema + ".table_info(" + sql::quoteIdentifier(layout.name) + ")");
+        std::size_t n = 0;
+        bool match = true;
+        bool rowNumber = true;
+        const int autoInc = layout.autoIncColumn();
+        while (info.step()) {
+            if (n >= layout.columns.size() || info.text(1) != layout.columns[n].name)
+                match = false;
+            else if (static_cast<int>(n) == autoInc)
+                rowNumber = info.int64(5) == 1 && equalsNoCase(info.text(2), "INTEGER");
+            else if (info.int64(5) != 0)
+                rowNumber = false;  // another primary key: the row number could change on its own
+            ++n;
+        }
+        if (n == 0)
+            throw StoreError(msg::tableMissing(table, fileName));
+        if (!match || n != layout.columns.size())
+            throw StoreError(msg::unexpectedColumns(table, fileName));
+        if (!rowNumber)
+            throw StoreError(msg::unexpectedKey(table, fileName, "the row number is not its own"));
+
+        sql::Statement list(conn, "PRAGMA " + schema + ".index_list(" + sql::quoteIdentifier(layout.name) + ")");
+        std::vector<std::string> candidates;
+        while (list.step())
+            if ((!layout.uniqueKey || list.int64(2) == 1) && list.int64(4) == 0)  // unique where needed, not partial
+                candidates.push_back(list.text(1));
+        list.reset();
+        for (const std::string& index : candidates)
+            if (isKeyIndex(conn, schema, index, layout))
+                return;
+        throw StoreError(msg::unexpectedKey(table, fileName,
+                                            std::string(layout.uniqueKey ? "no unique index" : "no index") + " on " +
+                                                columnList(layout, layout.keyColumns)));
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotOpenTable(table, e.what()));
+    }
+}
+
+}  // namespace store

@@ -1,0 +1,292 @@
+// Table objects: the edit and insert states and the writes that end them
+// (post, cancel, delete, batch append), and the writing of fields.
+//
+// A record is written only where it still holds the key it was read with,
+// so that a record deleted through another object is never mistaken for the
+// one that took its row number. Once a write is committed the object is in
+// browse state, whatever fails after.
+#include "store/table.h"
+
+#include "store/database.h"
+#include "store/error.h"
+#include "store/keyset_reader.h"
+
+namespace store {
+
+namespace {
+
+void bindValue(sql::Statement& st, int index, const Value& v)
+{
+    if (std::holds_alternative<std::int64_t>(v))
+        st.bind(index, std::get<std::int64_t>(v));
+    else if (std::holds_alternative<std::string>(v))
+        st.bind(index, std::string_view(std::get<std::string>(v)));
+    else
+        st.bindNull(index);
+}
+
+[[noreturn]] void rethrowWrite(const sql::SqlError& e, const std::string& table)
+{
+    const int ext = e.code();
+    // SQLITE_CONSTRAINT_PRIMARYKEY (1555) and SQLITE_CONSTRAINT_UNIQUE (2067)
+    if (ext == 1555 || ext == 2067)
+        throw StoreError(msg::keyViolation);
+    throw StoreError(msg::cannotWrite(table, e.what()));
+}
+
+}  // namespace
+
+void Table::insert() { startInsert(false); }
+
+void Table::append() { startInsert(true); }
+
+void Table::startInsert(bool atEnd)
+{
+    requireOpen();
+    checkBrowseMode();
+    beforeInsert_ = record_.mark();
+    record_.clear();
+    modified_ = false;
+    appending_ = atEnd;
+    setState(State::Insert);
+    notifier_.recordChanged();
+    fire(afterInsert);
+    fire(afterScroll);
+}
+
+void Table::edit()
+{
+    requireOpen();
+    if (editing())
+        return;
+    if (!record_.hasRecord()) {
+        insert();
+        return;
+    }
+    // Re-read first, so that a change posted through another object is not
+    // overwritten with this object's older copy.
+    const std::vector<Value> before = record_.values();
+    auto row = reader_->same(record_.mark(), false);
+    if (!row)
+        throw StoreError(msg::recordKeyDeleted);
+    record_.take(std::move(*row));
+    modified_ = false;
+    setState(State::Edit);
+    if (before != record_.values())
+        notifier_.recordChanged();
+}
+
+void Table::post()
+{
+    requireOpen();
+    if (!editing())
+        return;
+    notifier_.updateRecord();
+    if (!editing())
+        return;
+    const bool inserting = state_ == State::Insert;
+    const Bookmark was = record_.mark();
+    const TableSql& sql = reader_->sql();
+    std::int64_t rowid = was.rowid;
+    try {
+        Database::Transaction tx(*db_);
+        sql::Statement st(db_->connection(), inserting ? sql.insert() : sql.update());
+        int n = 1;
+        for (int i = 0; i < record_.size(); ++i)
+            if (i != layout_->autoIncColumn())
+                bindValue(st, n++, record_.stored(i));
+        if (!inserting) {
+            st.bind(n++, was.rowid);
+            for (const Value& v : was.key)
+                bindValue(st, n++, v);
+        }
+        st.run();
+        if (!inserting && db_->connection().changes() == 0)
+            throw StoreError(msg::recordKeyDeleted);
+        if (inserting)
+            rowid = db_->connection().lastInsertRowid();
+        tx.commit();
+    } catch (const sql::SqlError& e) {
+        rethrowWrite(e, layout_->displayName);
+    }
+    modified_ = false;
+    appending_ = false;
+    bof_ = eof_ = false;
+    record_.storedAs(rowid);
+    setState(State::Browse);
+    storedAt(rowid);
+    fire(afterPost);
+}
+
+void Table::storedAt(std::int64_t rowid)
+{
+    try {
+        if (auto row = reader_->byRowNumber(rowid))
+            record_.take(std::move(*row));
+    } catch (...) {
+        notifier_.recordChanged();  // the record as posted
+        throw;
+    }
+    notifier_.recordChanged();
+}
+
+void Table::cancel()
+{
+    requireOpen();
+    if (!editing())
+        return;
+    const State was = state_;
+    modified_ = false;
+    appending_ = false;
+    std::optional<Row> row;
+    try {
+        if (was == State::Insert) {
+            row = reader_->near(beforeInsert_);
+        } else {
+            row = reader_->same(record_.mark(), false);
+            if (!row)
+                row = reader_->near(record_.mark());
+        }
+    } catch (...) {
+        record_.clear();
+        bof_ = eof_ = true;
+        setState(State::Browse);
+        notifier_.recordChanged();
+        throw;
+    }
+    show(std::move(row));
+    if (!record_.hasRecord())
+        bof_ = eof_ = true;
+    setState(State::Browse);
+    notifier_.recordChanged();
+    fire(afterCancel);
+}
+
+void Table::checkBrowseMode()
+{
+    requireOpen();
+    if (!editing())
+        return;
+    notifier_.updateRecord();
+    if (!editing())
+        return;
+    if (modified_)
+        post();
+    else
+        cancel();
+}
+
+void Table::remove()
+{
+    requireOpen();
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    if (!record_.hasRecord())
+        throw StoreError(msg::emptyDataset);
+    fire(beforeDelete);
+    if (!record_.hasRecord())
+        throw StoreError(msg::emptyDataset);
+    const Bookmark mark = record_.mark();
+    try {
+        Database::Transaction tx(*db_);
+        sql::Statement st(db_->connection(), reader_->sql().remove());
+        st.bind(1, mark.rowid);
+        for (std::size_t i = 0; i < mark.key.size(); ++i)
+            bindValue(st, static_cast<int>(i) + 2, mark.key[i]);
+        st.run();  // no row: deleted elsewhere already, which is what was asked
+        tx.commit();
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotWrite(layout_->displayName, e.what()));
+    }
+    modified_ = false;
+    setState(State::Browse);
+    try {
+        if (auto row = reader_->after(mark)) {
+            record_.take(std::move(*row));
+            bof_ = eof_ = false;
+        } else {
+            show(reader_->before(mark));
+            bof_ = !record_.hasRecord();
+            eof_ = true;
+        }
+    } catch (...) {
+        record_.clear();
+        bof_ = eof_ = true;
+        notifier_.recordChanged();
+        throw;
+    }
+    notifier_.recordChanged();
+    fire(afterDelete);
+    fire(afterScroll);
+}
+
+void Table::appendFrom(Table& source)
+{
+    requireOpen();
+    source.requireOpen();
+    if (source.db_ != db_)
+        throw StoreError(msg::appendAcrossDatabases);
+    if (source.layout_->columns.size() != layout_->columns.size())
+        throw StoreError(msg::columnsDiffer(source.tableName_, tableName_));
+    checkBrowseMode();
+    source.checkBrowseMode();
+    try {
+        try {
+            Database::Transaction tx(*db_);
+            sql::Statement st(db_->connection(),
+                              reader_->sql().appendFrom(source.reader_->sql(), source.reader_->where().sql));
+            source.reader_->bindWhere(st);
+            st.run();
+            tx.commit();
+        } catch (const sql::SqlError& e) {
+            rethrowWrite(e, layout_->displayName);
+        }
+    } catch (...) {
+        first();
+        throw;
+    }
+    first();
+}
+
+void Table::setValue(int column, Value v)
+{
+    requireOpen();
+    if (!editing())
+        throw StoreError(msg::notEditing);
+    const Column& col = layout_->columns[static_cast<std::size_t>(column)];
+    if (col.type == ColumnType::AutoInc)
+        throw StoreError(msg::fieldReadOnly(col.name));
+    record_.set(column, std::move(v));
+    modified_ = true;
+    notifier_.fieldChanged(column);
+}
+
+void Table::setText(int column, std::string_view text)
+{
+    requireOpen();
+    record_.value(column);  // range check
+    if (!editing())
+        throw StoreError(msg::notEditing);
+    setValue(column, valueFromText(layout_->columns[static_cast<std::size_t>(column)], text));
+}
+
+void Table::setBool(int column, bool value)
+{
+    requireOpen();
+    record_.value(column);
+    const Column& col = layout_->columns[static_cast<std::size_t>(column)];
+    if (col.type != ColumnType::Logical)
+        throw StoreError(msg::notLogical(col.name));
+    setValue(column, std::int64_t(value ? 1 : 0));
+}
+
+void Table::clear(int column)
+{
+    requireOpen();
+    record_.value(column);
+    setValue(column, Value{});
+}
+
+}  // namespace store
