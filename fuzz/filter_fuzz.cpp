@@ -8,6 +8,7 @@
 #include "store/error.h"
 #include "store/filter.h"
 #include "store/layout.h"
+#include "store/schema.h"
 #include "store/sqlite.h"
 #include "store/table.h"
 
@@ -30,8 +31,8 @@ struct Fixture {
         : db(Connection::open(":memory:", true)), layout(store::findLayout("vddb.DB")),
           provinces(store::findLayout("vdprovs.db"))
     {
-        db.exec(store::Database::createTableSql(*layout, ""));
-        db.exec(store::Database::createTableSql(*provinces, ""));
+        db.exec(store::createTableSql(*layout, ""));
+        db.exec(store::createTableSql(*provinces, ""));
     }
 };
 
