@@ -156,7 +156,9 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
       dsVDDB(tblVDDB, this),
       dsProv(tblProv, this),
       dsTransfer(tblTransfer, this),
-      dsExpProv(tblXfrProv, this)
+      dsExpProv(tblXfrProv, this),
+      Query1(context.session),
+      context_(context)
 {
     // The window is created once per run: this is the start of the run.
     activated = false;
@@ -973,8 +975,6 @@ void TfrmRealmDetails::dsVDDBStateChange()
 }
 
 // ---- Menu commands ---------------------------------------------------------
-
-void TfrmRealmDetails::SaveToFile1Click() {}
 
 void TfrmRealmDetails::Close1Click() { close(); }
 

@@ -6,6 +6,7 @@
 
 #include "dbaware/datasource.h"
 #include "dbaware/statusbar.h"
+#include "store/query.h"
 #include "store/table.h"
 
 class QAction;
@@ -47,6 +48,8 @@ public:
     dbaware::DataSource dsProv;
     dbaware::DataSource dsTransfer;
     dbaware::DataSource dsExpProv;
+    // The realm sheet's select of the shown character's provinces.
+    store::Query Query1;
 
     // Top panel; the province window reads the two name boxes.
     QFrame* Panel1;
@@ -216,6 +219,7 @@ public:
     void dsVDDBStateChange();
 
     // Menu commands
+    // The realm sheet (src/sheet/save_to_file.cpp).
     void SaveToFile1Click();
     void Close1Click();
     void First1Click();
@@ -289,6 +293,9 @@ private:
     void setMoveItems(bool first, bool previous, bool next, bool last);
     bool namesFilledIn() const;
 
+    // The program's folder (the sheet's save folder is beside it) and the
+    // session of the tables.
+    app::Context& context_;
     // The province row saved last, so that a double click opens the row it
     // was given on even though saving moves the list to its first row.
     store::Bookmark postedProvince_;
