@@ -179,7 +179,7 @@ TEST_F(ExportTest, AFailedProvinceCopyLeavesTheTransferTablesAsTheyWere)
         dialogs_.answer(a);
         run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
         ASSERT_EQ(dialogs_.shown.size(), 2u);
-        EXPECT_EQ(dialogs_.shown[1].text, "Disk full.");
+        EXPECT_EQ(dialogs_.shown[1].text, "Cannot write table expprovs.DB: Disk full.");
         // Neither emptied nor holding the character without its provinces.
         EXPECT_EQ(characters(transferCharacters), Strings{"X/Old"});
         EXPECT_EQ(provinces(transferProvinces), Strings{"X/Old/o1"});
@@ -291,7 +291,7 @@ TEST_F(ImportTest, AFailedProvinceCopyLeavesNoCharacterBehindAndARetrySucceeds)
     failInsertsInto("main.vdprovs");
     run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].text, importError("Disk full"));
+    EXPECT_EQ(dialogs_.shown[0].text, importError("Cannot write table vdprovs.db: Disk full"));
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(characters(transferCharacters), Strings{"H/Cara"});
     EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
@@ -315,7 +315,7 @@ TEST_F(ImportTest, AFailedEmptyingTakesTheImportBack)
         "CREATE TEMP TRIGGER keep BEFORE DELETE ON xfer.vdtrans BEGIN SELECT RAISE(ABORT, 'File locked'); END");
     run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].text, importError("File locked"));
+    EXPECT_EQ(dialogs_.shown[0].text, importError("Cannot write table vdtrans.DB: File locked"));
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(provinces(provinceTable).size(), 2u);
     EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
@@ -365,7 +365,7 @@ TEST_F(EmptyTest, AFailureHalfWayDeletesNothing)
     dialogs_.answer(Answer::Yes);
     run(&TfrmRealmDetails::Delete1Click);
     ASSERT_EQ(dialogs_.shown.size(), 2u);
-    EXPECT_EQ(dialogs_.shown[1].text, "File locked.");
+    EXPECT_EQ(dialogs_.shown[1].text, "Cannot write table vdtrans.DB: File locked.");
     EXPECT_EQ(provinces(transferProvinces).size(), 2u);  // deleted first, then restored
     EXPECT_EQ(characters(transferCharacters).size(), 2u);
     expectControlsResumed();
