@@ -744,6 +744,9 @@ void TfrmRealmDetails::connectHandlers()
         on(e, &DBEdit::changed, &W::dedtProvinceGBChange);
     for (DBEdit* e : {dedtBloodlineScore, dedtPossibleRP, dedtVassalRP})
         on(e, &DBEdit::changed, &W::dedtBloodlineScoreChange);
+    // Connected after every bound control, so it runs once they all show the
+    // new record.
+    connect(&dsVDDB, &dbaware::DataSource::recordChanged, this, &W::RefreshFigures);
 
     on(SaveToFile1, &QAction::triggered, &W::SaveToFile1Click);
     on(Close1, &QAction::triggered, &W::Close1Click);
