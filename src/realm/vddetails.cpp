@@ -464,6 +464,13 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     d->addWidget(Label10, 7, 0);
     d->addWidget(dedtRODiplomacyCheck, 7, 1, Qt::AlignLeft);
     d->addWidget(Label57, 8, 0, 1, 2);
+    // Hidden while no diplomacy is possible; the page keeps its layout then.
+    for (QWidget* w : std::initializer_list<QWidget*>{Label68, Label10, Label11, Label57, dedtRODiplomacyCheck,
+                                                      edtDipTotalMod}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     d->setColumnStretch(1, 1);
     d->setRowStretch(9, 1);
 

@@ -15,6 +15,7 @@
 #include "app/shell_fixture.h"
 #include "dbaware/dbcheckbox.h"
 #include "dbaware/dbedit.h"
+#include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
 #include "realm/vddetails.h"
 
@@ -219,6 +220,25 @@ TEST_F(FiguresTest, TheSixModifierControlsHideAndShowInOrder)
     EXPECT_EQ(log.events, shown);
     EXPECT_EQ(r->edtDipTotalMod->text(), "-2");
     EXPECT_EQ(hiddenModifierControls(), 0);
+}
+
+TEST_F(FiguresTest, TheDiplomacyPageKeepsItsLayoutWhileTheModifierIsHidden)
+{
+    addCharacter("G", "Aric", {{"Court_Expenditure", "4"}});
+    openOn("G", "Aric");
+    r->PageControl1->setCurrentWidget(r->tsDiplomacy);
+    r->show();
+    QTest::qWait(50);
+    auto placeOf = [this](QWidget* w) { return QRect(w->mapTo(r, QPoint(0, 0)), w->size()); };
+    const QRect memo = placeOf(r->dmemGeneralAbility);
+    const QRect panel = placeOf(r->pnlDiploMod);
+
+    type(r->dedtCourtExpenditure, "0");
+    ASSERT_EQ(hiddenModifierControls(), 6);
+    QTest::qWait(50);  // the layouts settle
+    EXPECT_EQ(placeOf(r->dmemGeneralAbility), memo);
+    EXPECT_EQ(placeOf(r->pnlDiploMod), panel);
+    r->hide();
 }
 
 TEST_F(FiguresTest, OnlyARealChangeOfAComputedBoxStartsItsFigures)
@@ -465,6 +485,24 @@ TEST_F(FiguresTest, EveryShownRecordGivesItsOwnFigures)
     // Opening the window again on another character, as the browser does.
     openOn("G", "Aric");
     EXPECT_EQ(figures(), aricFigures);
+
+    // A reload of the same character after its inputs that start nothing
+    // were changed elsewhere (as an import does).
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(t.findKey({"G", "Aric"}));
+        t.edit();
+        t.setText("Ley_Line_Maint", "7");
+        t.setText("Palace_Value", "-6");
+        t.post();
+    }
+    r->tblVDDB.refresh();
+    ASSERT_EQ(r->dedtCharName->text(), "Aric");
+    EXPECT_EQ(r->edtTotalRP->text(), "6");
+    EXPECT_EQ(r->edtPalaceMaint->text(), "0");
+    EXPECT_EQ(r->edtMaintTotal->text(), "4");
+    EXPECT_EQ(r->edtCourtValue->text(), "2");
     EXPECT_TRUE(dialogs_.shown.empty());
 }
 
