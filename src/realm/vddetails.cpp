@@ -466,6 +466,13 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     d->addWidget(Label10, 7, 0);
     d->addWidget(dedtRODiplomacyCheck, 7, 1, Qt::AlignLeft);
     d->addWidget(Label57, 8, 0, 1, 2);
+    // Hidden while no diplomacy is possible; the page keeps its layout then.
+    for (QWidget* w : std::initializer_list<QWidget*>{Label68, Label10, Label11, Label57, dedtRODiplomacyCheck,
+                                                      edtDipTotalMod}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
     d->setColumnStretch(1, 1);
     d->setRowStretch(9, 1);
 
@@ -746,6 +753,9 @@ void TfrmRealmDetails::connectHandlers()
         on(e, &DBEdit::changed, &W::dedtProvinceGBChange);
     for (DBEdit* e : {dedtBloodlineScore, dedtPossibleRP, dedtVassalRP})
         on(e, &DBEdit::changed, &W::dedtBloodlineScoreChange);
+    // Connected after every bound control, so it runs once they all show the
+    // new record.
+    connect(&dsVDDB, &dbaware::DataSource::recordChanged, this, &W::RefreshFigures);
 
     on(SaveToFile1, &QAction::triggered, &W::SaveToFile1Click);
     on(Close1, &QAction::triggered, &W::Close1Click);

@@ -247,6 +247,9 @@ public:
     void dedtSeaGBChange();
     void dedtProvinceGBChange();
     void dedtBloodlineScoreChange();
+    // After the controls show another record or a fresh copy of this one:
+    // every figure is worked out again from what they show.
+    void RefreshFigures();
 
     // Restricts tblProv to the current character record's provinces.
     void ApplyProvinceFilter();

@@ -1,17 +1,115 @@
 // The derived figures of the realm window: each handler runs when one of the
 // controls it depends on shows another value, and rewrites its grey boxes.
+// The arithmetic is in computations.cpp; here the controls are read in the
+// order the figures need them and the boxes written.
+#include <QLabel>
+#include <QLineEdit>
+
+#include "dbaware/dbcheckbox.h"
+#include "dbaware/dbedit.h"
+#include "dbaware/guard.h"
+#include "realm/computations.h"
 #include "realm/vddetails.h"
 
-void TfrmRealmDetails::dedtPalaceValueChange() {}
+namespace {
 
-void TfrmRealmDetails::edtContribChange() {}
+// Only a real change rewrites a box, so only a real change runs the figures
+// that the box starts (its change signal comes from the new text, at once).
+void writeBox(QLineEdit* box, const QString& text)
+{
+    if (box->text() == text)
+        return;
+    box->setText(text);
+    // A long figure in a narrow box shows its start, as the bound boxes do.
+    box->setCursorPosition(0);
+}
 
-void TfrmRealmDetails::edtCourtValueChange() {}
+}  // namespace
 
-void TfrmRealmDetails::dedtShipMaintChange() {}
+void TfrmRealmDetails::dedtPalaceValueChange()
+{
+    const realm::PalaceFigures f = realm::palaceFigures(dedtPalaceValue->text());
+    writeBox(edtContrib, f.contrib);
+    writeBox(edtPalaceMaint, f.palaceMaint);
+}
 
-void TfrmRealmDetails::dedtSeaGBChange() {}
+void TfrmRealmDetails::edtContribChange()
+{
+    writeBox(edtCourtValue,
+             realm::courtValue({.contrib = edtContrib->text(), .courtExpenditure = dedtCourtExpenditure->text()}));
+}
 
-void TfrmRealmDetails::dedtProvinceGBChange() {}
+void TfrmRealmDetails::edtCourtValueChange()
+{
+    const realm::CourtValueCheck cv = realm::checkCourtValue(edtCourtValue->text());
+    if (cv.resetToZero)
+        writeBox(edtCourtValue, QStringLiteral("0"));  // runs this handler again, nested, for 0
+    const realm::Diplomacy d = realm::diplomacy(cv.value, cbRoyalFacade->checkState());
+    pnlDiploMod->setText(d.caption);
+    QWidget* const modifierControls[] = {Label68, Label10, Label11, Label57, dedtRODiplomacyCheck, edtDipTotalMod};
+    if (!d.controlsShown) {
+        writeBox(edtDipTotalMod, d.totalModifier);
+        for (QWidget* w : modifierControls)
+            w->hide();
+        return;
+    }
+    for (QWidget* w : modifierControls)
+        w->show();
+    writeBox(edtDipTotalMod, d.totalModifier);
+}
 
-void TfrmRealmDetails::dedtBloodlineScoreChange() {}
+void TfrmRealmDetails::dedtShipMaintChange()
+{
+    writeBox(edtMaintTotal, realm::maintenanceTotal({.ship = dedtShipMaint->text(),
+                                                     .province = dedtProvMaint->text(),
+                                                     .fort = dedtFortMaint->text(),
+                                                     .palace = edtPalaceMaint->text(),
+                                                     .army = dedtArmyMaint->text(),
+                                                     .construction = dedtConstructionCosts->text(),
+                                                     .castles = dedtTotalCastles->text(),
+                                                     .courtExpenditure = dedtROCourtExpenditure->text()}));
+}
+
+void TfrmRealmDetails::dedtSeaGBChange()
+{
+    const realm::TradeRoutes t = realm::tradeRoutes(
+        {.landGB = dedtLandGB->text(), .seaGB = dedtSeaGB->text(), .thief = cbThief->checkState()});
+    writeBox(edtTRIncome, t.income);
+    writeBox(edtLandRP, t.landRP);
+    writeBox(edtSeaRP, t.seaRP);
+}
+
+void TfrmRealmDetails::dedtProvinceGBChange()
+{
+    writeBox(edtTotalGB, realm::totalGB({.province = dedtProvinceGB->text(),
+                                         .guild = dedtGuildGB->text(),
+                                         .temple = dedtTempleGB->text(),
+                                         .law = dedtLawIncome->text(),
+                                         .tradeRoutes = edtTRIncome->text()}));
+}
+
+void TfrmRealmDetails::dedtBloodlineScoreChange()
+{
+    writeBox(edtTotalRP, realm::totalRP({.possibleRP = dedtPossibleRP->text(),
+                                         .bloodlineScore = dedtBloodlineScore->text(),
+                                         .leyLineMaint = dedtLeyLineMaint->text(),
+                                         .vassalRP = dedtVassalRP->text()}));
+}
+
+void TfrmRealmDetails::RefreshFigures()
+{
+    // The controls have all taken the shown record's values by now; the
+    // figures that ran while they did may have read inputs that were still
+    // the old record's (Ley Line Maint, Palace Maintenance and the Court
+    // Expenditure mirror start nothing), and figures whose triggers all
+    // stayed blank have not run at all. Running all seven once more makes
+    // every figure agree with the record; each writes only what differs, so
+    // the figures that were right already change nothing. Each runs on its
+    // own, so that one input that fails stops only its own figure.
+    using Handler = void (TfrmRealmDetails::*)();
+    for (Handler h : {&TfrmRealmDetails::dedtPalaceValueChange, &TfrmRealmDetails::edtContribChange,
+                      &TfrmRealmDetails::edtCourtValueChange, &TfrmRealmDetails::dedtShipMaintChange,
+                      &TfrmRealmDetails::dedtSeaGBChange, &TfrmRealmDetails::dedtProvinceGBChange,
+                      &TfrmRealmDetails::dedtBloodlineScoreChange})
+        dbaware::guarded(this, [this, h] { (this->*h)(); });
+}
