@@ -4,9 +4,11 @@
 #include "dbaware/guard.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QIcon>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
 
@@ -64,6 +66,35 @@ void centreOnScreen(QWidget& window)
     const QSize size = window.frameGeometry().size();
     window.move(std::max(room.left(), room.left() + (room.width() - size.width()) / 2),
                 std::max(room.top(), room.top() + (room.height() - size.height()) / 2));
+}
+
+ActivationWatch::ActivationWatch(QWidget& window, std::function<void()> onActivate)
+    : QObject(&window), window_(window), onActivate_(std::move(onActivate))
+{
+    qApp->installEventFilter(this);
+}
+
+bool ActivationWatch::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::WindowActivate || !watched->isWidgetType())
+        return false;
+    auto* w = static_cast<QWidget*>(watched);
+    if (!w->isWindow())
+        return false;
+    if (w == &window_) {
+        // Coming back from another program re-activates the window that was
+        // active last; only a return from another window of ours counts.
+        const bool fromOurs = lastActivated_ != &window_;
+        lastActivated_ = &window_;
+        if (fromOurs)
+            dbaware::guarded(&window_, onActivate_);
+        return false;
+    }
+    const bool box = qobject_cast<QMessageBox*>(w) || qobject_cast<QFileDialog*>(w) ||
+                     qobject_cast<HelpWindow*>(w) || w->windowType() == Qt::Popup;
+    if (!box)
+        lastActivated_ = w;
+    return false;
 }
 
 KeyPreview::KeyPreview(QWidget& window, Handler keyUp) : QObject(&window), window_(window), keyUp_(std::move(keyUp))

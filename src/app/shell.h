@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QPixmap>
+#include <QPointer>
 
 #include <functional>
 
@@ -39,6 +40,24 @@ protected:
 private:
     QWidget& window_;
     Handler keyUp_;
+};
+
+// Runs a window's activation handler when it becomes the active window
+// coming from another window of the program (shown, or back from a window it
+// opened). Coming back from another program does not count, nor does coming
+// back from a message box, the save dialog or a help page: those must leave
+// the focus where the command put it.
+class ActivationWatch final : public QObject {
+public:
+    ActivationWatch(QWidget& window, std::function<void()> onActivate);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window_;
+    std::function<void()> onActivate_;
+    QPointer<QWidget> lastActivated_;
 };
 
 // The F1 convention of the main, realm and province windows: releasing F1,

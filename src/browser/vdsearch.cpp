@@ -143,7 +143,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
     resize(660, 480);
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
-    qApp->installEventFilter(this);
+    new app::ActivationWatch(*this, [this] { FormActivate(); });
 }
 
 void TfrmVDDBSearch::FormCreate()
@@ -249,29 +249,6 @@ void TfrmVDDBSearch::EmptyTransferTable1Click() { frmRealmDetails->Delete1Click(
 void TfrmVDDBSearch::Help2Click() { app::openHelp(); }
 
 void TfrmVDDBSearch::About1Click() { showAboutBox(); }
-
-bool TfrmVDDBSearch::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(watched);
-        if (w->isWindow() && w != this)
-            lastActivated_ = w;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool TfrmVDDBSearch::event(QEvent* event)
-{
-    if (event->type() == QEvent::WindowActivate) {
-        // Coming back from another program re-activates the window that was
-        // active last; only a return from another window of ours counts.
-        const bool fromOurs = lastActivated_ != this;
-        lastActivated_ = this;
-        if (fromOurs)
-            dbaware::guarded(this, [this] { FormActivate(); });
-    }
-    return QMainWindow::event(event);
-}
 
 void TfrmVDDBSearch::closeEvent(QCloseEvent* event)
 {

@@ -69,8 +69,6 @@ public:
     void About1Click();
 
 protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -81,9 +79,6 @@ private:
 
     app::Context& context_;
     RequestFile requestFile_;
-    // The program's window that was activated last, to tell a return from
-    // another of the program's windows from a return from another program.
-    QPointer<QWidget> lastActivated_;
 };
 
 extern TfrmVDDBSearch* frmVDDBSearch;

@@ -237,7 +237,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     resize(960, 640);
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
-    qApp->installEventFilter(this);
+    new app::ActivationWatch(*this, [this] { FormActivate(); });
 }
 
 TfrmRealmDetails::~TfrmRealmDetails()
@@ -852,34 +852,6 @@ void TfrmRealmDetails::FormClose()
 }
 
 bool TfrmRealmDetails::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
-
-bool TfrmRealmDetails::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(watched);
-        // Message boxes, the save dialog and the help pages are no windows
-        // of the program's own: coming back from them must leave the focus
-        // where the command put it (in the box a message asked for).
-        const bool box = qobject_cast<QMessageBox*>(w) || qobject_cast<QFileDialog*>(w) ||
-                         qobject_cast<app::HelpWindow*>(w) || w->windowType() == Qt::Popup;
-        if (w->isWindow() && w != this && !box)
-            lastActivated_ = w;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-bool TfrmRealmDetails::event(QEvent* event)
-{
-    if (event->type() == QEvent::WindowActivate) {
-        // Coming back from another program re-activates the window that was
-        // active last; only a return from another window of ours counts.
-        const bool fromOurs = lastActivated_ != this;
-        lastActivated_ = this;
-        if (fromOurs)
-            dbaware::guarded(this, [this] { FormActivate(); });
-    }
-    return QMainWindow::event(event);
-}
 
 void TfrmRealmDetails::closeEvent(QCloseEvent* event)
 {

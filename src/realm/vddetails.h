@@ -268,8 +268,6 @@ public:
     void CopyCurrentCharacter();
 
 protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -302,9 +300,6 @@ private:
     // The province row saved last, so that a double click opens the row it
     // was given on even though saving moves the list to its first row.
     store::Bookmark postedProvince_;
-    // The program's window that was activated last, to tell a return from
-    // another of the program's windows from a return from another program.
-    QPointer<QWidget> lastActivated_;
 };
 
 extern TfrmRealmDetails* frmRealmDetails;

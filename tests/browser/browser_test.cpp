@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -317,6 +318,10 @@ TEST_F(BrowserTest, ActivationFromAnotherProgramDoesNotRunTheHandler)
     activate(b);  // back from another program: the same window again
     EXPECT_TRUE(modal_.shown.empty());
     EXPECT_TRUE(fs::exists(context_->requestFile));
+    QMessageBox box;  // back from a message box: no return from a window either
+    activate(&box);
+    activate(b);
+    EXPECT_TRUE(modal_.shown.empty());
     activate(frmRealmDetails);
     activate(b);
     EXPECT_EQ(modal_.shown.size(), 1u);
