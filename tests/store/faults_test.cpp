@@ -517,3 +517,29 @@ TEST_F(FaultsTest, TwoProgramsOnOneFolderWorkSideBySide)
     fresh.releaseCursors();
     EXPECT_EQ(quickCheck(dataFolder() / "campaign.sqlite"), "ok");
 }
+
+// ---- input quoted back in messages ------------------------------------------------
+
+TEST_F(FaultsTest, AHugeInputIsQuotedShortInItsErrorAndNeverCutInsideACharacter)
+{
+    auto chars = openTable("vddb.DB");
+    chars->insert();
+    for (const std::string& input : {std::string(10 * 1024 * 1024, '9'), std::string(5000, 'z')}) {
+        try {
+            chars->setText("Palace_Value", input);
+            FAIL() << "a number field took " << input.size() << " characters";
+        } catch (const store::StoreError& e) {
+            const std::string text = e.what();
+            EXPECT_LT(text.size(), 200u) << text.substr(0, 200);
+            EXPECT_NE(text.find("Palace_Value"), std::string::npos) << text.substr(0, 200);
+        }
+    }
+    std::string accents;
+    for (int i = 0; i < 50; ++i)
+        accents += "\u00E9";
+    EXPECT_EQ(store::msg::excerpt(accents), accents.substr(0, 80) + "...");
+    EXPECT_EQ(store::msg::excerpt(accents.substr(0, 80)), accents.substr(0, 80));
+    EXPECT_EQ(store::msg::notInteger("12x", "Palace_Value"),
+              "'12x' is not a valid integer value for field 'Palace_Value'");
+    chars->cancel();
+}
