@@ -301,6 +301,29 @@ TEST_F(FaultsTest, ADataFolderUnderAFileIsRefusedWithItsNameAndTheFileKept)
     EXPECT_EQ(bytesOf(blocker), "not a folder");
 }
 
+// A folder whose files can be read but where no journal can be made, as in a
+// folder that cannot be written (modes alone do not stop root: a folder in
+// the journal's place does).
+TEST_F(FaultsTest, AFolderWhereNoJournalCanBeMadeFailsThePostAndKeepsItPending)
+{
+    auto chars = openTable("vddb.DB");
+    addCharacter(*chars, "G", "Aric");
+    chars->releaseCursor();
+    fs::create_directory(dataFolder() / "campaign.sqlite-journal");
+    chars->insert();
+    chars->setText("Game_Name", "G");
+    chars->setText("Character_Name", "Bran");
+    EXPECT_THROW(chars->post(), store::StoreError);
+    EXPECT_EQ(chars->state(), store::State::Insert);
+    EXPECT_EQ(chars->text("Character_Name"), "Bran");
+
+    fs::remove(dataFolder() / "campaign.sqlite-journal");
+    chars->post();
+    store::Session other(session_.aliases());
+    EXPECT_EQ(charactersIn(other), (Strings{"Aric", "Bran"}));
+    EXPECT_EQ(quickCheck(dataFolder() / "campaign.sqlite"), "ok");
+}
+
 // ---- another program holding the write lock ----------------------------------
 
 TEST_F(FaultsTest, APostWaitsForAnotherProgramsLockThenFailsAndStaysPending)
