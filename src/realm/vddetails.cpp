@@ -14,6 +14,8 @@
 #include "dbaware/guard.h"
 #include "dbaware/statusbar.h"
 #include "province/vdprovince.h"
+#include "store/database.h"
+#include "store/error.h"
 #include "store/filter.h"
 
 #include <QApplication>
@@ -1059,7 +1061,22 @@ void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
 void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
 {
     store::ControlsSuspended suspended(table);
-    table.first();
-    while (!table.eof())
-        table.remove();
+    if (!table.isOpen())
+        throw store::StoreError(store::msg::notOpen);
+    // One transaction: a failure or a kill part way leaves every record.
+    try {
+        store::Database::Transaction tx(table.database());
+        table.first();
+        while (!table.eof())
+            table.remove();
+        tx.commit();
+    } catch (...) {
+        // The records deleted before the failure are back: show them again.
+        try {
+            table.refresh();
+        } catch (...) {
+            // The first error is the one to report.
+        }
+        throw;
+    }
 }

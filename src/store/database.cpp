@@ -6,17 +6,31 @@
 #include "store/paths.h"
 #include "store/schema.h"
 
+#include <chrono>
+#include <fstream>
 #include <system_error>
 
 namespace store {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+std::chrono::milliseconds busyTimeout{5000};
+
+}  // namespace
+
+void setBusyTimeout(std::chrono::milliseconds wait) { busyTimeout = wait; }
+
+std::chrono::milliseconds busyTimeoutSetting() { return busyTimeout; }
+
 void applyPragmas(sql::Connection& conn)
 {
     // Rollback journal with full syncs: every commit is durable and atomic
-    // across attached files; see the README.
-    conn.exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA busy_timeout=5000;");
+    // across attached files; see the README. A file another program is
+    // writing is waited for a few seconds before the store gives up.
+    conn.exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA busy_timeout=" +
+              std::to_string(busyTimeout.count()) + ";");
 }
 
 namespace {
@@ -59,6 +73,68 @@ void Database::createFile(const fs::path& file, const std::string& which)
     conn.exec(ddl);
 }
 
+namespace {
+
+// A file of a first start is built under this name and renamed when complete.
+fs::path pendingName(const fs::path& file)
+{
+    fs::path tmp = file;
+    tmp += ".new";
+    return tmp;
+}
+
+void removePending(const fs::path& file)
+{
+    std::error_code ec;
+    fs::path tmp = pendingName(file);
+    fs::remove(tmp, ec);
+    // A journal left by a kill would be played into the new file.
+    tmp += "-journal";
+    fs::remove(tmp, ec);
+}
+
+std::uint32_t bigEndian(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+}
+
+// Why a file cannot be opened as a sound database, as the user is told it;
+// empty when it looks whole. Only reads: a damaged file is left exactly as it
+// was. The first read also plays back the journal of an interrupted write,
+// which is what makes the header trustworthy.
+std::string damageOf(sql::Connection& conn, const fs::path& file)
+{
+    const std::string damaged = "the file " + utf8(file) + " is damaged: ";
+    try {
+        sql::Statement st(conn, "SELECT count(*) FROM sqlite_master");
+        st.step();
+    } catch (const sql::SqlError& e) {
+        return damaged + e.what();
+    }
+    std::error_code ec;
+    const auto size = fs::file_size(file, ec);
+    if (ec || size == 0)
+        return {};  // an empty file is an empty database
+    unsigned char header[100] = {};
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header))
+        return damaged + "it is truncated";
+    std::uint32_t pageSize = std::uint32_t(header[16]) << 8 | header[17];
+    if (pageSize == 1)
+        pageSize = 65536;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return damaged + "its header is not valid";
+    // The page count in the header counts when it was written with the
+    // change counter beside it, as every SQLite since 2010 does.
+    const std::uint32_t pages = bigEndian(header + 28);
+    const bool countValid = bigEndian(header + 92) == bigEndian(header + 24) && pages != 0;
+    if (size % pageSize != 0 || (countValid && std::uintmax_t(pages) * pageSize > size))
+        return damaged + "it is truncated";
+    return {};
+}
+
+}  // namespace
+
 Database::Database(fs::path folder) : folder_(std::move(folder))
 {
     const fs::path campaign = folder_ / campaignFile;
@@ -66,28 +142,56 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
     std::error_code ec;
     bool haveCampaign = fs::exists(campaign, ec);
     bool haveTransfer = fs::exists(transfer, ec);
+    // A first start builds both files aside and only then renames them, so
+    // that a kill leaves either no file (and the next start begins again) or
+    // files waiting under their temporary names, which the next start
+    // finishes. A file never comes into being beside existing data otherwise,
+    // and nothing is ever created over a file that is there.
+    std::vector<std::pair<fs::path, std::string>> toMake;
+    if (!haveCampaign && !haveTransfer) {
+        toMake = {{campaign, campaignFile}, {transfer, transferFile}};
+    } else {
+        if (!haveCampaign && fs::exists(pendingName(campaign), ec))
+            toMake.emplace_back(campaign, campaignFile);
+        if (!haveTransfer && fs::exists(pendingName(transfer), ec))
+            toMake.emplace_back(transfer, transferFile);
+    }
     try {
-        if (!haveCampaign && !haveTransfer) {
+        if (!toMake.empty()) {
             fs::create_directories(folder_, ec);
             if (ec)
                 throw StoreError(msg::cannotCreateFolder(utf8(folder_), ec.message()));
-            // Built under temporary names and renamed, so that an interrupted
-            // first start never leaves a half-made file that looks like data.
-            for (const auto& [target, which] : {std::pair{campaign, campaignFile}, std::pair{transfer, transferFile}}) {
-                fs::path tmp = target;
-                tmp += ".new";
-                fs::remove(tmp, ec);
-                createFile(tmp, which);
-                fs::rename(tmp, target, ec);
+            // The files of a first start hold no records, so one left half
+            // made is simply made again.
+            for (const auto& [target, which] : toMake) {
+                removePending(target);
+                createFile(pendingName(target), which);
+            }
+            for (const auto& [target, which] : toMake) {
+                if (fs::exists(target, ec))
+                    throw StoreError(msg::cannotCreateFile(utf8(target), "the file already exists"));
+                fs::rename(pendingName(target), target, ec);
                 if (ec)
                     throw StoreError(msg::cannotCreateFile(utf8(target), ec.message()));
+                (which == campaignFile ? haveCampaign : haveTransfer) = true;
             }
-            haveCampaign = haveTransfer = true;
         }
         if (haveCampaign) {
             conn_ = sql::Connection::open(utf8(campaign), false);
-            campaignSchema_ = "main";
-            transferPending_ = haveTransfer;
+            campaignDamage_ = damageOf(conn_, campaign);
+            if (campaignDamage_.empty()) {
+                campaignSchema_ = "main";
+                transferPending_ = haveTransfer;
+            } else if (haveTransfer) {
+                // The transfer tables still open; the damaged file is only
+                // read, never written, so that it can still be rescued.
+                conn_ = sql::Connection::open(utf8(transfer), false);
+                transferSchema_ = "main";
+            } else {
+                // Nothing opens; a connection without files keeps the
+                // object usable for the questions asked of it.
+                conn_ = sql::Connection::open(":memory:", true);
+            }
         } else {
             conn_ = sql::Connection::open(utf8(transfer), false);
             transferSchema_ = "main";
@@ -112,6 +216,8 @@ std::string Database::schemaFor(const TableLayout& layout)
         transferPending_ = false;
     }
     const std::string& schema = layout.file == campaignFile ? campaignSchema_ : transferSchema_;
+    if (schema.empty() && layout.file == campaignFile && !campaignDamage_.empty())
+        throw StoreError(msg::cannotOpenTable(layout.displayName, campaignDamage_));
     if (schema.empty())
         throw StoreError(msg::fileMissing(layout.displayName, layout.file, utf8(folder_)));
     checkTable(conn_, schema, layout, utf8(folder_ / layout.file));
@@ -139,7 +245,16 @@ void Database::releaseCursors()
 Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to_string(++db.savepoints_))
 {
     try {
-        db_.conn_.exec("SAVEPOINT " + name_);
+        if (db_.savepoints_ == 1) {
+            // The outermost one takes the write lock at once, waiting while
+            // another program holds it. SQLite waits only for a connection
+            // that holds no read, so the shared read ends first; a read kept
+            // into a write would fail at once instead.
+            db_.releaseCursors();
+            db_.conn_.exec("BEGIN IMMEDIATE");
+        } else {
+            db_.conn_.exec("SAVEPOINT " + name_);
+        }
     } catch (const sql::SqlError& e) {
         --db_.savepoints_;
         throw StoreError(msg::transactionFailed(e.what()));
@@ -150,7 +265,10 @@ Database::Transaction::~Transaction()
 {
     if (!done_) {
         try {
-            db_.conn_.exec("ROLLBACK TO " + name_ + "; RELEASE " + name_);
+            if (db_.savepoints_ == 1)
+                db_.conn_.exec("ROLLBACK");
+            else
+                db_.conn_.exec("ROLLBACK TO " + name_ + "; RELEASE " + name_);
         } catch (...) {
         }
     }
@@ -160,7 +278,9 @@ Database::Transaction::~Transaction()
 void Database::Transaction::commit()
 {
     try {
-        db_.conn_.exec("RELEASE " + name_);
+        // A commit that fails (the lock not granted in time, a full disk)
+        // leaves the transaction open, and the destructor rolls it back.
+        db_.conn_.exec(db_.savepoints_ == 1 ? "COMMIT" : "RELEASE " + name_);
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::transactionFailed(e.what()));
     }

@@ -2,6 +2,7 @@
 // transactions that writes run in, and the read that table objects share
 // within one event.
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <cstdint>
 #include <map>
@@ -66,7 +67,8 @@ public:
 private:
     std::filesystem::path folder_;
     sql::Connection conn_;
-    std::string campaignSchema_;  // empty when the file is missing
+    std::string campaignSchema_;  // empty when the file is missing or damaged
+    std::string campaignDamage_;  // why the campaign file was not opened
     std::string transferSchema_;
     bool transferPending_ = false;  // present, attached when first needed
     int savepoints_ = 0;
@@ -79,5 +81,10 @@ private:
 // Connection settings, applied to every connection the store opens and to the
 // benchmark's plain SQLite connection alike.
 void applyPragmas(sql::Connection& conn);
+
+// How long a write waits for another program's lock on the files before it
+// fails (5 seconds); applies to connections opened after it is set.
+void setBusyTimeout(std::chrono::milliseconds wait);
+std::chrono::milliseconds busyTimeoutSetting();
 
 }  // namespace store

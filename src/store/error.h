@@ -17,6 +17,21 @@ public:
 
 namespace msg {
 
+// What the user typed, as a message quotes it: long input (a whole document
+// pasted into a number box) is cut after 40 characters, never inside one.
+inline std::string excerpt(std::string_view text)
+{
+    constexpr std::size_t shown = 40;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80)
+            continue;  // inside a character
+        if (characters++ == shown)
+            return std::string(text.substr(0, i)) + "...";
+    }
+    return std::string(text);
+}
+
 inline constexpr const char* emptyDataset = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* keyViolation = "Key violation";
 inline constexpr const char* notEditing = "Dataset not in edit or insert mode";
@@ -42,18 +57,18 @@ inline std::string tooLong(std::string_view field, int size)
 }
 inline std::string notInteger(std::string_view text, std::string_view field)
 {
-    return "'" + std::string(text) + "' is not a valid integer value for field '" + std::string(field) + "'";
+    return "'" + excerpt(text) + "' is not a valid integer value for field '" + std::string(field) + "'";
 }
 // `number`, `low` and `high` are formatted as printf's %g does.
 inline std::string outOfRange(std::string_view number, std::string_view field, std::string_view low,
                               std::string_view high)
 {
-    return std::string(number) + " is not a valid value for field '" + std::string(field) +
+    return excerpt(number) + " is not a valid value for field '" + std::string(field) +
            "'. The allowed range is " + std::string(low) + " to " + std::string(high);
 }
 inline std::string notBoolean(std::string_view text, std::string_view field)
 {
-    return "'" + std::string(text) + "' is not a valid boolean value for field '" + std::string(field) + "'";
+    return "'" + excerpt(text) + "' is not a valid boolean value for field '" + std::string(field) + "'";
 }
 inline std::string prefixNeedsText(std::string_view field)
 {

@@ -185,12 +185,15 @@ void Table::remove()
     }
     if (!record_.hasRecord())
         throw StoreError(msg::emptyDataset);
-    fire(beforeDelete);
-    if (!record_.hasRecord())
-        throw StoreError(msg::emptyDataset);
-    const Bookmark mark = record_.mark();
+    Bookmark mark;
     try {
+        // The handler's writes (a character's provinces) and the delete are
+        // one transaction: a failure or a kill anywhere keeps all of them.
         Database::Transaction tx(*db_);
+        fire(beforeDelete);
+        if (!record_.hasRecord())
+            throw StoreError(msg::emptyDataset);
+        mark = record_.mark();
         sql::Statement st(db_->connection(), reader_->sql().remove());
         st.bind(1, mark.rowid);
         for (std::size_t i = 0; i < mark.key.size(); ++i)

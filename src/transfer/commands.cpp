@@ -4,6 +4,7 @@
 #include "app/modal.h"
 #include "browser/vdsearch.h"
 #include "dbaware/dialogs.h"
+#include "store/backup.h"
 #include "store/error.h"
 #include "store/filter.h"
 #include "transfer/atomic.h"
@@ -108,6 +109,11 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
             for (store::Table* t : {&tblVDDB, &tblProv, &tblTransfer, &tblXfrProv})
                 t->checkBrowseMode();
             shown = tblVDDB.bookmark();
+            // A copy of the campaign file as it stood before the import; no
+            // copy, no import.
+            if (!tblVDDB.isOpen())
+                throw store::StoreError(store::msg::notOpen);
+            store::importBackup(tblVDDB.database());
             // Both copies and the emptying in one transaction across the two
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
