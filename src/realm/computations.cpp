@@ -3,12 +3,14 @@
 #include <charconv>
 #include <string>
 
+#include "store/error.h"
 #include "store/int_text.h"
 
 namespace realm {
 
 ConversionError::ConversionError(const QString& text)
-    : std::runtime_error("'" + text.toStdString() + "' is not a valid integer value")
+    // A whole document pasted into a box is quoted only in part.
+    : std::runtime_error("'" + store::msg::excerpt(text.toStdString()) + "' is not a valid integer value")
 {
 }
 

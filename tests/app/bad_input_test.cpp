@@ -110,10 +110,14 @@ TEST_F(BadInputTest, TenMegabytesPastedIntoANumberBoxAreRefusedWithTheConversion
         paste(w->dedtPalaceValue, text);
         w->SaveChanges1->trigger();
         ASSERT_FALSE(dialogs_.shown.empty()) << "a number box took ten megabytes";
-        const QString box = dialogs_.shown[0].text;
-        EXPECT_TRUE(box.contains("Palace_Value")) << box.left(300).toStdString();
-        // The message quotes the input, but not all ten megabytes of it.
-        EXPECT_LT(box.size(), 1000) << box.left(300).toStdString();
+        // The figures refuse it as they read it, the save as it writes it;
+        // each message quotes the input, but not all ten megabytes of it.
+        bool saveRefused = false;
+        for (const auto& shown : dialogs_.shown) {
+            EXPECT_LT(shown.text.size(), 1000) << shown.text.left(300).toStdString();
+            saveRefused = saveRefused || shown.text.contains("Palace_Value");
+        }
+        EXPECT_TRUE(saveRefused);
         EXPECT_EQ(field(characterTable, "G", "Bran", "Palace_Value"), "7");
         w->CancelChanges1->trigger();
         EXPECT_EQ(w->tblVDDB.text("Palace_Value"), "7");

@@ -47,6 +47,9 @@ TEST(ReadingRule, RefusedTextIsQuotedAsItStands)
     EXPECT_EQ(readError(QStringLiteral("-2147483648")), "'-2147483648' is not a valid integer value");
     EXPECT_EQ(readError(QStringLiteral("$100000000")), "'$100000000' is not a valid integer value");
     EXPECT_EQ(readError(QStringLiteral("１２")), "'１２' is not a valid integer value");  // full-width digits
+    // A pasted document is quoted by its first 40 characters only.
+    EXPECT_EQ(readError(QString(100000, QChar('x')) + QStringLiteral("é")),
+              "'" + std::string(40, 'x') + "...' is not a valid integer value");
 }
 
 TEST(ReadingRule, ComputedBoxesReadBackSumsBeyond32Bits)
