@@ -3,6 +3,7 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QValidator>
 
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
@@ -12,6 +13,31 @@ namespace dbaware {
 
 namespace {
 constexpr int unlimited = 32767;  // QLineEdit's own default
+
+// A text column's limit counts characters, where QLineEdit's maximum length
+// counts UTF-16 units: an emoji is one character but two units. Cuts typed or
+// pasted text at the limit, never inside a character.
+class CharacterLimit final : public QValidator {
+public:
+    CharacterLimit(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+    State validate(QString& input, int& pos) const override
+    {
+        int characters = 0;
+        for (qsizetype i = 0; i < input.size(); ++i) {
+            if (input.at(i).isLowSurrogate() && i > 0 && input.at(i - 1).isHighSurrogate())
+                continue;
+            if (characters++ == limit_) {
+                input.truncate(i);
+                pos = std::min(pos, static_cast<int>(i));
+                break;
+            }
+        }
+        return Acceptable;
+    }
+
+private:
+    int limit_;
+};
 }
 
 DBEdit::DBEdit(QWidget* parent)
@@ -68,7 +94,12 @@ void DBEdit::reloadField()
         if (c->type == store::ColumnType::Text)
             limit = c->size;
     }
-    setMaxLength(limit);
+    if (limit != limit_) {
+        limit_ = limit;
+        delete validator();
+        setValidator(limit == unlimited ? nullptr : new CharacterLimit(limit, this));
+        setMaxLength(limit == unlimited ? unlimited : 2 * limit);
+    }
     if (shown != text()) {
         const int pos = cursorPosition();
         setText(shown);

@@ -61,6 +61,7 @@ private:
 
     FieldLink link_;
     Access access_ = Access::Editable;
+    int limit_ = 32767;  // characters the field takes
 };
 
 }  // namespace dbaware

@@ -9,8 +9,6 @@
 
 namespace store {
 
-namespace {
-
 void bindValue(sql::Statement& st, int index, const Value& v)
 {
     if (std::holds_alternative<std::int64_t>(v))
@@ -20,8 +18,6 @@ void bindValue(sql::Statement& st, int index, const Value& v)
     else
         st.bindNull(index);
 }
-
-}  // namespace
 
 KeysetReader::KeysetReader(Database& db, const TableLayout& layout, std::string schema, std::string tableName)
     : db_(db), sql_(layout, schema), schema_(std::move(schema)), tableName_(std::move(tableName))

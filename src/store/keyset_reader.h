@@ -27,6 +27,9 @@ namespace store {
 
 class Database;
 
+// Binds a field value (number, text or empty) as a statement parameter.
+void bindValue(sql::Statement& st, int index, const Value& v);
+
 class KeysetReader {
 public:
     KeysetReader(Database& db, const TableLayout& layout, std::string schema, std::string tableName);

@@ -15,16 +15,6 @@ namespace store {
 
 namespace {
 
-void bindValue(sql::Statement& st, int index, const Value& v)
-{
-    if (std::holds_alternative<std::int64_t>(v))
-        st.bind(index, std::get<std::int64_t>(v));
-    else if (std::holds_alternative<std::string>(v))
-        st.bind(index, std::string_view(std::get<std::string>(v)));
-    else
-        st.bindNull(index);
-}
-
 [[noreturn]] void rethrowWrite(const sql::SqlError& e, const std::string& table)
 {
     const int ext = e.code();

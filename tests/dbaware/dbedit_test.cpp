@@ -1,4 +1,6 @@
 #include <QLineEdit>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 
 #include "dbaware/dbedit.h"
@@ -36,7 +38,6 @@ TEST_F(DBEditTest, ShowsTheFieldAndSignalsOnlyRealChanges)
     DBEdit* palace = bound(ds, "Palace_Value");
     QSignalSpy nameChanged(name, &DBEdit::changed), palaceChanged(palace, &DBEdit::changed);
     EXPECT_EQ(name->text(), "Aric");
-    EXPECT_EQ(name->maxLength(), 30);
     EXPECT_EQ(palace->text(), "5");
 
     chars->next();
@@ -46,6 +47,31 @@ TEST_F(DBEditTest, ShowsTheFieldAndSignalsOnlyRealChanges)
     chars->insert();  // an empty record shows empty boxes
     EXPECT_EQ(palace->text(), "");
     EXPECT_EQ(palaceChanged.count(), 1);
+}
+
+TEST_F(DBEditTest, ATextLimitCountsCharactersAndNeverCutsOneInHalf)
+{
+    activate();
+    DataSource ds(*chars);
+    DBEdit* name = bound(ds, "Character_Name");
+    const QString dragon = QString::fromUtf8("\U0001F409");  // one character, two UTF-16 units
+    QString dragons;
+    for (int i = 0; i < 31; ++i)
+        dragons += dragon;
+    auto pasteOver = [name](const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        name->setFocus();
+        name->selectAll();
+        name->paste();
+    };
+    pasteOver(QString(31, QChar('n')));
+    EXPECT_EQ(name->text(), QString(30, QChar('n')));
+    pasteOver(dragons);
+    EXPECT_EQ(name->text(), dragons.left(60)) << "thirty dragons fit a thirty-character name";
+    pasteOver(QStringLiteral("x") + dragons);
+    EXPECT_EQ(name->text(), QStringLiteral("x") + dragons.left(58)) << "cut before the 31st character, not inside it";
+    chars->post();
+    EXPECT_EQ(chars->text("Character_Name"), (QStringLiteral("x") + dragons.left(58)).toStdString());
 }
 
 TEST_F(DBEditTest, TypingPutsTheRecordIntoEditStateBeforeTheKeyAndWritesOnExit)
