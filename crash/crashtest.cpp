@@ -1,4 +1,4 @@
-// crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--whole-commands]
+// crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--record-by-record]
 //
 // Kills a process driving the store with SIGKILL at random moments, KILLS
 // times (200 by default), and after each kill checks the two files: both pass
@@ -6,11 +6,12 @@
 // done. Ends with "kills N, intact N, lost N"; the exit status is 0 only
 // when nothing was lost.
 //
-// The child carries out deletes, exports and empties record by record as the
-// windows do, so a kill may leave a prefix of them done (counted, not lost).
-// --whole-commands runs each in one transaction and then demands all or
-// nothing of them too. --split-import deliberately commits an import's copies
-// apart from the emptying of the transfer tables, which a run should report.
+// The child runs every command in one transaction, as the windows do (a
+// delete with its provinces, an export, an emptying), and the run demands
+// all or nothing of each. --record-by-record runs deletes, exports and
+// empties step by step instead and then only counts a prefix of them left
+// done. --split-import deliberately commits an import's copies apart from the
+// emptying of the transfer tables, which a run should report.
 #include "crash/driver.h"
 #include "crash/model.h"
 #include "store/database.h"
@@ -45,7 +46,7 @@ struct Options {
     fs::path folder;
     int maxDelayMs = 150;
     bool splitImport = false;
-    bool wholeCommands = false;
+    bool wholeCommands = true;
 };
 
 // Reads the files with plain SQLite, apart from the store under test. The
@@ -210,12 +211,12 @@ Options parseArgs(int argc, char** argv)
             o.maxDelayMs = std::stoi(value());
         else if (a == "--split-import")
             o.splitImport = true;
-        else if (a == "--whole-commands")
-            o.wholeCommands = true;
+        else if (a == "--record-by-record")
+            o.wholeCommands = false;
         else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos)
             o.kills = std::stoi(a);
         else {
-            std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--whole-commands]\n";
+            std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--record-by-record]\n";
             std::exit(2);
         }
     }
@@ -256,7 +257,7 @@ int main(int argc, char** argv)
     { store::Database make(data); }
     std::cout << "crashtest: " << options.kills << " kills, seed " << options.seed << ", folder " << data.string()
               << (options.splitImport ? ", imports split in two transactions" : "")
-              << (options.wholeCommands ? ", every command in one transaction" : "") << "\n";
+              << (options.wholeCommands ? "" : ", commands record by record") << "\n";
 
     std::mt19937 rng(options.seed);
     State model;
