@@ -1,10 +1,12 @@
 // Input no user should send, sent through the windows: ten megabytes pasted
 // into a memo and a number box, names at their length limit, and names full
 // of quotes, asterisks, accents, right-to-left text and emoji in the
-// browser's search, the province list and a transfer.
+// browser's search, the province list, a transfer and the realm sheet.
 #include "transfer/transfer_fixture.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QClipboard>
 #include <QPushButton>
 #include <QTest>
@@ -126,9 +128,7 @@ TEST_F(BadInputTest, TenMegabytesPastedIntoANumberBoxAreRefusedWithTheConversion
 
 TEST_F(BadInputTest, NamesAtTheirLimitAreKeptWholeAndOneMoreIsRefused)
 {
-    // The name box counts UTF-16 units, so names outside the BMP are tried
-    // on the store alone (see the report on the box's limit).
-    for (const std::string& name : {std::string(30, 'n'), oddNames.back()}) {
+    for (const std::string& name : {std::string(30, 'n'), oddNames.back(), thirtyEmoji()}) {
         dialogs_.shown.clear();
         w->InsertRecord1->trigger();
         w->dedtGameName->setFocus();
@@ -144,10 +144,10 @@ TEST_F(BadInputTest, NamesAtTheirLimitAreKeptWholeAndOneMoreIsRefused)
     store::Table t(context_->session);
     t.open("VDDB", characterTable);
     t.insert();
-    t.setText("Game_Name", "Limits");
+    t.setText("Game_Name", "Store limits");
     t.setText("Character_Name", thirtyEmoji());
     t.post();
-    EXPECT_EQ(field(characterTable, "Limits", thirtyEmoji(), "Character_Name"), thirtyEmoji());
+    EXPECT_EQ(field(characterTable, "Store limits", thirtyEmoji(), "Character_Name"), thirtyEmoji());
     t.insert();
     EXPECT_THROW(t.setText("Character_Name", std::string(31, 'n')), store::StoreError);
     EXPECT_THROW(t.setText("Character_Name", thirtyEmoji() + "\U0001F600"), store::StoreError);
@@ -220,4 +220,34 @@ TEST_F(BadInputTest, OddNamesTravelThroughATransferUnchanged)
     Strings got = provinces(provinceTable);
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, expected);
+}
+
+TEST_F(BadInputTest, OddNamesWriteAWholeRealmSheet)
+{
+    QTemporaryDir out;
+    ASSERT_TRUE(out.isValid());
+    for (const std::string& name : oddNames) {
+        addCharacter(characterTable, "Odd", name, {{"Domain_Name", name}});
+        addProvince(provinceTable, "Odd", name, name);
+    }
+    int n = 0;
+    for (const std::string& name : oddNames) {
+        show("Odd", name);
+        const QString file = out.filePath(QStringLiteral("sheet%1.txt").arg(++n));
+        dialogs_.shown.clear();
+        dialogs_.saveAs(file);
+        w->SaveToFile1->trigger();
+        EXPECT_TRUE(dialogs_.shown.empty()) << name << ": " << dialogs_.texts().join('|').toStdString();
+        EXPECT_EQ(status(), "Save Complete") << name;
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+        const QString sheet = QString::fromUtf8(f.readAll());
+        // The select found the character's province by its odd names, and the
+        // names came through the system's encoding unchanged.
+        const QString province = QString::fromStdString(name);
+        EXPECT_TRUE(sheet.contains(QStringLiteral("\r\n Province: ") + province + QStringLiteral("\r\n")))
+            << name;
+        EXPECT_TRUE(sheet.contains(QStringLiteral("The Realm (") + province + QStringLiteral("):"))) << name;
+        EXPECT_TRUE(sheet.endsWith(QStringLiteral("\r\n"))) << name;
+    }
 }
