@@ -1,3 +1,5 @@
+// Backups through VACUUM INTO on the open connection, written under a
+// temporary name and renamed, and the pruning that keeps the last seven.
 #include "store/backup.h"
 
 #include "store/database.h"

@@ -1,3 +1,6 @@
+// Copies of the campaign file: one at the first start of each day and one
+// before every import of transfer records, each a consistent snapshot, the
+// last seven of each kind kept.
 #pragma once
 #include <chrono>
 #include <filesystem>
