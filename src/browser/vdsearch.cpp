@@ -1,4 +1,5 @@
 #include "browser/vdsearch.h"
+#include "dbaware/text.h"
 
 #include "app/about.h"
 #include "app/context.h"
@@ -33,17 +34,6 @@ QPushButton* button(const char* caption, QWidget* parent)
     b->setAutoDefault(false);  // Enter in the search box starts nothing
     b->setDefault(false);
     return b;
-}
-
-// Trimming as the program does everywhere: blanks and control characters.
-QString trimmed(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return s.mid(b, e - b);
 }
 
 }  // namespace
@@ -176,7 +166,7 @@ bool TfrmVDDBSearch::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
 void TfrmVDDBSearch::search(const char* column)
 {
     const QString text = edtSearch->text();
-    if (trimmed(text).isEmpty()) {
+    if (dbaware::isBlank(text)) {
         tblVDDB.setFiltered(false);
         return;
     }

@@ -1,4 +1,5 @@
 #include "province/vdprovince.h"
+#include "dbaware/text.h"
 
 #include "app/context.h"
 #include "app/shell.h"
@@ -29,15 +30,6 @@ namespace {
 using dbaware::DBEdit;
 using dbaware::DBMemo;
 
-// A box is blank when nothing is left of it without its blanks and control
-// characters at either end.
-bool blank(const QString& text)
-{
-    for (QChar c : text)
-        if (c.unicode() > 32)
-            return false;
-    return true;
-}
 
 // Room for about `chars` characters of the box's font, frame included.
 int widthFor(const QWidget* w, int chars) { return w->fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars + 14; }
@@ -385,12 +377,12 @@ bool TfrmProvince::FormCloseQuery()
     // names could never be filled in, and the window could never close.
     if (!tblProv.isOpen() || (!tblProv.editing() && !tblProv.hasCurrentRecord()))
         return true;
-    if (blank(dedtCharName->text())) {
+    if (dbaware::isBlank(dedtCharName->text())) {
         dbaware::showMessage(this, QStringLiteral("Character Name Must Be Entered"));
         dedtCharName->setFocus();
         return false;
     }
-    if (blank(dedtGameName->text())) {
+    if (dbaware::isBlank(dedtGameName->text())) {
         dbaware::showMessage(this, QStringLiteral("Game Name Must Be Entered"));
         dedtGameName->setFocus();
         return false;

@@ -1,4 +1,5 @@
 #include "realm/computations.h"
+#include "dbaware/text.h"
 
 #include <charconv>
 #include <string>
@@ -12,14 +13,6 @@ ConversionError::ConversionError(const QString& text)
     // A whole document pasted into a box is quoted only in part.
     : std::runtime_error("'" + store::msg::excerpt(text.toStdString()) + "' is not a valid integer value")
 {
-}
-
-bool isBlank(const QString& text)
-{
-    for (QChar c : text)
-        if (c.unicode() > 32)
-            return false;
-    return true;
 }
 
 std::int64_t readNumber(const QString& text)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "dbaware/text.h"
+
 // The game arithmetic behind the realm window's grey boxes, apart from the
 // window so that it can be tested on its own. Every function takes the texts
 // that the controls show and gives the texts to write; the window's handlers
@@ -31,8 +33,8 @@ public:
 };
 
 // Nothing left once the characters with codes up to 32 are removed from both
-// ends.
-bool isBlank(const QString& text);
+// ends: the rule of every box in the program.
+using dbaware::isBlank;
 
 // The number in an input control (a bound edit). Blank is 0 and is not
 // converted; otherwise the text as it stands must be: leading spaces, then an

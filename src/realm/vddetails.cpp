@@ -1,4 +1,5 @@
 #include "realm/vddetails.h"
+#include "dbaware/text.h"
 
 #include "app/about.h"
 #include "app/context.h"
@@ -49,22 +50,10 @@ constexpr int numberWidth = 64;
 constexpr int shortTextWidth = 110;
 constexpr int nameWidth = 230;
 
-// Trimming as the program does everywhere: blanks and control characters.
-QString trimmed(const QString& s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32)
-        ++b;
-    while (e > b && s[e - 1].unicode() <= 32)
-        --e;
-    return s.mid(b, e - b);
-}
-
-bool blank(const QString& s) { return trimmed(s).isEmpty(); }
 
 bool blankField(const store::Table& table, const char* field)
 {
-    return blank(QString::fromStdString(table.text(field)));
+    return dbaware::isBlank(QString::fromStdString(table.text(field)));
 }
 
 QFormLayout* formOn(QWidget* parent)
@@ -809,8 +798,8 @@ void TfrmRealmDetails::FormCloseQuery(bool& canClose)
         canClose = true;
         return;
     }
-    const bool noCharacter = blank(dedtCharName->text());
-    const bool noGame = blank(dedtGameName->text());
+    const bool noCharacter = dbaware::isBlank(dedtCharName->text());
+    const bool noGame = dbaware::isBlank(dedtGameName->text());
     if (noCharacter && noGame) {
         tblVDDB.cancel();
         canClose = true;
@@ -869,7 +858,10 @@ void TfrmRealmDetails::closeEvent(QCloseEvent* event)
 
 // ---- Controls --------------------------------------------------------------
 
-bool TfrmRealmDetails::namesFilledIn() const { return !blank(dedtGameName->text()) && !blank(dedtCharName->text()); }
+bool TfrmRealmDetails::namesFilledIn() const
+{
+    return !dbaware::isBlank(dedtGameName->text()) && !dbaware::isBlank(dedtCharName->text());
+}
 
 void TfrmRealmDetails::dedtCharNameChange()
 {
@@ -1014,7 +1006,7 @@ void TfrmRealmDetails::DeleteRecord1Click()
 
 void TfrmRealmDetails::SaveChanges1Click()
 {
-    if (blank(dedtCharName->text())) {
+    if (dbaware::isBlank(dedtCharName->text())) {
         dbaware::showMessage(this, QStringLiteral("Character Name must be entered"));
         dedtCharName->setFocus();
         return;

@@ -1,4 +1,5 @@
 #include "sheet/realm_sheet.h"
+#include "dbaware/text.h"
 
 #include <QTextDocument>
 
@@ -29,7 +30,7 @@ int characterCount(const QString& text)
 
 QString holdingColumn(const QString& level, const QString& owner)
 {
-    const QString trimmed = trimmedControl(owner);
+    const QString trimmed = dbaware::trimmed(owner);
     const QString ownerPart = trimmed.isEmpty() ? QString() : u'(' + trimmed + u')';
     return u' ' + padRight(level, 1) + padRight(ownerPart, 9);
 }
@@ -59,16 +60,6 @@ QString padRight(const QString& text, int n)
     return count >= n ? text : text + QString(n - count, u' ');
 }
 
-QString trimmedControl(const QString& text)
-{
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && text[begin].unicode() <= 32)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString provinceRowLine(int index, const ProvinceRow& row)
 {
     // A, B, ... and on through the codes after Z: [, \, ...
@@ -81,14 +72,14 @@ QString provinceRowLine(int index, const ProvinceRow& row)
 
 QString realmHeading(const QString& domainName)
 {
-    if (trimmedControl(domainName).isEmpty())
+    if (dbaware::trimmed(domainName).isEmpty())
         return QStringLiteral("The Realm:");
     return QStringLiteral("The Realm (") + domainName + QStringLiteral("):");
 }
 
 QString maintenanceTotalLine(const QString& administrationCheck, const QString& maintTotal)
 {
-    const QString admin = trimmedControl(administrationCheck);
+    const QString admin = dbaware::trimmed(administrationCheck);
     QString line = QStringLiteral("Total Realm Maintenance/Costs");
     if (!admin.isEmpty())
         line += QStringLiteral(" (Admin ") + admin + u')';
@@ -106,7 +97,7 @@ QString maintenanceTotalLine(const QString& administrationCheck, const QString& 
 QString treasuryLine(const QString& currentGB, const QString& currentGP)
 {
     QString line = QStringLiteral(" Treasury: ") + currentGB + QStringLiteral("GB");
-    const QString gp = trimmedControl(currentGP);
+    const QString gp = dbaware::trimmed(currentGP);
     if (!gp.isEmpty() && gp != u"0")
         line += QStringLiteral(", ") + currentGP + QStringLiteral(" GP");
     return line;

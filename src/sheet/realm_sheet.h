@@ -108,7 +108,6 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
 
 // The pieces of the sheet with rules of their own.
 QString padRight(const QString& text, int n);       // counted in characters
-QString trimmedControl(const QString& text);        // codes 0 to 32 off both ends
 QString provinceRowLine(int index, const ProvinceRow& row);
 QString realmHeading(const QString& domainName);
 QString maintenanceTotalLine(const QString& administrationCheck, const QString& maintTotal);

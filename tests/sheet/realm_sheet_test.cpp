@@ -1,5 +1,6 @@
 // The sheet's lines from canned window texts and province rows.
 #include "sheet_fixture.h"
+#include "dbaware/text.h"
 
 #include <limits>
 
@@ -216,8 +217,8 @@ TEST(RealmSheet, MemoSections)
 
 TEST(RealmSheet, TrimmingTakesOffControlCharactersOnly)
 {
-    EXPECT_EQ(sheet::trimmedControl(QString("\x01\t a b \x1f")), "a b");
-    EXPECT_EQ(sheet::trimmedControl(QString::fromUtf8("\u00a0x\u00a0")), QString::fromUtf8("\u00a0x\u00a0"))
+    EXPECT_EQ(dbaware::trimmed(QString("\x01\t a b \x1f")), "a b");
+    EXPECT_EQ(dbaware::trimmed(QString::fromUtf8("\u00a0x\u00a0")), QString::fromUtf8("\u00a0x\u00a0"))
         << "a no-break space is no control character";
-    EXPECT_EQ(sheet::trimmedControl(" \n "), "");
+    EXPECT_EQ(dbaware::trimmed(" \n "), "");
 }
