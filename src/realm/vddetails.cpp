@@ -1,5 +1,6 @@
 #include "realm/vddetails.h"
 #include "dbaware/text.h"
+#include "store/all_or_nothing.h"
 
 #include "app/about.h"
 #include "app/context.h"
@@ -1053,22 +1054,10 @@ void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
 void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
 {
     store::ControlsSuspended suspended(table);
-    if (!table.isOpen())
-        throw store::StoreError(store::msg::notOpen);
     // One transaction: a failure or a kill part way leaves every record.
-    try {
-        store::Database::Transaction tx(table.database());
+    store::allOrNothing(table, {&table}, [&table] {
         table.first();
         while (!table.eof())
             table.remove();
-        tx.commit();
-    } catch (...) {
-        // The records deleted before the failure are back: show them again.
-        try {
-            table.refresh();
-        } catch (...) {
-            // The first error is the one to report.
-        }
-        throw;
-    }
+    });
 }

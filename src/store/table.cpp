@@ -32,6 +32,12 @@ void Table::requireOpen() const
         throw StoreError(msg::notOpen);
 }
 
+Database& Table::database() const
+{
+    requireOpen();
+    return *db_;
+}
+
 void Table::open(const std::string& alias, const std::string& tableName)
 {
     if (isOpen())

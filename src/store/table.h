@@ -41,7 +41,8 @@ public:
     bool isOpen() const { return state_ != State::Inactive; }
     const TableLayout& layout() const;
     const std::string& tableName() const { return tableName_; }
-    Database& database() const { return *db_; }
+    // The open table's database; throws when the table is closed.
+    Database& database() const;
 
     State state() const { return state_; }
     bool editing() const { return state_ == State::Edit || state_ == State::Insert; }

@@ -4,10 +4,10 @@
 #include "app/modal.h"
 #include "browser/vdsearch.h"
 #include "dbaware/dialogs.h"
+#include "store/all_or_nothing.h"
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/filter.h"
-#include "transfer/atomic.h"
 #include "transfer/transfer.h"
 
 #include <QApplication>
@@ -61,14 +61,14 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click()
         case dbaware::Answer::Yes:
             // Emptied and filled together: a failed copy leaves the transfer
             // tables as they were.
-            transfer::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] {
+            store::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] {
                 EmptyTransferTables();
                 CopyCurrentCharacter();
             });
             StatusBar1->setText(QStringLiteral("Export/Overwrite Complete"));
             break;
         case dbaware::Answer::No:
-            transfer::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] { CopyCurrentCharacter(); });
+            store::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] { CopyCurrentCharacter(); });
             StatusBar1->setText(QStringLiteral("Export/Append Complete"));
             break;
         default:
@@ -111,13 +111,11 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
             shown = tblVDDB.bookmark();
             // A copy of the campaign file as it stood before the import; no
             // copy, no import.
-            if (!tblVDDB.isOpen())
-                throw store::StoreError(store::msg::notOpen);
             store::importBackup(tblVDDB.database());
             // Both copies and the emptying in one transaction across the two
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
-            transfer::allOrNothing(tblVDDB, {&tblProv, &tblTransfer, &tblXfrProv}, [this] {
+            store::allOrNothing(tblVDDB, {&tblProv, &tblTransfer, &tblXfrProv}, [this] {
                 tblVDDB.appendFrom(tblTransfer);
                 tblProv.appendFrom(tblXfrProv);
                 EmptyTransferTables();
@@ -171,7 +169,7 @@ void TfrmRealmDetails::EmptyTransferTables()
 {
     // Never half emptied: provinces left without their character would come
     // along with a later import on their own.
-    transfer::allOrNothing(tblXfrProv, {&tblXfrProv, &tblTransfer}, [this] {
+    store::allOrNothing(tblXfrProv, {&tblXfrProv, &tblTransfer}, [this] {
         DeleteAllRecords(tblXfrProv);
         DeleteAllRecords(tblTransfer);
     });

@@ -5,9 +5,9 @@
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
 #include "realm/vddetails.h"
+#include "store/all_or_nothing.h"
 #include "store/error.h"
 #include "store/filter.h"
-#include "transfer/atomic.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -78,7 +78,7 @@ void TfrmTransfer::btnDeleteClick()
     store::ControlsSuspended suspended(transfer);
     // The character goes with its provinces or not at all: with no row to
     // delete, the provinces deleted first are restored.
-    transfer::allOrNothing(transfer, {&transfer, &frmRealmDetails->tblXfrProv}, [&] {
+    store::allOrNothing(transfer, {&transfer, &frmRealmDetails->tblXfrProv}, [&] {
         DeleteTransferProvinces();
         transfer.remove();
     });
