@@ -14,26 +14,16 @@
 #include "dbaware/dbgrid.h"
 #include "realm/vddetails.h"
 #include "transfer/transfer.h"
+#include "support/gui_helpers.h"
 
 namespace fs = std::filesystem;
 using testing_support::ScriptedModal;
 using testing_support::ShellTest;
 
+using testing_support::post;
+using testing_support::activate;
+
 namespace {
-
-void post(store::Table& t, const std::vector<std::pair<const char*, std::string>>& fields)
-{
-    t.insert();
-    for (const auto& [k, v] : fields)
-        t.setText(k, v);
-    t.post();
-}
-
-void activate(QWidget* w)
-{
-    QEvent e(QEvent::WindowActivate);
-    QApplication::sendEvent(w, &e);
-}
 
 }  // namespace
 

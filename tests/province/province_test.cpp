@@ -19,6 +19,7 @@
 #include "dbaware/dbnavigator.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "support/gui_helpers.h"
 
 using dbaware::DBEdit;
 using dbaware::DBMemo;
@@ -29,17 +30,10 @@ using testing_support::ShellTest;
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
+using testing_support::post;
+using testing_support::Fields;
+
 namespace {
-
-using Fields = std::vector<std::pair<const char*, std::string>>;
-
-void post(store::Table& t, const Fields& fields)
-{
-    t.insert();
-    for (const auto& [k, v] : fields)
-        t.setText(k, v);
-    t.post();
-}
 
 // The text of the label that names a control.
 QString labelOf(QWidget* control)

@@ -18,25 +18,18 @@
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
 #include "realm/vddetails.h"
+#include "support/gui_helpers.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using testing_support::ScriptedModal;
 using testing_support::ShellTest;
 
+using testing_support::activate;
+using testing_support::type;
+using testing_support::Fields;
+
 namespace {
-
-using Fields = std::vector<std::pair<const char*, std::string>>;
-
-// Typed over the box's text, as a user does.
-void type(QLineEdit* e, const QString& text)
-{
-    e->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(e, Qt::Key_Backspace);
-    else
-        QTest::keyClicks(e, text);
-}
 
 // Pasted over the box's text with Ctrl+V: the only way to get characters
 // that the keys refuse (blanks, "$") into a number box.
@@ -45,12 +38,6 @@ void paste(QLineEdit* e, const QString& text)
     QApplication::clipboard()->setText(text);
     e->selectAll();
     QTest::keyClick(e, Qt::Key_V, Qt::ControlModifier);
-}
-
-void activate(QWidget* w)
-{
-    QEvent e(QEvent::WindowActivate);
-    QApplication::sendEvent(w, &e);
 }
 
 // The hide and show requests that reach a set of widgets, in order.

@@ -19,6 +19,7 @@
 #include "dbaware/statusbar.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "support/gui_helpers.h"
 
 using dbaware::Answer;
 using store::State;
@@ -33,28 +34,12 @@ inline void PrintTo(State s, std::ostream* os)
 }
 }  // namespace store
 
+using testing_support::post;
+using testing_support::activate;
+using testing_support::type;
+using testing_support::Fields;
+
 namespace {
-
-using Fields = std::vector<std::pair<const char*, std::string>>;
-
-void post(store::Table& t, const Fields& fields)
-{
-    t.insert();
-    for (const auto& [k, v] : fields)
-        t.setText(k, v);
-    t.post();
-}
-
-// Typed over the box's text, as a user does: the first key puts the record
-// into edit state.
-void type(QLineEdit* e, const QString& text)
-{
-    e->selectAll();
-    if (text.isEmpty())
-        QTest::keyClick(e, Qt::Key_Backspace);
-    else
-        QTest::keyClicks(e, text);
-}
 
 // The next control that Tab goes to.
 QWidget* nextTabStop(QWidget* w)
@@ -63,12 +48,6 @@ QWidget* nextTabStop(QWidget* w)
         if ((n->focusPolicy() & Qt::TabFocus) && n->isEnabled())
             return n;
     return nullptr;
-}
-
-void activate(QWidget* w)
-{
-    QEvent e(QEvent::WindowActivate);
-    QApplication::sendEvent(w, &e);
 }
 
 }  // namespace
