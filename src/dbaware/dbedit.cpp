@@ -109,6 +109,18 @@ void DBEdit::reloadField()
     }
 }
 
+void DBEdit::mirror(const DBEdit* source)
+{
+    connect(source, &QLineEdit::textChanged, this, [this](const QString& shown) {
+        if (shown == text())
+            return;
+        link_.loading = true;
+        setText(shown);
+        setCursorPosition(0);
+        link_.loading = false;
+    });
+}
+
 void DBEdit::writeField() { link_.table()->setText(link_.column(), text().toStdString()); }
 
 void DBEdit::userEdited()
@@ -185,7 +197,7 @@ void DBEdit::focusOutEvent(QFocusEvent* e)
         setFocus(Qt::OtherFocusReason);
         return;
     }
-    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+    if (leftByUser(this, *e))
         emit exited();
 }
 

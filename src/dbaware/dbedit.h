@@ -34,6 +34,10 @@ public:
     void setAccess(Access access);
     Access access() const { return access_; }
 
+    // A mirror of another box on the same field: it shows what `source`
+    // shows, typed text included, and never writes it (the source does).
+    void mirror(const DBEdit* source);
+
     // Whether the box holds text that the field does not have yet.
     bool hasPendingText() const { return link_.modified; }
     // Writes pending text into the field now; throws the store's error.
@@ -42,9 +46,10 @@ public:
 signals:
     // The shown text really changed, by typing or because of the data.
     void changed();
-    // The focus moved on to another control of the window, after the box's
-    // text was written. Another window taking the focus is no exit, nor is a
-    // leaving that the field refused (the focus stays in the box).
+    // The user moved the focus on to another control of the window, after
+    // the box's text was written. A move the program made (another window
+    // or page shown, a handler's setFocus) is no exit, nor is a leaving that
+    // the field refused (the focus stays in the box).
     void exited();
 
 protected:

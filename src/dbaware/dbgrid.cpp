@@ -45,7 +45,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override
     {
         QLineEdit::focusOutEvent(e);
-        if (grid_ && e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        if (grid_ && leftByUser(this, *e))
             QMetaObject::invokeMethod(grid_, [g = grid_] { if (g) g->focusLeft(); }, Qt::QueuedConnection);
     }
 
@@ -425,7 +425,7 @@ void DBGrid::keyPressEvent(QKeyEvent* e)
 void DBGrid::focusOutEvent(QFocusEvent* e)
 {
     QTableView::focusOutEvent(e);
-    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+    if (leftByUser(this, *e))
         focusLeft();
 }
 

@@ -1,5 +1,6 @@
 #include "dbaware/editing.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QPalette>
@@ -73,5 +74,22 @@ void paintGrey(QWidget* w)
 }
 
 void paintNormal(QWidget* w) { w->setPalette(QPalette()); }
+
+bool leftByUser(const QWidget* w, const QFocusEvent& e)
+{
+    // A box on a page that is being hidden is invisible by the time Qt moves
+    // its focus along the chain, with the Tab reason a real Tab key has.
+    if (!w->isVisible())
+        return false;
+    switch (e.reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::MouseFocusReason:
+    case Qt::ShortcutFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
 
 }  // namespace dbaware

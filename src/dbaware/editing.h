@@ -1,6 +1,7 @@
 #pragma once
 // Rules shared by the edit controls and the grid's cell editor.
 
+class QFocusEvent;
 class QKeyEvent;
 class QPalette;
 class QWidget;
@@ -23,5 +24,12 @@ namespace dbaware {
 void paintGrey(QWidget* w);
 // Back to the style's own colours.
 void paintNormal(QWidget* w);
+
+// Whether the focus left `w` because the user moved it (Tab, Backtab, a
+// click, an accelerator), and not because the program did: a page turned
+// away hides the box and Qt hands its focus on, a window or a message box
+// comes or goes, a handler puts the focus somewhere. Only the user's moves
+// write a control's value or count as leaving it.
+bool leftByUser(const QWidget* w, const QFocusEvent& e);
 
 }  // namespace dbaware

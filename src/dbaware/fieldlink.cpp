@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "dbaware/editing.h"
 #include "dbaware/guard.h"
 
 namespace dbaware {
@@ -77,8 +78,9 @@ bool FieldLink::beginChange() { return active() && source_->beginChange(control_
 
 bool FieldLink::writeOnExit(const QFocusEvent& e)
 {
-    // Another window (a message box, a menu) taking the focus is no exit.
-    if (e.reason() == Qt::ActiveWindowFocusReason || e.reason() == Qt::PopupFocusReason)
+    // Only the user leaving the box writes it; what the program moves keeps
+    // the typed text pending, to be written when the record is saved.
+    if (!leftByUser(control_, e))
         return true;
     if (!modified || !active() || writing_)
         return true;

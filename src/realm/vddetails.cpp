@@ -730,24 +730,47 @@ void TfrmRealmDetails::connectHandlers()
             dbaware::guarded(this, [this] { PageControl1Change(); });
     });
 
-    // The derived figures.
-    on(dedtPalaceValue, &DBEdit::changed, &W::dedtPalaceValueChange);
-    on(edtContrib, &DBEdit::changed, &W::edtContribChange);
-    on(dedtCourtExpenditure, &DBEdit::changed, &W::edtContribChange);
-    on(edtCourtValue, &DBEdit::changed, &W::edtCourtValueChange);
-    on(cbRoyalFacade, &DBCheckBox::stateClick, &W::edtCourtValueChange);
-    for (DBEdit* e : {dedtTotalCastles, dedtShipMaint, dedtProvMaint, dedtFortMaint, dedtArmyMaint, dedtConstructionCosts})
-        on(e, &DBEdit::changed, &W::dedtShipMaintChange);
-    on(cbThief, &DBCheckBox::stateClick, &W::dedtSeaGBChange);
-    on(dedtLandGB, &DBEdit::changed, &W::dedtSeaGBChange);
-    on(dedtSeaGB, &DBEdit::changed, &W::dedtSeaGBChange);
+    // A mirror on another page shows what is being typed in its box, so
+    // that no page disagrees with another, nor with a figure beside it.
+    const std::pair<DBEdit*, DBEdit*> mirrors[] = {
+        {dedtRODiplomacyCheck, dedtDiplomacyCheck}, {dedtROAdminCheck, dedtAdminCheck},
+        {dedtROCourtExpenditure, dedtCourtExpenditure}, {dedtROResearchCheck, dedtResearchCheck},
+        {dedtROBloodlineScore, dedtBloodlineScore}, {dedtROLeyLineMaint, dedtLeyLineMaint}};
+    for (auto [mirror, source] : mirrors)
+        mirror->mirror(source);
+
+    // The derived figures: each follows every value it reads, on whatever
+    // page, so that it always agrees with what the window shows. One change
+    // runs the figures that read it, in this order.
+    using Figure = void (W::*)();
+    auto figures = [this](auto* sender, auto signal, std::initializer_list<Figure> list) {
+        connect(sender, signal, this, [this, handlers = std::vector<Figure>(list)] { runFigures(handlers); });
+    };
+    figures(dedtPalaceValue, &DBEdit::changed, {&W::dedtPalaceValueChange});
+    figures(edtContrib, &DBEdit::changed, {&W::edtContribChange});
+    figures(dedtCourtExpenditure, &DBEdit::changed, {&W::edtContribChange, &W::dedtShipMaintChange});
+    figures(edtCourtValue, &DBEdit::changed, {&W::edtCourtValueChange});
+    figures(cbRoyalFacade, &DBCheckBox::stateClick, {&W::edtCourtValueChange});
+    for (DBEdit* e : {dedtTotalCastles, dedtShipMaint, dedtProvMaint, dedtFortMaint, edtPalaceMaint, dedtArmyMaint,
+                      dedtConstructionCosts})
+        figures(e, &DBEdit::changed, {&W::dedtShipMaintChange});
+    figures(cbThief, &DBCheckBox::stateClick, {&W::dedtSeaGBChange});
+    figures(dedtLandGB, &DBEdit::changed, {&W::dedtSeaGBChange});
+    figures(dedtSeaGB, &DBEdit::changed, {&W::dedtSeaGBChange});
     for (DBEdit* e : {dedtProvinceGB, dedtGuildGB, dedtTempleGB, edtTRIncome, dedtLawIncome})
-        on(e, &DBEdit::changed, &W::dedtProvinceGBChange);
-    for (DBEdit* e : {dedtBloodlineScore, dedtPossibleRP, dedtVassalRP})
-        on(e, &DBEdit::changed, &W::dedtBloodlineScoreChange);
-    // Connected after every bound control, so it runs once they all show the
-    // new record.
-    connect(&dsVDDB, &dbaware::DataSource::recordChanged, this, &W::RefreshFigures);
+        figures(e, &DBEdit::changed, {&W::dedtProvinceGBChange});
+    for (DBEdit* e : {dedtBloodlineScore, dedtPossibleRP, dedtLeyLineMaint, dedtVassalRP})
+        figures(e, &DBEdit::changed, {&W::dedtBloodlineScoreChange});
+    // Figures whose inputs all stay blank on the first record shown have not
+    // run; once every control shows that record (this is connected after
+    // them all), every figure is worked out once. From then on each follows
+    // its inputs alone.
+    connect(&dsVDDB, &dbaware::DataSource::recordChanged, this, [this] {
+        if (figuresShown_)
+            return;
+        figuresShown_ = true;
+        RefreshFigures();
+    });
 
     on(SaveToFile1, &QAction::triggered, &W::SaveToFile1Click);
     on(Close1, &QAction::triggered, &W::Close1Click);
@@ -770,6 +793,9 @@ void TfrmRealmDetails::connectHandlers()
     tblVDDB.afterDelete = [this](store::Table& t) { tblVDDBAfterDelete(t); };
     tblVDDB.afterScroll = [this](store::Table& t) { tblVDDBAfterScroll(t); };
     tblVDDB.afterCancel = [this](store::Table& t) { tblVDDBAfterCancel(t); };
+    tblVDDB.afterPost = [this](store::Table& t) { tblVDDBAfterPost(t); };
+    tblVDDB.keyChanged = [this](store::Table& t, const std::vector<store::Value>& was,
+                                const std::vector<store::Value>& now) { tblVDDBKeyChanged(t, was, now); };
     tblProv.afterInsert = [this](store::Table& t) { tblProvAfterInsert(t); };
     tblProv.afterPost = [this](store::Table& t) { tblProvAfterPost(t); };
 }
@@ -827,17 +853,21 @@ void TfrmRealmDetails::FormCloseQuery(bool& canClose)
 
 void TfrmRealmDetails::FormClose()
 {
-    // A name typed but not yet written (closing by the menu or the title
-    // bar leaves the focus where it is) counts as the field's value.
-    if (tblVDDB.editing())
-        dsVDDB.updateRecord();
-    const bool noNames = blankField(tblVDDB, "Character_Name") && blankField(tblVDDB, "Game_Name");
     if (tblVDDB.editing()) {
-        if (noNames)
+        // The name boxes decide, with what was typed in them and not yet
+        // written (closing by the menu or the title bar leaves the focus
+        // where it is). A record to be discarded is discarded whatever its
+        // other boxes hold; only one to be kept has them written.
+        if (dbaware::isBlank(dedtCharName->text()) && dbaware::isBlank(dedtGameName->text())) {
             tblVDDB.cancel();
-        else
+        } else {
+            dsVDDB.updateRecord();
             tblVDDB.post();
-    } else if (tblVDDB.state() == store::State::Browse && noNames && !tblVDDB.isEmpty()) {
+        }
+        return;
+    }
+    const bool noNames = blankField(tblVDDB, "Character_Name") && blankField(tblVDDB, "Game_Name");
+    if (tblVDDB.state() == store::State::Browse && noNames && !tblVDDB.isEmpty()) {
         // A stored record without names can never be found again.
         tblVDDB.remove();
     }
@@ -923,6 +953,24 @@ void TfrmRealmDetails::tblVDDBAfterDelete(store::Table& table)
 void TfrmRealmDetails::tblVDDBAfterScroll(store::Table&)
 {
     if (activated)
+        ApplyProvinceFilter();
+}
+
+void TfrmRealmDetails::tblVDDBKeyChanged(store::Table& table, const std::vector<store::Value>& storedKey,
+                                         const std::vector<store::Value>& newKey)
+{
+    // Provinces left under the old names would belong to no character that
+    // any window shows.
+    std::vector<std::string> columns;
+    for (int k : table.layout().keyColumns)
+        columns.push_back(table.layout().columns[static_cast<std::size_t>(k)].name);
+    tblProv.replaceValues(columns, storedKey, newKey);
+}
+
+void TfrmRealmDetails::tblVDDBAfterPost(store::Table& table)
+{
+    // After a rename the list follows the provinces to the new names.
+    if (activated && tblProv.filter() != store::recordFilter(table.text("Game_Name"), table.text("Character_Name")))
         ApplyProvinceFilter();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <string>
+#include <vector>
 
 #include "dbaware/datasource.h"
 #include "dbaware/statusbar.h"
@@ -214,6 +216,11 @@ public:
     void tblVDDBBeforeDelete(store::Table& table);
     void tblVDDBAfterDelete(store::Table& table);
     void tblVDDBAfterScroll(store::Table& table);
+    // A post gave the character new names: its provinces take them too, in
+    // the post's own transaction.
+    void tblVDDBKeyChanged(store::Table& table, const std::vector<store::Value>& storedKey,
+                           const std::vector<store::Value>& newKey);
+    void tblVDDBAfterPost(store::Table& table);
     void tblProvAfterInsert(store::Table& table);
     void tblProvAfterPost(store::Table& table);
     void dsVDDBStateChange();
@@ -247,8 +254,8 @@ public:
     void dedtSeaGBChange();
     void dedtProvinceGBChange();
     void dedtBloodlineScoreChange();
-    // After the controls show another record or a fresh copy of this one:
-    // every figure is worked out again from what they show.
+    // Every figure worked out from what the controls show: once, when they
+    // first show a record.
     void RefreshFigures();
 
     // Restricts tblProv to the current character record's provinces.
@@ -300,6 +307,12 @@ private:
     // The province row saved last, so that a double click opens the row it
     // was given on even though saving moves the list to its first row.
     store::Bookmark postedProvince_;
+    // Set once the figures have been worked out for the first record shown.
+    bool figuresShown_ = false;
+    // Runs the figures that one change sets off; see vddetails_figures.cpp.
+    void runFigures(const std::vector<void (TfrmRealmDetails::*)()>& handlers);
+    int figureDepth_ = 0;
+    QStringList figureErrors_;
 };
 
 extern TfrmRealmDetails* frmRealmDetails;

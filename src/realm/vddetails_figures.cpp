@@ -3,10 +3,14 @@
 // The arithmetic is in computations.cpp; here the controls are read in the
 // order the figures need them and the boxes written.
 #include <QLabel>
+#include <QStringList>
+
+#include <utility>
 #include <QLineEdit>
 
 #include "dbaware/dbcheckbox.h"
 #include "dbaware/dbedit.h"
+#include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
 #include "realm/computations.h"
 #include "realm/vddetails.h"
@@ -67,7 +71,7 @@ void TfrmRealmDetails::dedtShipMaintChange()
                                                      .army = dedtArmyMaint->text(),
                                                      .construction = dedtConstructionCosts->text(),
                                                      .castles = dedtTotalCastles->text(),
-                                                     .courtExpenditure = dedtROCourtExpenditure->text()}));
+                                                     .courtExpenditure = dedtCourtExpenditure->text()}));
 }
 
 void TfrmRealmDetails::dedtSeaGBChange()
@@ -96,16 +100,33 @@ void TfrmRealmDetails::dedtBloodlineScoreChange()
                                          .vassalRP = dedtVassalRP->text()}));
 }
 
+void TfrmRealmDetails::runFigures(const std::vector<void (TfrmRealmDetails::*)()>& handlers)
+{
+    // A figure that meets a text that is not a number stops there; the
+    // others go on. A bad text read by several figures of one change is told
+    // once, when the change and all it set off have run.
+    ++figureDepth_;
+    for (auto h : handlers) {
+        try {
+            (this->*h)();
+        } catch (const std::exception& e) {
+            const QString text = QString::fromUtf8(e.what());
+            if (!figureErrors_.contains(text))
+                figureErrors_.append(text);
+        } catch (...) {
+            figureErrors_.append(QStringLiteral("Unknown error"));
+        }
+    }
+    if (--figureDepth_ > 0)
+        return;
+    for (const QString& text : std::exchange(figureErrors_, {}))
+        dbaware::showError(this, text);
+}
+
 void TfrmRealmDetails::RefreshFigures()
 {
-    // The controls have all taken the shown record's values by now; the
-    // figures that ran while they did may have read inputs that were still
-    // the old record's (Ley Line Maint, Palace Maintenance and the Court
-    // Expenditure mirror start nothing), and figures whose triggers all
-    // stayed blank have not run at all. Running all seven once more makes
-    // every figure agree with the record; each writes only what differs, so
-    // the figures that were right already change nothing. Each runs on its
-    // own, so that one input that fails stops only its own figure.
+    // Each runs on its own, so that one input that fails stops only its own
+    // figure; each writes only what differs.
     using Handler = void (TfrmRealmDetails::*)();
     for (Handler h : {&TfrmRealmDetails::dedtPalaceValueChange, &TfrmRealmDetails::edtContribChange,
                       &TfrmRealmDetails::edtCourtValueChange, &TfrmRealmDetails::dedtShipMaintChange,

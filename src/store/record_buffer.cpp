@@ -101,15 +101,21 @@ Bookmark RecordBuffer::mark() const
     return b;
 }
 
+std::vector<Value> RecordBuffer::keyAsWritten(std::int64_t rowid) const
+{
+    std::vector<Value> key;
+    for (int k : layout_->keyColumns)
+        key.push_back(static_cast<std::size_t>(k) < values_.size() &&
+                              layout_->columns[static_cast<std::size_t>(k)].type == ColumnType::AutoInc
+                          ? Value(rowid)
+                          : stored(k));
+    return key;
+}
+
 void RecordBuffer::storedAs(std::int64_t rowid)
 {
+    key_ = keyAsWritten(rowid);
     rowid_ = rowid;
-    key_.clear();
-    for (int k : layout_->keyColumns)
-        key_.push_back(static_cast<std::size_t>(k) < values_.size() && layout_->columns[static_cast<std::size_t>(k)].type ==
-                                                                            ColumnType::AutoInc
-                           ? Value(rowid)
-                           : stored(k));
     hasRecord_ = true;
 }
 

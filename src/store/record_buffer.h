@@ -42,6 +42,8 @@ public:
     Bookmark mark() const;  // invalid without a record
     // After an insert: the row number it was given and its key as stored.
     void storedAs(std::int64_t rowid);
+    // The key that writing the record as it stands gives it.
+    std::vector<Value> keyAsWritten(std::int64_t rowid) const;
 
     int size() const { return static_cast<int>(values_.size()); }
     const std::vector<Value>& values() const { return values_; }

@@ -137,8 +137,18 @@ public:
     // left on its first record either way.
     void appendFrom(Table& source);
 
+    // Rows (under no filter) whose `columns` hold exactly `from` take `to`,
+    // in one statement: how the records that follow another record's key
+    // move with it.
+    void replaceValues(const std::vector<std::string>& columns, const std::vector<Value>& from,
+                       const std::vector<Value>& to);
+
     // The window's handlers.
     std::function<void(Table&)> beforeDelete, afterDelete, afterInsert, afterPost, afterScroll, afterCancel;
+    // Runs inside the post's transaction when a post changes a stored
+    // record's key, with the key as it was stored and as it is now; a throw
+    // undoes the post.
+    std::function<void(Table&, const std::vector<Value>& storedKey, const std::vector<Value>& newKey)> keyChanged;
 
     void addObserver(TableObserver* observer);
     void removeObserver(TableObserver* observer);

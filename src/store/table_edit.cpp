@@ -7,6 +7,8 @@
 // browse state, whatever fails after.
 #include "store/table.h"
 
+#include <stdexcept>
+
 #include "store/database.h"
 #include "store/error.h"
 #include "store/keyset_reader.h"
@@ -95,6 +97,11 @@ void Table::post()
             throw StoreError(msg::recordKeyDeleted);
         if (inserting)
             rowid = db_->connection().lastInsertRowid();
+        if (!inserting && keyChanged) {
+            const std::vector<Value> key = record_.keyAsWritten(was.rowid);
+            if (key != was.key)
+                keyChanged(*this, was.key, key);
+        }
         tx.commit();
     } catch (const sql::SqlError& e) {
         rethrowWrite(e, layout_->displayName);
@@ -173,6 +180,11 @@ void Table::remove()
         cancel();
         return;
     }
+    // The record deleted is the record as stored: a pending change (a key
+    // retyped and refused, say) must not steer the before-delete handler to
+    // another record's rows.
+    if (state_ == State::Edit)
+        cancel();
     if (!record_.hasRecord())
         throw StoreError(msg::emptyDataset);
     Bookmark mark;
@@ -280,6 +292,30 @@ void Table::clear(int column)
     requireOpen();
     record_.value(column);
     setValue(column, Value{});
+}
+
+void Table::replaceValues(const std::vector<std::string>& columns, const std::vector<Value>& from,
+                          const std::vector<Value>& to)
+{
+    requireOpen();
+    if (from.size() != columns.size() || to.size() != columns.size() || columns.empty())
+        throw std::invalid_argument("replaceValues: one old and one new value per column");
+    std::vector<int> indexes;
+    for (const std::string& c : columns)
+        indexes.push_back(fieldIndex(c));
+    try {
+        Database::Transaction tx(*db_);
+        sql::Statement st(db_->connection(), reader_->sql().replaceValues(indexes));
+        int n = 1;
+        for (const Value& v : from)
+            bindValue(st, n++, v);
+        for (const Value& v : to)
+            bindValue(st, n++, v);
+        st.run();
+        tx.commit();
+    } catch (const sql::SqlError& e) {
+        rethrowWrite(e, layout_->displayName);
+    }
 }
 
 }  // namespace store

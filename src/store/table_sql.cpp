@@ -144,6 +144,18 @@ std::string TableSql::update() const
     return "UPDATE " + table() + " SET " + sets + " WHERE rowid = ?" + std::to_string(n) + sameKey(n + 1);
 }
 
+std::string TableSql::replaceValues(const std::vector<int>& columns) const
+{
+    std::string sets, where;
+    const int n = static_cast<int>(columns.size());
+    for (int i = 0; i < n; ++i) {
+        const std::string name = sql::quoteIdentifier(layout_.columns[static_cast<std::size_t>(columns[i])].name);
+        sets += (i ? ", " : "") + name + " = ?" + std::to_string(n + i + 1);
+        where += (i ? " AND " : "") + name + " = ?" + std::to_string(i + 1);
+    }
+    return "UPDATE " + table() + " SET " + sets + " WHERE " + where;
+}
+
 std::string TableSql::remove() const { return "DELETE FROM " + table() + " WHERE rowid = ?1" + sameKey(2); }
 
 std::string TableSql::appendFrom(const TableSql& source, const std::string& sourceWhere) const

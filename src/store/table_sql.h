@@ -56,6 +56,9 @@ public:
     std::string update() const;
     // rowid, then the key values.
     std::string remove() const;
+    // Every row whose columns equal the old values takes the new ones: the
+    // old values, then the new, each in the order of `columns`.
+    std::string replaceValues(const std::vector<int>& columns) const;
     // Every row of `source` under its condition, in its key order, columns
     // paired by position; empty key texts stored as ''.
     std::string appendFrom(const TableSql& source, const std::string& sourceWhere) const;

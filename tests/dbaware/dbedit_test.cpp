@@ -88,7 +88,7 @@ TEST_F(DBEditTest, TypingPutsTheRecordIntoEditStateBeforeTheKeyAndWritesOnExit)
     EXPECT_EQ(stateAtChange, (std::vector<State>{State::Edit, State::Edit}));
     EXPECT_EQ(palace->text(), "12");
     EXPECT_EQ(chars->text("Palace_Value"), "5") << "not written before leaving the box";
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_EQ(chars->text("Palace_Value"), "12");
     EXPECT_EQ(chars->state(), State::Edit);
 }
@@ -133,7 +133,7 @@ TEST_F(DBEditTest, ConversionErrorOnExitIsShownAndKeepsTheTypedTextAndTheFocus)
     palace->setFocus();
     palace->clear();
     QTest::keyClicks(palace, "1-");
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_EQ(errors(), QStringList{"'1-' is not a valid integer value for field 'Palace_Value'"});
     EXPECT_EQ(palace->text(), "1-");
     EXPECT_TRUE(palace->hasFocus());
@@ -206,7 +206,7 @@ TEST_F(DBEditTest, MirrorsShowTheWrittenValueAndCannotBeChanged)
     check->selectAll();
     QTest::keyClicks(check, "9");
     EXPECT_EQ(disabledMirror->text(), "2") << "the field is not written yet";
-    readOnlyMirror->setFocus();
+    readOnlyMirror->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_EQ(disabledMirror->text(), "9");
     EXPECT_EQ(readOnlyMirror->text(), "9");
     EXPECT_EQ(mirrorChanged.count(), 1);
@@ -259,12 +259,12 @@ TEST_F(DBEditTest, ExitIsSignalledAfterTheWriteAndOnlyWhenTheFocusMovesOnInTheWi
     palace->setFocus();
     palace->selectAll();
     QTest::keyClicks(palace, "9");
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_EQ(fieldAtExit, std::vector<std::string>{"9"}) << "the handler sees the written value";
 
     palace->setFocus();
     QTest::keyClicks(palace, "-");  // "9-" is refused by the field
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_TRUE(palace->hasFocus());
     EXPECT_EQ(fieldAtExit.size(), 1u) << "a refused leave is no exit";
 
@@ -272,7 +272,7 @@ TEST_F(DBEditTest, ExitIsSignalledAfterTheWriteAndOnlyWhenTheFocusMovesOnInTheWi
     QFocusEvent toAnotherWindow(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
     QApplication::sendEvent(palace, &toAnotherWindow);
     EXPECT_EQ(fieldAtExit.size(), 1u);
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);  // a click
     EXPECT_EQ(fieldAtExit, (std::vector<std::string>{"9", "7"}));
 }
 

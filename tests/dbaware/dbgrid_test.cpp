@@ -139,7 +139,7 @@ TEST_F(DBGridTest, AnUntouchedNewRowIsDroppedWhenLeavingIt)
     provs->last();
     QTest::keyClick(grid, Qt::Key_Down);
     ASSERT_EQ(provs->state(), State::Insert);
-    other->setFocus();  // leaving the grid
+    other->setFocus(Qt::MouseFocusReason);  // a click out of the grid
     EXPECT_EQ(provs->state(), State::Browse);
     EXPECT_EQ(rows(), 3);
 
@@ -155,7 +155,7 @@ TEST_F(DBGridTest, AnUntouchedNewRowIsDroppedWhenLeavingIt)
     type("Z");
     QTest::keyClick(editor(), Qt::Key_Return);
     QApplication::processEvents();  // Qt commits on Return from the event loop
-    other->setFocus();
+    other->setFocus(Qt::MouseFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(provs->state(), State::Insert);
     EXPECT_EQ(provs->text("Province_Name"), "Z");

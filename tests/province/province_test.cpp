@@ -31,6 +31,7 @@ using testing_support::ShellTest;
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 using testing_support::post;
+using testing_support::type;
 using testing_support::Fields;
 
 namespace {
@@ -675,4 +676,25 @@ TEST_F(ProvinceTest, ShownModallyOverTheRealmWindowItsChangesReachTheRealmList)
         listed.push_back(r->tblProv.text("Province_Name"));
     EXPECT_EQ(listed, (std::vector<std::string>{"a1", "Coastland", "a3"}));
     EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(ProvinceTest, TurningPagesNeitherSavesNorWritesAndCancelUndoesTheEdit)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "a1", {{"Province_Owner", "Old"}});
+    open("G", "Aric", "a1");
+    p->show();
+    p->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(p));
+    p->dedtProvOwner->setFocus(Qt::MouseFocusReason);
+    type(p->dedtProvOwner, "New");
+    QTabBar* tabs = p->PageControl1->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(p->PageControl1->indexOf(p->tsLaw)).center());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(p->PageControl1->currentWidget(), p->tsSource);
+    EXPECT_EQ(p->tblProv.state(), State::Edit);
+    EXPECT_EQ(p->tblProv.text("Province_Owner"), "Old");
+    click(NavButton::Cancel);
+    EXPECT_EQ(p->dedtProvOwner->text(), "Old");
+    EXPECT_EQ(storedField("a1", "Province_Owner"), "Old");
 }

@@ -269,30 +269,27 @@ TEST_F(FiguresTest, MaintenanceTotalCountsCastlesButNotTroopsProvincesOrConstruc
     EXPECT_EQ(r->edtMaintTotal->text(), "34");
 }
 
-TEST_F(FiguresTest, NonTriggersShowOnlyAtTheNextChangeOfATrigger)
+TEST_F(FiguresTest, EveryFigureFollowsEveryValueItReadsAndNothingElse)
 {
     addCharacter("G", "Aric", {{"Possible_RP_Earnings", "10"}, {"Bloodline_Score", "25"}, {"Income_RP_From_Vassals", "3"}});
     openOn("G", "Aric");
     EXPECT_EQ(r->edtTotalRP->text(), "13");
 
     type(r->dedtLeyLineMaint, "2");
-    EXPECT_EQ(r->edtTotalRP->text(), "13") << "Ley Line Maint starts nothing";
-    type(r->dedtVassalRP, "4");
-    EXPECT_EQ(r->edtTotalRP->text(), "12");
+    EXPECT_EQ(r->edtTotalRP->text(), "11") << "Ley Line Maint counts at once";
+    EXPECT_EQ(r->dedtROLeyLineMaint->text(), "2") << "and its mirror on the Income page shows it";
     type(r->dedtPossibleRP, "30");
-    EXPECT_EQ(r->edtTotalRP->text(), "27") << "Possible RP counts up to the Bloodline Score";
+    EXPECT_EQ(r->edtTotalRP->text(), "26");
 
-    // Palace maintenance and the court expenditure wait for a maintenance input.
     type(r->dedtShipMaint, "1");
     EXPECT_EQ(r->edtMaintTotal->text(), "1");
     type(r->dedtPalaceValue, "6");
-    type(r->dedtCourtExpenditure, "5");
-    r->dsVDDB.updateRecord();  // as when the focus leaves the box: the mirror shows it
-    ASSERT_EQ(r->dedtROCourtExpenditure->text(), "5");
     EXPECT_EQ(r->edtPalaceMaint->text(), "1");
-    EXPECT_EQ(r->edtMaintTotal->text(), "1");
-    type(r->dedtShipMaint, "2");
-    EXPECT_EQ(r->edtMaintTotal->text(), "8");
+    EXPECT_EQ(r->edtMaintTotal->text(), "2") << "palace maintenance counts at once";
+    type(r->dedtCourtExpenditure, "5");
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "5");
+    EXPECT_EQ(r->edtMaintTotal->text(), "7") << "so does the court expenditure, typed on another page";
+    EXPECT_TRUE(dialogs_.shown.empty());
 }
 
 // ---- Trade routes and income -----------------------------------------------
@@ -400,7 +397,9 @@ TEST_F(FiguresTest, AFailingNestedFigureStopsOnlyItself)
     EXPECT_EQ(r->edtContrib->text(), "2");
     EXPECT_EQ(r->edtPalaceMaint->text(), "1");
     EXPECT_EQ(r->edtCourtValue->text(), "3");
-    EXPECT_EQ(dialogs_.shown.size(), 2u) << "only \"12\" changed the contribution";
+    // "1" changed the palace maintenance, which the maintenance total reads
+    // with the bad court expenditure; "12" changed the contribution.
+    EXPECT_EQ(dialogs_.shown.size(), 3u);
     EXPECT_EQ(r->tblVDDB.text("Palace_Value"), "") << "nothing posted";
 }
 
@@ -421,12 +420,13 @@ TEST_F(FiguresTest, PastedHugeNumbersGiveTheTrueSum)
 
     for (QLineEdit* e : {r->dedtShipMaint, r->dedtProvMaint, r->dedtFortMaint, r->dedtArmyMaint})
         paste(e, "2147483647");
-    EXPECT_EQ(r->edtMaintTotal->text(), "8589934588");
+    // Four times the largest number, less the court expenditure.
+    EXPECT_EQ(r->edtMaintTotal->text(), "6442450941");
     EXPECT_TRUE(dialogs_.shown.empty());
 
     paste(r->dedtArmyMaint, "2147483648");
     EXPECT_EQ(dialogs_.texts(), QStringList{"'2147483648' is not a valid integer value."});
-    EXPECT_EQ(r->edtMaintTotal->text(), "8589934588");
+    EXPECT_EQ(r->edtMaintTotal->text(), "6442450941");
 }
 
 // ---- Showing records -----------------------------------------------------------

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTest>
 
 #include "app/about.h"
@@ -16,6 +18,7 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
+#include "dbaware/dialogs.h"
 #include "dbaware/statusbar.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
@@ -385,9 +388,10 @@ TEST_F(RealmTest, MirrorsShowTheWrittenValueAndTheFieldsWithoutAControlAreKept)
     r->dedtCourtExpenditure->setFocus();
     r->dedtCourtExpenditure->selectAll();
     QTest::keyClicks(r->dedtCourtExpenditure, "9");
-    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "4") << "not written yet";
-    r->dedtPalaceValue->setFocus();
-    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "9");
+    EXPECT_EQ(r->dedtROCourtExpenditure->text(), "9") << "the mirror shows what is typed";
+    EXPECT_EQ(r->tblVDDB.text("Court_Expenditure"), "4") << "not written yet";
+    r->dedtPalaceValue->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(r->tblVDDB.text("Court_Expenditure"), "9");
 
     // The mirrors cannot be changed, and the disabled ones take no focus.
     for (dbaware::DBEdit* m : {r->dedtRODiplomacyCheck, r->dedtROAdminCheck, r->dedtROResearchCheck,
@@ -471,13 +475,13 @@ TEST_F(RealmTest, LeavingANameBoxSavesThePendingRecordOnceBothNamesAreThere)
     showActive();
     r->InsertRecord1->trigger();
     EXPECT_FALSE(r->dbgProvinces->isEnabled());
-    r->dedtGameName->setFocus();
+    r->dedtGameName->setFocus(Qt::MouseFocusReason);
     QTest::keyClicks(r->dedtGameName, "H");
-    r->dedtCharName->setFocus();
+    r->dedtCharName->setFocus(Qt::MouseFocusReason);
     EXPECT_EQ(r->tblVDDB.state(), State::Insert) << "one name is not enough";
     EXPECT_FALSE(r->dbgProvinces->isEnabled());
     QTest::keyClicks(r->dedtCharName, "Hal");
-    r->dedtDomainName->setFocus();
+    r->dedtDomainName->setFocus(Qt::MouseFocusReason);
     EXPECT_EQ(r->tblVDDB.state(), State::Browse);
     EXPECT_TRUE(r->dbgProvinces->isEnabled());
     EXPECT_EQ(characters(), (std::vector<std::string>{"G/Aric", "H/Hal"}));
@@ -616,4 +620,96 @@ TEST_F(RealmTest, OnlyTheProgramsWindowsCountAsAReturnToTheWindow)
     activate(frmProvince);  // the province window closes
     activate(r);
     EXPECT_EQ(r->focusWidget(), r->dedtGameName);
+}
+
+// ---- A record changes only when the user means it ------------------------------
+
+TEST_F(RealmTest, TurningPagesAndWindowsComingAndGoingNeitherSaveNorWrite)
+{
+    addCharacter("G", "Aric", {{"Domain_Name", "Old"}, {"Administration_Check", "3"}});
+    openOn("G", "Aric");
+    showActive();
+    QTabBar* tabs = r->PageControl1->tabBar();
+    r->dedtDomainName->setFocus(Qt::MouseFocusReason);
+    type(r->dedtDomainName, "New");
+    // A click on another page's tab: the box is hidden and Qt hands its focus
+    // on along the chain, through Game Name.
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(r->PageControl1->indexOf(r->tsDiplomacy)).center());
+    ASSERT_EQ(r->PageControl1->currentWidget(), r->tsDiplomacy);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    r->dedtAdminCheck->setFocus(Qt::MouseFocusReason);
+    type(r->dedtAdminCheck, "-");  // not a number yet: writing it would fail
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_EQ(r->PageControl1->currentWidget(), r->tsDiplomacy);
+    r->showMinimized();
+    r->showNormal();
+    dbaware::showMessage(r, QStringLiteral("A box comes and goes"));
+    EXPECT_EQ(r->tblVDDB.state(), State::Edit) << "nothing was posted";
+    EXPECT_EQ(dialogs_.texts(), QStringList{"A box comes and goes"}) << "no field written: no conversion error";
+
+    QTest::keyClick(r, Qt::Key_F9);  // Cancel Changes undoes every edit
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(r->dedtDomainName->text(), "Old");
+    EXPECT_EQ(r->dedtAdminCheck->text(), "3");
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Aric"});
+}
+
+TEST_F(RealmTest, DeletingARecordWithARefusedRenameDeletesTheStoredRecordAndItsOwnProvinces)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Bran", "b1");
+    openOn("G", "Aric");
+    showActive();
+    r->dedtCharName->setFocus(Qt::MouseFocusReason);
+    type(r->dedtCharName, "Bran");
+    QTest::keyClick(r->dedtCharName, Qt::Key_Tab);
+    ASSERT_EQ(dialogs_.texts(), QStringList{"Key violation."});
+    ASSERT_EQ(r->tblVDDB.state(), State::Edit);
+
+    QTest::mouseClick(r->DBNavigator1->button(dbaware::NavButton::Delete), Qt::LeftButton);
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Bran"});
+    EXPECT_TRUE(provincesOf("G", "Aric").empty());
+    EXPECT_EQ(provincesOf("G", "Bran"), std::vector<std::string>{"b1"});
+}
+
+TEST_F(RealmTest, ANewRecordWithoutNamesClosesWhateverItsNumberBoxesHold)
+{
+    r->tblVDDB.refresh();
+    activate(r);
+    showActive();
+    r->InsertRecord1->trigger();
+    r->dedtAdminCheck->setFocus(Qt::MouseFocusReason);
+    QTest::keyClicks(r->dedtAdminCheck, "-");
+    EXPECT_TRUE(r->close());
+    EXPECT_TRUE(characters().empty());
+    EXPECT_TRUE(dialogs_.shown.empty());
+}
+
+TEST_F(RealmTest, RenamingACharacterTakesItsProvincesAlongUnlessThePostIsRefused)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Aric", "a2");
+    addProvince("G", "Aricx", "other");
+    openOn("G", "Aric");
+    showActive();
+    r->dedtCharName->setFocus(Qt::MouseFocusReason);
+    type(r->dedtCharName, "Aldo");
+    QTest::keyClick(r->dedtCharName, Qt::Key_Tab);
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Aldo", "G/Bran"}));
+    EXPECT_EQ(provincesOf("G", "Aldo"), (std::vector<std::string>{"a1", "a2"}));
+    EXPECT_EQ(provincesOf("G", "Aricx"), std::vector<std::string>{"other"});
+    EXPECT_EQ(listed(), (std::vector<std::string>{"a1", "a2"})) << "the list follows the provinces";
+
+    r->dedtGameName->setFocus(Qt::MouseFocusReason);
+    type(r->dedtGameName, "G");
+    r->dedtCharName->setFocus(Qt::MouseFocusReason);
+    type(r->dedtCharName, "Bran");
+    QTest::keyClick(r->dedtCharName, Qt::Key_Tab);
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Key violation."});
+    EXPECT_EQ(provincesOf("G", "Aldo"), (std::vector<std::string>{"a1", "a2"})) << "a refused post moves nothing";
+    EXPECT_TRUE(provincesOf("G", "Bran").empty());
 }

@@ -107,7 +107,7 @@ protected:
             if (QWidget* stack = w->parentWidget())
                 if (auto* pages = qobject_cast<QTabWidget*>(stack->parentWidget()); pages && pages->indexOf(w) >= 0)
                     pages->setCurrentWidget(w);
-        control->setFocus();
+        control->setFocus(Qt::MouseFocusReason);  // a click
         ASSERT_TRUE(control->hasFocus()) << control->objectName().toStdString();
         QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
         for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -179,7 +179,7 @@ protected:
     void addProvinces(const std::vector<ProvinceInput>& provinces)
     {
         r->PageControl1->setCurrentWidget(r->tsProvinces);
-        r->dbgProvinces->setFocus();
+        r->dbgProvinces->setFocus(Qt::MouseFocusReason);
         QApplication::processEvents();
         QTest::keyClick(r->dbgProvinces, Qt::Key_Down);
         ASSERT_EQ(r->tblProv.state(), store::State::Insert);

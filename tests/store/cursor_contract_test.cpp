@@ -335,7 +335,6 @@ TEST_F(CursorContractTest, AWriteSqliteRefusesLeavesTheChangePendingForARetry)
         EXPECT_THROW(chars->post(), StoreError);
         EXPECT_EQ(chars->state(), State::Edit);
         EXPECT_TRUE(chars->modified());
-        EXPECT_THROW(chars->remove(), StoreError);
         EXPECT_THROW(
             {
                 store::Database::Transaction tx(chars->database());
@@ -348,4 +347,9 @@ TEST_F(CursorContractTest, AWriteSqliteRefusesLeavesTheChangePendingForARetry)
     EXPECT_EQ(chars->recordCount(), 1);
     chars->refresh();
     EXPECT_EQ(chars->text("Domain_Name"), "pending");
+    {
+        Refusal refusal(*chars, Refusal::Everything);
+        EXPECT_THROW(chars->remove(), StoreError);
+    }
+    EXPECT_EQ(chars->recordCount(), 1);
 }

@@ -644,3 +644,41 @@ TEST_F(TableTest, AnotherConnectionsWriteIsSeenOnceTheReadIsReleased)
     chars->next();
     EXPECT_EQ(chars->text("Character_Name"), "C05");
 }
+
+TEST_F(TableTest, ADeleteDuringAnEditTakesTheStoredRecordAndAKeyChangeRunsInThePost)
+{
+    addCharacter(*chars, "G", "Aric");
+    addCharacter(*chars, "G", "Bran");
+    chars->first();
+    std::vector<std::string> seen;
+    chars->beforeDelete = [&](store::Table& t) { seen.push_back(t.text("Character_Name")); };
+    chars->edit();
+    chars->setText("Character_Name", "Bran");
+    EXPECT_THROW(chars->post(), StoreError);
+    chars->remove();
+    EXPECT_EQ(seen, std::vector<std::string>{"Aric"}) << "the handler sees the stored names";
+    EXPECT_EQ(chars->recordCount(), 1);
+    EXPECT_EQ(chars->text("Character_Name"), "Bran");
+
+    // A handler that throws inside the post's transaction undoes the rename.
+    std::vector<store::Value> from, to;
+    chars->keyChanged = [&](store::Table&, const std::vector<store::Value>& was, const std::vector<store::Value>& now) {
+        from = was;
+        to = now;
+        throw StoreError("refused");
+    };
+    chars->edit();
+    chars->setText("Character_Name", "Cole");
+    EXPECT_THROW(chars->post(), StoreError);
+    EXPECT_EQ(from, (std::vector<store::Value>{std::string("G"), std::string("Bran")}));
+    EXPECT_EQ(to, (std::vector<store::Value>{std::string("G"), std::string("Cole")}));
+    chars->cancel();
+    EXPECT_EQ(chars->text("Character_Name"), "Bran");
+    int calls = 0;
+    chars->keyChanged = [&](store::Table&, const auto&, const auto&) { ++calls; };
+    chars->edit();
+    chars->setText("Domain_Name", "North");
+    chars->post();
+    EXPECT_EQ(calls, 0) << "the key stayed";
+    EXPECT_EQ(chars->text("Domain_Name"), "North");
+}
