@@ -1,4 +1,5 @@
 // crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--record-by-record]
+//           [--backups] [--sheets] [--full-disk]
 //
 // Kills a process driving the store with SIGKILL at random moments, KILLS
 // times (200 by default), and after each kill checks the two files: both pass
@@ -12,8 +13,17 @@
 // empties step by step instead and then only counts a prefix of them left
 // done. --split-import deliberately commits an import's copies apart from the
 // emptying of the transfer tables, which a run should report.
+//
+// --backups and --sheets add the daily copy of the campaign file and the
+// realm sheet's file: after a kill each copy present must be whole and hold
+// the tables as they were when it was taken, and the sheet must be the old
+// one or the new one, complete, never a part. --full-disk lets the files grow
+// no further during some operations: the refusals that follow are counted,
+// and are no loss as long as the files hold what they held before.
 #include "crash/driver.h"
+#include "crash/files.h"
 #include "crash/model.h"
+#include "store/backup.h"
 #include "store/database.h"
 #include "store/layout.h"
 
@@ -32,6 +42,7 @@
 #include <iostream>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,6 +58,9 @@ struct Options {
     int maxDelayMs = 150;
     bool splitImport = false;
     bool wholeCommands = true;
+    bool backups = false;
+    bool sheets = false;
+    bool fullDisk = false;
 };
 
 // Reads the files with plain SQLite, apart from the store under test. The
@@ -54,12 +68,14 @@ struct Options {
 // journal first, as the next start of the program would.
 class Reader {
 public:
-    explicit Reader(const fs::path& data)
+    explicit Reader(const fs::path& data, bool withTransfer = true)
     {
-        if (sqlite3_open_v2((data / store::campaignFile).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            fail("cannot open campaign.sqlite");
+        const fs::path file = withTransfer ? data / store::campaignFile : data;
+        if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            fail("cannot open " + file.filename().string());
         sqlite3_busy_timeout(db_, 5000);
-        exec("ATTACH DATABASE '" + (data / store::transferFile).string() + "' AS xfer");
+        if (withTransfer)
+            exec("ATTACH DATABASE '" + (data / store::transferFile).string() + "' AS xfer");
     }
     ~Reader() { sqlite3_close(db_); }
 
@@ -128,6 +144,17 @@ struct Child {
     int fd = -1;
 };
 
+fs::path sheetFile(const fs::path& data) { return data.parent_path() / "Save" / "sheet.txt"; }
+
+// The daily copies in the data folder, by name.
+std::set<std::string> dailyCopies(const fs::path& data)
+{
+    std::set<std::string> names;
+    for (const fs::path& copy : store::dailyBackups(data / store::backupFolderName))
+        names.insert(copy.filename().string());
+    return names;
+}
+
 Child startChild(const Options& options, const fs::path& data, std::uint32_t seed)
 {
     int fds[2];
@@ -143,7 +170,8 @@ Child startChild(const Options& options, const fs::path& data, std::uint32_t see
     }
     if (pid == 0) {
         close(fds[0]);
-        DriverOptions d{data, seed, options.splitImport, options.wholeCommands};
+        DriverOptions d{data,     seed,           options.splitImport, options.wholeCommands, options.backups,
+                        options.sheets, sheetFile(data), options.fullDisk};
         _exit(runDriver(d, fds[1]));
     }
     close(fds[1]);
@@ -213,10 +241,17 @@ Options parseArgs(int argc, char** argv)
             o.splitImport = true;
         else if (a == "--record-by-record")
             o.wholeCommands = false;
+        else if (a == "--backups")
+            o.backups = true;
+        else if (a == "--sheets")
+            o.sheets = true;
+        else if (a == "--full-disk")
+            o.fullDisk = true;
         else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos)
             o.kills = std::stoi(a);
         else {
-            std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--record-by-record]\n";
+            std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] "
+                         "[--record-by-record] [--backups] [--sheets] [--full-disk]\n";
             std::exit(2);
         }
     }
@@ -236,6 +271,8 @@ const char* kindName(Kind k)
     case Kind::ExportAppend: return "export (append)";
     case Kind::Import: return "import";
     case Kind::Empty: return "empty";
+    case Kind::Backup: return "daily backup";
+    case Kind::Sheet: return "sheet save";
     }
     return "?";
 }
@@ -251,18 +288,27 @@ int main(int argc, char** argv)
     const fs::path data = folder / "Data";
     std::error_code ec;
     fs::remove_all(data, ec);
+    fs::remove_all(sheetFile(data).parent_path(), ec);
     fs::create_directories(folder);
+    fs::create_directories(sheetFile(data).parent_path());
     // The files are made before the first kill; the harness tests work on
     // them, not an interrupted first start.
     { store::Database make(data); }
     std::cout << "crashtest: " << options.kills << " kills, seed " << options.seed << ", folder " << data.string()
               << (options.splitImport ? ", imports split in two transactions" : "")
-              << (options.wholeCommands ? "" : ", commands record by record") << "\n";
+              << (options.wholeCommands ? "" : ", commands record by record")
+              << (options.backups ? ", daily backups" : "") << (options.sheets ? ", realm sheets" : "")
+              << (options.fullDisk ? ", full disk at times" : "") << "\n";
 
     std::mt19937 rng(options.seed);
     State model;
     int intact = 0, lost = 0;
-    long acknowledged = 0, refused = 0, inFlight = 0, inFlightDone = 0, partialDeletes = 0;
+    long acknowledged = 0, refused = 0, refusedForStorage = 0, inFlight = 0, inFlightDone = 0, partialDeletes = 0;
+    // The files beside the tables: the daily copies present, what each holds,
+    // and the sheet's bytes (none before the first save).
+    std::set<std::string> copies;
+    std::map<std::string, Side> copyHolds;
+    std::optional<std::string> sheet;
     std::map<Kind, int> killedDuring;
 
     for (int kill = 1; kill <= options.kills; ++kill) {
@@ -308,9 +354,24 @@ int main(int argc, char** argv)
             } else if (line.rfind("A ", 0) == 0 && current) {
                 const bool ok = line == "A ok";
                 const bool refuse = mustFail(expected, *current);
-                if (ok == refuse)
+                // A refusal because the storage failed is what the program
+                // must do then; whether the files stayed as they were is
+                // checked below with the rest.
+                const bool storage = !ok && !refuse && storageFault(line);
+                if (storage)
+                    ++refusedForStorage;
+                else if (ok == refuse)
                     problems.push_back(std::string(kindName(current->kind)) + " " + current->text() + (ok ? " succeeded" : " failed") +
                                        ", expected " + (refuse ? "a refusal" : "success") + (ok ? "" : ": " + line.substr(7)));
+                if (ok && current->kind == Kind::Backup) {
+                    const std::string name = backupName(current->arg);
+                    if (!copies.count(name)) {  // else it was there already and none was made
+                        copyHolds[name] = expected.campaign;
+                        copies = withBackup(copies, name);
+                    }
+                }
+                if (ok && current->kind == Kind::Sheet)
+                    sheet = sheetBytes(current->arg);
                 if (ok)
                     expected = apply(expected, *current);
                 ++acknowledged;
@@ -349,6 +410,49 @@ int main(int argc, char** argv)
             problems.push_back("the files differ from the acknowledged operations:\n" + describeDifference(expected, actual));
         }
 
+        if (options.backups) {
+            const std::set<std::string> found = dailyCopies(data);
+            bool allowed = found == copies;
+            if (current && current->kind == Kind::Backup && !copies.count(backupName(current->arg))) {
+                const std::string name = backupName(current->arg);
+                copyHolds[name] = expected.campaign;
+                allowed = backupsAllowedInFlight(copies, name, found);
+            }
+            if (!allowed) {
+                std::string list;
+                for (const std::string& name : found)
+                    list += " " + name;
+                problems.push_back("the daily copies are not the ones expected; found:" + list);
+            }
+            for (const std::string& name : found) {
+                try {
+                    Reader copy(data / store::backupFolderName / name, false);
+                    const std::string check = copy.quickCheck("main");
+                    if (check != "ok")
+                        problems.push_back("quick_check of the copy " + name + ": " + check);
+                    const Side holds = copy.side("main", "vddb", "vdprovs");
+                    auto it = copyHolds.find(name);
+                    if (it != copyHolds.end() && it->second != holds)
+                        problems.push_back("the copy " + name + " does not hold the tables as they were when it was taken:\n" +
+                                           describeDifference(State{it->second, {}}, State{holds, {}}));
+                    copyHolds[name] = holds;
+                } catch (const std::exception& e) {
+                    problems.push_back("reading the copy " + name + ": " + e.what());
+                }
+            }
+            copies = found;
+        }
+        if (options.sheets) {
+            const std::optional<std::string> found = fileBytes(sheetFile(data));
+            const bool newOne = current && current->kind == Kind::Sheet && found == sheetBytes(current->arg);
+            if (found != sheet && !newOne)
+                problems.push_back("the sheet file is neither the last one saved nor a complete new one (" +
+                                   (found ? std::to_string(found->size()) + " bytes" : std::string("missing")) + ", " +
+                                   (sheet ? std::to_string(sheet->size()) + " bytes" : std::string("none")) +
+                                   " before)");
+            sheet = found;
+        }
+
         if (problems.empty()) {
             ++intact;
         } else {
@@ -361,7 +465,8 @@ int main(int argc, char** argv)
         model = actual;
     }
 
-    std::cout << "operations acknowledged " << acknowledged << " (refused as expected " << refused << "), killed in flight "
+    std::cout << "operations acknowledged " << acknowledged << " (refused as expected " << refused - refusedForStorage
+              << ", refused for a storage fault " << refusedForStorage << "), killed in flight "
               << inFlight << " (found done " << inFlightDone << ", deletes with only some provinces gone "
               << partialDeletes << ")\n";
     std::cout << "killed during:";

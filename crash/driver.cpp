@@ -1,13 +1,21 @@
 #include "crash/driver.h"
 
+#include "crash/files.h"
 #include "crash/model.h"
+#include "sheet/realm_sheet.h"
+#include "store/backup.h"
 #include "store/database.h"
+#include "store/query.h"
 #include "store/filter.h"
 #include "store/paths.h"
 #include "store/session.h"
 #include "store/table.h"
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <QApplication>
 
 #include <deque>
 #include <map>
@@ -201,6 +209,7 @@ struct View {
     std::set<int> campaign, transfer;
     std::map<int, int> nextProvince;
     int nextId = 1;
+    int nextDay = 0;
 };
 
 int pick(const std::set<int>& ids, std::mt19937& rng)
@@ -210,12 +219,18 @@ int pick(const std::set<int>& ids, std::mt19937& rng)
     return *it;
 }
 
-Op choose(View& view, std::deque<Op>& queued, std::mt19937& rng)
+Op choose(View& view, std::deque<Op>& queued, std::mt19937& rng, const DriverOptions& options)
 {
     if (!queued.empty()) {
         Op op = queued.front();
         queued.pop_front();
         return op;
+    }
+    if ((options.backups || options.sheets) && std::uniform_int_distribution<int>(0, 9)(rng) < 4) {
+        const bool backup = options.backups && (!options.sheets || std::uniform_int_distribution<int>(0, 1)(rng) == 0);
+        if (backup)
+            return {Kind::Backup, 0, view.nextDay++};
+        return {Kind::Sheet, 0, std::uniform_int_distribution<int>(1, 1000)(rng)};
     }
     const int r = std::uniform_int_distribution<int>(0, 99)(rng);
     Op op;
@@ -247,8 +262,64 @@ Op choose(View& view, std::deque<Op>& queued, std::mt19937& rng)
     return {Kind::Empty, 0, 0};
 }
 
-void run(Windows& w, const Op& op, const DriverOptions& options)
+// A full disk while it lives. Either the files may grow no further (SQLite
+// reports "database or disk is full" when one would), or no file of this
+// process may be written at all (the system refuses each write).
+class DiskFull {
+public:
+    DiskFull(store::Database& db, bool anyWrite) : conn_(db.connection()), anyWrite_(anyWrite)
+    {
+        if (anyWrite_) {
+            rlimit none{0, RLIM_INFINITY};
+            getrlimit(RLIMIT_FSIZE, &was_);
+            none.rlim_max = was_.rlim_max;
+            setrlimit(RLIMIT_FSIZE, &none);
+            return;
+        }
+        for (const char* schema : {"main", "xfer"}) {
+            store::sql::Statement count(conn_, std::string("PRAGMA ") + schema + ".page_count");
+            count.step();
+            conn_.exec(std::string("PRAGMA ") + schema + ".max_page_count = " + std::to_string(count.int64(0)));
+        }
+    }
+    ~DiskFull()
+    {
+        if (anyWrite_) {
+            setrlimit(RLIMIT_FSIZE, &was_);
+            return;
+        }
+        try {
+            conn_.exec("PRAGMA main.max_page_count = 1073741823; PRAGMA xfer.max_page_count = 1073741823");
+        } catch (...) {
+        }
+    }
+    DiskFull(const DiskFull&) = delete;
+    DiskFull& operator=(const DiskFull&) = delete;
+
+private:
+    store::sql::Connection& conn_;
+    bool anyWrite_;
+    rlimit was_{};
+};
+
+struct Files {
+    store::Query query;
+    QWidget* owner = nullptr;
+};
+
+void run(Windows& w, Files& files, store::Session& session, const Op& op, const DriverOptions& options)
 {
+    // Files of their own, outside any transaction (a copy cannot be taken
+    // inside one).
+    if (op.kind == Kind::Backup) {
+        store::dailyBackup(w.tblVDDB.database(), backupTime(op.arg));
+        return;
+    }
+    if (op.kind == Kind::Sheet) {
+        sheet::saveSheet(QString::fromStdString(store::utf8(options.sheetFile)), sheetTexts(op.arg), files.query,
+                         session, files.owner);
+        return;
+    }
     std::optional<store::Database::Transaction> whole;
     if (options.wholeCommands && op.kind != Kind::Import)
         whole.emplace(w.tblVDDB.database());
@@ -262,6 +333,8 @@ void run(Windows& w, const Op& op, const DriverOptions& options)
     case Kind::ExportAppend: w.exportCharacter(op.id, false); break;
     case Kind::Import: w.importAll(split); break;
     case Kind::Empty: w.EmptyTransferTables(); break;
+    case Kind::Backup: break;
+    case Kind::Sheet: break;
     }
     if (whole)
         whole->commit();
@@ -287,6 +360,17 @@ void update(View& view, const Op& op)
 
 int runDriver(const DriverOptions& options, int fd)
 {
+    // The sheet's writer lays out memos in a hidden window.
+    std::optional<QApplication> app;
+    static int argc = 1;
+    static char name[] = "crashtest";
+    static char* argv[] = {name, nullptr};
+    if (options.fullDisk)
+        signal(SIGXFSZ, SIG_IGN);  // a refused write is an error, not the end
+    if (options.sheets) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        app.emplace(argc, argv);
+    }
     try {
         store::Session session(store::AliasRegistry(options.dataFolder.parent_path() / "aliases.conf"));
         session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", store::utf8(options.dataFolder) + "/"}}},
@@ -313,22 +397,32 @@ int runDriver(const DriverOptions& options, int fd)
                 next = std::max(next, std::stoi(name.substr(dash + 1)) + 1);
                 note(id);
             });
+        for (const auto& copy : store::dailyBackups(options.dataFolder / store::backupFolderName))
+            if (auto day = backupDay(store::utf8(copy.filename())))
+                view.nextDay = std::max(view.nextDay, *day + 1);
+        Files files{store::Query(session)};
         session.releaseCursors();
         say(fd, "R");
 
         std::mt19937 rng(options.seed);
         std::deque<Op> queued;
         for (;;) {
-            Op op = choose(view, queued, rng);
+            Op op = choose(view, queued, rng, options);
             if (op.kind == Kind::PostProvince)
                 op.arg = view.nextProvince[op.id]++;
             say(fd, "B " + op.text());
             std::string result = "A ok";
             try {
-                run(w, op, options);
+                std::optional<DiskFull> full;
+                if (options.fullDisk && std::uniform_int_distribution<int>(0, 3)(rng) == 0)
+                    full.emplace(w.tblVDDB.database(), std::uniform_int_distribution<int>(0, 1)(rng) == 0);
+                run(w, files, session, op, options);
                 update(view, op);
             } catch (const std::exception& e) {
                 result = std::string("A fail ") + e.what();
+                // A character refused (a full disk) gets no provinces.
+                if (op.kind == Kind::PostCharacter)
+                    std::erase_if(queued, [&op](const Op& q) { return q.kind == Kind::PostProvince && q.id == op.id; });
             }
             say(fd, result);
             // The program releases its reads whenever it goes idle.

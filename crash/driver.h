@@ -14,6 +14,14 @@ struct DriverOptions {
     // Each delete, export and empty in one transaction, as the windows would
     // need for them to be all or nothing too.
     bool wholeCommands = false;
+    // Also take daily copies of the campaign file, and write realm sheets
+    // to `sheetFile`.
+    bool backups = false;
+    bool sheets = false;
+    std::filesystem::path sheetFile;
+    // Now and then let the files grow no further during an operation, as a
+    // full disk would.
+    bool fullDisk = false;
 };
 
 // The child process: opens the data folder through the store as the program

@@ -114,7 +114,7 @@ bool Op::parse(const std::string& text, Op& op)
     char k = 0;
     if (!(in >> k >> op.id >> op.arg))
         return false;
-    if (std::string("CPEDOXIZ").find(k) == std::string::npos)
+    if (std::string("CPEDOXIZBS").find(k) == std::string::npos)
         return false;
     op.kind = static_cast<Kind>(k);
     return true;
@@ -156,8 +156,40 @@ State apply(const State& s, const Op& op)
         out.transfer = Side{};
         break;
     case Kind::Empty: out.transfer = Side{}; break;
+    case Kind::Backup:
+    case Kind::Sheet: break;  // files of their own
     }
     return out;
+}
+
+bool storageFault(const std::string& message)
+{
+    for (const char* sign : {"disk is full", "database is locked", "disk I/O error", "No space left on device"})
+        if (message.find(sign) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::set<std::string> withBackup(const std::set<std::string>& before, const std::string& made)
+{
+    std::set<std::string> out = before;
+    out.insert(made);
+    // The copy just made stays even when its name sorts first.
+    while (out.size() > 7) {
+        auto oldest = out.begin();
+        if (*oldest == made)
+            ++oldest;
+        out.erase(oldest);
+    }
+    return out;
+}
+
+bool backupsAllowedInFlight(const std::set<std::string>& before, const std::string& made,
+                            const std::set<std::string>& actual)
+{
+    std::set<std::string> added = before;
+    added.insert(made);
+    return actual == before || actual == added || actual == withBackup(before, made);
 }
 
 bool partialDelete(const State& before, const Op& op, const State& actual)

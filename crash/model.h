@@ -60,6 +60,8 @@ enum class Kind : char {
     ExportAppend = 'X',     // copy one character + provinces to the transfer tables
     Import = 'I',           // copy both transfer tables back and empty them
     Empty = 'Z',            // empty the transfer tables
+    Backup = 'B',           // the daily copy of the campaign file, for day `arg`
+    Sheet = 'S',            // the realm sheet written to its file, version `arg`
 };
 
 struct Op {
@@ -69,6 +71,19 @@ struct Op {
     std::string text() const;
     static bool parse(const std::string& text, Op& op);
 };
+
+// True when a refusal's message tells of the storage failing (a full disk,
+// a lock held too long, an I/O error) rather than of the operation being
+// wrong: the program reports it and the files must be as before.
+bool storageFault(const std::string& message);
+
+// The daily copies (by file name) expected once a copy named `made` is
+// added to `before`: the last seven by name.
+std::set<std::string> withBackup(const std::set<std::string>& before, const std::string& made);
+// Whether a kill while the copy `made` was being taken may have left the
+// copies `actual`: none added, or added with the oldest maybe not yet gone.
+bool backupsAllowedInFlight(const std::set<std::string>& before, const std::string& made,
+                            const std::set<std::string>& actual);
 
 // True when the store must refuse the operation (a key that already exists);
 // a refused operation changes nothing.

@@ -157,7 +157,8 @@ TEST(CrashModel, ExportAndEmptySteps)
 
 TEST(CrashModel, OperationsReadBackFromTheirText)
 {
-    for (const Op& op : {Op{Kind::PostProvince, 12, 3}, Op{Kind::Import, 0, 0}, Op{Kind::Edit, 7, 999}}) {
+    for (const Op& op : {Op{Kind::PostProvince, 12, 3}, Op{Kind::Import, 0, 0}, Op{Kind::Edit, 7, 999},
+                         Op{Kind::Backup, 0, 40}, Op{Kind::Sheet, 0, 5}}) {
         Op back;
         ASSERT_TRUE(Op::parse(op.text(), back));
         EXPECT_EQ(back.text(), op.text());
@@ -165,4 +166,41 @@ TEST(CrashModel, OperationsReadBackFromTheirText)
     Op bad;
     EXPECT_FALSE(Op::parse("Q 1 2", bad));
     EXPECT_FALSE(Op::parse("C x", bad));
+}
+
+TEST(CrashModel, ARefusalForAFailingDiskIsToldFromAWrongAnswer)
+{
+    EXPECT_TRUE(storageFault("Cannot write table vddb.DB: database or disk is full"));
+    EXPECT_TRUE(storageFault("Cannot save the changes: database is locked"));
+    EXPECT_FALSE(storageFault("Key violation"));
+    EXPECT_FALSE(storageFault("character not found: Test/Char 4"));
+    // Files of their own: the tables stay as they were.
+    const State before = sample();
+    for (const Op& op : {Op{Kind::Backup, 0, 3}, Op{Kind::Sheet, 0, 9}}) {
+        EXPECT_EQ(apply(before, op), before);
+        EXPECT_FALSE(allowedInFlight(before, op, apply(before, Op{Kind::Delete, 2, 0}), true));
+    }
+}
+
+TEST(CrashModel, DailyCopiesKeepTheLastSevenAndAKillMayLeaveTheOldestOneMore)
+{
+    std::set<std::string> copies;
+    for (char d = '1'; d <= '7'; ++d)
+        copies = withBackup(copies, std::string("c-0") + d);
+    EXPECT_EQ(copies.size(), 7u);
+    const std::set<std::string> eight = withBackup(copies, "c-08");
+    EXPECT_EQ(eight.size(), 7u);
+    EXPECT_EQ(eight.count("c-01"), 0u);
+    EXPECT_EQ(eight.count("c-08"), 1u);
+    // A copy whose name sorts first (a clock set back) is kept all the same.
+    EXPECT_EQ(withBackup(copies, "c-00").count("c-00"), 1u);
+
+    std::set<std::string> renamedNotPruned = copies;
+    renamedNotPruned.insert("c-08");
+    EXPECT_TRUE(backupsAllowedInFlight(copies, "c-08", copies));
+    EXPECT_TRUE(backupsAllowedInFlight(copies, "c-08", renamedNotPruned));
+    EXPECT_TRUE(backupsAllowedInFlight(copies, "c-08", eight));
+    std::set<std::string> oldGoneNewMissing = copies;
+    oldGoneNewMissing.erase("c-01");
+    EXPECT_FALSE(backupsAllowedInFlight(copies, "c-08", oldGoneNewMissing));
 }

@@ -99,6 +99,14 @@ inline std::string cannotWrite(std::string_view table, std::string_view why)
 {
     return "Cannot write table " + std::string(table) + ": " + std::string(why);
 }
+// A post refused because another program changed, since editing began, a
+// field that this change also sets; `fields` names them ("'A', 'B'").
+inline std::string changedElsewhere(std::string_view fields, bool several)
+{
+    return "Another program changed the field" + std::string(several ? "s " : " ") + std::string(fields) +
+           " of this record while you were editing it. Your changes were not saved; the record now shows what is "
+           "stored";
+}
 inline std::string transactionFailed(std::string_view why) { return "Cannot save the changes: " + std::string(why); }
 
 // Opening a table and checking its file.

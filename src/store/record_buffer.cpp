@@ -69,6 +69,7 @@ void RecordBuffer::reset(const TableLayout* layout)
 {
     layout_ = layout;
     values_.assign(layout ? layout->columns.size() : 0, Value{});
+    original_ = values_;
     key_.clear();
     rowid_ = 0;
     hasRecord_ = false;
@@ -77,12 +78,17 @@ void RecordBuffer::reset(const TableLayout* layout)
 void RecordBuffer::take(Row&& row)
 {
     values_ = std::move(row.values);
+    original_ = values_;
     rowid_ = row.mark.rowid;
     key_ = std::move(row.mark.key);
     hasRecord_ = true;
 }
 
-void RecordBuffer::empty() { std::fill(values_.begin(), values_.end(), Value{}); }
+void RecordBuffer::empty()
+{
+    std::fill(values_.begin(), values_.end(), Value{});
+    original_ = values_;
+}
 
 void RecordBuffer::clear()
 {
@@ -116,6 +122,7 @@ void RecordBuffer::storedAs(std::int64_t rowid)
 {
     key_ = keyAsWritten(rowid);
     rowid_ = rowid;
+    original_ = values_;  // what the file now holds
     hasRecord_ = true;
 }
 
@@ -154,6 +161,21 @@ void RecordBuffer::set(int column, Value v)
 {
     value(column);  // range check
     values_[static_cast<std::size_t>(column)] = std::move(v);
+}
+
+const Value& RecordBuffer::original(int column) const
+{
+    value(column);  // range check
+    return original_[static_cast<std::size_t>(column)];
+}
+
+std::vector<int> RecordBuffer::changedColumns() const
+{
+    std::vector<int> changed;
+    for (int i = 0; i < size(); ++i)
+        if (values_[static_cast<std::size_t>(i)] != original_[static_cast<std::size_t>(i)])
+            changed.push_back(i);
+    return changed;
 }
 
 }  // namespace store

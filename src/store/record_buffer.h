@@ -55,9 +55,18 @@ public:
     void set(int column, Value v);
     void empty();  // every field empty, for a new record
 
+    // The value as last read from the file, before any set(): what another
+    // program's write is told apart from.
+    const Value& original(int column) const;
+    // The columns whose value now differs from the one read: only these are
+    // written when a change is posted, so that a field nobody here touched
+    // keeps whatever another program stored in it.
+    std::vector<int> changedColumns() const;
+
 private:
     const TableLayout* layout_ = nullptr;
     std::vector<Value> values_;
+    std::vector<Value> original_;
     std::int64_t rowid_ = 0;
     std::vector<Value> key_;  // as stored, for seeking from this record
     bool hasRecord_ = false;

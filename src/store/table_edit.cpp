@@ -80,31 +80,65 @@ void Table::post()
     const Bookmark was = record_.mark();
     const TableSql& sql = reader_->sql();
     std::int64_t rowid = was.rowid;
+    std::string conflicts;
+    int conflicting = 0;
     try {
         Database::Transaction tx(*db_);
-        sql::Statement st(db_->connection(), inserting ? sql.insert() : sql.update());
-        int n = 1;
-        for (int i = 0; i < record_.size(); ++i)
-            if (i != layout_->autoIncColumn())
-                bindValue(st, n++, record_.stored(i));
-        if (!inserting) {
-            st.bind(n++, was.rowid);
-            for (const Value& v : was.key)
-                bindValue(st, n++, v);
+        std::vector<int> columns;
+        if (inserting) {
+            for (int i = 0; i < record_.size(); ++i)
+                if (i != layout_->autoIncColumn())
+                    columns.push_back(i);
+        } else {
+            // Only the fields changed here are written, so that another
+            // program's change of any other field stays. The stored row is
+            // read under the write lock: a field changed here that another
+            // program changed too since editing began is not silently lost.
+            columns = record_.changedColumns();
+            auto stored = reader_->same(was, false);
+            if (!stored)
+                throw StoreError(msg::recordKeyDeleted);
+            for (int i : columns) {
+                const Value& now = stored->values[static_cast<std::size_t>(i)];
+                if (now != record_.original(i) && now != record_.value(i)) {
+                    conflicts += (conflicts.empty() ? "'" : ", '") + layout_->columns[static_cast<std::size_t>(i)].name + "'";
+                    ++conflicting;
+                }
+            }
         }
-        st.run();
-        if (!inserting && db_->connection().changes() == 0)
-            throw StoreError(msg::recordKeyDeleted);
-        if (inserting)
-            rowid = db_->connection().lastInsertRowid();
-        if (!inserting && keyChanged) {
-            const std::vector<Value> key = record_.keyAsWritten(was.rowid);
-            if (key != was.key)
-                keyChanged(*this, was.key, key);
+        if (conflicting == 0) {
+            if (!columns.empty()) {
+                sql::Statement st(db_->connection(), inserting ? sql.insert() : sql.update(columns));
+                int n = 1;
+                for (int i : columns)
+                    bindValue(st, n++, record_.stored(i));
+                if (!inserting) {
+                    st.bind(n++, was.rowid);
+                    for (const Value& v : was.key)
+                        bindValue(st, n++, v);
+                }
+                st.run();
+                if (!inserting && db_->connection().changes() == 0)
+                    throw StoreError(msg::recordKeyDeleted);
+                if (inserting)
+                    rowid = db_->connection().lastInsertRowid();
+            }
+            if (!inserting && keyChanged) {
+                const std::vector<Value> key = record_.keyAsWritten(was.rowid);
+                if (key != was.key)
+                    keyChanged(*this, was.key, key);
+            }
+            tx.commit();
         }
-        tx.commit();
     } catch (const sql::SqlError& e) {
         rethrowWrite(e, layout_->displayName);
+    }
+    if (conflicting > 0) {
+        // Nothing was written. Typing on over the other program's values
+        // and saving again would overwrite them after all, so the edit ends
+        // and the record shows what is stored now.
+        cancel();
+        throw StoreError(msg::changedElsewhere(conflicts, conflicting > 1));
     }
     modified_ = false;
     appending_ = false;

@@ -133,14 +133,20 @@ std::string TableSql::insert() const
 
 std::string TableSql::update() const
 {
+    std::vector<int> all;
+    for (std::size_t i = 0; i < layout_.columns.size(); ++i)
+        if (writable(i))
+            all.push_back(static_cast<int>(i));
+    return update(all);
+}
+
+std::string TableSql::update(const std::vector<int>& columns) const
+{
     std::string sets;
     int n = 1;
-    for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
-        if (!writable(i))
-            continue;
-        sets += (sets.empty() ? "" : ", ") + sql::quoteIdentifier(layout_.columns[i].name) + " = ?" +
-                std::to_string(n++);
-    }
+    for (int i : columns)
+        sets += (sets.empty() ? "" : ", ") + sql::quoteIdentifier(layout_.columns[static_cast<std::size_t>(i)].name) +
+                " = ?" + std::to_string(n++);
     return "UPDATE " + table() + " SET " + sets + " WHERE rowid = ?" + std::to_string(n) + sameKey(n + 1);
 }
 

@@ -54,6 +54,9 @@ public:
     std::string insert() const;
     // The same columns, then rowid, then the key values the record had.
     std::string update() const;
+    // Only the given columns (layout indexes, none of them the AutoInc one),
+    // in that order, then rowid, then the key values the record had.
+    std::string update(const std::vector<int>& columns) const;
     // rowid, then the key values.
     std::string remove() const;
     // Every row whose columns equal the old values takes the new ones: the

@@ -22,6 +22,9 @@
 #include "dbaware/statusbar.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "store/database.h"
+#include "store/paths.h"
+#include "store/sqlite.h"
 #include "support/gui_helpers.h"
 
 using dbaware::Answer;
@@ -241,6 +244,35 @@ TEST_F(RealmTest, SaveChangesNeedsOnlyTheCharacterName)
     EXPECT_EQ(r->tblVDDB.state(), State::Browse);
     EXPECT_EQ(characters(), std::vector<std::string>{"/Aric"});
     EXPECT_EQ(dialogs_.shown.size(), 1u);
+}
+
+TEST_F(RealmTest, SaveChangesKeepsAnotherProgramsChangeAndRefusesToOverwriteIt)
+{
+    addCharacter("G", "Aric", {{"Domain_Name", "Aricia"}, {"Current_GB", "10"}});
+    openOn("G", "Aric");
+    auto other = store::sql::Connection::open(
+        store::utf8(r->tblVDDB.database().folder() / store::campaignFile), false);
+
+    type(r->dedtDomainName, "Aric Hold");
+    context_->session.releaseCursors();  // as between events
+    other.exec("UPDATE vddb SET Current_GB = 25 WHERE Character_Name = 'Aric'");
+    r->SaveChanges1->trigger();
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(r->dedtDomainName->text(), "Aric Hold");
+    EXPECT_EQ(r->dedtCurrGB->text(), "25");
+
+    type(r->dedtCurrGB, "12");
+    context_->session.releaseCursors();
+    other.exec("UPDATE vddb SET Current_GB = 99 WHERE Character_Name = 'Aric'");
+    r->SaveChanges1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
+    EXPECT_TRUE(dialogs_.texts()[0].startsWith("Another program changed the field 'Current_GB' of this record"))
+        << dialogs_.texts()[0].toStdString();
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(r->dedtCurrGB->text(), "99");
+    EXPECT_EQ(r->dedtDomainName->text(), "Aric Hold");
 }
 
 TEST_F(RealmTest, DeleteAsksRemovesOnlyThatCharactersProvincesAndTheLastOneClosesTheWindow)

@@ -58,6 +58,9 @@ TEST(TableSql, RecordsAreKnownByRowNumberAndKey)
     const std::string update = chars.update();
     EXPECT_EQ(update.substr(update.find(" WHERE ")),
               " WHERE rowid = ?63 AND \"Game_Name\" IS ?64 AND \"Character_Name\" IS ?65");
+    // A change writes only its own columns, in the order given.
+    EXPECT_EQ(chars.update({49, 13}), "UPDATE main.\"vddb\" SET \"Total_Castles/Forts\" = ?1, \"Domain_Name\" = ?2 "
+                                     "WHERE rowid = ?3 AND \"Game_Name\" IS ?4 AND \"Character_Name\" IS ?5");
 }
 
 TEST(TableSql, WritesLeaveTheAutoIncColumnToTheStore)
