@@ -220,8 +220,9 @@ std::string Database::schemaFor(const TableLayout& layout)
         throw StoreError(msg::cannotOpenTable(layout.displayName, campaignDamage_));
     if (schema.empty())
         throw StoreError(msg::fileMissing(layout.displayName, layout.file, utf8(folder_)));
-    checkObjectsOf(schema);
+    // The table's own check first, so that its faults are named by table.
     checkTable(conn_, schema, layout, utf8(folder_ / layout.file));
+    checkObjectsOf(schema);
     return schema;
 }
 

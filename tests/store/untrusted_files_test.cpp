@@ -69,7 +69,7 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
          "it holds the trigger \"spy\""},
         {store::transferFile, "CREATE VIEW peek AS SELECT * FROM vdtrans", "it holds the view \"peek\""},
         {store::transferFile, "DROP TABLE vdtrans; CREATE VIEW vdtrans AS SELECT * FROM expprovs",
-         "it holds the view \"vdtrans\""},
+         "Table vdtrans.DB in"},
         {store::transferFile, "CREATE INDEX mine ON vdtrans (Domain_Name)", "it holds the index \"mine\""},
         {store::transferFile, "DROP INDEX vdtrans_name; CREATE UNIQUE INDEX vdtrans_name ON vdtrans (Character_Name)",
          "it holds the index \"vdtrans_name\""},
@@ -77,7 +77,8 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
          "it holds the index \"vdtrans_key2\""},
         {store::transferFile, "CREATE TABLE other (x)", "it holds the table \"other\""},
         {store::transferFile, "DROP TABLE vdtrans; CREATE VIRTUAL TABLE vdtrans USING fts5(Game_Name)",
-         "it holds the table \"vdtrans"},
+         "Table vdtrans.DB in"},
+        {store::transferFile, "CREATE VIRTUAL TABLE notes USING fts5(x)", "it holds the table \"notes"},
         // A temporary trigger cannot come from a file: one written into its
         // schema by hand is a trigger of the file like any other.
         {store::transferFile,
