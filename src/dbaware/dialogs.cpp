@@ -1,10 +1,15 @@
 #include "dbaware/dialogs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
+
+#include <vector>
 
 namespace dbaware {
 
@@ -36,6 +41,11 @@ public:
             box.setDefaultButton(QMessageBox::Yes);
             box.setEscapeButton(QMessageBox::No);
             break;
+        case Buttons::YesNoDefaultNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::No);
+            box.setEscapeButton(QMessageBox::No);
+            break;
         case Buttons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             box.setDefaultButton(QMessageBox::Yes);
@@ -52,7 +62,7 @@ public:
         default: break;
         }
         // Closed by the title bar: Cancel where there is one, else No.
-        if (buttons == Buttons::YesNo)
+        if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo)
             return Answer::No;
         if (buttons == Buttons::Ok)
             return Answer::Ok;
@@ -88,6 +98,77 @@ public:
     void beep() override { QApplication::beep(); }
 };
 
+class QtProgress final : public Progress {
+public:
+    QtProgress(QWidget* parent, const QString& title) : parent_(parent), title_(title) { clock_.start(); }
+    ~QtProgress() override
+    {
+        dialog_.reset();
+        for (const QPointer<QWidget>& w : frozen_)
+            if (w)
+                w->setUpdatesEnabled(true);  // and repainted, now that the work is over
+    }
+
+    void stage(int done, int total, const QString& text) override
+    {
+        done_ = done;
+        total_ = total;
+        text_ = text;
+        if (dialog_) {
+            dialog_->setMaximum(total_);
+            dialog_->setLabelText(text_);
+            dialog_->setValue(done_);
+        }
+    }
+
+    bool keepGoing() override
+    {
+        constexpr qint64 showAfter = 500, answerEvery = 50;  // milliseconds
+        if (cancelled_)
+            return false;
+        const qint64 now = clock_.elapsed();
+        if (now < showAfter || (dialog_ && now - lastEvents_ < answerEvery))
+            return true;
+        lastEvents_ = now;
+        if (!dialog_)
+            open();
+        // This may run inside a statement of the store: the other windows
+        // take no input (the dialog is modal) and do not paint (frozen), so
+        // no event handled here reads a table.
+        QCoreApplication::processEvents();
+        cancelled_ = dialog_->wasCanceled();
+        return !cancelled_;
+    }
+
+private:
+    void open()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->updatesEnabled()) {
+                w->setUpdatesEnabled(false);
+                frozen_.emplace_back(w);
+            }
+        dialog_ = std::make_unique<QProgressDialog>(text_, QStringLiteral("Cancel"), 0, total_, parent_);
+        dialog_->setWindowTitle(title_);
+        dialog_->setWindowModality(Qt::ApplicationModal);
+        dialog_->setAutoClose(false);
+        dialog_->setAutoReset(false);
+        dialog_->setMinimumDuration(0);
+        dialog_->setValue(done_);
+        dialog_->show();
+    }
+
+    QPointer<QWidget> parent_;
+    QString title_;
+    QElapsedTimer clock_;
+    qint64 lastEvents_ = 0;
+    int done_ = 0, total_ = 0;
+    QString text_;
+    bool cancelled_ = false;
+    std::unique_ptr<QProgressDialog> dialog_;
+    std::vector<QPointer<QWidget>> frozen_;
+};
+
 QtDialogs& qtDialogs()
 {
     static QtDialogs d;
@@ -102,6 +183,11 @@ static QString& titleText()
 {
     static QString title;
     return title;
+}
+
+std::unique_ptr<Progress> Dialogs::progress(QWidget* parent, const QString& title)
+{
+    return std::make_unique<QtProgress>(parent, title);
 }
 
 Dialogs& dialogs() { return current ? *current : qtDialogs(); }

@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -11,7 +12,8 @@ namespace dbaware {
 // Every modal box of the program goes through this one interface, so that
 // tests can answer them (see tests/support/scripted_dialogs.h) and nothing
 // ever blocks on a real modal window there.
-enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: a question whose safe answer is No, which Enter gives.
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class Icon { None, Question, Error };
 enum class Answer { Ok, Cancel, Yes, No };
 
@@ -25,6 +27,20 @@ struct SaveRequest {
     bool refuseReadOnly = false;   // a read-only file is not accepted; the dialog stays
 };
 
+// Long work that the user can follow and stop. Nothing is shown while the
+// work is short; after about half a second a window with its stage and a
+// Cancel button appears over the others.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // The stage now under way: `done` of `total` stages are finished.
+    virtual void stage(int done, int total, const QString& text) = 0;
+    // Called often while the work runs, also from inside a statement of the
+    // store: false once the user has asked to stop. It lets no other window
+    // handle events meanwhile, so nothing reads the tables under the work.
+    virtual bool keepGoing() = 0;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -32,6 +48,9 @@ public:
     // The chosen file, or nothing when the dialog was cancelled.
     virtual std::optional<QString> saveFileName(QWidget* parent, const SaveRequest& request) = 0;
     virtual void beep() = 0;
+    // Progress of long work, shown over `parent`; a window of Qt's unless
+    // overridden.
+    virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& title);
 };
 
 // The implementation in use: real Qt boxes unless a test installed another.

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -270,6 +271,13 @@ public:
     static void DeleteAllRecords(store::Table& table);
     // Every transfer province record, then every transfer character record.
     void EmptyTransferTables();
+    // The import's copy of the campaign file, made while `keepGoing` lets
+    // it; when it cannot be made the user is asked whether to import
+    // without one. False: no import.
+    bool backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped);
+    // The first transfer character whose game and name the character table
+    // already holds, as a line of the import's error; empty when none.
+    QString characterAlreadyThere();
     // The shown character (tblVDDB filtered to it) and its provinces, added
     // to the transfer tables.
     void CopyCurrentCharacter();

@@ -220,9 +220,54 @@ std::string Database::schemaFor(const TableLayout& layout)
         throw StoreError(msg::cannotOpenTable(layout.displayName, campaignDamage_));
     if (schema.empty())
         throw StoreError(msg::fileMissing(layout.displayName, layout.file, utf8(folder_)));
+    // The table's own check first, so that its faults are named by table.
     checkTable(conn_, schema, layout, utf8(folder_ / layout.file));
+    checkObjectsOf(schema);
     return schema;
 }
+
+void Database::checkObjectsOf(const std::string& schema)
+{
+    const std::string file = schema == campaignSchema_ ? campaignFile : transferFile;
+    const std::string fileName = utf8(folder_ / file);
+    std::int64_t version = 0;
+    try {
+        sql::Statement st(conn_, "PRAGMA " + schema + ".schema_version");
+        st.step();
+        version = st.int64(0);
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotOpenDatabase(fileName, e.what()));
+    }
+    auto checked = checkedSchemaVersion_.find(schema);
+    if (checked != checkedSchemaVersion_.end() && checked->second == version)
+        return;
+    checkedSchemaVersion_.erase(schema);
+    checkObjects(conn_, schema, file, fileName);
+    checkedSchemaVersion_[schema] = version;
+}
+
+void Database::checkOpenSchemas()
+{
+    // Another program may have changed a file since it was opened; what it
+    // added would act within this transaction.
+    for (const std::string* schema : {&campaignSchema_, &transferSchema_})
+        if (!schema->empty())
+            checkObjectsOf(*schema);
+}
+
+Database::Watch::Watch(Database& db, std::function<bool()> keepGoing) : db_(db)
+{
+    // Often enough for a window to answer within a fraction of a second,
+    // seldom enough to cost nothing measurable.
+    constexpr int steps = 1000;
+    db_.conn_.setProgressHandler(steps, [this, keepGoing = std::move(keepGoing)] {
+        if (!stopped_ && !keepGoing())
+            stopped_ = true;
+        return !stopped_;
+    });
+}
+
+Database::Watch::~Watch() { db_.conn_.setProgressHandler(0, {}); }
 
 bool Database::keepReading(const std::string& schema)
 {
@@ -252,6 +297,17 @@ Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to
             // into a write would fail at once instead.
             db_.releaseCursors();
             db_.conn_.exec("BEGIN IMMEDIATE");
+            try {
+                db_.checkOpenSchemas();
+            } catch (const StoreError&) {
+                --db_.savepoints_;
+                try {
+                    db_.conn_.exec("ROLLBACK");
+                } catch (const sql::SqlError&) {
+                    // The refusal is the error to report.
+                }
+                throw;
+            }
         } else {
             db_.conn_.exec("SAVEPOINT " + name_);
         }

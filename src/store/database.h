@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,7 +25,10 @@ public:
     // Opens the folder. When it holds neither file (a first start) the folder
     // and both files are created with their four empty tables; otherwise
     // nothing is ever created, and a missing file only makes its tables fail
-    // to open.
+    // to open. A file that holds anything the program does not create there
+    // (a trigger, a view, ...) is refused: its tables fail to open with an
+    // error naming the file and the object, and the outermost transaction
+    // checks again whenever a file's schema has changed since.
     explicit Database(std::filesystem::path folder);
 
     const std::filesystem::path& folder() const { return folder_; }
@@ -64,7 +68,31 @@ public:
         bool done_ = false;
     };
 
+    // Long work that the user can follow and stop. While a watch lives,
+    // `keepGoing` is called every few thousand steps of whatever statement
+    // runs; once it returns false, the statement in flight and any later one
+    // fail, so that the transaction around the work rolls back. The watch
+    // ends before that rollback. One at a time; `keepGoing` must not use the
+    // database.
+    class Watch {
+    public:
+        Watch(Database& db, std::function<bool()> keepGoing);
+        ~Watch();
+        bool stopped() const { return stopped_; }
+        Watch(const Watch&) = delete;
+        Watch& operator=(const Watch&) = delete;
+    private:
+        Database& db_;
+        bool stopped_ = false;
+    };
+
 private:
+    // Refuses the file behind the schema if it holds an object the program
+    // did not create; skipped while its schema is unchanged since the last
+    // check.
+    void checkObjectsOf(const std::string& schema);
+    void checkOpenSchemas();
+
     std::filesystem::path folder_;
     sql::Connection conn_;
     std::string campaignSchema_;  // empty when the file is missing or damaged
@@ -73,6 +101,7 @@ private:
     bool transferPending_ = false;  // present, attached when first needed
     int savepoints_ = 0;
     std::uint64_t readEpoch_ = 0;
+    std::map<std::string, std::int64_t> checkedSchemaVersion_;
     // After conn_, so that they are finalised first: one statement per
     // schema, left standing on its first row while a read is kept.
     std::map<std::string, sql::Statement> readers_;

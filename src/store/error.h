@@ -133,6 +133,14 @@ inline std::string unexpectedKey(std::string_view table, std::string_view file, 
     return "Table " + std::string(table) + " in " + std::string(file) + " does not have the expected key: " +
            std::string(why);
 }
+// An object in a file that the program never creates there (a trigger, a
+// view, a virtual table, another table or index): such a file is not used,
+// since SQLite would run what the object holds.
+inline std::string foreignObject(std::string_view file, std::string_view type, std::string_view name)
+{
+    return "The file " + std::string(file) + " cannot be opened: it holds the " + std::string(type) + " \"" +
+           std::string(name) + "\", which this program did not create";
+}
 
 // Databases and aliases.
 inline std::string cannotCreateFolder(std::string_view folder, std::string_view why)

@@ -28,18 +28,19 @@ std::string columnList(const TableLayout& layout, const std::vector<int>& column
     return s;
 }
 
-// Whether the index holds exactly the key columns in order, ascending and in
-// byte order, over every row.
-bool isKeyIndex(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout)
+// Whether the index holds exactly `columns` in order, ascending and in byte
+// order, over every row.
+bool indexOn(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout,
+             const std::vector<int>& columns)
 {
     sql::Statement info(conn, "PRAGMA " + schema + ".index_xinfo(" + sql::quoteIdentifier(index) + ")");
     std::size_t n = 0;
     while (info.step()) {
         if (info.int64(5) == 0)  // the row number and other auxiliary columns
             continue;
-        if (n >= layout.keyColumns.size())
+        if (n >= columns.size())
             return false;
-        const int column = layout.keyColumns[n];
+        const int column = columns[n];
         const Column& expected = layout.columns[static_cast<std::size_t>(column)];
         // An index names the row number's alias column by number -1.
         const bool named = info.int64(1) == -1 ? column == layout.autoIncColumn()
@@ -48,7 +49,41 @@ bool isKeyIndex(sql::Connection& conn, const std::string& schema, const std::str
             return false;
         ++n;
     }
-    return n == layout.keyColumns.size();
+    return n == columns.size();
+}
+
+bool isKeyIndex(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout)
+{
+    return indexOn(conn, schema, index, layout, layout.keyColumns);
+}
+
+bool startsWithNoCase(const std::string& text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && equalsNoCase(std::string_view(text).substr(0, prefix.size()), prefix);
+}
+
+// Whether the index of the program's table is one that the program creates:
+// its name, its columns, unique where the key is, over every row.
+bool isOwnIndex(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout)
+{
+    const std::vector<int>* columns = nullptr;
+    bool unique = false;
+    if (equalsNoCase(index, layout.keyIndexName())) {
+        columns = &layout.keyColumns;
+        unique = layout.uniqueKey;
+    }
+    for (const SecondaryIndex& secondary : layout.secondaryIndexes)
+        if (equalsNoCase(index, layout.name + "_" + secondary.suffix))
+            columns = &secondary.columns;
+    if (!columns)
+        return false;
+    sql::Statement list(conn, "PRAGMA " + schema + ".index_list(" + sql::quoteIdentifier(layout.name) + ")");
+    bool found = false;
+    while (list.step())
+        if (equalsNoCase(list.text(1), index))
+            found = (list.int64(2) == 1) == unique && list.int64(4) == 0;
+    list.reset();
+    return found && indexOn(conn, schema, index, layout, *columns);
 }
 
 }  // namespace
@@ -87,13 +122,14 @@ void checkTable(sql::Connection& conn, const std::string& schema, const TableLay
 {
     const std::string& table = layout.displayName;
     try {
-        sql::Statement info(conn, "PRAGMA " + schema + ".table_info(" + sql::quoteIdentifier(layout.name) + ")");
+        // table_xinfo, since table_info leaves out generated columns.
+        sql::Statement info(conn, "PRAGMA " + schema + ".table_xinfo(" + sql::quoteIdentifier(layout.name) + ")");
         std::size_t n = 0;
         bool match = true;
         bool rowNumber = true;
         const int autoInc = layout.autoIncColumn();
         while (info.step()) {
-            if (n >= layout.columns.size() || info.text(1) != layout.columns[n].name)
+            if (n >= layout.columns.size() || info.text(1) != layout.columns[n].name || info.int64(6) != 0)
                 match = false;
             else if (static_cast<int>(n) == autoInc)
                 rowNumber = info.int64(5) == 1 && equalsNoCase(info.text(2), "INTEGER");
@@ -122,6 +158,46 @@ void checkTable(sql::Connection& conn, const std::string& schema, const TableLay
                                                 columnList(layout, layout.keyColumns)));
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenTable(table, e.what()));
+    }
+}
+
+void checkObjects(sql::Connection& conn, const std::string& schema, const std::string& file,
+                  const std::string& fileName)
+{
+    struct Object {
+        std::string type, name, table, sql;
+    };
+    std::vector<Object> objects;
+    try {
+        sql::Statement list(conn, "SELECT type, name, tbl_name, sql FROM " + schema + ".sqlite_master");
+        while (list.step())
+            objects.push_back({list.text(0), list.text(1), list.text(2), list.text(3)});
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotOpenDatabase(fileName, e.what()));
+    }
+    auto layoutOf = [&file](const std::string& table) -> const TableLayout* {
+        for (const TableLayout& layout : allLayouts())
+            if (layout.file == file && equalsNoCase(layout.name, table))
+                return &layout;
+        return nullptr;
+    };
+    for (const Object& o : objects) {
+        bool own = false;
+        try {
+            if (o.type == "table") {
+                // SQLite's own: AutoInc counters, and statistics that a user's
+                // ANALYZE leaves; they hold values, never code.
+                own = o.name == "sqlite_sequence" || o.name == "sqlite_stat1" || o.name == "sqlite_stat4" ||
+                      (layoutOf(o.name) && startsWithNoCase(o.sql, "CREATE TABLE"));
+            } else if (o.type == "index") {
+                const TableLayout* layout = layoutOf(o.table);
+                own = layout && !o.sql.empty() && isOwnIndex(conn, schema, o.name, *layout);
+            }
+        } catch (const sql::SqlError& e) {
+            throw StoreError(msg::cannotOpenDatabase(fileName, e.what()));
+        }
+        if (!own)
+            throw StoreError(msg::foreignObject(fileName, o.type, o.name));
     }
 }
 

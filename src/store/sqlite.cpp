@@ -20,7 +20,30 @@ Connection Connection::open(const std::string& path, bool create)
     if (rc != SQLITE_OK)
         throw SqlError(rc, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
     sqlite3_extended_result_codes(raw, 1);
+    // The files come from elsewhere (a transfer file is carried between
+    // databases): nothing stored in them may act on the program.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     return c;
+}
+
+void Connection::setProgressHandler(int steps, std::function<bool()> tick)
+{
+    if (!tick) {
+        sqlite3_progress_handler(db_.get(), 0, nullptr, nullptr);
+        tick_.reset();
+        return;
+    }
+    tick_ = std::make_unique<std::function<bool()>>(std::move(tick));
+    // No exception may cross SQLite's frames: one stops the statement.
+    auto call = [](void* f) -> int {
+        try {
+            return (*static_cast<std::function<bool()>*>(f))() ? 0 : 1;
+        } catch (...) {
+            return 1;
+        }
+    };
+    sqlite3_progress_handler(db_.get(), steps, call, tick_.get());
 }
 
 void Connection::exec(const std::string& sql)

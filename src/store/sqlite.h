@@ -2,6 +2,7 @@
 // calls SQLite's C API besides tests.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ class Connection {
 public:
     Connection() = default;
     // Opens an existing file read-write, or creates it when `create` is set.
+    // Every connection is defensive: a file's schema may not be written
+    // directly, and functions with side effects may not be called from it.
     static Connection open(const std::string& path, bool create);
 
     sqlite3* get() const { return db_.get(); }
@@ -28,7 +31,15 @@ public:
     std::int64_t lastInsertRowid() const;
     std::int64_t totalChanges() const;
 
+    // Calls `tick` every `steps` steps of a running statement; a tick that
+    // returns false interrupts the statement (SQLITE_INTERRUPT). An empty
+    // function removes it. The tick must not use this connection.
+    void setProgressHandler(int steps, std::function<bool()> tick);
+
 private:
+    // Before db_, so that the connection is closed first; on the heap, so
+    // that SQLite's pointer to it survives a move of the owner.
+    std::unique_ptr<std::function<bool()>> tick_;
     std::unique_ptr<sqlite3, ConnectionCloser> db_;
 };
 

@@ -20,11 +20,13 @@ const QString exportQuestion = QStringLiteral(
     "Yes = Overwrite, No = Append\r"
     "Cancel = Cancel the Export");
 
-QString importErrorText(const QString& storeMessage)
+// `existing` names the character that made a key violation, on a line of
+// its own after the store's message; empty when unknown.
+QString importErrorText(const QString& storeMessage, const QString& existing)
 {
     return QStringLiteral("An error occurred during the Import Operation.\r\r"
                           "The Database Engine returned the following error:\r\r") +
-           storeMessage +
+           storeMessage + (existing.isEmpty() ? QString() : QStringLiteral("\r") + existing) +
            QStringLiteral("\r\r"
                           "This could be the result of importing a record into the \r"
                           "database that already exists.  Please correct the error \r"
@@ -100,29 +102,50 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
 {
     QString failure;
     bool failed = false;
+    bool cancelled = false;
+    QString existing;  // the character already in the database, on a key violation
     {
         store::ControlsSuspended a(tblVDDB), b(tblProv), c(tblTransfer), d(tblXfrProv);
         store::Bookmark shown;
+        // Thousands of characters take a while: the user sees how far the
+        // import has got and may stop it, which takes all of it back.
+        const std::unique_ptr<dbaware::Progress> progress =
+            dbaware::dialogs().progress(boxParent(*this), QStringLiteral("Import Characters"));
+        bool stopped = false;
+        auto keepGoing = [&] {
+            if (!stopped && !progress->keepGoing())
+                stopped = true;
+            return !stopped;
+        };
         try {
             // Editing ends outside the transaction, so that a rollback never
             // takes a change the user saved with it.
             for (store::Table* t : {&tblVDDB, &tblProv, &tblTransfer, &tblXfrProv})
                 t->checkBrowseMode();
             shown = tblVDDB.bookmark();
-            // A copy of the campaign file as it stood before the import; no
-            // copy, no import.
-            store::importBackup(tblVDDB.database());
+            // A copy of the campaign file as it stood before the import;
+            // without one, the user decides whether to go on.
+            progress->stage(0, 4, QStringLiteral("Making a backup of the campaign file"));
+            cancelled = !backupBeforeImport(keepGoing, stopped);
             // Both copies and the emptying in one transaction across the two
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
-            store::allOrNothing(tblVDDB, {&tblProv, &tblTransfer, &tblXfrProv}, [this] {
-                tblVDDB.appendFrom(tblTransfer);
-                tblProv.appendFrom(tblXfrProv);
-                EmptyTransferTables();
-            });
+            if (!cancelled)
+                store::allOrNothing(tblVDDB, {&tblProv, &tblTransfer, &tblXfrProv}, [&] {
+                    store::Database::Watch watch(tblVDDB.database(), keepGoing);
+                    progress->stage(1, 4, QStringLiteral("Copying the characters"));
+                    tblVDDB.appendFrom(tblTransfer);
+                    progress->stage(2, 4, QStringLiteral("Copying the provinces"));
+                    tblProv.appendFrom(tblXfrProv);
+                    progress->stage(3, 4, QStringLiteral("Emptying the transfer tables"));
+                    EmptyTransferTables();
+                });
         } catch (const std::exception& e) {
-            failed = true;
+            cancelled = stopped;
+            failed = !stopped;
             failure = QString::fromUtf8(e.what());
+            if (failed && failure == QLatin1String(store::msg::keyViolation))
+                existing = characterAlreadyThere();
             // Nothing was imported: the window goes on showing what it showed.
             try {
                 if (shown.valid)
@@ -133,9 +156,13 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
             }
         }
     }
+    if (cancelled) {
+        StatusBar1->setText(QStringLiteral("Import Canceled"));
+        return;
+    }
     if (failed) {
         StatusBar1->setText(QStringLiteral("Error in Import"));
-        dbaware::dialogs().ask(boxParent(*this), QStringLiteral("Error"), importErrorText(failure),
+        dbaware::dialogs().ask(boxParent(*this), QStringLiteral("Error"), importErrorText(failure, existing),
                                dbaware::Icon::Error, dbaware::Buttons::Ok);
         return;
     }
@@ -145,6 +172,44 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
         frmVDDBSearch->tblVDDB.refresh();
     ApplyProvinceFilter();
     StatusBar1->setText(QStringLiteral("Import Complete"));
+}
+
+bool TfrmRealmDetails::backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped)
+{
+    QString why;
+    try {
+        store::Database::Watch watch(tblVDDB.database(), keepGoing);
+        store::importBackup(tblVDDB.database());
+        return true;
+    } catch (const store::StoreError& e) {
+        if (stopped)
+            throw;
+        why = QString::fromUtf8(e.what());
+    }
+    // A folder that cannot be made or a full disk need not block the
+    // import, but going on without a copy is the user's choice.
+    return dbaware::confirm(boxParent(*this),
+                            QStringLiteral("Cannot make a backup before importing: ") + why +
+                                QStringLiteral("\r\rImport without a backup?"),
+                            dbaware::Buttons::YesNoDefaultNo) == dbaware::Answer::Yes;
+}
+
+QString TfrmRealmDetails::characterAlreadyThere()
+{
+    try {
+        for (tblTransfer.first(); !tblTransfer.eof(); tblTransfer.next()) {
+            const std::string game = tblTransfer.text("Game_Name"), name = tblTransfer.text("Character_Name");
+            if (tblVDDB.findKey({game, name})) {
+                tblTransfer.first();
+                return QStringLiteral("Already in the database: the character \"%1\" of the game \"%2\".")
+                    .arg(QString::fromStdString(name), QString::fromStdString(game));
+            }
+        }
+        tblTransfer.first();
+    } catch (const std::exception&) {
+        // The import's own error is told all the same.
+    }
+    return {};
 }
 
 void TfrmRealmDetails::ViewContentsofTransferTable1Click()

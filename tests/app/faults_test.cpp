@@ -91,13 +91,14 @@ TEST_F(WindowFaultsTest, NoBackupNoImport)
     ASSERT_TRUE(fs::is_regular_file(backups()));
     run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
 
+    // The user is told what failed and asked; No, the default, imports
+    // nothing.
     ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].caption, "Error");
-    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
-    EXPECT_TRUE(dialogs_.shown[0].text.startsWith(importErrorStart + "Cannot make the backup folder "))
+    EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNoDefaultNo);
+    EXPECT_TRUE(dialogs_.shown[0].text.startsWith("Cannot make a backup before importing: Cannot make the backup folder "))
         << dialogs_.shown[0].text.toStdString();
-    EXPECT_TRUE(dialogs_.shown[0].text.endsWith("The import operation was not successful."));
-    EXPECT_EQ(status(), "Error in Import");
+    EXPECT_EQ(status(), "Import Canceled");
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(characters(transferCharacters), Strings{"H/Cara"});
     EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});

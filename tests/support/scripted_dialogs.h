@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -9,8 +10,39 @@
 
 namespace testing_support {
 
+// Long work's progress as a script plays it: the stages are noted, and the
+// user presses Cancel once the chosen stage is under way.
+class ScriptedProgress final : public dbaware::Progress {
+public:
+    struct Script {
+        int cancelInStage = -1;     // counted from 0 as stage() reports them; -1: never
+        int cancelledInStage = -1;  // where keepGoing() first answered no
+        int calls = 0;
+        std::vector<QString> stages;
+    };
+    explicit ScriptedProgress(Script& script) : script_(script) {}
+    void stage(int done, int total, const QString& text) override
+    {
+        script_.stages.push_back(QStringLiteral("%1/%2 %3").arg(done).arg(total).arg(text));
+    }
+    bool keepGoing() override
+    {
+        ++script_.calls;
+        const int now = static_cast<int>(script_.stages.size()) - 1;
+        if (script_.cancelInStage < 0 || now < script_.cancelInStage)
+            return true;
+        if (script_.cancelledInStage < 0)
+            script_.cancelledInStage = now;
+        return false;
+    }
+
+private:
+    Script& script_;
+};
+
 // Answers the program's boxes from a script and remembers what was shown.
-// A box with no scripted answer gets the first button (OK or Yes).
+// A box with no scripted answer gets its default button (OK or Yes, No where
+// No is the default).
 class ScriptedDialogs final : public dbaware::Dialogs {
 public:
     struct Shown {
@@ -35,8 +67,15 @@ public:
             answers.pop_front();
             return a;
         }
+        if (buttons == dbaware::Buttons::YesNoDefaultNo)
+            return dbaware::Answer::No;
         return buttons == dbaware::Buttons::Ok || buttons == dbaware::Buttons::OkCancel ? dbaware::Answer::Ok
                                                                                          : dbaware::Answer::Yes;
+    }
+    std::unique_ptr<dbaware::Progress> progress(QWidget*, const QString& title) override
+    {
+        progressTitles.push_back(title);
+        return std::make_unique<ScriptedProgress>(progressScript);
     }
     std::optional<QString> saveFileName(QWidget*, const dbaware::SaveRequest& r) override
     {
@@ -64,6 +103,8 @@ public:
     std::vector<Shown> shown;
     std::vector<dbaware::SaveRequest> saveRequests;
     int beeps = 0;
+    std::vector<QString> progressTitles;
+    ScriptedProgress::Script progressScript;
 };
 
 }  // namespace testing_support

@@ -1,9 +1,12 @@
 // The transfer commands of the realm window: export, import and empty.
 #include "transfer/transfer_fixture.h"
 
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "store/filter.h"
+#include "store/sqlite.h"
 
 using testing_support::Fields;
 using testing_support::TransferTest;
@@ -17,13 +20,15 @@ const char* const provinceTable = "vdprovs.db";
 const char* const transferCharacters = "vdtrans.DB";
 const char* const transferProvinces = "expprovs.DB";
 
-QString importError(const QString& storeMessage)
+// `existing`: the line naming a character already there, after the store's
+// message.
+QString importError(const QString& storeMessage, const QString& existing = {})
 {
     return QStringList{"An error occurred during the Import Operation.",
                        "",
                        "The Database Engine returned the following error:",
                        "",
-                       storeMessage,
+                       existing.isEmpty() ? storeMessage : storeMessage + QChar(13) + existing,
                        "",
                        "This could be the result of importing a record into the ",
                        "database that already exists.  Please correct the error ",
@@ -272,7 +277,8 @@ TEST_F(ImportTest, AnExistingKeyFailsWithTheMessageAndChangesNothing)
     EXPECT_EQ(dialogs_.shown[0].caption, "Error");
     EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
     EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::Ok);
-    EXPECT_EQ(dialogs_.shown[0].text, importError("Key violation"));
+    EXPECT_EQ(dialogs_.shown[0].text,
+              importError("Key violation", "Already in the database: the character \"Bran\" of the game \"G\"."));
     EXPECT_EQ(status(), "Error in Import");
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "");
@@ -439,4 +445,144 @@ TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
     EXPECT_EQ(wholeRecords(there.session, provinceTable), provinceRecords);
     EXPECT_TRUE(wholeRecords(there.session, transferCharacters).empty());
     app::shutDown();
+}
+
+namespace {
+
+std::string fileBytes(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
+{
+    // Enough characters and provinces on both sides that every stage takes
+    // a while.
+    const std::string numbers = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) ";
+    auto& conn = w->tblVDDB.database().connection();
+    conn.exec(numbers + "INSERT INTO main.vddb (Game_Name, Character_Name) SELECT 'Old', 'C' || i FROM n");
+    conn.exec(numbers + "INSERT INTO xfer.vdtrans (Game_Name, Character_Name, Domain_Name) "
+                        "SELECT 'Big', 'C' || i, 'Realm ' || i FROM n");
+    conn.exec(numbers + "INSERT INTO xfer.expprovs (Game_Name, Character_Name, Province_Name) "
+                        "SELECT 'Big', 'C' || i, 'P' || i FROM n");
+    show("G", "Bran");
+    const auto data = programFolder() / "Data";
+    const std::string campaign = fileBytes(data / store::campaignFile);
+    const std::string transfer = fileBytes(data / store::transferFile);
+    ASSERT_GT(transfer.size(), 100000u);
+
+    for (int stage : {0, 1, 2, 3}) {
+        dialogs_.progressScript = {};
+        dialogs_.progressScript.cancelInStage = stage;
+        w->ImportCurrentCharacter1->trigger();
+        EXPECT_EQ(dialogs_.progressScript.cancelledInStage, stage);
+        EXPECT_EQ(status(), "Import Canceled") << stage;
+        EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();
+        EXPECT_TRUE(fileBytes(data / store::campaignFile) == campaign) << stage;
+        EXPECT_TRUE(fileBytes(data / store::transferFile) == transfer) << stage;
+        EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+        expectControlsResumed();
+    }
+    // Left to run, the same import goes through.
+    dialogs_.progressScript = {};
+    w->ImportCurrentCharacter1->trigger();
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(dialogs_.progressTitles, std::vector<QString>(5, "Import Characters"));
+    EXPECT_EQ(dialogs_.progressScript.stages,
+              (std::vector<QString>{"0/4 Making a backup of the campaign file", "1/4 Copying the characters",
+                                    "2/4 Copying the provinces", "3/4 Emptying the transfer tables"}));
+    EXPECT_EQ(characters(characterTable).size(), 6002u);
+    EXPECT_TRUE(characters(transferCharacters).empty());
+}
+
+TEST_F(ImportTest, WithoutABackupTheUserChoosesAndNoIsTheDefault)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    addProvince(transferProvinces, "H", "Cara", "c1");
+    // Start-up made the folder for its daily copy; a file takes its place.
+    const auto backups = programFolder() / "Data" / "Backups";
+    std::filesystem::remove_all(backups);
+    std::ofstream(backups) << "a file where the folder should be";
+    show("G", "Bran");
+
+    // Enter (the default answer), then No: nothing is imported.
+    for (std::optional<Answer> answer : {std::optional<Answer>(), std::optional<Answer>(Answer::No)}) {
+        dialogs_.shown.clear();
+        if (answer)
+            dialogs_.answer(*answer);
+        w->ImportCurrentCharacter1->trigger();
+        ASSERT_EQ(dialogs_.shown.size(), 1u);
+        const auto& box = dialogs_.shown[0];
+        EXPECT_EQ(box.caption, "Confirm");
+        EXPECT_EQ(box.icon, dbaware::Icon::Question);
+        EXPECT_EQ(box.buttons, dbaware::Buttons::YesNoDefaultNo);
+        EXPECT_TRUE(box.text.startsWith("Cannot make a backup before importing: ")) << box.text.toStdString();
+        EXPECT_TRUE(box.text.contains(QString::fromStdString(backups.string()))) << box.text.toStdString();
+        EXPECT_TRUE(box.text.endsWith("\r\rImport without a backup?")) << box.text.toStdString();
+        EXPECT_EQ(status(), "Import Canceled");
+        EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+        EXPECT_EQ(characters(transferCharacters), Strings{"H/Cara"});
+        EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+    }
+
+    dialogs_.shown.clear();
+    dialogs_.answer(Answer::Yes);
+    w->ImportCurrentCharacter1->trigger();
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
+    EXPECT_EQ(provinces(provinceTable), (Strings{"G/Aric/a1", "G/Bran/b1", "H/Cara/c1"}));
+    EXPECT_TRUE(std::filesystem::is_regular_file(backups));
+}
+
+// A transfer file made to act on the program: its triggers would put back
+// every deleted row (an endless import) or block every import with a text
+// of its own. The file is refused when opened and nothing of it runs.
+class HostileTransferFileTest : public TransferTest {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(HostileTransferFileTest, IsRefusedNamingTheTriggerAndTheImportChangesNothing)
+{
+    namespace fs = std::filesystem;
+    const std::vector<std::pair<std::string, std::string>> triggers = {
+        {"undelete", "CREATE TRIGGER undelete AFTER DELETE ON vdtrans BEGIN INSERT INTO vdtrans "
+                     "(Game_Name, Character_Name) VALUES (old.Game_Name, old.Character_Name || '+'); END"},
+        {"ransom", "CREATE TRIGGER ransom BEFORE DELETE ON expprovs BEGIN SELECT RAISE(ABORT, 'Pay 5 gold'); END"},
+    };
+    for (const auto& [name, ddl] : triggers) {
+        // A program folder of its own for each file.
+        const fs::path folder = temp_.path() / name;
+        const fs::path data = folder / "prog" / "Data";
+        makeDatabase(data);
+        {
+            auto conn = store::sql::Connection::open((data / store::transferFile).string(), false);
+            conn.exec("INSERT INTO vdtrans (Game_Name, Character_Name) VALUES ('H', 'Cara');"
+                      "INSERT INTO expprovs (Game_Name, Character_Name, Province_Name) VALUES ('H', 'Cara', 'c1');" +
+                      ddl);
+        }
+        const std::string campaign = fileBytes(data / store::campaignFile);
+        const std::string transfer = fileBytes(data / store::transferFile);
+        dialogs_.shown.clear();
+        app::Context there(store::AliasRegistry(folder / "config" / "aliases.conf"), folder / "prog", folder / "user");
+        ASSERT_TRUE(app::startUp(there));
+        w = frmRealmDetails;
+        const QString refusal = QString::fromStdString("The file " + (data / store::transferFile).string() +
+                                                       " cannot be opened: it holds the trigger \"" + name + "\"");
+        ASSERT_FALSE(dialogs_.shown.empty());
+        EXPECT_TRUE(dialogs_.shown[0].text.startsWith(refusal)) << dialogs_.shown[0].text.toStdString();
+
+        dialogs_.shown.clear();
+        w->ImportCurrentCharacter1->trigger();
+        EXPECT_EQ(status(), "Error in Import");
+        ASSERT_EQ(dialogs_.shown.size(), 1u);
+        EXPECT_FALSE(dialogs_.shown[0].text.contains("Pay 5 gold"));
+        EXPECT_TRUE(fileBytes(data / store::campaignFile) == campaign) << name;
+        EXPECT_TRUE(fileBytes(data / store::transferFile) == transfer) << name;
+        app::shutDown();
+    }
 }
