@@ -4,15 +4,47 @@
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
 #include "dbaware/editing.h"
+#include "store/error.h"
+#include "store/table.h"
 
 namespace dbaware {
+
+namespace {
+
+// How much of a memo over the limit is shown.
+constexpr std::size_t previewCharacters = 2000;
+
+// Characters as the memo column stores them: a line break of the control
+// (also a pasted CR, and the separators of a selection's text) is CR LF.
+qsizetype storedCharacters(const QString& shown)
+{
+    qsizetype n = 0;
+    for (QChar c : shown)
+        n += c.isLowSurrogate() ? 0 : (c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) ? 2 : 1;
+    return n;
+}
+
+// The byte where the UTF-8 text's character number `n` starts, or its size.
+std::size_t characterStart(const std::string& text, std::size_t n, std::size_t* total)
+{
+    std::size_t characters = 0, start = text.size();
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == n)
+            start = i;
+    *total = characters;
+    return start;
+}
+
+}  // namespace
 
 DBMemo::DBMemo(QWidget* parent)
     : QPlainTextEdit(parent), link_(this, [this] { reloadField(); }, [this] { writeField(); })
@@ -106,12 +138,58 @@ void DBMemo::reloadField()
 {
     if (!link_.dataSource())
         return;
-    const QString shown = bound() ? shownText(QString::fromStdString(link_.table()->text(link_.column()))) : QString();
+    QString shown;
+    bool cut = false;
+    if (bound()) {
+        const std::string stored = link_.table()->text(link_.column());
+        std::size_t characters = 0;
+        const std::size_t previewEnd = characterStart(stored, previewCharacters, &characters);
+        cut = link_.columnInfo()->type == store::ColumnType::Memo &&
+              characters > static_cast<std::size_t>(store::memoLimit);
+        if (cut)
+            shown = shownText(QString::fromUtf8(stored.data(), static_cast<qsizetype>(previewEnd))) +
+                    QStringLiteral("\n\n[Only the first %1 of its %2 characters are shown: a memo of more than %3 "
+                                   "characters cannot be shown or changed here. It is kept as it is stored.]")
+                        .arg(previewCharacters)
+                        .arg(characters)
+                        .arg(store::memoLimit);
+        else
+            shown = shownText(QString::fromStdString(stored));
+    }
+    showCut(cut);
     if (shown != toPlainText())
         setPlainText(shown);
 }
 
-void DBMemo::writeField() { link_.table()->setText(link_.column(), storedText(toPlainText()).toStdString()); }
+void DBMemo::showCut(bool cut)
+{
+    if (cut == cut_)
+        return;
+    if (cut)
+        readOnlyBeforeCut_ = isReadOnly();
+    cut_ = cut;
+    setReadOnly(cut || readOnlyBeforeCut_);
+}
+
+bool DBMemo::fits(const QString& incoming) const
+{
+    if (link_.columnInfo()->type != store::ColumnType::Memo)
+        return true;
+    return storedCharacters(toPlainText()) - storedCharacters(textCursor().selectedText()) +
+               storedCharacters(incoming) <=
+           store::memoLimit;
+}
+
+void DBMemo::writeField()
+{
+    // The cut text of a memo over the limit must never replace the whole.
+    if (cut_)
+        return;
+    const QString shown = toPlainText();
+    if (link_.columnInfo()->type == store::ColumnType::Memo && storedCharacters(shown) > store::memoLimit)
+        throw store::StoreError(store::msg::tooLong(link_.columnInfo()->name, store::memoLimit));
+    link_.table()->setText(link_.column(), storedText(shown).toStdString());
+}
 
 void DBMemo::keyPressEvent(QKeyEvent* e)
 {
@@ -124,6 +202,14 @@ void DBMemo::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
+    const bool lineBreak = (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+                           !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if ((keys::typesCharacter(e) || lineBreak) && !fits(lineBreak ? QStringLiteral("\n") : e->text())) {
+        // Refused as a text box refuses a key at its length.
+        dialogs().beep();
+        e->accept();
+        return;
+    }
     if (keys::changesText(e, true) && !link_.beginChange()) {
         e->accept();
         return;
@@ -133,16 +219,28 @@ void DBMemo::keyPressEvent(QKeyEvent* e)
 
 void DBMemo::inputMethodEvent(QInputMethodEvent* e)
 {
-    if (!isReadOnly() && bound() && !e->commitString().isEmpty() && !link_.beginChange()) {
-        e->accept();
-        return;
+    if (!isReadOnly() && bound() && !e->commitString().isEmpty()) {
+        if (!fits(e->commitString())) {
+            dialogs().beep();
+            e->accept();
+            return;
+        }
+        if (!link_.beginChange()) {
+            e->accept();
+            return;
+        }
     }
     QPlainTextEdit::inputMethodEvent(e);
 }
 
 void DBMemo::insertFromMimeData(const QMimeData* source)
 {
-    // Pasting and dropping, whichever way they come.
+    // Pasting and dropping, whichever way they come. Too long a text is
+    // refused whole, with the reason: a cut paste would lose text unseen.
+    if (bound() && source->hasText() && !fits(source->text())) {
+        showError(this, QString::fromStdString(store::msg::tooLong(link_.columnInfo()->name, store::memoLimit)));
+        return;
+    }
     if (bound() && !link_.beginChange())
         return;
     QPlainTextEdit::insertFromMimeData(source);

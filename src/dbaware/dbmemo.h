@@ -13,6 +13,13 @@ namespace dbaware {
 // line break; what the control writes back always uses CR LF, the break of
 // the text files the program writes. An unchanged text is never written, so
 // a stored LF stays as it was until the user edits the memo.
+//
+// Length: a memo column holds at most store::memoLimit characters, counted as
+// stored (a line break is two). A key that would type past it is refused
+// with a beep; a paste or drop that would, with an error box that says why.
+// A stored memo over the limit (written by another program) would hang the
+// text layout: only its start is shown, read-only and followed by a note, and
+// that cut text is never written back.
 class DBMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -43,6 +50,8 @@ public:
     QStringList displayLines();
 
     bool hasPendingText() const { return link_.modified; }
+    // Showing the start of a stored memo that is over the limit.
+    bool showsCut() const { return cut_; }
     void updateRecord() { link_.updateRecord(); }
 
     // The stored text as shown (every break as '\n'), and back (CR LF).
@@ -64,9 +73,15 @@ private:
     void reloadField();
     void writeField();
     bool bound() const { return link_.active(); }
+    // Whether the text, with the selection replaced by `incoming`, stays
+    // within the limit of the bound memo column.
+    bool fits(const QString& incoming) const;
+    void showCut(bool cut);
 
     FieldLink link_;
     ScrollBars bars_ = ScrollBars::None;
+    bool cut_ = false;
+    bool readOnlyBeforeCut_ = false;
 };
 
 }  // namespace dbaware

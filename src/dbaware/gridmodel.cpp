@@ -2,12 +2,15 @@
 
 
 #include <algorithm>
+#include <string_view>
 
 #include "store/database.h"
 
 namespace dbaware {
 
 namespace {
+
+constexpr std::size_t memoCellBytes = 1000;
 
 QString cellText(const store::Value& v, store::ColumnType type)
 {
@@ -18,13 +21,19 @@ QString cellText(const store::Value& v, store::ColumnType type)
         return QString::number(i);
     }
     if (std::holds_alternative<std::string>(v)) {
-        QString s = QString::fromStdString(std::get<std::string>(v));
+        std::string_view s = std::get<std::string>(v);
         if (type == store::ColumnType::Memo) {
-            // One line of a memo in a cell.
-            const auto cut = std::find_if(s.begin(), s.end(), [](QChar c) { return c == u'\r' || c == u'\n'; });
-            s.truncate(cut - s.begin());
+            // One line of a memo in a cell, and no more of it than a cell can
+            // show: a memo written by another program may be huge.
+            s = s.substr(0, s.find_first_of("\r\n"));
+            if (s.size() > memoCellBytes) {
+                std::size_t cut = memoCellBytes;
+                while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80)
+                    --cut;  // not inside a character
+                s = s.substr(0, cut);
+            }
         }
-        return s;
+        return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
     }
     return {};
 }

@@ -2,6 +2,7 @@
 // fixed texts that the windows and tests rely on word for word, and the
 // formatted ones with the values they name.
 #pragma once
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -66,6 +67,28 @@ inline std::string outOfRange(std::string_view number, std::string_view field, s
     return excerpt(number) + " is not a valid value for field '" + std::string(field) +
            "'. The allowed range is " + std::string(low) + " to " + std::string(high);
 }
+inline std::string binaryValue(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' holds binary data";
+}
+inline std::string numberInText(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' holds a number, not text";
+}
+inline std::string nulInText(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' holds a NUL character";
+}
+// A value that the tables cannot hold, with the record that holds it: a
+// character record has no `province`.
+inline std::string unfitValue(std::string_view table, std::string_view game, std::string_view character,
+                              const std::optional<std::string>& province, std::string_view why)
+{
+    const std::string owner = "'" + std::string(character) + "' of game '" + std::string(game) + "'";
+    const std::string record = province ? "Province '" + *province + "' of character " + owner : "Character " + owner;
+    return record + " in table " + std::string(table) + ": " + std::string(why);
+}
+
 inline std::string notBoolean(std::string_view text, std::string_view field)
 {
     return "'" + excerpt(text) + "' is not a valid boolean value for field '" + std::string(field) + "'";

@@ -40,6 +40,12 @@ struct TableLayout {
     std::string keyIndexName() const { return name + "_key"; }
 };
 
+// The longest memo, in characters, that the program takes in from a file or
+// lets be typed. The memo box lays out a line without blanks in time that
+// grows with the square of its length (a second at 100,000 characters,
+// minutes at a million), and the program would hang on showing it.
+inline constexpr int memoLimit = 100'000;
+
 inline constexpr const char* campaignFile = "campaign.sqlite";
 inline constexpr const char* transferFile = "transfer.sqlite";
 

@@ -180,4 +180,60 @@ std::string TableSql::appendFrom(const TableSql& source, const std::string& sour
            sourceWhere + ") ORDER BY " + source.orderBy(false);
 }
 
+namespace {
+
+std::string when(const std::string& condition, std::size_t column, TableSql::Unfit unfit)
+{
+    return " WHEN " + condition + " THEN " + std::to_string(column * 8 + static_cast<std::size_t>(unfit));
+}
+
+// Enough of a value for a message to quote its first 40 characters (of up to
+// four bytes), without reading all of a long one; as bytes, since a text's
+// characters end at a NUL.
+std::string cut(const std::string& expression) { return "substr(CAST(" + expression + " AS BLOB), 1, 164)"; }
+
+}  // namespace
+
+std::string TableSql::firstUnfitValue() const
+{
+    using U = Unfit;
+    std::string cases;
+    for (std::size_t i = 0; i < layout_.columns.size(); ++i) {
+        const Column& c = layout_.columns[i];
+        const std::string q = sql::quoteIdentifier(c.name);
+        const std::string type = "typeof(" + q + ")";
+        switch (c.type) {
+        case ColumnType::Text:
+        case ColumnType::Memo:
+            cases += when(type + " = 'blob'", i, U::Binary) + when(type + " IN ('integer', 'real')", i, U::NumberInText) +
+                     // length() stops at a NUL; the bytes do not.
+                     when("instr(CAST(" + q + " AS BLOB), x'00') > 0", i, U::Nul) +
+                     when("length(" + q + ") > " + (c.type == ColumnType::Memo ? "?1" : std::to_string(c.size)), i,
+                          U::TooLong);
+            break;
+        case ColumnType::Short:
+            cases += when(type + " = 'blob'", i, U::Binary) + when(type + " IN ('text', 'real')", i, U::NotInteger) +
+                     when(q + " NOT BETWEEN -32768 AND 32767", i, U::OutOfRange);
+            break;
+        case ColumnType::Logical:
+            cases += when(type + " = 'blob'", i, U::Binary) + when(type + " IN ('text', 'real')", i, U::NotBoolean) +
+                     when(q + " NOT IN (0, 1)", i, U::NotBoolean);
+            break;
+        case ColumnType::AutoInc:
+            break;  // the row number: always a whole number
+        }
+    }
+    return "SELECT rowid, unfit FROM (SELECT rowid, CASE" + cases + " END AS unfit FROM " + table() +
+           ") WHERE unfit IS NOT NULL ORDER BY rowid LIMIT 1";
+}
+
+std::string TableSql::unfitRecord(int column) const
+{
+    const auto name = [this](int k) { return sql::quoteIdentifier(layout_.columns[static_cast<std::size_t>(k)].name); };
+    const int province = layout_.columnIndex("Province_Name");
+    return "SELECT " + cut(name(layout_.columnIndex("Game_Name"))) + ", " +
+           cut(name(layout_.columnIndex("Character_Name"))) + ", " + (province < 0 ? "NULL" : cut(name(province))) +
+           ", " + cut(name(column)) + " FROM " + table() + " WHERE rowid = ?1";
+}
+
 }  // namespace store

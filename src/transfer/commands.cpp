@@ -8,6 +8,7 @@
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/filter.h"
+#include "store/value_check.h"
 #include "transfer/transfer.h"
 
 #include <QApplication>
@@ -123,6 +124,9 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
             for (store::Table* t : {&tblVDDB, &tblProv, &tblTransfer, &tblXfrProv})
                 t->checkBrowseMode();
             shown = tblVDDB.bookmark();
+            // A value the tables cannot hold refuses the whole import before
+            // anything is written.
+            store::checkValues({&tblTransfer, &tblXfrProv});
             // A copy of the campaign file as it stood before the import;
             // without one, the user decides whether to go on.
             progress->stage(0, 4, QStringLiteral("Making a backup of the campaign file"));

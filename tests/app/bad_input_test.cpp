@@ -85,17 +85,25 @@ protected:
     }
 };
 
-TEST_F(BadInputTest, TenMegabytesPastedIntoAMemoAreStoredWhole)
+// Ten megabytes are past what a memo holds: the paste is refused whole with
+// the reason. As much as the memo holds is stored whole.
+TEST_F(BadInputTest, TenMegabytesPastedIntoAMemoAreRefusedAndAFullMemoIsStoredWhole)
 {
     w->PageControl1->setCurrentWidget(w->dmemLeyLines->parentWidget());
-    const QString text = tenMegabytes('m');
+    paste(w->dmemLeyLines, tenMegabytes('m'));
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Value is too long for field 'Ley_Line_Network': at most 100000 characters."});
+    EXPECT_TRUE(w->dmemLeyLines->toPlainText().isEmpty());
+    EXPECT_EQ(w->tblVDDB.state(), store::State::Browse);
+
+    // 1234 lines of 79 characters and CR LF: 99,954 characters stored.
+    const QString text = tenMegabytes('m').left(1234 * 80);
     paste(w->dmemLeyLines, text);
     w->SaveChanges1->trigger();
-    EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').left(300).toStdString();
+    EXPECT_EQ(dialogs_.shown.size(), 1u) << dialogs_.texts().join('|').left(300).toStdString();
 
     std::string stored = field(characterTable, "G", "Aric", "Ley_Line_Network");
-    std::erase(stored, '\r');  // the memo may store line breaks as CR LF
-    EXPECT_EQ(stored.size(), static_cast<std::size_t>(text.size()));
+    EXPECT_EQ(stored.size(), 1234u * 81);
+    std::erase(stored, '\r');
     EXPECT_TRUE(stored == text.toStdString()) << "the stored memo differs from what was pasted";
     EXPECT_EQ(w->tblVDDB.state(), store::State::Browse);
 }

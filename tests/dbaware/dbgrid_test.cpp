@@ -299,3 +299,21 @@ TEST_F(DBGridTest, AWriteThroughAnotherTableObjectIsShownWhenTheGridNextReads)
     EXPECT_EQ(grid->currentIndex().row(), 0);
     EXPECT_EQ(provs->text("Province_Name"), "Alpha");
 }
+
+// A cell shows a memo's first line, and no more of a huge one than fits a
+// cell, never cutting a character in two.
+TEST_F(DBGridTest, AMemoCellShowsTheStartOfItsFirstLine)
+{
+    std::string accents;
+    for (int i = 0; i < 600; ++i)
+        accents += "é";
+    addCharacter(*chars, "G", "Bran", {{"Vassals", "a" + accents + "\r\nsecond"}});
+    addCharacter(*chars, "G", "Cara", {{"Vassals", "one\ntwo"}});
+    chars->first();
+    DataSource cds(*chars);
+    DBGrid all(&window);
+    all.setColumns({{"Vassals", "Vassals", 100}});
+    all.setDataSource(&cds);
+    EXPECT_EQ(all.model()->index(0, 0).data().toString(), "a" + QString(499, u'é'));
+    EXPECT_EQ(all.model()->index(1, 0).data().toString(), "one");
+}

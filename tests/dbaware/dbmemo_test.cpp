@@ -1,7 +1,9 @@
 #include <QFontMetrics>
 
+#include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware_fixture.h"
+#include "store/layout.h"
 
 using dbaware::DataSource;
 using dbaware::DBMemo;
@@ -94,3 +96,74 @@ TEST_F(DBMemoTest, DisplayLinesWrapWordsAtTheControlsWidth)
 }
 
 }  // namespace
+
+namespace {
+
+// A memo of `stored` characters as stored (a line break is two), in short
+// lines so that laying it out stays cheap.
+std::string memoOf(int stored)
+{
+    std::string s;
+    while (stored >= 100) {
+        s += std::string(98, 'a') + "\r\n";
+        stored -= 100;
+    }
+    return s + std::string(static_cast<std::size_t>(stored), 'a');
+}
+
+}  // namespace
+
+TEST_F(DBMemoTest, TypingAndPastingStopAtTheMemoLimit)
+{
+    DataSource ds(*chars);
+    DBMemo* m = memo(ds, 300);
+    store(memoOf(store::memoLimit - 2));
+    m->moveCursor(QTextCursor::End);
+    QTest::keyClicks(m, "b");
+    QTest::keyClick(m, Qt::Key_Return);  // two characters stored: one too many
+    EXPECT_EQ(boxes.beeps, 1);
+    paste(m, "xy");
+    EXPECT_EQ(errors(), QStringList{"Value is too long for field 'Vassals': at most 100000 characters."});
+    QTest::keyClicks(m, "cd");
+    EXPECT_EQ(boxes.beeps, 2);
+    // Over a selection, only what replaces it counts.
+    m->moveCursor(QTextCursor::Left, QTextCursor::KeepAnchor);
+    m->moveCursor(QTextCursor::Left, QTextCursor::KeepAnchor);
+    paste(m, "xy");
+    EXPECT_EQ(errors().size(), 1);
+    chars->post();
+    EXPECT_TRUE(chars->text("Vassals") == memoOf(store::memoLimit - 2) + "xy");
+}
+
+// A memo over the limit, written by another program, would hang the text
+// layout: its start shows read-only, and it is never written back cut.
+TEST_F(DBMemoTest, AStoredMemoOverTheLimitShowsItsStartAndIsKeptWhole)
+{
+    const std::string huge = std::string(store::memoLimit, 'h') + "\r\nend";
+    addCharacter(*chars, "G", "Bran", {{"Vassals", huge}});
+    addCharacter(*chars, "G", "Cara", {{"Vassals", "short"}});
+    ASSERT_TRUE(chars->findKey({"G", "Bran"}));
+    DataSource ds(*chars);
+    DBMemo* m = memo(ds, 300);
+    auto* other = new dbaware::DBEdit(&window);
+    other->setDataSource(&ds);
+    other->setFieldName("Domain_Name");
+    activate();
+
+    EXPECT_TRUE(m->toPlainText().startsWith(QString(2000, u'h') + "\n\n[Only the first 2000 of its 100005 characters"));
+    EXPECT_LT(m->toPlainText().size(), 2500);
+    EXPECT_TRUE(m->isReadOnly());
+    m->setFocus();
+    QTest::keyClicks(m, "x");
+    paste(m, "pasted");
+    EXPECT_EQ(chars->state(), store::State::Browse);
+    other->setFocus();
+    QTest::keyClicks(other, "Branmark");
+    chars->post();
+    EXPECT_EQ(chars->text("Domain_Name"), "Branmark");
+    EXPECT_TRUE(chars->text("Vassals") == huge);
+
+    chars->next();
+    EXPECT_EQ(m->toPlainText(), "short");
+    EXPECT_FALSE(m->isReadOnly());
+}

@@ -1,6 +1,8 @@
 // The transfer commands of the realm window: export, import and empty.
 #include "transfer/transfer_fixture.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -325,6 +327,89 @@ TEST_F(ImportTest, AFailedEmptyingTakesTheImportBack)
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(provinces(provinceTable).size(), 2u);
     EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
+}
+
+// Values that another program can leave in a transfer file but the tables
+// cannot hold: each refuses the whole import, naming the record and the
+// column, and neither file changes.
+TEST_F(ImportTest, AValueTheTablesCannotHoldRefusesTheWholeImport)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = w->tblVDDB.database().folder();
+    auto bytesOf = [&] {
+        Strings files;
+        for (const auto& e : fs::recursive_directory_iterator(folder)) {
+            std::ifstream in(e.path(), std::ios::binary);
+            files.push_back(e.path().string() + ":" +
+                            (e.is_regular_file() ? std::string(std::istreambuf_iterator<char>(in), {}) : ""));
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    const std::string x50(50, 'x'), a31(31, 'a');
+    const std::string cara = "Character 'Cara' of game 'H' in table vdtrans.DB: ";
+    struct Case {
+        const char* table;
+        const char* column;
+        std::string value;  // SQL
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"vdtrans", "Game_Name", "x'4869'", "Character 'Cara' of game 'Hi' in table vdtrans.DB: Field 'Game_Name' holds binary data"},
+        {"vdtrans", "Character_Name", "'Cara' || char(0) || '" + x50 + "'",
+         "Character 'Cara?" + std::string(35, 'x') + "...' of game 'H' in table vdtrans.DB: Field 'Character_Name' holds a NUL character"},
+        {"vdtrans", "Character_Name", "'" + a31 + "'",
+         "Character '" + a31 + "' of game 'H' in table vdtrans.DB: Value is too long for field 'Character_Name': at most 30 characters"},
+        {"vdtrans", "Palace_Value", "2.5", cara + "'2.5' is not a valid integer value for field 'Palace_Value'"},
+        {"vdtrans", "Palace_Value", "40000",
+         cara + "40000 is not a valid value for field 'Palace_Value'. The allowed range is -32768 to 32767"},
+        {"vdtrans", "Warrior", "2", cara + "'2' is not a valid boolean value for field 'Warrior'"},
+        {"vdtrans", "Palace_Value", "'many'", cara + "'many' is not a valid integer value for field 'Palace_Value'"},
+        {"vdtrans", "Vassals", "replace(hex(zeroblob(100001)), '00', 'v')",
+         cara + "Value is too long for field 'Vassals': at most 100000 characters"},
+        {"expprovs", "Law1_Level", "x'01'",
+         "Province 'c1' of character 'Cara' of game 'H' in table expprovs.DB: Field 'Law1_Level' holds binary data"},
+    };
+    store::sql::Connection& db = w->tblVDDB.database().connection();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        db.exec("DELETE FROM xfer.expprovs; DELETE FROM xfer.vdtrans");
+        addCharacter(transferCharacters, "H", "Cara");
+        addProvince(transferProvinces, "H", "Cara", "c1");
+        db.exec(std::string("PRAGMA ignore_check_constraints = ON; UPDATE xfer.") + c.table + " SET \"" + c.column +
+                "\" = " + c.value + "; PRAGMA ignore_check_constraints = OFF");
+        w->tblTransfer.refresh();
+        show("G", "Bran");
+        dialogs_.shown.clear();
+        const Strings before = bytesOf();
+        run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+
+        ASSERT_EQ(dialogs_.shown.size(), 1u);
+        EXPECT_EQ(dialogs_.shown[0].text, importError(QString::fromStdString(c.message)));
+        EXPECT_EQ(status(), "Error in Import");
+        EXPECT_TRUE(bytesOf() == before) << "a file changed, or a backup was made";
+        EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+        EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+    }
+}
+
+// A blob as a game name once came in as a record that could be neither opened
+// nor deleted; now the import is refused, and once the name is mended in the
+// transfer file the import from the menu goes through.
+TEST_F(ImportTest, ABinaryNameIsRefusedAndTheMendedFileImports)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    store::sql::Connection& db = w->tblVDDB.database().connection();
+    db.exec("UPDATE xfer.vdtrans SET Game_Name = x'48'");
+    w->ImportCurrentCharacter1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
+
+    db.exec("UPDATE xfer.vdtrans SET Game_Name = 'H'");
+    w->ImportCurrentCharacter1->trigger();
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
 }
 
 class EmptyTest : public TransferTest {

@@ -1,0 +1,82 @@
+// Checking a table's stored values against its layout in one scan.
+#include "store/value_check.h"
+
+#include "store/database.h"
+#include "store/error.h"
+#include "store/int_text.h"
+#include "store/table.h"
+#include "store/table_sql.h"
+
+#include <optional>
+
+namespace store {
+
+namespace {
+
+// A name or value as a message quotes it: control characters (a NUL among
+// them) shown as '?', and at most 40 characters.
+std::string printable(std::string s)
+{
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return msg::excerpt(s);
+}
+
+std::string why(TableSql::Unfit unfit, const Column& c, const std::string& value, int memoCharacters)
+{
+    switch (unfit) {
+    case TableSql::Unfit::Binary: return msg::binaryValue(c.name);
+    case TableSql::Unfit::NumberInText: return msg::numberInText(c.name);
+    case TableSql::Unfit::Nul: return msg::nulInText(c.name);
+    case TableSql::Unfit::TooLong: return msg::tooLong(c.name, c.type == ColumnType::Memo ? memoCharacters : c.size);
+    case TableSql::Unfit::NotInteger: return msg::notInteger(printable(value), c.name);
+    case TableSql::Unfit::OutOfRange:
+        return msg::outOfRange(formatG(static_cast<double>(std::stoll(value))), c.name, formatG(-32768),
+                               formatG(32767));
+    case TableSql::Unfit::NotBoolean: return msg::notBoolean(printable(value), c.name);
+    }
+    return msg::binaryValue(c.name);
+}
+
+}  // namespace
+
+void checkValues(sql::Connection& conn, const std::string& schema, const TableLayout& layout, int memoCharacters)
+{
+    std::int64_t rowid = 0, unfit = 0;
+    try {
+        const TableSql sql(layout, schema);
+        {
+            sql::Statement scan(conn, sql.firstUnfitValue());
+            scan.bind(1, std::int64_t(memoCharacters));
+            if (!scan.step())
+                return;
+            rowid = scan.int64(0);
+            unfit = scan.int64(1);
+        }
+        const int column = static_cast<int>(unfit / 8);
+        sql::Statement record(conn, sql.unfitRecord(column));
+        record.bind(1, rowid);
+        if (!record.step())
+            throw sql::SqlError(0, "the record went while it was read");
+        const std::optional<std::string> province =
+            layout.columnIndex("Province_Name") < 0 ? std::nullopt : std::optional(printable(record.text(2)));
+        const std::string reason = why(static_cast<TableSql::Unfit>(unfit % 8),
+                                       layout.columns[static_cast<std::size_t>(column)], record.text(3),
+                                       memoCharacters);
+        throw StoreError(msg::unfitValue(layout.displayName, printable(record.text(0)), printable(record.text(1)),
+                                         province, reason));
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotRead(layout.displayName, e.what()));
+    }
+}
+
+void checkValues(std::initializer_list<Table*> tables)
+{
+    for (Table* table : tables) {
+        Database& db = table->database();
+        checkValues(db.connection(), db.schemaFor(table->layout()), table->layout());
+    }
+}
+
+}  // namespace store
