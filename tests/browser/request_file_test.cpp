@@ -125,7 +125,7 @@ RequestFile::Taken takeWatched(RequestFile& file, bool& blocked)
 
 TEST(RequestFileTake, OnlyASmallRegularFileIsServed)
 {
-    constexpr std::size_t cap = 4096;
+    constexpr std::size_t cap = RequestFile::maxSize;
     const std::string valid = "North\r\nAric\r\n";
     struct Case {
         const char* what;
