@@ -317,7 +317,7 @@ TEST_F(SaveToFileTest, CancellingTheDialogWritesNothing)
     EXPECT_TRUE(r->StatusBar1->text().isEmpty());
 }
 
-TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays)
+TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusSaysSo)
 {
     typeCharacter("Valdane", "Aldric");
     addProvinces(exampleProvinces());
@@ -331,7 +331,7 @@ TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays
     EXPECT_EQ(dialogs_.shown[0].caption, "Valdane Campaign Database");
     EXPECT_FALSE(dialogs_.shown[0].text.isEmpty());
     EXPECT_TRUE(dialogs_.shown[0].text.endsWith('.')) << "the error box's full stop";
-    EXPECT_EQ(r->StatusBar1->text(), "Save Processing...");
+    EXPECT_EQ(r->StatusBar1->text(), "Save Failed");
     EXPECT_TRUE(fs::is_directory(temp_.path() / "taken.txt"));
     EXPECT_EQ(frmTemp, nullptr);
 
@@ -341,7 +341,7 @@ TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays
         r->SaveToFile1->trigger();
         ASSERT_EQ(dialogs_.shown.size(), 2u);
         EXPECT_EQ(dialogs_.shown[1].text, "No space left on device.");
-        EXPECT_EQ(r->StatusBar1->text(), "Save Processing...");
+        EXPECT_EQ(r->StatusBar1->text(), "Save Failed");
     }
 
     // The window goes on as before: the next save writes the whole sheet.
