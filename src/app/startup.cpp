@@ -17,7 +17,6 @@
 #include <QAbstractEventDispatcher>
 #include <QPointer>
 
-
 namespace app {
 
 namespace fs = std::filesystem;
