@@ -1,7 +1,8 @@
-// The open-request file reader: any contents, read from a real file, give
-// two names of valid UTF-8 without line feeds, the file is consumed, and
-// UTF-8 text comes back as its first two lines, each without the one carriage
-// return before its line feed (a stray carriage return elsewhere is kept).
+// The open-request file reader: any contents up to its size limit, read from
+// a real file, give two names of valid UTF-8 without line feeds, the file is
+// consumed, and UTF-8 text comes back as its first two lines, each without
+// the one carriage return before its line feed (a stray carriage return
+// elsewhere is kept). Larger contents are refused and the file left alone.
 #include "browser/request_file.h"
 #include "fuzz/fuzz_check.h"
 
@@ -54,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     RequestFile reader(file);
     const RequestFile::Taken taken = reader.take();
+    if (size > RequestFile::maxSize) {
+        // Larger than any request: refused, and left for its owner.
+        FUZZ_CHECK(!taken.error.empty() && !taken.request, "a file over the limit was served");
+        FUZZ_CHECK(fs::exists(file), "a file over the limit was removed");
+        fs::remove(file);
+        return 0;
+    }
     FUZZ_CHECK(taken.error.empty(), taken.error.c_str());
     FUZZ_CHECK(taken.request.has_value(), "no request from a file that is there");
     FUZZ_CHECK(!fs::exists(file), "the file was not consumed");

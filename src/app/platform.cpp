@@ -7,7 +7,19 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace app::platform {
 
@@ -65,6 +77,119 @@ fs::path userDataFolder()
 }
 
 fs::path aliasFile() { return store::AliasRegistry::defaultFile(); }
+
+namespace {
+
+std::string tooLarge(std::size_t limit) { return "it is larger than " + std::to_string(limit) + " bytes"; }
+
+}  // namespace
+
+ForeignFile readForeignFile(const fs::path& file, std::size_t limit)
+{
+    ForeignFile out;
+    out.status = ForeignFile::Status::Refused;
+#ifdef _WIN32
+    // No FIFOs in the file name space here; links and folders are told apart
+    // by their status, and reading stops at the limit.
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(file, ec);
+    if (!fs::exists(st)) {
+        out.status = ForeignFile::Status::Missing;
+        return out;
+    }
+    if (fs::is_symlink(st) || !fs::is_regular_file(st)) {
+        out.reason = fs::is_symlink(st) ? "it is a link" : "it is not a regular file";
+        return out;
+    }
+    out.size = fs::file_size(file, ec);
+    out.modified = static_cast<std::int64_t>(fs::last_write_time(file, ec).time_since_epoch().count());
+    if (out.size > limit) {
+        out.reason = tooLarge(limit);
+        return out;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string buf(limit + 1, '\0');
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    if (in.bad() || (!in && !in.eof())) {
+        out.reason = "it cannot be read";
+        return out;
+    }
+    buf.resize(static_cast<std::size_t>(in.gcount()));
+#else
+    // Looked at first without opening it: opening a device can have effects
+    // of its own, and a FIFO would wait for a writer.
+    struct stat before {};
+    if (::lstat(file.c_str(), &before) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            out.status = ForeignFile::Status::Missing;
+        else
+            out.reason = std::strerror(errno);
+        return out;
+    }
+    if (S_ISLNK(before.st_mode) || !S_ISREG(before.st_mode)) {
+        out.reason = S_ISLNK(before.st_mode) ? "it is a link" : "it is not a regular file";
+        return out;
+    }
+    // Swapped for something else since: O_NOFOLLOW refuses a link, O_NONBLOCK
+    // keeps a FIFO from waiting, and fstat says what was really opened.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        out.reason = std::strerror(errno);
+        return out;
+    }
+    struct stat st {};
+    std::string buf;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_ino != before.st_ino || st.st_dev != before.st_dev) {
+        out.reason = "it is not a regular file";
+    } else if (static_cast<std::uintmax_t>(st.st_size) > limit) {
+        out.reason = tooLarge(limit);
+    } else {
+        buf.resize(limit + 1);
+        std::size_t got = 0;
+        while (got < buf.size()) {
+            const ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                out.reason = std::strerror(errno);
+                break;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        buf.resize(got);
+    }
+    ::close(fd);
+    out.size = static_cast<std::uintmax_t>(st.st_size);
+#ifdef __APPLE__
+    const timespec& mtime = st.st_mtimespec;
+#else
+    const timespec& mtime = st.st_mtim;
+#endif
+    out.modified = static_cast<std::int64_t>(mtime.tv_sec) * 1000000000 + mtime.tv_nsec;
+    if (!out.reason.empty())
+        return out;
+#endif
+    // It grew while being read.
+    if (buf.size() > limit) {
+        out.reason = tooLarge(limit);
+        return out;
+    }
+    out.contents = std::move(buf);
+    out.status = ForeignFile::Status::Read;
+    return out;
+}
+
+QString syncToDisk(int handle)
+{
+#ifdef _WIN32
+    const bool ok = handle >= 0 && _commit(handle) == 0;
+#else
+    const bool ok = handle >= 0 && ::fsync(handle) == 0;
+#endif
+    return ok ? QString() : QString::fromLocal8Bit(std::strerror(handle >= 0 ? errno : EBADF));
+}
 
 fs::path requestFile()
 {

@@ -1,7 +1,10 @@
 #pragma once
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 // Everything that differs between Linux, Windows and macOS lives here.
 namespace app::platform {
@@ -18,6 +21,23 @@ std::filesystem::path userDataFolder();
 std::filesystem::path aliasFile();
 // Where another program leaves a request to open a character.
 std::filesystem::path requestFile();
+
+// A small file that another program leaves for this one, read with care: a
+// link is not followed, a FIFO or device is never opened for reading (so
+// nothing blocks), and no more than `limit` bytes are ever read.
+struct ForeignFile {
+    enum class Status { Missing, Read, Refused };
+    Status status = Status::Missing;
+    std::string contents;          // when read
+    std::string reason;            // when refused
+    std::uintmax_t size = 0;       // what the file system said of it
+    std::int64_t modified = 0;     // its modification time, in the system's units
+};
+ForeignFile readForeignFile(const std::filesystem::path& file, std::size_t limit);
+
+// Writes what the system holds of an open file (its handle) to the disk;
+// empty, or the system's reason when the disk refuses it.
+QString syncToDisk(int handle);
 
 std::filesystem::path toPath(const QString& text);
 QString toQString(const std::filesystem::path& path);

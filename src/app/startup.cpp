@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/help.h"
+#include "app/platform.h"
 #include "app/shell.h"
 #include "app/splash.h"
 #include "browser/vdsearch.h"
@@ -15,8 +16,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
-
-#include <algorithm>
 
 namespace app {
 
@@ -60,13 +59,47 @@ fs::path dataFolderFor(const Context& context)
     return usable ? beside : context.userDataFolder;
 }
 
+namespace {
+
+// The folder as a path without a trailing separator, for comparing.
+fs::path folderKey(fs::path folder)
+{
+    folder = folder.lexically_normal();
+    return folder.has_filename() ? folder : folder.parent_path();
+}
+
+// An alias whose folder is missing would get a new empty database there: on
+// a first start that is wanted for the program's own Data folder, but
+// another folder may be on a drive that is not mounted, so the user decides.
+bool confirmAliasFolder(Context& context, const store::Alias& alias)
+{
+    if (alias.path().empty())
+        return true;  // the tables say so when they fail to open
+    const fs::path folder = store::pathFromUtf8(alias.path());
+    std::error_code ec;
+    if (fs::exists(folder, ec) || ec)
+        return true;  // there, or the tables report why it cannot be used
+    const fs::path key = folderKey(folder);
+    if (key == folderKey(context.programFolder / "Data") || key == folderKey(context.userDataFolder))
+        return true;
+    const QString text =
+        QStringLiteral("The data folder %1 of the database alias VDDB does not exist. "
+                       "It may be on a drive that is not connected.\n\n"
+                       "Create the folder now, with new empty tables? "
+                       "Choose No to end the program, so that you can connect the drive and start again.")
+            .arg(platform::toQString(folder));
+    if (dbaware::confirm(nullptr, text) == dbaware::Answer::Yes)
+        return true;
+    context.exitStatus = 1;
+    return false;
+}
+
+}  // namespace
+
 bool checkAlias(Context& context)
 {
-    {
-        const std::vector<std::string> names = context.session.aliases().names();
-        if (std::any_of(names.begin(), names.end(), [](const std::string& n) { return store::equalsNoCase(n, aliasName); }))
-            return true;
-    }
+    if (const std::optional<store::Alias> known = context.session.aliases().find(aliasName))
+        return confirmAliasFolder(context, *known);
     const store::Alias alias{aliasName, "STANDARD",
                              {{"PATH", folderText(dataFolderFor(context))}, {"DEFAULT DRIVER", "Paradox"}}};
     try {

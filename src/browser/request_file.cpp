@@ -1,9 +1,8 @@
 #include "browser/request_file.h"
 
+#include "app/platform.h"
 #include "store/paths.h"
 
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -77,31 +76,22 @@ RequestFile::RequestFile(fs::path path) : path_(std::move(path)) {}
 
 RequestFile::Taken RequestFile::take()
 {
-    std::error_code ec;
-    if (!fs::exists(path_, ec))
+    using Status = app::platform::ForeignFile::Status;
+    app::platform::ForeignFile file = app::platform::readForeignFile(path_, maxSize);
+    if (file.status == Status::Missing)
         return {};
-    Seen seen;
-    seen.size = fs::file_size(path_, ec);
-    seen.time = fs::last_write_time(path_, ec);
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream buf;
-    bool readOk = static_cast<bool>(in) && fs::is_regular_file(path_, ec);
-    if (readOk) {
-        buf << in.rdbuf();
-        readOk = !in.bad();
-    }
-    seen.contents = buf.str();
-    in.close();
+    Seen seen{file.size, file.modified, std::move(file.contents)};
     if (stuck_ && *stuck_ == seen)
         return {};
-    if (!readOk) {
-        stuck_ = seen;
-        return {std::nullopt, "Cannot read the open-request file " + store::utf8(path_)};
+    if (file.status == Status::Refused) {
+        stuck_ = std::move(seen);
+        return {std::nullopt, "Cannot read the open-request file " + store::utf8(path_) + ": " + file.reason};
     }
     Taken taken{parseOpenRequest(seen.contents), {}};
+    std::error_code ec;
     if (!fs::remove(path_, ec) || ec) {
         // Served now; the file that stays behind is not served again.
-        stuck_ = seen;
+        stuck_ = std::move(seen);
         taken.error = "Cannot delete the open-request file " + store::utf8(path_) + (ec ? ": " + ec.message() : "");
     } else {
         stuck_.reset();

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -13,6 +14,9 @@ struct OpenRequest {
 
 class RequestFile {
 public:
+    // Two names and their line breaks; anything larger is no request.
+    static constexpr std::size_t maxSize = 4096;
+
     explicit RequestFile(std::filesystem::path path);
     const std::filesystem::path& path() const { return path_; }
 
@@ -20,7 +24,9 @@ public:
         std::optional<OpenRequest> request;  // nothing: no file, or one passed over
         std::string error;                   // the file could not be read or deleted
     };
-    // The request waiting in the file, if any. A file that cannot be read or
+    // The request waiting in the file, if any. Only a regular file of at most
+    // maxSize bytes is read; a link, a FIFO, a device, a folder or a larger
+    // file is refused as unreadable and left where it is. A file that cannot be read or
     // deleted is reported once and served at most once: the same file (same
     // size, time and contents) found again later is passed over, so that it is
     // not reported or opened at every activation.
@@ -29,7 +35,7 @@ public:
 private:
     struct Seen {
         std::uintmax_t size = 0;
-        std::filesystem::file_time_type time;
+        std::int64_t time = 0;
         std::string contents;
         bool operator==(const Seen&) const = default;
     };

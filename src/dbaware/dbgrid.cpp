@@ -386,6 +386,15 @@ void DBGrid::deleteCurrent()
     guarded(this, [&] { t.remove(); });
 }
 
+void DBGrid::cancelEdit()
+{
+    failed_.pending = false;
+    if (CellEditor* ed = delegate_->openEditor())
+        closeEditor(ed, QAbstractItemDelegate::RevertModelCache);
+    if (model_->active() && source_->table().editing())
+        source_->table().cancel();
+}
+
 void DBGrid::focusLeft()
 {
     if (!model_->active())

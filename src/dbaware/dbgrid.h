@@ -41,6 +41,10 @@ public:
 
     GridModel* gridModel() const { return model_; }
 
+    // Drops what is being typed: the open cell's text and the table's
+    // pending change or new record, none of it written.
+    void cancelEdit();
+
 signals:
     // A double click anywhere on the grid.
     void dblClick();

@@ -1,6 +1,8 @@
 #include "sheet/realm_sheet.h"
 #include "dbaware/text.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTextDocument>
 
 #include <memory>
@@ -237,32 +239,62 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
     return s;
 }
 
-SheetFile::SheetFile(const QString& fileName) : file_(fileName), encoder_(QStringConverter::System)
+SheetFile::SheetFile(const QString& fileName)
+    : saved_(fileName), direct_(fileName), encoder_(QStringConverter::System)
 {
-    // Unbuffered: each line reaches the file when written, so a failure
-    // leaves the lines before it.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        fail();
+    // Unbuffered: each line is one write, so that a failure is met (and
+    // named) at the line that caused it rather than lost in a later flush.
+    const QFileInfo target(fileName);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // A device: nothing can take its place.
+        file_ = &direct_;
+        if (!direct_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            fail(direct_);
+        return;
+    }
+    file_ = &saved_;
+    if (!saved_.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail(saved_);
 }
 
 void SheetFile::writeLine(const QString& line)
 {
     QByteArray bytes = encoder_.encode(line);
     bytes.append("\r\n");
-    if (file_.write(bytes) != bytes.size())
-        fail();
+    // A disk that fills up takes part of a write without an error; writing
+    // the rest then fails with the system's reason.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 n = file_->write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0)
+            fail(*file_);
+        done += n;
+    }
 }
 
 void SheetFile::close()
 {
-    if (!file_.flush())
-        fail();
-    file_.close();
-    if (file_.error() != QFileDevice::NoError)
-        fail();
+    if (file_ == &saved_) {
+        // The sheet is on the disk before it takes the old one's place;
+        // commit() itself does not report a failed sync.
+        if (const QString refused = app::platform::syncToDisk(saved_.handle()); !refused.isEmpty())
+            throw SheetError(refused);
+        if (!saved_.commit())
+            fail(saved_);
+        return;
+    }
+    direct_.close();
+    if (direct_.error() != QFileDevice::NoError)
+        fail(direct_);
 }
 
-void SheetFile::fail() { throw SheetError(file_.errorString()); }
+void SheetFile::fail(const QFileDevice& device)
+{
+    // An uncommitted QSaveFile drops its temporary file when destroyed.
+    QString reason = device.errorString();
+    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+        reason = QStringLiteral("The file %1 could not be written").arg(QDir::toNativeSeparators(device.fileName()));
+    throw SheetError(reason);
+}
 
 void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
                QWidget* owner)
@@ -304,7 +336,12 @@ void saveToFile(QWidget* window, const std::filesystem::path& programFolder, con
         return;
     }
     setStatus(status::processing);
-    saveSheet(*file, texts, query, session, window);
+    try {
+        saveSheet(*file, texts, query, session, window);
+    } catch (...) {
+        setStatus(status::failed);
+        throw;
+    }
     setStatus(status::complete);
 }
 

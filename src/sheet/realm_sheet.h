@@ -1,5 +1,6 @@
 #pragma once
 #include <QFile>
+#include <QSaveFile>
 #include <QString>
 #include <QStringConverter>
 #include <QStringList>
@@ -113,10 +114,13 @@ QString realmHeading(const QString& domainName);
 QString maintenanceTotalLine(const QString& administrationCheck, const QString& maintTotal);
 QString treasuryLine(const QString& currentGB, const QString& currentGP);
 
-// The sheet's file: created (or emptied) when constructed; every line goes
-// to the disk as it is written, in the system's encoding (the ANSI code page
-// on Windows, the locale's, UTF-8, elsewhere), without a byte-order mark and
-// ended by CR LF. Failures throw SheetError with the system's text.
+// The sheet's file. Lines go to a temporary file beside the target, which
+// takes the target's name only when close() has written it whole, so that a
+// failure leaves the old file as it was and no partial sheet anywhere. A
+// target that exists but is no regular file (a device) is written directly.
+// Text is in the system's encoding (the ANSI code page on Windows, the
+// locale's, UTF-8, elsewhere), without a byte-order mark, each line ended by
+// CR LF. Failures throw SheetError with the system's text.
 class SheetFile {
 public:
     explicit SheetFile(const QString& fileName);
@@ -124,8 +128,10 @@ public:
     void close();
 
 private:
-    [[noreturn]] void fail();
-    QFile file_;
+    [[noreturn]] void fail(const QFileDevice& device);
+    QSaveFile saved_;
+    QFile direct_;
+    QFileDevice* file_ = nullptr;
     QStringEncoder encoder_;
 };
 
@@ -147,8 +153,8 @@ dbaware::SaveRequest saveRequest(const QString& folder, const QString& character
 // the save folder made, the save dialog shown over `window`, and unless it is
 // cancelled the sheet written to the chosen file; `setStatus` shows the
 // progress in the window's status bar. An error ends it where it happens and
-// is thrown on to the window's error box; the status then stays
-// "Save Processing...".
+// is thrown on to the window's error box; the status then says the save
+// failed, and the file chosen is as it was before.
 void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
                 store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus);
 
@@ -157,6 +163,7 @@ namespace status {
 inline const QString canceled = QStringLiteral("Save Canceled");
 inline const QString processing = QStringLiteral("Save Processing...");
 inline const QString complete = QStringLiteral("Save Complete");
+inline const QString failed = QStringLiteral("Save Failed");
 }  // namespace status
 
 }  // namespace sheet

@@ -23,7 +23,12 @@ struct Alias {
 //   TYPE=STANDARD
 //   PATH=/home/user/vddb/Data/
 //   DEFAULT DRIVER=Paradox
-// The file is read on every call and replaced whole on every change.
+// Blank lines and comments (# or ;) may stand anywhere. The file is read on
+// every call. A change rewrites only the lines of the alias it changes (its
+// heading and settings) and keeps every other line byte for byte, line
+// endings included; a file with a line of no known form, an alias or a
+// setting given twice, is never rewritten, and its settings after such a line
+// are read as no alias's.
 class AliasRegistry {
 public:
     explicit AliasRegistry(std::filesystem::path file);
@@ -37,12 +42,14 @@ public:
     std::optional<Alias> find(const std::string& name) const;
     // Registers or replaces an alias. When `persist` is set the file is
     // rewritten atomically (a temporary file renamed over it); otherwise the
-    // alias lasts for this object only. Throws StoreError on failure.
+    // alias lasts for this object only. Throws StoreError on failure, and
+    // when the file holds what it does not understand.
     void add(const Alias& alias, bool persist);
 
 private:
-    std::vector<Alias> load() const;
-    void save(const std::vector<Alias>& aliases) const;
+    struct Parsed;
+    Parsed parse() const;
+    void save(const std::string& text) const;
 
     std::filesystem::path file_;
     std::vector<Alias> transient_;

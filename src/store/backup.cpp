@@ -31,6 +31,11 @@ namespace {
 
 const std::regex dailyName(R"(campaign-\d{4}-\d{2}-\d{2}\.sqlite)");
 const std::regex importName(R"(campaign-\d{4}-\d{2}-\d{2}-\d{6}-\d{3}-import\.sqlite)");
+// A copy still under its temporary name.
+const std::regex partName(R"(campaign-\d{4}-\d{2}-\d{2}(-\d{6}-\d{3}-import)?\.sqlite\.part)");
+// A copy being written is written without pause; one untouched this long was
+// left by a run that ended part way.
+constexpr auto tornAfter = std::chrono::hours(1);
 
 std::string stamp(Clock::time_point now, bool withTime)
 {
@@ -110,6 +115,27 @@ void prune(const fs::path& folder, const std::regex& pattern, const fs::path& ma
     }
 }
 
+// Removes the half-written copies that runs which ended part way left behind,
+// whatever their day. One still being written (by another program on the
+// same folder) is left to it; failures only leave a file for the next time.
+void removeTornCopies(const fs::path& folder)
+{
+    const auto now = fs::file_time_type::clock::now();
+    std::vector<fs::path> torn;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code fileEc;
+        if (!std::regex_match(utf8(it->path().filename()), partName) || !it->is_regular_file(fileEc))
+            continue;
+        const auto written = fs::last_write_time(it->path(), fileEc);
+        const auto age = now > written ? now - written : written - now;  // a clock set back counts as well
+        if (!fileEc && age > tornAfter)
+            torn.push_back(it->path());
+    }
+    for (const fs::path& file : torn)
+        fs::remove(file, ec);
+}
+
 // Writes the campaign file's copy under `name` in the Backups folder.
 fs::path copyInto(Database& db, const std::string& schema, const std::string& name)
 {
@@ -123,9 +149,10 @@ fs::path copyInto(Database& db, const std::string& schema, const std::string& na
         throw StoreError("Cannot make the backup folder " + utf8(folder) + (ec ? ": " + ec.message() : ": a file has its name"));
     if (fs::exists(target, ec))
         throw StoreError("Cannot make the backup " + utf8(target) + ": the file exists");
-    // A copy that an earlier run left half written.
+    // Copies that earlier runs left half written: this one, and older ones.
     if (fs::is_regular_file(part, ec))
         fs::remove(part, ec);
+    removeTornCopies(folder);
     try {
         // No read may be in progress while the copy is made.
         db.releaseCursors();

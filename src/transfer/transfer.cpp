@@ -68,9 +68,10 @@ void TfrmTransfer::FormCreate()
 void TfrmTransfer::btnDeleteClick()
 {
     store::Table& transfer = frmRealmDetails->tblTransfer;
-    // The question is about the row as it will stay: a change typed into it
-    // is saved first, so that its names are the ones deleted by.
-    transfer.checkBrowseMode();
+    // The question is about a stored row: what was typed into the grid and
+    // not saved is dropped first, so that a No leaves nothing of it behind
+    // and a Yes deletes by the names that are stored.
+    DBGrid1->cancelEdit();
     if (dbaware::confirm(this, QStringLiteral("Confirm delete of this record")) != dbaware::Answer::Yes) {
         dbaware::showMessage(this, QStringLiteral("Delete operation canceled"));
         return;

@@ -111,3 +111,38 @@ TEST(Platform, UserDataFolderFollowsXdgDataHomeWhenAbsolute)
     EXPECT_EQ(app::platform::userDataFolder(), app::platform::toPath(QDir::homePath()) / ".local/share/vddb/Data");
     old ? setenv("XDG_DATA_HOME", keep.c_str(), 1) : unsetenv("XDG_DATA_HOME");
 }
+
+TEST_F(ShellTest, AnAliasOnAMissingFolderAsksBeforeANewDatabaseIsMadeThere)
+{
+    // A folder on a drive that is not mounted: nothing is made unless the user says so.
+    const fs::path unmounted = temp_.path() / "mnt" / "games" / "Data";
+    context_->session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", unmounted.string() + "/"}}}, true);
+    dialogs_.answer(dbaware::Answer::No);
+    EXPECT_FALSE(app::startUp(*context_));
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
+    EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNo);
+    EXPECT_TRUE(dialogs_.shown[0].text.contains(QString::fromStdString(unmounted.string())))
+        << dialogs_.shown[0].text.toStdString();
+    EXPECT_NE(context_->exitStatus.value_or(0), 0);
+    EXPECT_FALSE(fs::exists(temp_.path() / "mnt"));
+    app::shutDown();
+
+    // Yes makes it with empty tables.
+    app::Context again(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+    dialogs_.answer(dbaware::Answer::Yes);
+    ASSERT_TRUE(app::startUp(again));
+    EXPECT_EQ(dialogs_.shown.size(), 2u);
+    EXPECT_TRUE(fs::exists(unmounted / store::campaignFile));
+    app::shutDown();
+
+    // The program's own Data folder is made without a question, as on a first start.
+    for (const fs::path& own : {programFolder() / "Data", userDataFolder()}) {
+        app::Context ownContext(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+        ownContext.session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", own.string() + "/"}}}, true);
+        ASSERT_TRUE(app::startUp(ownContext));
+        EXPECT_EQ(dialogs_.shown.size(), 2u);
+        EXPECT_TRUE(fs::exists(own / store::campaignFile));
+        app::shutDown();
+    }
+}

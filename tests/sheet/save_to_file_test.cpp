@@ -22,6 +22,14 @@
 #include "realm/vddetails.h"
 #include "sheet/vdtemp.h"
 
+#include <csignal>
+#include <cstring>
+#include <fstream>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 using namespace sheet_testing;
 using dbaware::DBEdit;
 using dbaware::DBMemo;
@@ -309,7 +317,7 @@ TEST_F(SaveToFileTest, CancellingTheDialogWritesNothing)
     EXPECT_TRUE(r->StatusBar1->text().isEmpty());
 }
 
-TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays)
+TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusSaysSo)
 {
     typeCharacter("Valdane", "Aldric");
     addProvinces(exampleProvinces());
@@ -323,7 +331,7 @@ TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays
     EXPECT_EQ(dialogs_.shown[0].caption, "Valdane Campaign Database");
     EXPECT_FALSE(dialogs_.shown[0].text.isEmpty());
     EXPECT_TRUE(dialogs_.shown[0].text.endsWith('.')) << "the error box's full stop";
-    EXPECT_EQ(r->StatusBar1->text(), "Save Processing...");
+    EXPECT_EQ(r->StatusBar1->text(), "Save Failed");
     EXPECT_TRUE(fs::is_directory(temp_.path() / "taken.txt"));
     EXPECT_EQ(frmTemp, nullptr);
 
@@ -333,7 +341,7 @@ TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays
         r->SaveToFile1->trigger();
         ASSERT_EQ(dialogs_.shown.size(), 2u);
         EXPECT_EQ(dialogs_.shown[1].text, "No space left on device.");
-        EXPECT_EQ(r->StatusBar1->text(), "Save Processing...");
+        EXPECT_EQ(r->StatusBar1->text(), "Save Failed");
     }
 
     // The window goes on as before: the next save writes the whole sheet.
@@ -343,6 +351,45 @@ TEST_F(SaveToFileTest, AFileThatCannotBeWrittenShowsTheErrorBoxAndTheStatusStays
     EXPECT_EQ(r->StatusBar1->text(), "Save Complete");
     EXPECT_EQ(r->tblVDDB.state(), store::State::Browse);
 }
+
+#ifndef _WIN32
+TEST_F(SaveToFileTest, ADiskThatFillsUpLeavesTheOldSheetWhole)
+{
+    typeCharacter("Valdane", "Aldric");
+    addProvinces(exampleProvinces());
+    const QByteArray old("Realm Sheet of last month\r\n");
+    std::ofstream(temp_.path() / "Aldric.txt", std::ios::binary) << old.toStdString();
+
+    // The system lets no file grow past 300 bytes: the sheet's writes fail
+    // part way, as on a disk that fills up.
+    rlimit keep{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &keep), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = keep;
+    small.rlim_cur = 300;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs_.saveAs(out("Aldric.txt"));
+    r->SaveToFile1->trigger();
+    setrlimit(RLIMIT_FSIZE, &keep);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
+    EXPECT_TRUE(dialogs_.shown[0].text.contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << dialogs_.shown[0].text.toStdString();
+    EXPECT_EQ(saved("Aldric.txt"), old) << "the old sheet stays whole";
+    for (const auto& entry : fs::directory_iterator(temp_.path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("Aldric.txt.")) << "left behind: " << entry.path();
+    EXPECT_NE(r->StatusBar1->text(), "Save Complete");
+    EXPECT_NE(r->StatusBar1->text(), "Save Processing...");
+
+    // With room again the sheet replaces the old one.
+    dialogs_.saveAs(out("Aldric.txt"));
+    r->SaveToFile1->trigger();
+    EXPECT_EQ(saved("Aldric.txt"), fileBytes(exampleSheet));
+    EXPECT_EQ(r->StatusBar1->text(), "Save Complete");
+}
+#endif
 
 TEST_F(SaveToFileTest, ACharacterWithBlankMaintenanceWritesAWholeSheet)
 {

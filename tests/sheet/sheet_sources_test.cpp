@@ -11,6 +11,8 @@
 #include "store/query.h"
 #include "support/scripted_dialogs.h"
 
+#include <fstream>
+
 using namespace sheet_testing;
 using dbaware::DBMemo;
 namespace fs = std::filesystem;
@@ -212,7 +214,7 @@ TEST_F(SheetSourcesTest, MemoLinesFollowTheWidthNotTheMemosOwnSize)
     EXPECT_EQ(sheet[at + 1 + lines.size()], "");
 }
 
-TEST_F(SheetSourcesTest, AnInvalidTotalLeavesTheLinesBeforeItInTheFile)
+TEST_F(SheetSourcesTest, AnInvalidTotalEndsTheSaveAndLeavesTheFileAsItWas)
 {
     addExample();
     sheet::RealmTexts t = exampleTexts();
@@ -220,8 +222,13 @@ TEST_F(SheetSourcesTest, AnInvalidTotalLeavesTheLinesBeforeItInTheFile)
     const fs::path file = temp_.path() / "part.txt";
     EXPECT_THROW(sheet::saveSheet(QString::fromStdString(file.string()), t, query, session_, &owner),
                  sheet::SheetError);
-    const qsizetype total = exampleSheet.indexOf("Total Realm Maintenance/Costs (Admin 3): 15/14");
-    EXPECT_EQ(readAll(file), fileBytes(exampleSheet.mid(0, total)));
+    EXPECT_FALSE(fs::exists(file)) << "no partial sheet";
+    std::ofstream(file, std::ios::binary) << "older sheet";
+    EXPECT_THROW(sheet::saveSheet(QString::fromStdString(file.string()), t, query, session_, &owner),
+                 sheet::SheetError);
+    EXPECT_EQ(readAll(file), QByteArray("older sheet"));
+    for (const auto& entry : fs::directory_iterator(temp_.path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("part.txt.")) << "left behind: " << entry.path();
     EXPECT_EQ(frmTemp, nullptr);
 }
 
@@ -266,11 +273,11 @@ TEST_F(SheetSourcesTest, SaveCommandAsksForTheFileAndReportsItsProgress)
     EXPECT_EQ(readAll(file), fileBytes(exampleSheet));
 
     // A file that cannot be written: the error goes on to the window's error
-    // box and the status stays where it was.
+    // box and the status says the save failed.
     statuses.clear();
     boxes.saveAs(QString::fromStdString((program / "Save").string()));  // a folder
     EXPECT_THROW(sheet::saveToFile(&owner, program, exampleTexts(), query, session_, status), sheet::SheetError);
-    EXPECT_EQ(statuses, QStringList{"Save Processing..."});
+    EXPECT_EQ(statuses, (QStringList{"Save Processing...", "Save Failed"}));
     EXPECT_EQ(frmTemp, nullptr);
     EXPECT_TRUE(boxes.shown.empty()) << "no box of its own";
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "fixture.h"
 #include "store/alias_registry.h"
@@ -77,4 +78,62 @@ TEST(AliasRegistry, DefaultFileFollowsXdgConfigHome)
         setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+}
+
+namespace {
+std::string bytesOf(const fs::path& file)
+{
+    std::ostringstream s;
+    s << std::ifstream(file, std::ios::binary).rdbuf();
+    return s.str();
+}
+}  // namespace
+
+TEST(AliasRegistry, LinesItDoesNotOwnAreKeptByteForByte)
+{
+    testing_support::TempFolder temp;
+    const fs::path file = temp.path() / "aliases.conf";
+    const std::string mine = "# aliases of this desk\r\n[Other]\r\nTYPE=STANDARD\r\n; the old drive\r\nPATH=/y/\r\n"
+                             "COLOR=blue\r\n\r\n[Third]\r\nPATH=/t/";
+    std::ofstream(file, std::ios::binary) << mine;
+
+    AliasRegistry(file).add(Alias{"VDDB", "STANDARD", {{"PATH", "/x/Data/"}}}, true);
+    const std::string added = bytesOf(file);
+    EXPECT_EQ(added.substr(0, mine.size()), mine) << added;
+    EXPECT_EQ(AliasRegistry(file).find("VDDB")->path(), "/x/Data/");
+    EXPECT_EQ(AliasRegistry(file).find("Third")->path(), "/t/");
+
+    // Replacing an alias changes its own lines only.
+    AliasRegistry(file).add(Alias{"other", "STANDARD", {{"PATH", "/z/"}}}, true);
+    const std::string replaced = bytesOf(file);
+    EXPECT_NE(replaced.find("# aliases of this desk\r\n"), std::string::npos) << replaced;
+    EXPECT_NE(replaced.find("; the old drive\r\n"), std::string::npos) << replaced;
+    EXPECT_NE(replaced.find("[Third]\r\nPATH=/t/"), std::string::npos) << replaced;
+    EXPECT_EQ(AliasRegistry(file).find("Other")->path(), "/z/");
+    EXPECT_EQ(AliasRegistry(file).names(), (std::vector<std::string>{"other", "Third", "VDDB"}));
+}
+
+TEST(AliasRegistry, AFileItDoesNotUnderstandIsNeverRewritten)
+{
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"a broken section heading", "[Other]\nPATH=/a/\n[Broken\nPATH=/b/\n"},
+        {"a setting before any alias", "PATH=/orphan/\n[Other]\nPATH=/a/\n"},
+        {"a line of no known form", "[Other]\nPATH=/a/\nthis is not a setting\n"},
+        {"an alias twice", "[Other]\nPATH=/a/\n[other]\nPATH=/b/\n"},
+        {"a setting twice", "[Other]\nPATH=/a/\nPATH=/b/\n"},
+        {"binary garbage", std::string("[Other]\nPATH=/a/\n\x01\x02\xff\0", 21)},
+    };
+    for (const auto& [what, text] : cases) {
+        SCOPED_TRACE(what);
+        testing_support::TempFolder temp;
+        const fs::path file = temp.path() / "aliases.conf";
+        std::ofstream(file, std::ios::binary) << text;
+        // What was understood still reads as written: no line of another alias leaks in.
+        const auto other = AliasRegistry(file).find("Other");
+        ASSERT_TRUE(other);
+        EXPECT_EQ(other->path(), "/a/");
+        EXPECT_THROW(AliasRegistry(file).add(Alias{"VDDB", "STANDARD", {{"PATH", "/x/"}}}, true), store::StoreError);
+        EXPECT_EQ(bytesOf(file), text);
+        EXPECT_FALSE(fs::exists(file.string() + ".tmp"));
+    }
 }

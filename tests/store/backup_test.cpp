@@ -231,3 +231,34 @@ TEST_F(StoreTest, DailyBackupByAliasSkipsWhatCannotBeOpened)
     ASSERT_TRUE(store::dailyBackup(session_, "VDDB"));
     EXPECT_FALSE(store::dailyBackup(session_, "VDDB"));
 }
+
+TEST_F(BackupTest, HalfWrittenCopiesOfEarlierRunsAreRemoved)
+{
+    fs::create_directories(backups());
+    const auto now = fs::file_time_type::clock::now();
+    struct Part {
+        const char* name;
+        fs::file_time_type written;
+        bool kept;
+    };
+    const std::vector<Part> parts = {
+        {"campaign-2026-12-01.sqlite.part", now - std::chrono::hours(24 * 7), false},
+        {"campaign-2026-12-07-101010-000-import.sqlite.part", now - std::chrono::hours(20), false},
+        {"campaign-2026-12-08-095959-000-import.sqlite.part", now - std::chrono::hours(2), false},
+        // Another program on the same folder is writing this one now.
+        {"campaign-2026-12-08-120000-500-import.sqlite.part", now, true},
+        // Not the program's: left alone.
+        {"notes.part", now - std::chrono::hours(24 * 7), true},
+    };
+    for (const Part& p : parts) {
+        std::ofstream(backups() / p.name) << "torn";
+        fs::last_write_time(backups() / p.name, p.written);
+    }
+    ASSERT_TRUE(store::dailyBackup(db(), at(2026, 12, 8)));
+    std::vector<std::string> expected{"campaign-2026-12-08.sqlite"};
+    for (const Part& p : parts)
+        if (p.kept)
+            expected.push_back(p.name);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folderListing(backups()), expected);
+}

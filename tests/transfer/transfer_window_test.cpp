@@ -1,7 +1,9 @@
 // The transfer window and the view command.
 #include "transfer/transfer_fixture.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -137,7 +139,7 @@ TEST_F(TransferWindowTest, DeleteOnAnEmptyTableIsRefusedAndKeepsTheNamelessProvi
     EXPECT_FALSE(w->tblXfrProv.controlsDisabled());
 }
 
-TEST_F(TransferWindowTest, AChangeTypedIntoTheRowIsSavedBeforeItIsDeletedByItsNames)
+TEST_F(TransferWindowTest, AChangeTypedIntoTheRowIsDroppedAndTheStoredRowDeletedByItsNames)
 {
     select("H", "Aric");
     w->tblTransfer.edit();
@@ -146,9 +148,47 @@ TEST_F(TransferWindowTest, AChangeTypedIntoTheRowIsSavedBeforeItIsDeletedByItsNa
     dialogs_.answer(Answer::Yes);
     frmTransfer->btnDelete->click();
     EXPECT_EQ(transferCharacters(), (Strings{"G/Aric", "G/O'Brien*"}));
-    // The provinces of the name it was saved under go with it.
+    // The provinces of the stored name go with it; the typed name was never saved.
     EXPECT_EQ(transferProvinces(),
-              (Strings{"//nameless", "G/Aric/a1", "G/Aric/a2", "G/O'Brien/o2", "G/O'Brien*/o1", "H/Aric/h1"}));
+              (Strings{"//nameless", "G/Aric/a1", "G/Aric/a2", "G/O'Brien/o2", "G/O'Brien*/o1", "H/Aricus/x1"}));
+}
+
+TEST_F(TransferWindowTest, AHalfTypedRowIsDroppedBeforeTheQuestion)
+{
+    // Pressed with the mouse, the typing is ended by the focus leaving the
+    // grid; by its accelerator, the cell is still open.
+    for (const bool byMouse : {true, false}) {
+        SCOPED_TRACE(byMouse ? "clicked" : "by its key");
+        dialogs_.shown.clear();
+        if (!frmTransfer->isVisible()) {
+            frmTransfer->show();
+            frmTransfer->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(frmTransfer));
+        }
+        select("H", "Aric");
+        dbaware::DBGrid* grid = frmTransfer->DBGrid1;
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Down);
+        ASSERT_EQ(w->tblTransfer.state(), store::State::Insert);
+        QTest::keyClick(grid, Qt::Key_J);
+        auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(cell, nullptr);
+        QTest::keyClicks(cell, "unk");
+        dialogs_.answer(Answer::No);
+        if (byMouse)
+            QTest::mouseClick(frmTransfer->btnDelete, Qt::LeftButton);
+        else
+            frmTransfer->btnDelete->click();
+        EXPECT_EQ(dialogs_.texts(), (QStringList{"Confirm delete of this record", "Delete operation canceled"}));
+        EXPECT_EQ(w->tblTransfer.state(), store::State::Browse);
+        QApplication::processEvents();
+        EXPECT_EQ(transferCharacters(), (Strings{"G/Aric", "G/O'Brien*", "H/Aric"}));
+        EXPECT_EQ(grid->gridModel()->rowCount(), 3);
+        EXPECT_EQ(w->tblTransfer.state(), store::State::Browse) << "nothing typed comes back from the cell";
+    }
+    frmTransfer->hide();
+    QApplication::processEvents();
+    EXPECT_EQ(transferCharacters().size(), 3u);
 }
 
 TEST_F(TransferWindowTest, CtrlDeleteInTheGridTakesOnlyTheCharacterRow)
