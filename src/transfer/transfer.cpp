@@ -70,8 +70,13 @@ void TfrmTransfer::btnDeleteClick()
     store::Table& transfer = frmRealmDetails->tblTransfer;
     // The question is about a stored row: what was typed into the grid and
     // not saved is dropped first, so that a No leaves nothing of it behind
-    // and a Yes deletes by the names that are stored.
+    // and a Yes deletes by the names that are stored. A new row that was
+    // never saved is gone with that; asking on would be about the row the
+    // grid falls back to, which the user did not point at.
+    const bool newRow = transfer.state() == store::State::Insert;
     DBGrid1->cancelEdit();
+    if (newRow)
+        return;
     if (dbaware::confirm(this, QStringLiteral("Confirm delete of this record")) != dbaware::Answer::Yes) {
         dbaware::showMessage(this, QStringLiteral("Delete operation canceled"));
         return;

@@ -174,11 +174,25 @@ TEST_F(TransferWindowTest, AHalfTypedRowIsDroppedBeforeTheQuestion)
         auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         ASSERT_NE(cell, nullptr);
         QTest::keyClicks(cell, "unk");
+        auto pressDelete = [&] {
+            if (byMouse)
+                QTest::mouseClick(frmTransfer->btnDelete, Qt::LeftButton);
+            else
+                frmTransfer->btnDelete->click();
+        };
+        pressDelete();
+        EXPECT_TRUE(dialogs_.shown.empty()) << "a row never saved is simply dropped";
+        EXPECT_EQ(w->tblTransfer.state(), store::State::Browse);
+        EXPECT_EQ(transferCharacters(), (Strings{"G/Aric", "G/O'Brien*", "H/Aric"}));
+
+        // A stored row half retyped: the question is about it as stored.
+        select("H", "Aric");
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_J);
+        cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(cell, nullptr);
         dialogs_.answer(Answer::No);
-        if (byMouse)
-            QTest::mouseClick(frmTransfer->btnDelete, Qt::LeftButton);
-        else
-            frmTransfer->btnDelete->click();
+        pressDelete();
         EXPECT_EQ(dialogs_.texts(), (QStringList{"Confirm delete of this record", "Delete operation canceled"}));
         EXPECT_EQ(w->tblTransfer.state(), store::State::Browse);
         QApplication::processEvents();
