@@ -68,7 +68,6 @@ public:
 
     int currentRow() const { return currentRow_; }
     int insertRow() const { return insertRow_; }
-    std::int64_t storedRows() const { return storedCount_; }
     // The stored record shown in a row; invalid for the new row.
     store::Bookmark bookmarkAt(int row) const;
 

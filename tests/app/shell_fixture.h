@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "store/database.h"
 #include "store/fixture.h"
 #include "store/layout.h"
+#include "support/gui_helpers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal.h"
 
@@ -55,6 +57,54 @@ protected:
     {
         return {&frmVDDBSearch->tblVDDB,      &frmRealmDetails->tblVDDB,    &frmRealmDetails->tblProv,
                 &frmRealmDetails->tblTransfer, &frmRealmDetails->tblXfrProv, &frmProvince->tblProv};
+    }
+
+    // Records stored through a table object of their own, as another part
+    // of the program would store them.
+    void addCharacter(const std::string& game, const std::string& name, const Fields& more = {})
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        Fields fields{{"Game_Name", game}, {"Character_Name", name}};
+        fields.insert(fields.end(), more.begin(), more.end());
+        post(t, fields);
+    }
+    void addProvince(const std::string& game, const std::string& name, const std::string& province,
+                     const Fields& more = {})
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vdprovs.db");
+        Fields fields{{"Game_Name", game}, {"Character_Name", name}, {"Province_Name", province}};
+        fields.insert(fields.end(), more.begin(), more.end());
+        post(t, fields);
+    }
+    // Every stored province of one character, whatever a window shows.
+    std::vector<std::string> provincesOf(const std::string& game, const std::string& name)
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vdprovs.db");
+        std::vector<std::string> out;
+        for (t.first(); !t.eof(); t.next())
+            if (t.text("Game_Name") == game && t.text("Character_Name") == name)
+                out.push_back(t.text("Province_Name"));
+        return out;
+    }
+    // Every stored character as game/name, in key order.
+    std::vector<std::string> characters()
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        std::vector<std::string> out;
+        for (t.first(); !t.eof(); t.next())
+            out.push_back(t.text("Game_Name") + "/" + t.text("Character_Name"));
+        return out;
+    }
+    // Opens the realm window on a character as the browser does.
+    static void openOn(const std::string& game, const std::string& name)
+    {
+        frmRealmDetails->tblVDDB.refresh();
+        ASSERT_TRUE(frmRealmDetails->tblVDDB.findKey({game, name}));
+        activate(frmRealmDetails);
     }
 
     TempFolder temp_;

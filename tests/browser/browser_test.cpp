@@ -37,17 +37,10 @@ protected:
         ASSERT_TRUE(b->tblVDDB.isOpen());
     }
 
-    void addCharacter(const std::string& game, const std::string& name, const std::string& domain = {})
+    using ShellTest::addCharacter;
+    void addCharacter(const std::string& game, const std::string& name, const std::string& domain)
     {
-        store::Table t(context_->session);
-        t.open("VDDB", "vddb.DB");
-        post(t, {{"Game_Name", game}, {"Character_Name", name}, {"Domain_Name", domain}});
-    }
-    void addProvince(const std::string& game, const std::string& name, const std::string& province)
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vdprovs.db");
-        post(t, {{"Game_Name", game}, {"Character_Name", name}, {"Province_Name", province}});
+        addCharacter(game, name, testing_support::Fields{{"Domain_Name", domain}});
     }
     std::vector<std::string> listed(const char* column = "Character_Name")
     {
@@ -56,16 +49,6 @@ protected:
             out.push_back(std::holds_alternative<std::string>(r.values[b->tblVDDB.fieldIndex(column)])
                               ? std::get<std::string>(r.values[b->tblVDDB.fieldIndex(column)])
                               : std::string());
-        return out;
-    }
-    std::vector<std::string> provincesOf(const std::string& game, const std::string& name)
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vdprovs.db");
-        std::vector<std::string> out;
-        for (t.first(); !t.eof(); t.next())
-            if (t.text("Game_Name") == game && t.text("Character_Name") == name)
-                out.push_back(t.text("Province_Name"));
         return out;
     }
     void searchFor(const QString& text, QPushButton* button)

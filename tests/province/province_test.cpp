@@ -69,21 +69,6 @@ protected:
         p->hide();
     }
 
-    void addCharacter(const std::string& game, const std::string& name)
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vddb.DB");
-        post(t, {{"Game_Name", game}, {"Character_Name", name}});
-    }
-    void addProvince(const std::string& game, const std::string& name, const std::string& province,
-                     const Fields& more = {})
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vdprovs.db");
-        Fields fields{{"Game_Name", game}, {"Character_Name", name}, {"Province_Name", province}};
-        fields.insert(fields.end(), more.begin(), more.end());
-        post(t, fields);
-    }
     // Every stored province as game/character/province, in key order.
     std::vector<std::string> stored()
     {

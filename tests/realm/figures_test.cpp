@@ -69,24 +69,6 @@ protected:
         r = frmRealmDetails;
     }
 
-    void addCharacter(const std::string& game, const std::string& name, const Fields& more = {})
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vddb.DB");
-        t.insert();
-        t.setText("Game_Name", game);
-        t.setText("Character_Name", name);
-        for (const auto& [k, v] : more)
-            t.setText(k, v);
-        t.post();
-    }
-    // Opens the window on a character as the browser does.
-    void openOn(const std::string& game, const std::string& name)
-    {
-        r->tblVDDB.refresh();
-        ASSERT_TRUE(r->tblVDDB.findKey({game, name}));
-        activate(r);
-    }
     // Every figure, in one line, to compare whole states.
     QStringList figures() const
     {

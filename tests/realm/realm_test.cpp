@@ -67,40 +67,6 @@ protected:
         ASSERT_TRUE(r->tblXfrProv.isOpen());
     }
 
-    void addCharacter(const std::string& game, const std::string& name, const Fields& more = {})
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vddb.DB");
-        Fields fields{{"Game_Name", game}, {"Character_Name", name}};
-        fields.insert(fields.end(), more.begin(), more.end());
-        post(t, fields);
-    }
-    void addProvince(const std::string& game, const std::string& name, const std::string& province)
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vdprovs.db");
-        post(t, {{"Game_Name", game}, {"Character_Name", name}, {"Province_Name", province}});
-    }
-    // Every stored province of one character, whatever the window shows.
-    std::vector<std::string> provincesOf(const std::string& game, const std::string& name)
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vdprovs.db");
-        std::vector<std::string> out;
-        for (t.first(); !t.eof(); t.next())
-            if (t.text("Game_Name") == game && t.text("Character_Name") == name)
-                out.push_back(t.text("Province_Name"));
-        return out;
-    }
-    std::vector<std::string> characters()
-    {
-        store::Table t(context_->session);
-        t.open("VDDB", "vddb.DB");
-        std::vector<std::string> out;
-        for (t.first(); !t.eof(); t.next())
-            out.push_back(t.text("Game_Name") + "/" + t.text("Character_Name"));
-        return out;
-    }
     // What the province list shows.
     std::vector<std::string> listed()
     {
@@ -109,13 +75,6 @@ protected:
         for (const auto& row : r->tblProv.readRows(nullptr, false, 1000, false))
             out.push_back(std::get<std::string>(row.values[static_cast<std::size_t>(c)]));
         return out;
-    }
-    // Opens the window on a character as the browser does.
-    void openOn(const std::string& game, const std::string& name)
-    {
-        r->tblVDDB.refresh();
-        ASSERT_TRUE(r->tblVDDB.findKey({game, name}));
-        activate(r);
     }
     // A shown, active window, for focus moves and typing.
     void showActive()

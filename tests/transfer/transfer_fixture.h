@@ -15,8 +15,6 @@
 
 namespace testing_support {
 
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
 // The whole program started on a scratch data folder, with helpers that write
 // and read the four tables through table objects of their own.
 class TransferTest : public ShellTest {
