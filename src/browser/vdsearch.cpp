@@ -8,6 +8,7 @@
 #include "app/shell.h"
 #include "app/splash.h"
 #include "app/startup.h"
+#include "campaign/columns.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/guard.h"
 #include "realm/vddetails.h"
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace col = campaign::col;
 
 TfrmVDDBSearch* frmVDDBSearch = nullptr;
 
@@ -71,10 +74,10 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
     DBGrid1 = new dbaware::DBGrid(central);
     DBGrid1->setDataSource(&dsVDDB);
     DBGrid1->setReadOnly(true);
-    DBGrid1->setColumns({{QStringLiteral("Game_Name"), QStringLiteral("Game Name"), 160},
-                         {QStringLiteral("Character_Name"), QStringLiteral("Character Name"), 160},
-                         {QStringLiteral("Total_Provinces"), QStringLiteral("Prov's"), 50},
-                         {QStringLiteral("Domain_Name"), QStringLiteral("Domain Name"), 200}});
+    DBGrid1->setColumns({{QString::fromLatin1(col::GameName), QStringLiteral("Game Name"), 160},
+                         {QString::fromLatin1(col::CharacterName), QStringLiteral("Character Name"), 160},
+                         {QString::fromLatin1(col::TotalProvinces), QStringLiteral("Prov's"), 50},
+                         {QString::fromLatin1(col::DomainName), QStringLiteral("Domain Name"), 200}});
 
     Panel2 = new QFrame(central);
     Panel2->setFrameShape(QFrame::StyledPanel);
@@ -175,9 +178,9 @@ void TfrmVDDBSearch::search(const char* column)
     tblVDDB.setFilter(store::prefixFilter(column, text.toStdString()));
 }
 
-void TfrmVDDBSearch::btnNameClick() { search("Character_Name"); }
+void TfrmVDDBSearch::btnNameClick() { search(col::CharacterName); }
 
-void TfrmVDDBSearch::btnGameClick() { search("Game_Name"); }
+void TfrmVDDBSearch::btnGameClick() { search(col::GameName); }
 
 void TfrmVDDBSearch::btnShowAllClick()
 {

@@ -3,6 +3,7 @@
 
 #include "app/context.h"
 #include "app/shell.h"
+#include "campaign/columns.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
@@ -22,6 +23,8 @@
 #include <QVBoxLayout>
 
 #include <array>
+
+namespace col = campaign::col;
 
 TfrmProvince* frmProvince = nullptr;
 
@@ -93,10 +96,13 @@ struct Holding {
     DBEdit** second;
 };
 
+using Fields = std::array<const char*, 4>;  // one column per holding, by number
+
 struct HoldingKind {
     const char* word;          // "Guild", "Law", "Source", "Temple"
     const char* secondLabel;   // nullptr: no second row
-    const char* secondSuffix;  // the second-row field after word and number
+    Fields level, owner, fort;
+    Fields second;             // the second row's columns, when there is one
 };
 
 // The page's four holding groups, stacked in the order of their numbers. All
@@ -105,16 +111,16 @@ void buildHoldings(QWidget* page, QVBoxLayout* column, dbaware::DataSource* sour
                    const std::array<Holding, 4>& holdings)
 {
     for (int i = 0; i < 4; ++i) {
-        const Holding& h = holdings[static_cast<std::size_t>(i)];
-        const QString prefix = QString::fromLatin1(kind.word) + QString::number(i + 1);
+        const auto n = static_cast<std::size_t>(i);
+        const Holding& h = holdings[n];
         auto* group = new QGroupBox(QStringLiteral("%1 %2").arg(QString::fromLatin1(kind.word)).arg(i + 1), page);
         auto* grid = new QGridLayout(group);
         grid->setHorizontalSpacing(6);
         grid->setVerticalSpacing(4);
         grid->setContentsMargins(8, 4, 8, 6);
-        h.level = narrowEdit(group, source, prefix + QStringLiteral("_Level"), 5);
-        h.owner = wideEdit(group, source, prefix + QStringLiteral("_Owner"), 16);
-        h.fort = narrowEdit(group, source, prefix + QStringLiteral("_Fort"), 11);
+        h.level = narrowEdit(group, source, QString::fromLatin1(kind.level[n]), 5);
+        h.owner = wideEdit(group, source, QString::fromLatin1(kind.owner[n]), 16);
+        h.fort = narrowEdit(group, source, QString::fromLatin1(kind.fort[n]), 11);
         grid->addWidget(label("Level:", h.level, group), 0, 0);
         grid->addWidget(h.level, 0, 1);
         grid->addWidget(label("Owner:", h.owner, group), 0, 2);
@@ -123,7 +129,7 @@ void buildHoldings(QWidget* page, QVBoxLayout* column, dbaware::DataSource* sour
         grid->addWidget(h.fort, 0, 5);
         grid->setColumnStretch(3, 1);
         if (kind.secondLabel) {
-            *h.second = wideEdit(group, source, prefix + QString::fromLatin1(kind.secondSuffix), 24);
+            *h.second = wideEdit(group, source, QString::fromLatin1(kind.second[n]), 24);
             // The second row's box starts under the owner's.
             grid->addWidget(label(kind.secondLabel, *h.second, group), 1, 0, 1, 3);
             grid->addWidget(*h.second, 1, 3, 1, 3);
@@ -179,28 +185,44 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
         return column;
     };
     QVBoxLayout* guilds = holdingsPage(tsGuilds);
-    buildHoldings(tsGuilds, guilds, &dsProv, {"Guild", "Law Income Loss Source:", "_Law_Loss_Source"},
+    buildHoldings(tsGuilds, guilds, &dsProv, {"Guild", "Law Income Loss Source:",
+                   {col::Guild1Level, col::Guild2Level, col::Guild3Level, col::Guild4Level},
+                   {col::Guild1Owner, col::Guild2Owner, col::Guild3Owner, col::Guild4Owner},
+                   {col::Guild1Fort, col::Guild2Fort, col::Guild3Fort, col::Guild4Fort},
+                   {col::Guild1LawLossSource, col::Guild2LawLossSource, col::Guild3LawLossSource, col::Guild4LawLossSource}},
                   {{{dedtGuild1Level, dedtGuild1Owner, DBEdit7, &dedtGuild1LawLossSource},
                     {dedtGuild2Level, dedtGuild2Owner, DBEdit8, &dedtGuild2LawLossSource},
                     {dedtGuild3Level, dedtGuild3Owner, DBEdit9, &dedtGuild3LawLossSource},
                     {dedtGuild4Level, dedtGuild4Owner, DBEdit10, &dedtGuild4LawLossSource}}});
     guilds->addStretch(1);
     QVBoxLayout* law = holdingsPage(tsLaw);
-    buildHoldings(tsLaw, law, &dsProv, {"Law", "Law Claim Victim:", "_Claim_Victim"},
+    buildHoldings(tsLaw, law, &dsProv, {"Law", "Law Claim Victim:",
+                   {col::Law1Level, col::Law2Level, col::Law3Level, col::Law4Level},
+                   {col::Law1Owner, col::Law2Owner, col::Law3Owner, col::Law4Owner},
+                   {col::Law1Fort, col::Law2Fort, col::Law3Fort, col::Law4Fort},
+                   {col::Law1ClaimVictim, col::Law2ClaimVictim, col::Law3ClaimVictim, col::Law4ClaimVictim}},
                   {{{dedtLaw1Level, dedtLaw1Owner, DBEdit11, &DBEdit1},
                     {dedtLaw2Level, dedtLaw2Owner, DBEdit12, &DBEdit2},
                     {dedtLaw3Level, dedtLaw3Owner, DBEdit13, &DBEdit3},
                     {dedtLaw4Level, dedtLaw4Owner, DBEdit14, &DBEdit4}}});
     law->addStretch(1);
     QVBoxLayout* source = holdingsPage(tsSource);
-    buildHoldings(tsSource, source, &dsProv, {"Source", nullptr, nullptr},
+    buildHoldings(tsSource, source, &dsProv, {"Source", nullptr,
+                   {col::Source1Level, col::Source2Level, col::Source3Level, col::Source4Level},
+                   {col::Source1Owner, col::Source2Owner, col::Source3Owner, col::Source4Owner},
+                   {col::Source1Fort, col::Source2Fort, col::Source3Fort, col::Source4Fort},
+                   {}},
                   {{{dedtSource1Level, dedtSource1Owner, DBEdit15, nullptr},
                     {dedtSource2Level, dedtSource2Owner, DBEdit16, nullptr},
                     {dedtSource3Level, dedtSource3Owner, DBEdit17, nullptr},
                     {dedtSource4Level, dedtSource4Owner, DBEdit18, nullptr}}});
     buildSourceMemos(source);
     QVBoxLayout* temple = holdingsPage(tsTemple);
-    buildHoldings(tsTemple, temple, &dsProv, {"Temple", "Law Income Loss Source:", "_Law_Loss_Source"},
+    buildHoldings(tsTemple, temple, &dsProv, {"Temple", "Law Income Loss Source:",
+                   {col::Temple1Level, col::Temple2Level, col::Temple3Level, col::Temple4Level},
+                   {col::Temple1Owner, col::Temple2Owner, col::Temple3Owner, col::Temple4Owner},
+                   {col::Temple1Fort, col::Temple2Fort, col::Temple3Fort, col::Temple4Fort},
+                   {col::Temple1LawLossSource, col::Temple2LawLossSource, col::Temple3LawLossSource, col::Temple4LawLossSource}},
                   {{{dedtTemple1Level, dedtTemple1Owner, DBEdit19, &dedtTemple1LawLoss},
                     {dedtTemple2Level, dedtTemple2Owner, DBEdit20, &dedtTemple2LawLoss},
                     {dedtTemple3Level, dedtTemple3Owner, DBEdit21, &dedtTemple3LawLoss},
@@ -243,16 +265,16 @@ void TfrmProvince::buildTopPanel()
     grid->setVerticalSpacing(4);
 
     // Names of thirty characters mostly show whole.
-    dedtGameName = wideEdit(Panel1, &dsProv, QStringLiteral("Game_Name"), 22);
-    dedtCharName = wideEdit(Panel1, &dsProv, QStringLiteral("Character_Name"), 22);
+    dedtGameName = wideEdit(Panel1, &dsProv, QString::fromLatin1(col::GameName), 22);
+    dedtCharName = wideEdit(Panel1, &dsProv, QString::fromLatin1(col::CharacterName), 22);
     // The names belong to the character: the user reads them here and never
     // types them (a new province takes them from the realm window).
     dedtGameName->setAccess(DBEdit::Access::ReadOnly);
     dedtCharName->setAccess(DBEdit::Access::ReadOnly);
-    dedtProvName = wideEdit(Panel1, &dsProv, QStringLiteral("Province_Name"), 22);
-    dedtProvLevel = narrowEdit(Panel1, &dsProv, QStringLiteral("Province_Level"), 5);
-    dedtMaxSrcPotential = narrowEdit(Panel1, &dsProv, QStringLiteral("Max_Source_Potential"), 5);
-    dedtTerrain = wideEdit(Panel1, &dsProv, QStringLiteral("Province_Terrain"), 16);
+    dedtProvName = wideEdit(Panel1, &dsProv, QString::fromLatin1(col::ProvinceName), 22);
+    dedtProvLevel = narrowEdit(Panel1, &dsProv, QString::fromLatin1(col::ProvinceLevel), 5);
+    dedtMaxSrcPotential = narrowEdit(Panel1, &dsProv, QString::fromLatin1(col::MaxSourcePotential), 5);
+    dedtTerrain = wideEdit(Panel1, &dsProv, QString::fromLatin1(col::ProvinceTerrain), 16);
     btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
     btnClose->setAutoDefault(false);
 
@@ -280,10 +302,10 @@ void TfrmProvince::buildGeneralPage()
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(4);
-    dedtProvOwner = wideEdit(tsGeneral, &dsProv, QStringLiteral("Province_Owner"), 16);
-    dedtCastleLevel = narrowEdit(tsGeneral, &dsProv, QStringLiteral("Fortification_Level"), 5);
-    dedtTaxationLevel = narrowEdit(tsGeneral, &dsProv, QStringLiteral("Taxation_Level"), 9);
-    dedtLawClaimsLossSource = wideEdit(tsGeneral, &dsProv, QStringLiteral("Law_Claims_Loss_Source"), 20);
+    dedtProvOwner = wideEdit(tsGeneral, &dsProv, QString::fromLatin1(col::ProvinceOwner), 16);
+    dedtCastleLevel = narrowEdit(tsGeneral, &dsProv, QString::fromLatin1(col::FortificationLevel), 5);
+    dedtTaxationLevel = narrowEdit(tsGeneral, &dsProv, QString::fromLatin1(col::TaxationLevel), 9);
+    dedtLawClaimsLossSource = wideEdit(tsGeneral, &dsProv, QString::fromLatin1(col::LawClaimsLossSource), 20);
     grid->addWidget(label("Province Owner:", dedtProvOwner, tsGeneral), 0, 0);
     grid->addWidget(dedtProvOwner, 0, 1);
     grid->addWidget(label("Castle Level:", dedtCastleLevel, tsGeneral), 0, 2);
@@ -296,8 +318,8 @@ void TfrmProvince::buildGeneralPage()
     grid->setColumnStretch(3, 1);
     column->addLayout(grid);
 
-    dedtArmies = memo(tsGeneral, &dsProv, QStringLiteral("Armies"), false);
-    dedtRealmSpellsInEffect = memo(tsGeneral, &dsProv, QStringLiteral("Realm_Spells_In_Effect"), false);
+    dedtArmies = memo(tsGeneral, &dsProv, QString::fromLatin1(col::Armies), false);
+    dedtRealmSpellsInEffect = memo(tsGeneral, &dsProv, QString::fromLatin1(col::RealmSpellsInEffect), false);
     auto* memos = new QHBoxLayout;
     memos->addLayout(labelled("Armies:", dedtArmies, tsGeneral), 1);
     memos->addLayout(labelled("Realm Spells in Effect:", dedtRealmSpellsInEffect, tsGeneral), 1);
@@ -307,13 +329,13 @@ void TfrmProvince::buildGeneralPage()
 void TfrmProvince::buildTradeRoutesPage()
 {
     auto* column = new QVBoxLayout(tsTradeRoutes);
-    dmemTradeRoutes = memo(tsTradeRoutes, &dsProv, QStringLiteral("Guild_Trade_Routes"), true);
+    dmemTradeRoutes = memo(tsTradeRoutes, &dsProv, QString::fromLatin1(col::GuildTradeRoutes), true);
     column->addLayout(labelled("Guild Sponsored Trade Routes:", dmemTradeRoutes, tsTradeRoutes), 1);
 
     auto* group = new QGroupBox(QStringLiteral("Number of Trade Routes"), tsTradeRoutes);
     auto* row = new QHBoxLayout(group);
-    DBEdit5 = narrowEdit(group, &dsProv, QStringLiteral("Guild_Num_Land_TR"), 5);
-    DBEdit6 = narrowEdit(group, &dsProv, QStringLiteral("Guild_Num_Sea_TR"), 5);
+    DBEdit5 = narrowEdit(group, &dsProv, QString::fromLatin1(col::GuildNumLandTR), 5);
+    DBEdit6 = narrowEdit(group, &dsProv, QString::fromLatin1(col::GuildNumSeaTR), 5);
     row->addWidget(label("Land:", DBEdit5, group));
     row->addWidget(DBEdit5);
     row->addSpacing(16);
@@ -327,8 +349,8 @@ void TfrmProvince::buildTradeRoutesPage()
 
 void TfrmProvince::buildSourceMemos(QVBoxLayout* column)
 {
-    dmemLeyLines = memo(tsSource, &dsProv, QStringLiteral("Source_Ley_Lines"), true);
-    dmemLeyLinesProt = memo(tsSource, &dsProv, QStringLiteral("Source_Ley_Line_Protects"), true);
+    dmemLeyLines = memo(tsSource, &dsProv, QString::fromLatin1(col::SourceLeyLines), true);
+    dmemLeyLinesProt = memo(tsSource, &dsProv, QString::fromLatin1(col::SourceLeyLineProtects), true);
     auto* memos = new QHBoxLayout;
     memos->addLayout(labelled("Ley Line Network:", dmemLeyLines, tsSource), 1);
     memos->addLayout(labelled("Protection Spells on Ley Lines:", dmemLeyLinesProt, tsSource), 1);

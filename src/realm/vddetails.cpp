@@ -1,5 +1,6 @@
 #include "realm/vddetails.h"
 #include "dbaware/text.h"
+#include "campaign/columns.h"
 #include "store/all_or_nothing.h"
 
 #include "app/about.h"
@@ -36,6 +37,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+namespace col = campaign::col;
 
 TfrmRealmDetails* frmRealmDetails = nullptr;
 
@@ -194,13 +197,13 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
     PageControl1->addTab(tsTradeRoutes, QStringLiteral("Trade Routes"));
     tsIncome = buildIncome();
     PageControl1->addTab(tsIncome, QStringLiteral("Income"));
-    tsCivicImprovements = buildOneMemoPage(dmemCivicImprovements, "Civic_Improvements", "Civic Improvements:");
+    tsCivicImprovements = buildOneMemoPage(dmemCivicImprovements, col::CivicImprovements, "Civic Improvements:");
     PageControl1->addTab(tsCivicImprovements, QStringLiteral("Civic Improvements"));
     tsBuildingProjects = buildBuildingProjects();
     PageControl1->addTab(tsBuildingProjects, QStringLiteral("Building Projects"));
-    tsVassals = buildOneMemoPage(dmemVassals, "Vassals", "Lieutenant/Vassal Information:");
+    tsVassals = buildOneMemoPage(dmemVassals, col::Vassals, "Lieutenant/Vassal Information:");
     PageControl1->addTab(tsVassals, QStringLiteral("Lieutenants/Vassals"));
-    tsMisc = buildOneMemoPage(dmemMisc, "Misc_Leftovers", "Misc Leftovers:");
+    tsMisc = buildOneMemoPage(dmemMisc, col::MiscLeftovers, "Misc Leftovers:");
     PageControl1->addTab(tsMisc, QStringLiteral("Misc"));
     column->addWidget(PageControl1, 1);
 
@@ -295,9 +298,9 @@ void TfrmRealmDetails::buildTopPanel(QWidget* parent)
     Panel1->setFrameShape(QFrame::StyledPanel);
     auto* row = new QHBoxLayout(Panel1);
     QLabel* game = label("Game Name:", Panel1);
-    dedtGameName = edit(Panel1, "Game_Name", nameWidth);
+    dedtGameName = edit(Panel1, col::GameName, nameWidth);
     QLabel* character = label("Character Name:", Panel1);
-    dedtCharName = edit(Panel1, "Character_Name", nameWidth);
+    dedtCharName = edit(Panel1, col::CharacterName, nameWidth);
     btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
     btnClose->setAutoDefault(false);
     // The labels come first in the chain; Tab skips them.
@@ -319,29 +322,29 @@ QWidget* TfrmRealmDetails::buildGeneralInfo()
 
     QGroupBox* bloodline = group("Bloodline", page);
     QFormLayout* b = formOn(bloodline);
-    dedtBloodlineDerivation = edit(bloodline, "Bloodline_Derivation", shortTextWidth);
-    dedtBloodlineStr = edit(bloodline, "Bloodline_Strength", shortTextWidth);
-    dedtBloodlineScore = edit(bloodline, "Bloodline_Score", numberWidth);
+    dedtBloodlineDerivation = edit(bloodline, col::BloodlineDerivation, shortTextWidth);
+    dedtBloodlineStr = edit(bloodline, col::BloodlineStrength, shortTextWidth);
+    dedtBloodlineScore = edit(bloodline, col::BloodlineScore, numberWidth);
     b->addRow(label("Bloodline Derivation:", bloodline), dedtBloodlineDerivation);
     b->addRow(label("Bloodline Strength:", bloodline), dedtBloodlineStr);
     b->addRow(label("Bloodline Score:", bloodline), dedtBloodlineScore);
 
     QGroupBox* classes = group("Classes", page);
     auto* c = new QGridLayout(classes);
-    cbWarrior = check(classes, "Warrior", "Warrior");
-    cbRanger = check(classes, "Ranger", "Ranger");
-    cbPaladin = check(classes, "Paladin", "Paladin");
-    cbMage = check(classes, "Mage", "Mage");
-    cbPriest = check(classes, "Priest", "Priest");
-    cbThief = check(classes, "Thief", "Thief");
-    cbBard = check(classes, "Bard", "Bard");
-    cbPsionicist = check(classes, "Psionicist", "Psionicist");
+    cbWarrior = check(classes, "Warrior", col::Warrior);
+    cbRanger = check(classes, "Ranger", col::Ranger);
+    cbPaladin = check(classes, "Paladin", col::Paladin);
+    cbMage = check(classes, "Mage", col::Mage);
+    cbPriest = check(classes, "Priest", col::Priest);
+    cbThief = check(classes, "Thief", col::Thief);
+    cbBard = check(classes, "Bard", col::Bard);
+    cbPsionicist = check(classes, "Psionicist", col::Psionicist);
     dbaware::DBCheckBox* const order[] = {cbWarrior, cbRanger, cbPaladin, cbMage,
                                           cbPriest,  cbThief,  cbBard,    cbPsionicist};
     for (int i = 0; i < 8; ++i)
         c->addWidget(order[i], i % 4, i / 4);
     QLabel* abbrev = label("Class Abbrev", classes);
-    dedtClassAbbrev = edit(classes, "Class_Abbrev", shortTextWidth);
+    dedtClassAbbrev = edit(classes, col::ClassAbbrev, shortTextWidth);
     c->addWidget(abbrev, 0, 2);
     c->addWidget(dedtClassAbbrev, 1, 2);
     c->setColumnMinimumWidth(2, shortTextWidth);
@@ -350,10 +353,10 @@ QWidget* TfrmRealmDetails::buildGeneralInfo()
     auto* below = new QWidget(page);
     QFormLayout* f = formOn(below);
     f->setContentsMargins(0, 4, 0, 0);
-    dedtDomainName = edit(below, "Domain_Name", nameWidth);
-    dedtCurrRP = edit(below, "Current_RP", numberWidth);
-    dedtCurrGB = edit(below, "Current_GB", numberWidth);
-    dedtCurrGP = edit(below, "Current_GP", numberWidth);
+    dedtDomainName = edit(below, col::DomainName, nameWidth);
+    dedtCurrRP = edit(below, col::CurrentRP, numberWidth);
+    dedtCurrGB = edit(below, col::CurrentGB, numberWidth);
+    dedtCurrGP = edit(below, col::CurrentGP, numberWidth);
     f->addRow(label("Domain Name:", below), dedtDomainName);
     f->addRow(label("Current RP:", below), dedtCurrRP);
     f->addRow(label("Current GB:", below), dedtCurrGB);
@@ -378,12 +381,12 @@ QWidget* TfrmRealmDetails::buildGeneralInfo()
         const char* action;
     };
     const Skill skills[] = {
-        {"Administration", dedtAdminCheck, "Administration_Check", "-1 GB/action 3/4 maintenance"},
-        {"Diplomacy", dedtDiplomacyCheck, "Diplomacy_Check", "+4 success to diplomacy actions"},
-        {"Law", dedtLawCheck, "Law_Check", "+1 Create Holding, Rule, Decree, Espionage"},
-        {"Leadership", dedtLeadershipCheck, "Leadership_Check", "+1 Loyalty Rating in one province"},
-        {"Intrigue", dedtIntrigueCheck, "Intrigue_Check", "+1 result level vs Intrigue events"},
-        {"Research", dedtResearchCheck, "Research_Check", "+5% to spell research"},
+        {"Administration", dedtAdminCheck, col::AdministrationCheck, "-1 GB/action 3/4 maintenance"},
+        {"Diplomacy", dedtDiplomacyCheck, col::DiplomacyCheck, "+4 success to diplomacy actions"},
+        {"Law", dedtLawCheck, col::LawCheck, "+1 Create Holding, Rule, Decree, Espionage"},
+        {"Leadership", dedtLeadershipCheck, col::LeadershipCheck, "+1 Loyalty Rating in one province"},
+        {"Intrigue", dedtIntrigueCheck, col::IntrigueCheck, "+1 result level vs Intrigue events"},
+        {"Research", dedtResearchCheck, col::ResearchCheck, "+5% to spell research"},
     };
     r = 1;
     for (const Skill& s : skills) {
@@ -414,8 +417,8 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     leftColumn->setContentsMargins(0, 0, 0, 0);
     QGroupBox* palace = group("Palace", left);
     QFormLayout* p = formOn(palace);
-    dedtPalaceLocation = edit(palace, "Palace_Location", nameWidth);
-    dedtPalaceValue = edit(palace, "Palace_Value", numberWidth);
+    dedtPalaceLocation = edit(palace, col::PalaceLocation, nameWidth);
+    dedtPalaceValue = edit(palace, col::PalaceValue, numberWidth);
     edtContrib = computed(palace, numberWidth);
     p->addRow(label("Location:", palace), dedtPalaceLocation);
     p->addRow(label("Value:", palace), dedtPalaceValue);
@@ -425,7 +428,7 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     auto* court = new QWidget(left);
     QFormLayout* c = formOn(court);
     c->setContentsMargins(0, 4, 0, 0);
-    dedtCourtExpenditure = edit(court, "Court_Expenditure", numberWidth);
+    dedtCourtExpenditure = edit(court, col::CourtExpenditure, numberWidth);
     edtCourtValue = computed(court, numberWidth);
     c->addRow(label("Court Expenditure:", court), dedtCourtExpenditure);
     c->addRow(label("Total Court Value:", court), edtCourtValue);
@@ -434,7 +437,7 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
 
     QGroupBox* diplomacy = group("Diplomacy", page);
     auto* d = new QGridLayout(diplomacy);
-    cbRoyalFacade = check(diplomacy, "Royal Facade (+1 to diplomacy actions)", "Royal_Facade_Spell");
+    cbRoyalFacade = check(diplomacy, "Royal Facade (+1 to diplomacy actions)", col::RoyalFacadeSpell);
     Label58 = label("Diplomacy modifier based upon Court Value:", diplomacy);
     pnlDiploMod = new QLabel(diplomacy);
     pnlDiploMod->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -446,7 +449,7 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     edtDipTotalMod = computed(diplomacy, numberWidth);
     Label10 = label("Diplomacy Check:", diplomacy);
     Label57 = note("(+4 more to diplomacy actions, if successful)", diplomacy);
-    dedtRODiplomacyCheck = mirror(diplomacy, "Diplomacy_Check", false, numberWidth);
+    dedtRODiplomacyCheck = mirror(diplomacy, col::DiplomacyCheck, false, numberWidth);
     d->addWidget(cbRoyalFacade, 0, 0, 1, 2);
     d->addWidget(Label58, 1, 0, 1, 2);
     d->addWidget(pnlDiploMod, 2, 0, 1, 2);
@@ -468,7 +471,7 @@ QWidget* TfrmRealmDetails::buildDiplomacy()
     d->setColumnStretch(1, 1);
     d->setRowStretch(9, 1);
 
-    dmemGeneralAbility = memo(page, "General_Ability_Memo", true);
+    dmemGeneralAbility = memo(page, col::GeneralAbilityMemo, true);
     grid->addWidget(left, 0, 0, Qt::AlignTop);
     grid->addWidget(diplomacy, 0, 1);
     grid->addWidget(memoUnderLabel("General Ability Memo:", dmemGeneralAbility, page), 1, 0, 1, 2);
@@ -491,9 +494,9 @@ QWidget* TfrmRealmDetails::buildProvinces()
     column->addSpacing(6);
     dbgProvinces = new dbaware::DBGrid(page);
     dbgProvinces->setDataSource(&dsProv);
-    dbgProvinces->setColumns({{QStringLiteral("Province_Name"), QStringLiteral("Province Name"), 156},
-                              {QStringLiteral("Province_Terrain"), QStringLiteral("Province Terrain"), 164},
-                              {QStringLiteral("Fortification_Level"), QStringLiteral("Castle Lvl"), -1}});
+    dbgProvinces->setColumns({{QString::fromLatin1(col::ProvinceName), QStringLiteral("Province Name"), 156},
+                              {QString::fromLatin1(col::ProvinceTerrain), QStringLiteral("Province Terrain"), 164},
+                              {QString::fromLatin1(col::FortificationLevel), QStringLiteral("Castle Lvl"), -1}});
     column->addWidget(dbgProvinces, 1);
     return page;
 }
@@ -507,7 +510,7 @@ QWidget* TfrmRealmDetails::buildMaintenance()
     strip->setFrameShape(QFrame::StyledPanel);
     auto* s = new QHBoxLayout(strip);
     QLabel* admin = label("Admin Check:", strip);
-    dedtROAdminCheck = mirror(strip, "Administration_Check", false, numberWidth);
+    dedtROAdminCheck = mirror(strip, col::AdministrationCheck, false, numberWidth);
     s->addWidget(admin);
     s->addWidget(dedtROAdminCheck);
     s->addWidget(label("(-1 GB/action 3/4 maintenance)", strip));
@@ -517,10 +520,10 @@ QWidget* TfrmRealmDetails::buildMaintenance()
     auto* columns = new QHBoxLayout;
     auto* left = new QWidget(page);
     QFormLayout* l = formOn(left);
-    dedtTroopCapacity = edit(left, "Total_Troop_Capacity", numberWidth);
-    dedtTotalProvinces = edit(left, "Total_Provinces", numberWidth);
-    dedtTotalCastles = edit(left, "Total_Castles/Forts", numberWidth);
-    dedtROCourtExpenditure = mirror(left, "Court_Expenditure", true, numberWidth);
+    dedtTroopCapacity = edit(left, col::TotalTroopCapacity, numberWidth);
+    dedtTotalProvinces = edit(left, col::TotalProvinces, numberWidth);
+    dedtTotalCastles = edit(left, col::TotalCastlesForts, numberWidth);
+    dedtROCourtExpenditure = mirror(left, col::CourtExpenditure, true, numberWidth);
     l->addRow(label("Total Troop Capacity:", left), dedtTroopCapacity);
     l->addRow(labelOverNote(label("Total Provinces:", left), note("(Provinces and Non Source Holdings Above 0)", left),
                             left),
@@ -530,12 +533,12 @@ QWidget* TfrmRealmDetails::buildMaintenance()
 
     auto* right = new QWidget(page);
     QFormLayout* r = formOn(right);
-    dedtShipMaint = edit(right, "Ship_Maintenance", numberWidth);
-    dedtProvMaint = edit(right, "Total_Prov_Cost", numberWidth);
-    dedtFortMaint = edit(right, "Fort_Maintenance", numberWidth);
+    dedtShipMaint = edit(right, col::ShipMaintenance, numberWidth);
+    dedtProvMaint = edit(right, col::TotalProvCost, numberWidth);
+    dedtFortMaint = edit(right, col::FortMaintenance, numberWidth);
     edtPalaceMaint = computed(right, numberWidth);
-    dedtArmyMaint = edit(right, "Army_Maintenenace", numberWidth);
-    dedtConstructionCosts = edit(right, "Total_Building_Projects", numberWidth);
+    dedtArmyMaint = edit(right, col::ArmyMaintenenace, numberWidth);
+    dedtConstructionCosts = edit(right, col::TotalBuildingProjects, numberWidth);
     edtMaintTotal = computed(right, numberWidth);
     r->addRow(label("Ship Maintenance:", right), dedtShipMaint);
     r->addRow(label("Province/Holding Maintenance:", right), dedtProvMaint);
@@ -559,18 +562,18 @@ QWidget* TfrmRealmDetails::buildMagic()
     auto* top = new QWidget(page);
     QFormLayout* f = formOn(top);
     f->setContentsMargins(0, 0, 0, 0);
-    dedtROResearchCheck = mirror(top, "Research_Check", false, numberWidth);
-    dedtLeyLineMaint = edit(top, "Ley_Line_Maint", numberWidth);
-    dedtStateReligion = edit(top, "State_Religion", nameWidth);
+    dedtROResearchCheck = mirror(top, col::ResearchCheck, false, numberWidth);
+    dedtLeyLineMaint = edit(top, col::LeyLineMaint, numberWidth);
+    dedtStateReligion = edit(top, col::StateReligion, nameWidth);
     f->addRow(label("Research Check:", top), withNote(dedtROResearchCheck, "(+5% to research)", top));
     f->addRow(label("Ley Line Maint:", top), dedtLeyLineMaint);
     f->addRow(label("State Religion:", top), dedtStateReligion);
     column->addWidget(top);
 
     auto* memos = new QHBoxLayout;
-    dmemLeyLines = memo(page, "Ley_Line_Network", true);
-    dmemPriestSpells = memo(page, "Priest_Realm_Spells", true);
-    dmemMageSpells = memo(page, "Mage_Realm_Spells", true);
+    dmemLeyLines = memo(page, col::LeyLineNetwork, true);
+    dmemPriestSpells = memo(page, col::PriestRealmSpells, true);
+    dmemMageSpells = memo(page, col::MageRealmSpells, true);
     memos->addWidget(memoUnderLabel("Ley Line Network:", dmemLeyLines, page));
     memos->addWidget(memoUnderLabel("Priest Realm Spells:", dmemPriestSpells, page));
     memos->addWidget(memoUnderLabel("Mage Realm Spells:", dmemMageSpells, page));
@@ -598,8 +601,8 @@ QWidget* TfrmRealmDetails::buildTradeRoutes()
         column->addWidget(figures);
         row->addWidget(g, 1);
     };
-    side("Land", "Land Trade Routes:", "Land_Trade_Routes", dmemLandTR, edtLandRP, "Land_TR_GB_Earn", dedtLandGB);
-    side("Sea", "Sea Trade Routes:", "Sea_Trade_Routes", dmemSeaTR, edtSeaRP, "Sea_TR_GB_Earn", dedtSeaGB);
+    side("Land", "Land Trade Routes:", col::LandTradeRoutes, dmemLandTR, edtLandRP, col::LandTRGBEarn, dedtLandGB);
+    side("Sea", "Sea Trade Routes:", col::SeaTradeRoutes, dmemSeaTR, edtSeaRP, col::SeaTRGBEarn, dedtSeaGB);
     return page;
 }
 
@@ -611,9 +614,9 @@ QWidget* TfrmRealmDetails::buildIncome()
     QGroupBox* rp = group("", page);  // boxed, untitled: RP on the left
     QFormLayout* l = formOn(rp);
     dedtPossibleRP = edit(rp, "Possible_RP_Earnings", numberWidth);
-    dedtROBloodlineScore = mirror(rp, "Bloodline_Score", false, numberWidth);
-    dedtROLeyLineMaint = mirror(rp, "Ley_Line_Maint", false, numberWidth);
-    dedtVassalRP = edit(rp, "Income_RP_From_Vassals", numberWidth);
+    dedtROBloodlineScore = mirror(rp, col::BloodlineScore, false, numberWidth);
+    dedtROLeyLineMaint = mirror(rp, col::LeyLineMaint, false, numberWidth);
+    dedtVassalRP = edit(rp, col::IncomeRPFromVassals, numberWidth);
     l->addRow(label("Possible RP:", rp), dedtPossibleRP);
     l->addRow(label("Bloodline Score:", rp), dedtROBloodlineScore);
     l->addRow(label("Ley Line Maint:", rp), dedtROLeyLineMaint);
@@ -622,10 +625,10 @@ QWidget* TfrmRealmDetails::buildIncome()
     QGroupBox* gb = group("", page);  // and GB on the right
     QFormLayout* r = formOn(gb);
     dedtProvinceGB = edit(gb, "Prov_GB_Income", numberWidth);
-    dedtGuildGB = edit(gb, "Guild_GB_Income", numberWidth);
-    dedtTempleGB = edit(gb, "Temple_GB_Income", numberWidth);
+    dedtGuildGB = edit(gb, col::GuildGBIncome, numberWidth);
+    dedtTempleGB = edit(gb, col::TempleGBIncome, numberWidth);
     edtTRIncome = computed(gb, numberWidth);
-    dedtLawIncome = edit(gb, "Law_Income", numberWidth);
+    dedtLawIncome = edit(gb, col::LawIncome, numberWidth);
     r->addRow(label("Province GB:", gb), dedtProvinceGB);
     r->addRow(label("Guild GB:", gb), dedtGuildGB);
     r->addRow(label("Temple GB:", gb), dedtTempleGB);
@@ -659,10 +662,10 @@ QWidget* TfrmRealmDetails::buildBuildingProjects()
     auto* top = new QWidget(page);
     QFormLayout* f = formOn(top);
     f->setContentsMargins(0, 0, 0, 0);
-    dedtTotalConstructionCosts = edit(top, "Total_Construction_Cost", numberWidth);
+    dedtTotalConstructionCosts = edit(top, col::TotalConstructionCost, numberWidth);
     f->addRow(label("Total Construction Costs:", top), dedtTotalConstructionCosts);
     column->addWidget(top);
-    dmemBuildingProjects = memo(page, "Construction_Projects", true);
+    dmemBuildingProjects = memo(page, col::ConstructionProjects, true);
     column->addWidget(memoUnderLabel("Construction Projects:", dmemBuildingProjects, page), 1);
     return page;
 }
@@ -866,7 +869,7 @@ void TfrmRealmDetails::FormClose()
         }
         return;
     }
-    const bool noNames = blankField(tblVDDB, "Character_Name") && blankField(tblVDDB, "Game_Name");
+    const bool noNames = blankField(tblVDDB, col::CharacterName) && blankField(tblVDDB, col::GameName);
     if (tblVDDB.state() == store::State::Browse && noNames && !tblVDDB.isEmpty()) {
         // A stored record without names can never be found again.
         tblVDDB.remove();
@@ -970,15 +973,15 @@ void TfrmRealmDetails::tblVDDBKeyChanged(store::Table& table, const std::vector<
 void TfrmRealmDetails::tblVDDBAfterPost(store::Table& table)
 {
     // After a rename the list follows the provinces to the new names.
-    if (activated && tblProv.filter() != store::recordFilter(table.text("Game_Name"), table.text("Character_Name")))
+    if (activated && tblProv.filter() != store::recordFilter(table.text(col::GameName), table.text(col::CharacterName)))
         ApplyProvinceFilter();
 }
 
 void TfrmRealmDetails::tblProvAfterInsert(store::Table& table)
 {
     // The names as shown, even when they are not saved yet.
-    table.setText("Game_Name", dedtGameName->text().toStdString());
-    table.setText("Character_Name", dedtCharName->text().toStdString());
+    table.setText(col::GameName, dedtGameName->text().toStdString());
+    table.setText(col::CharacterName, dedtCharName->text().toStdString());
     dbgProvinces->setFocus();
 }
 
@@ -1082,20 +1085,20 @@ void TfrmRealmDetails::applyProvinceFilter(const std::string& gameName, const st
 
 void TfrmRealmDetails::ApplyProvinceFilter()
 {
-    applyProvinceFilter(tblVDDB.text("Game_Name"), tblVDDB.text("Character_Name"));
+    applyProvinceFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName));
 }
 
 void TfrmRealmDetails::SetNewRecordDefaults()
 {
-    for (const char* field : {"Warrior", "Ranger", "Paladin", "Mage", "Priest", "Thief", "Bard", "Psionicist",
-                              "Royal_Facade_Spell"})
+    for (const char* field : {col::Warrior, col::Ranger, col::Paladin, col::Mage, col::Priest, col::Thief, col::Bard, col::Psionicist,
+                              col::RoyalFacadeSpell})
         tblVDDB.setBool(field, false);
     dbgProvinces->setEnabled(false);
 }
 
 void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
 {
-    applyProvinceFilter(character.text("Game_Name"), character.text("Character_Name"));
+    applyProvinceFilter(character.text(col::GameName), character.text(col::CharacterName));
     DeleteAllRecords(tblProv);
 }
 

@@ -10,11 +10,14 @@
 #include <system_error>
 
 #include "app/platform.h"
+#include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
 #include "sheet/vdtemp.h"
 #include "store/filter.h"
 #include "store/int_text.h"
 #include "store/query.h"
+
+namespace col = campaign::col;
 
 namespace sheet {
 
@@ -196,19 +199,19 @@ ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
 {
     auto f = [&q](const char* column) { return QString::fromStdString(q.text(column)); };
     ProvinceRow r;
-    r.name = f("Province_Name");
-    r.level = f("Province_Level");
-    r.maxSource = f("Max_Source_Potential");
-    r.templeLevel = f("Temple1_Level");
-    r.templeOwner = f("Temple1_Owner");
-    r.guildLevel = f("Guild1_Level");
-    r.guildOwner = f("Guild1_Owner");
-    r.lawLevel = f("Law1_Level");
-    r.lawOwner = f("Law1_Owner");
-    r.sourceLevel = f("Source1_Level");
-    r.sourceOwner = f("Source1_Owner");
-    r.fort = f("Fortification_Level");
-    r.terrain = f("Province_Terrain");
+    r.name = f(col::ProvinceName);
+    r.level = f(col::ProvinceLevel);
+    r.maxSource = f(col::MaxSourcePotential);
+    r.templeLevel = f(col::Temple1Level);
+    r.templeOwner = f(col::Temple1Owner);
+    r.guildLevel = f(col::Guild1Level);
+    r.guildOwner = f(col::Guild1Owner);
+    r.lawLevel = f(col::Law1Level);
+    r.lawOwner = f(col::Law1Owner);
+    r.sourceLevel = f(col::Source1Level);
+    r.sourceOwner = f(col::Source1Owner);
+    r.fort = f(col::FortificationLevel);
+    r.terrain = f(col::ProvinceTerrain);
     return r;
 }
 
@@ -221,7 +224,7 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
     Sources s;
     s.provinces = [&query, game, character](const std::function<void(const ProvinceRow&)>& visit) {
         query.close();
-        query.open("VDDB", "vdprovs", {{"game_name", game}, {"Character_Name", character}});
+        query.open("VDDB", "vdprovs", {{col::GameName, game}, {col::CharacterName, character}});
         for (; !query.eof(); query.next())
             visit(ProvinceRow::fromQuery(query));
     };
@@ -234,7 +237,7 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
         provinces.setFilter(store::recordFilter(game, character));
         provinces.setFiltered(true);
         for (provinces.first(); !provinces.eof(); provinces.next())
-            visit({QString::fromStdString(provinces.text("Province_Name")), frmTemp->dmemArmies->displayLines()});
+            visit({QString::fromStdString(provinces.text(col::ProvinceName)), frmTemp->dmemArmies->displayLines()});
     };
     return s;
 }

@@ -1,7 +1,10 @@
 #include "sheet/vdtemp.h"
 
+#include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
 #include "sheet/realm_sheet.h"
+
+namespace col = campaign::col;
 
 TfrmTemp* frmTemp = nullptr;
 
@@ -14,7 +17,7 @@ TfrmTemp::TfrmTemp(QWidget* owner, store::Session& session)
     setParent(owner, Qt::Window);
     dmemArmies = new dbaware::DBMemo(this);
     dmemArmies->setDataSource(&dsProv);
-    dmemArmies->setFieldName(QStringLiteral("Armies"));
+    dmemArmies->setFieldName(QString::fromLatin1(col::Armies));
     dmemArmies->setWordWrap(true);
     dmemArmies->setScrollBars(dbaware::DBMemo::ScrollBars::None);
     dmemArmies->setReadOnly(true);  // nobody types here; nothing may be written back

@@ -3,6 +3,7 @@
 
 #include "app/modal.h"
 #include "browser/vdsearch.h"
+#include "campaign/columns.h"
 #include "dbaware/dialogs.h"
 #include "store/all_or_nothing.h"
 #include "store/backup.h"
@@ -12,6 +13,8 @@
 #include "transfer/transfer.h"
 
 #include <QApplication>
+
+namespace col = campaign::col;
 
 namespace {
 
@@ -49,7 +52,7 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click()
     tblVDDB.checkBrowseMode();
     if (!tblVDDB.hasCurrentRecord())
         throw store::StoreError(store::msg::emptyDataset);
-    tblVDDB.setFilter(store::recordFilter(tblVDDB.text("Game_Name"), tblVDDB.text("Character_Name")));
+    tblVDDB.setFilter(store::recordFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName)));
     tblVDDB.setFiltered(true);
     store::ControlsSuspended suspended(tblVDDB);
     const store::Bookmark shown = tblVDDB.bookmark();
@@ -202,7 +205,7 @@ QString TfrmRealmDetails::characterAlreadyThere()
 {
     try {
         for (tblTransfer.first(); !tblTransfer.eof(); tblTransfer.next()) {
-            const std::string game = tblTransfer.text("Game_Name"), name = tblTransfer.text("Character_Name");
+            const std::string game = tblTransfer.text(col::GameName), name = tblTransfer.text(col::CharacterName);
             if (tblVDDB.findKey({game, name})) {
                 tblTransfer.first();
                 return QStringLiteral("Already in the database: the character \"%1\" of the game \"%2\".")

@@ -1,6 +1,7 @@
 #include "transfer/transfer.h"
 
 #include "app/shell.h"
+#include "campaign/columns.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace col = campaign::col;
 
 TfrmTransfer* frmTransfer = nullptr;
 
@@ -96,7 +99,7 @@ void TfrmTransfer::DeleteTransferProvinces()
 {
     store::Table& transfer = frmRealmDetails->tblTransfer;
     store::Table& provinces = frmRealmDetails->tblXfrProv;
-    const std::string filter = store::recordFilter(transfer.text("Game_Name"), transfer.text("Character_Name"));
+    const std::string filter = store::recordFilter(transfer.text(col::GameName), transfer.text(col::CharacterName));
     provinces.setFiltered(false);
     provinces.setFilter(filter);
     provinces.setFiltered(true);
