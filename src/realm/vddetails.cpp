@@ -613,7 +613,7 @@ QWidget* TfrmRealmDetails::buildIncome()
 
     QGroupBox* rp = group("", page);  // boxed, untitled: RP on the left
     QFormLayout* l = formOn(rp);
-    dedtPossibleRP = edit(rp, "Possible_RP_Earnings", numberWidth);
+    dedtPossibleRP = edit(rp, col::PossibleRPEarnings, numberWidth);
     dedtROBloodlineScore = mirror(rp, col::BloodlineScore, false, numberWidth);
     dedtROLeyLineMaint = mirror(rp, col::LeyLineMaint, false, numberWidth);
     dedtVassalRP = edit(rp, col::IncomeRPFromVassals, numberWidth);
@@ -624,7 +624,7 @@ QWidget* TfrmRealmDetails::buildIncome()
 
     QGroupBox* gb = group("", page);  // and GB on the right
     QFormLayout* r = formOn(gb);
-    dedtProvinceGB = edit(gb, "Prov_GB_Income", numberWidth);
+    dedtProvinceGB = edit(gb, col::ProvGBIncome, numberWidth);
     dedtGuildGB = edit(gb, col::GuildGBIncome, numberWidth);
     dedtTempleGB = edit(gb, col::TempleGBIncome, numberWidth);
     edtTRIncome = computed(gb, numberWidth);
