@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "campaign/catalogue.h"
 #include "store/database.h"
 #include "store/filter.h"
 #include "store/session.h"
@@ -43,9 +44,9 @@ struct Campaign {
     {
         root = fs::temp_directory_path() / ("vddb-bench-" + std::to_string(std::random_device{}()));
         fs::remove_all(root);
-        session = std::make_unique<Session>(AliasRegistry(root / "aliases.conf"));
+        session = std::make_unique<Session>(AliasRegistry(root / "aliases.conf"), campaign::catalogue());
         session->aliases().add(Alias{"VDDB", "STANDARD", {{"PATH", (root / "Data").string()}}}, true);
-        Database db(root / "Data");  // first start creates the files
+        Database db(root / "Data", campaign::catalogue());  // first start creates the files
         fill(db.connection());
     }
     ~Campaign() { fs::remove_all(root); }
@@ -85,7 +86,7 @@ struct Campaign {
     static constexpr const char* campaignFile_ = "campaign.sqlite";
 };
 
-Campaign& campaign()
+Campaign& benchCampaign()
 {
     static Campaign c;
     return c;
@@ -94,7 +95,7 @@ Campaign& campaign()
 // A plain connection set up like the store's.
 sql::Connection plainConnection()
 {
-    auto c = sql::Connection::open(campaign().campaignFile(), false);
+    auto c = sql::Connection::open(benchCampaign().campaignFile(), false);
     applyPragmas(c);
     return c;
 }
@@ -113,7 +114,7 @@ void readAll(sql::Statement& st, benchmark::State& state)
 
 std::string allColumns(const char* table)
 {
-    const TableLayout* l = findLayout(table);
+    const TableLayout* l = campaign::findLayout(table);
     std::string s = "rowid";
     for (const auto& c : l->columns)
         s += ", " + sql::quoteIdentifier(c.name);
@@ -125,7 +126,7 @@ std::string allColumns(const char* table)
 void BM_ours_open(benchmark::State& state)
 {
     for (auto _ : state) {
-        Session s(AliasRegistry(campaign().root / "aliases.conf"));
+        Session s(AliasRegistry(benchCampaign().root / "aliases.conf"), campaign::catalogue());
         Table t(s);
         t.open("VDDB", "vddb.DB");
         benchmark::DoNotOptimize(t.text(1));
@@ -134,7 +135,7 @@ void BM_ours_open(benchmark::State& state)
 void BM_plain_open(benchmark::State& state)
 {
     for (auto _ : state) {
-        auto c = sql::Connection::open(campaign().campaignFile(), false);
+        auto c = sql::Connection::open(benchCampaign().campaignFile(), false);
         applyPragmas(c);
         sql::Statement st(c, "SELECT " + allColumns("vddb") + " FROM vddb ORDER BY Game_Name, Character_Name LIMIT 1");
         st.step();
@@ -146,7 +147,7 @@ void BM_plain_open(benchmark::State& state)
 
 void oursSearch(benchmark::State& state, const char* column, const std::vector<std::string>& prefixes)
 {
-    auto& s = *campaign().session;
+    auto& s = *benchCampaign().session;
     Table t(s);
     t.open("VDDB", "vddb.DB");
     t.setFiltered(true);
@@ -186,7 +187,7 @@ void BM_plain_search_game(benchmark::State& s) { plainSearch(s, "Game_Name", kGa
 
 void BM_ours_key_lookup(benchmark::State& state)
 {
-    Table t(*campaign().session);
+    Table t(*benchCampaign().session);
     t.open("VDDB", "vddb.DB");
     int i = 0;
     for (auto _ : state) {
@@ -214,13 +215,13 @@ void BM_plain_key_lookup(benchmark::State& state)
 
 void BM_ours_province_filter(benchmark::State& state)
 {
-    Table t(*campaign().session);
+    Table t(*benchCampaign().session);
     t.open("VDDB", "vdprovs.db");
     int i = 0;
     for (auto _ : state) {
         int k = (i++ * 7919) % kCharacters;
         t.setFiltered(false);
-        t.setFilter(recordFilter(gameName(k), characterName(k)));
+        t.setFilter(campaign::recordFilter(gameName(k), characterName(k)));
         t.setFiltered(true);
         while (!t.eof()) {
             benchmark::DoNotOptimize(t.text(2));
@@ -248,7 +249,7 @@ void BM_plain_province_filter(benchmark::State& state)
 
 void BM_ours_refresh(benchmark::State& state)
 {
-    Table t(*campaign().session);
+    Table t(*benchCampaign().session);
     t.open("VDDB", "vddb.DB");
     t.findKey({gameName(4321), characterName(4321)});
     for (auto _ : state)
@@ -271,7 +272,7 @@ void BM_plain_refresh(benchmark::State& state)
 
 void BM_ours_walk(benchmark::State& state)
 {
-    Table t(*campaign().session);
+    Table t(*benchCampaign().session);
     t.open("VDDB", "vddb.DB");
     for (auto _ : state) {
         t.first();
@@ -300,7 +301,7 @@ void BM_plain_walk(benchmark::State& state)
 
 void BM_ours_batch_append(benchmark::State& state)
 {
-    auto& s = *campaign().session;
+    auto& s = *benchCampaign().session;
     Table chars(s), provs(s), trans(s), xprov(s);
     chars.open("VDDB", "vddb.DB");
     provs.open("VDDB", "vdprovs.db");
@@ -324,12 +325,12 @@ void BM_ours_batch_append(benchmark::State& state)
 void BM_plain_batch_append(benchmark::State& state)
 {
     auto c = plainConnection();
-    c.exec("ATTACH DATABASE '" + (campaign().root / "Data" / "transfer.sqlite").string() + "' AS xfer");
+    c.exec("ATTACH DATABASE '" + (benchCampaign().root / "Data" / "transfer.sqlite").string() + "' AS xfer");
     c.exec("PRAGMA xfer.synchronous=FULL");
     std::string chCols, prCols;
-    for (const auto& col : findLayout("vddb")->columns)
+    for (const auto& col : campaign::findLayout("vddb")->columns)
         chCols += (chCols.empty() ? "" : ", ") + sql::quoteIdentifier(col.name);
-    for (const auto& col : findLayout("vdprovs")->columns)
+    for (const auto& col : campaign::findLayout("vdprovs")->columns)
         prCols += (prCols.empty() ? "" : ", ") + sql::quoteIdentifier(col.name);
     std::string prSel = prCols;
     prSel.replace(prSel.find("\"AutoKeyInc\""), 12, "NULL");
@@ -381,7 +382,7 @@ BENCHMARK(BM_plain_batch_append)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    campaign();  // generate before timing
+    benchCampaign();  // generate before timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* op : {"open", "search_name", "search_game", "key_lookup", "province_filter", "refresh", "walk",

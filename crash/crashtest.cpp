@@ -20,6 +20,7 @@
 // one or the new one, complete, never a part. --full-disk lets the files grow
 // no further during some operations: the refusals that follow are counted,
 // and are no loss as long as the files hold what they held before.
+#include "campaign/catalogue.h"
 #include "crash/driver.h"
 #include "crash/files.h"
 #include "crash/model.h"
@@ -70,12 +71,12 @@ class Reader {
 public:
     explicit Reader(const fs::path& data, bool withTransfer = true)
     {
-        const fs::path file = withTransfer ? data / store::campaignFile : data;
+        const fs::path file = withTransfer ? data / campaign::campaignFile : data;
         if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
             fail("cannot open " + file.filename().string());
         sqlite3_busy_timeout(db_, 5000);
         if (withTransfer)
-            exec("ATTACH DATABASE '" + (data / store::transferFile).string() + "' AS xfer");
+            exec("ATTACH DATABASE '" + (data / campaign::transferFile).string() + "' AS xfer");
     }
     ~Reader() { sqlite3_close(db_); }
 
@@ -150,7 +151,7 @@ fs::path sheetFile(const fs::path& data) { return data.parent_path() / "Save" / 
 std::set<std::string> dailyCopies(const fs::path& data)
 {
     std::set<std::string> names;
-    for (const fs::path& copy : store::dailyBackups(data / store::backupFolderName))
+    for (const fs::path& copy : store::dailyBackups(data / store::backupFolderName, campaign::catalogue()))
         names.insert(copy.filename().string());
     return names;
 }
@@ -293,7 +294,7 @@ int main(int argc, char** argv)
     fs::create_directories(sheetFile(data).parent_path());
     // The files are made before the first kill; the harness tests work on
     // them, not an interrupted first start.
-    { store::Database make(data); }
+    { store::Database make(data, campaign::catalogue()); }
     std::cout << "crashtest: " << options.kills << " kills, seed " << options.seed << ", folder " << data.string()
               << (options.splitImport ? ", imports split in two transactions" : "")
               << (options.wholeCommands ? "" : ", commands record by record")

@@ -1,5 +1,6 @@
 #include "crash/driver.h"
 
+#include "campaign/catalogue.h"
 #include "crash/files.h"
 #include "crash/model.h"
 #include "sheet/realm_sheet.h"
@@ -59,7 +60,7 @@ public:
     void applyProvinceFilter(const std::string& game, const std::string& character)
     {
         tblProv.setFiltered(false);
-        tblProv.setFilter(store::recordFilter(game, character));
+        tblProv.setFilter(campaign::recordFilter(game, character));
         tblProv.setFiltered(true);
     }
 
@@ -148,7 +149,7 @@ public:
     {
         const Key key = keyOf(id);
         show(key);
-        tblVDDB.setFilter(store::recordFilter(key.first, key.second));
+        tblVDDB.setFilter(campaign::recordFilter(key.first, key.second));
         tblVDDB.setFiltered(true);
         try {
             if (overwrite)
@@ -372,7 +373,7 @@ int runDriver(const DriverOptions& options, int fd)
         app.emplace(argc, argv);
     }
     try {
-        store::Session session(store::AliasRegistry(options.dataFolder.parent_path() / "aliases.conf"));
+        store::Session session(store::AliasRegistry(options.dataFolder.parent_path() / "aliases.conf"), campaign::catalogue());
         session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", store::utf8(options.dataFolder) + "/"}}},
                               false);
         Windows w(session);
@@ -397,7 +398,7 @@ int runDriver(const DriverOptions& options, int fd)
                 next = std::max(next, std::stoi(name.substr(dash + 1)) + 1);
                 note(id);
             });
-        for (const auto& copy : store::dailyBackups(options.dataFolder / store::backupFolderName))
+        for (const auto& copy : store::dailyBackups(options.dataFolder / store::backupFolderName, campaign::catalogue()))
             if (auto day = backupDay(store::utf8(copy.filename())))
                 view.nextDay = std::max(view.nextDay, *day + 1);
         Files files{store::Query(session)};

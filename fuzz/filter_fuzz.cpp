@@ -3,6 +3,7 @@
 // StoreError; a text that parses and names known columns compiles to SQL
 // that prepares and runs on the real table. The input also serves as two raw
 // names, whose record filter must select exactly that one character.
+#include "campaign/catalogue.h"
 #include "fuzz/fuzz_check.h"
 #include "store/database.h"
 #include "store/error.h"
@@ -28,8 +29,8 @@ struct Fixture {
     const store::TableLayout* layout;     // the character table
     const store::TableLayout* provinces;  // numbers of every kind, an AutoInc too
     Fixture()
-        : db(Connection::open(":memory:", true)), layout(store::findLayout("vddb.DB")),
-          provinces(store::findLayout("vdprovs.db"))
+        : db(Connection::open(":memory:", true)), layout(campaign::findLayout("vddb.DB")),
+          provinces(campaign::findLayout("vdprovs.db"))
     {
         db.exec(store::createTableSql(*layout, ""));
         db.exec(store::createTableSql(*provinces, ""));
@@ -115,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t cut = text.find('\n');
     const std::string game = text.substr(0, cut);
     const std::string name = cut == std::string::npos ? "" : text.substr(cut + 1);
-    const std::string record = store::recordFilter(game, name);
+    const std::string record = campaign::recordFilter(game, name);
     store::Filter parsed;
     try {
         parsed = store::parseFilter(record);

@@ -11,6 +11,7 @@
 // (taken modulo the column count) and a kind byte (modulo 6): NULL; a signed
 // byte; a signed 32-bit integer (4 bytes); a signed 16-bit number (2 bytes)
 // divided by 4.0; text or a blob of a length byte's bytes.
+#include "campaign/catalogue.h"
 #include "fuzz/fuzz_check.h"
 #include "store/error.h"
 #include "store/layout.h"
@@ -173,8 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     Input in{data, size};
     const int memoCharacters = in.byte();
-    const TableLayout& characterLayout = *store::findLayout("vdtrans");
-    const TableLayout& provinceLayout = *store::findLayout("expprovs");
+    const TableLayout& characterLayout = *campaign::findLayout("vdtrans");
+    const TableLayout& provinceLayout = *campaign::findLayout("expprovs");
 
     Connection db = Connection::open(":memory:", true);
     db.exec(store::createTableSql(characterLayout, "") + store::createTableSql(provinceLayout, ""));
@@ -204,8 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     // What the check let through fits the main tables as they check values.
     db.exec("ATTACH ':memory:' AS campaign");
-    const TableLayout& characters = *store::findLayout("vddb");
-    const TableLayout& provinces = *store::findLayout("vdprovs");
+    const TableLayout& characters = *campaign::findLayout("vddb");
+    const TableLayout& provinces = *campaign::findLayout("vdprovs");
     db.exec(store::createTableSql(characters, "campaign") + store::createTableSql(provinces, "campaign"));
     try {
         Statement(db, store::TableSql(characters, "campaign").appendFrom(store::TableSql(characterLayout, "main"), "1"))

@@ -1,12 +1,13 @@
 #include "app/context.h"
 
 #include "app/platform.h"
+#include "campaign/catalogue.h"
 
 namespace app {
 
 Context::Context(store::AliasRegistry aliases, std::filesystem::path programFolder,
                  std::filesystem::path userDataFolder)
-    : session(std::move(aliases)),
+    : session(std::move(aliases), campaign::catalogue()),
       programFolder(std::move(programFolder)),
       userDataFolder(std::move(userDataFolder)),
       folderWritable(platform::isWritableFolder)

@@ -1,5 +1,6 @@
 #include "realm/vddetails.h"
 #include "dbaware/text.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "store/all_or_nothing.h"
 
@@ -19,7 +20,6 @@
 #include "province/vdprovince.h"
 #include "store/database.h"
 #include "store/error.h"
-#include "store/filter.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -613,7 +613,7 @@ QWidget* TfrmRealmDetails::buildIncome()
 
     QGroupBox* rp = group("", page);  // boxed, untitled: RP on the left
     QFormLayout* l = formOn(rp);
-    dedtPossibleRP = edit(rp, "Possible_RP_Earnings", numberWidth);
+    dedtPossibleRP = edit(rp, col::PossibleRPEarnings, numberWidth);
     dedtROBloodlineScore = mirror(rp, col::BloodlineScore, false, numberWidth);
     dedtROLeyLineMaint = mirror(rp, col::LeyLineMaint, false, numberWidth);
     dedtVassalRP = edit(rp, col::IncomeRPFromVassals, numberWidth);
@@ -624,7 +624,7 @@ QWidget* TfrmRealmDetails::buildIncome()
 
     QGroupBox* gb = group("", page);  // and GB on the right
     QFormLayout* r = formOn(gb);
-    dedtProvinceGB = edit(gb, "Prov_GB_Income", numberWidth);
+    dedtProvinceGB = edit(gb, col::ProvGBIncome, numberWidth);
     dedtGuildGB = edit(gb, col::GuildGBIncome, numberWidth);
     dedtTempleGB = edit(gb, col::TempleGBIncome, numberWidth);
     edtTRIncome = computed(gb, numberWidth);
@@ -973,7 +973,7 @@ void TfrmRealmDetails::tblVDDBKeyChanged(store::Table& table, const std::vector<
 void TfrmRealmDetails::tblVDDBAfterPost(store::Table& table)
 {
     // After a rename the list follows the provinces to the new names.
-    if (activated && tblProv.filter() != store::recordFilter(table.text(col::GameName), table.text(col::CharacterName)))
+    if (activated && tblProv.filter() != campaign::recordFilter(table.text(col::GameName), table.text(col::CharacterName)))
         ApplyProvinceFilter();
 }
 
@@ -1079,7 +1079,7 @@ void TfrmRealmDetails::applyProvinceFilter(const std::string& gameName, const st
 {
     tblProv.setFiltered(false);
     // Built from the raw names, so that any name selects exactly its rows.
-    tblProv.setFilter(store::recordFilter(gameName, characterName));
+    tblProv.setFilter(campaign::recordFilter(gameName, characterName));
     tblProv.setFiltered(true);
 }
 

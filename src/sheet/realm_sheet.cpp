@@ -10,10 +10,10 @@
 #include <system_error>
 
 #include "app/platform.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
 #include "sheet/vdtemp.h"
-#include "store/filter.h"
 #include "store/int_text.h"
 #include "store/query.h"
 
@@ -234,7 +234,7 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
         store::Table& provinces = frmTemp->tblProv;
         provinces.open("VDDB", "vdprovs.db");
         provinces.setFiltered(false);
-        provinces.setFilter(store::recordFilter(game, character));
+        provinces.setFilter(campaign::recordFilter(game, character));
         provinces.setFiltered(true);
         for (provinces.first(); !provinces.eof(); provinces.next())
             visit({QString::fromStdString(provinces.text(col::ProvinceName)), frmTemp->dmemArmies->displayLines()});

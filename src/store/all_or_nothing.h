@@ -8,7 +8,7 @@
 namespace store {
 
 // Runs `work` as one transaction on the connection that holds both files, so
-// that its writes to the campaign and the transfer tables all stay or all go.
+// that its writes to the tables of both files all stay or all go.
 // After a rollback the table objects in `reread` are re-read: what they held
 // may be rows that are gone. The error goes on to the caller.
 template <class Work>

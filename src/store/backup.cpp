@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <regex>
 #include <system_error>
@@ -29,10 +30,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::regex dailyName(R"(campaign-\d{4}-\d{2}-\d{2}\.sqlite)");
-const std::regex importName(R"(campaign-\d{4}-\d{2}-\d{2}-\d{6}-\d{3}-import\.sqlite)");
-// A copy still under its temporary name.
-const std::regex partName(R"(campaign-\d{4}-\d{2}-\d{2}(-\d{6}-\d{3}-import)?\.sqlite\.part)");
+std::string escapeRegex(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (std::strchr(R"(\^$.|?*+()[]{})", c))
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// The copies of a main file are named after it: people.sqlite gives
+// people-2026-12-08.sqlite and people-2026-12-08-071530-123-import.sqlite.
+struct BackupNames {
+    std::string stem, extension;
+    std::regex daily, import;
+    std::regex part;  // a copy still under its temporary name
+
+    explicit BackupNames(const Catalogue& catalogue)
+    {
+        const fs::path file = pathFromUtf8(catalogue.mainFile);
+        stem = utf8(file.stem());
+        extension = utf8(file.extension());
+        const std::string s = escapeRegex(stem), e = escapeRegex(extension);
+        daily = std::regex(s + R"(-\d{4}-\d{2}-\d{2})" + e);
+        import = std::regex(s + R"(-\d{4}-\d{2}-\d{2}-\d{6}-\d{3}-import)" + e);
+        part = std::regex(s + R"(-\d{4}-\d{2}-\d{2}(-\d{6}-\d{3}-import)?)" + e + R"(\.part)");
+    }
+};
 // A copy being written is written without pause; one untouched this long was
 // left by a run that ended part way.
 constexpr auto tornAfter = std::chrono::hours(1);
@@ -70,13 +96,13 @@ std::vector<fs::path> matching(const fs::path& folder, const std::regex& pattern
     return found;
 }
 
-// The schema that holds campaign.sqlite on this connection; empty when none.
-std::string campaignSchema(Database& db)
+// The schema that holds the main file on this connection; empty when none.
+std::string mainSchema(Database& db)
 {
     sql::Statement list(db.connection(), "PRAGMA database_list");
     while (list.step()) {
         const std::string file = list.text(2);
-        if (!file.empty() && pathFromUtf8(file).filename() == campaignFile)
+        if (!file.empty() && pathFromUtf8(file).filename() == pathFromUtf8(db.catalogue().mainFile))
             return list.text(1);
     }
     return {};
@@ -118,7 +144,7 @@ void prune(const fs::path& folder, const std::regex& pattern, const fs::path& ma
 // Removes the half-written copies that runs which ended part way left behind,
 // whatever their day. One still being written (by another program on the
 // same folder) is left to it; failures only leave a file for the next time.
-void removeTornCopies(const fs::path& folder)
+void removeTornCopies(const fs::path& folder, const std::regex& partName)
 {
     const auto now = fs::file_time_type::clock::now();
     std::vector<fs::path> torn;
@@ -136,7 +162,7 @@ void removeTornCopies(const fs::path& folder)
         fs::remove(file, ec);
 }
 
-// Writes the campaign file's copy under `name` in the Backups folder.
+// Writes the main file's copy under `name` in the Backups folder.
 fs::path copyInto(Database& db, const std::string& schema, const std::string& name)
 {
     const fs::path folder = db.folder() / backupFolderName;
@@ -152,7 +178,7 @@ fs::path copyInto(Database& db, const std::string& schema, const std::string& na
     // Copies that earlier runs left half written: this one, and older ones.
     if (fs::is_regular_file(part, ec))
         fs::remove(part, ec);
-    removeTornCopies(folder);
+    removeTornCopies(folder, BackupNames(db.catalogue()).part);
     try {
         // No read may be in progress while the copy is made.
         db.releaseCursors();
@@ -178,21 +204,28 @@ fs::path copyInto(Database& db, const std::string& schema, const std::string& na
 
 }  // namespace
 
-std::vector<fs::path> dailyBackups(const fs::path& backupFolder) { return matching(backupFolder, dailyName); }
+std::vector<fs::path> dailyBackups(const fs::path& backupFolder, const Catalogue& catalogue)
+{
+    return matching(backupFolder, BackupNames(catalogue).daily);
+}
 
-std::vector<fs::path> importBackups(const fs::path& backupFolder) { return matching(backupFolder, importName); }
+std::vector<fs::path> importBackups(const fs::path& backupFolder, const Catalogue& catalogue)
+{
+    return matching(backupFolder, BackupNames(catalogue).import);
+}
 
 std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
 {
-    const std::string schema = campaignSchema(db);
+    const std::string schema = mainSchema(db);
     if (schema.empty())
         return std::nullopt;
-    const std::string name = "campaign-" + stamp(now, false) + ".sqlite";
+    const BackupNames names(db.catalogue());
+    const std::string name = names.stem + "-" + stamp(now, false) + names.extension;
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return std::nullopt;
     fs::path made = copyInto(db, schema, name);
-    prune(db.folder() / backupFolderName, dailyName, made);
+    prune(db.folder() / backupFolderName, names.daily, made);
     return made;
 }
 
@@ -209,12 +242,13 @@ std::optional<fs::path> dailyBackup(Session& session, const std::string& alias)
 
 fs::path importBackup(Database& db, Clock::time_point now)
 {
-    const std::string schema = campaignSchema(db);
+    const std::string schema = mainSchema(db);
     if (schema.empty())
-        throw StoreError("Cannot make a backup before the import: the file " + std::string(campaignFile) +
+        throw StoreError("Cannot make a backup before the import: the file " + db.catalogue().mainFile +
                          " is missing from " + utf8(db.folder()));
-    fs::path made = copyInto(db, schema, "campaign-" + stamp(now, true) + "-import.sqlite");
-    prune(db.folder() / backupFolderName, importName, made);
+    const BackupNames names(db.catalogue());
+    fs::path made = copyInto(db, schema, names.stem + "-" + stamp(now, true) + "-import" + names.extension);
+    prune(db.folder() / backupFolderName, names.import, made);
     return made;
 }
 

@@ -1,5 +1,5 @@
 // Opening an alias folder's files (creating them on a first start), attaching
-// the transfer file, savepoint transactions and the shared read of an event.
+// the side file, savepoint transactions and the shared read of an event.
 #include "store/database.h"
 
 #include "store/error.h"
@@ -61,12 +61,12 @@ std::string sqlLiteral(const std::string& s)
 
 }  // namespace
 
-void Database::createFile(const fs::path& file, const std::string& which)
+void Database::createFile(const Catalogue& catalogue, const fs::path& file, const std::string& which)
 {
     sql::Connection conn = sql::Connection::open(utf8(file), true);
     applyPragmas(conn);
     std::string ddl = "BEGIN;\n";
-    for (const auto& layout : allLayouts())
+    for (const auto& layout : catalogue.tables)
         if (layout.file == which)
             ddl += createTableSql(layout, "");
     ddl += "COMMIT;";
@@ -135,26 +135,28 @@ std::string damageOf(sql::Connection& conn, const fs::path& file)
 
 }  // namespace
 
-Database::Database(fs::path folder) : folder_(std::move(folder))
+Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::move(folder)), catalogue_(catalogue)
 {
-    const fs::path campaign = folder_ / campaignFile;
-    const fs::path transfer = folder_ / transferFile;
+    const std::string& mainFile = catalogue_.mainFile;
+    const std::string& sideFile = catalogue_.sideFile;
+    const fs::path mainPath = folder_ / mainFile;
+    const fs::path sidePath = folder_ / sideFile;
     std::error_code ec;
-    bool haveCampaign = fs::exists(campaign, ec);
-    bool haveTransfer = fs::exists(transfer, ec);
+    bool haveMain = fs::exists(mainPath, ec);
+    bool haveSide = fs::exists(sidePath, ec);
     // A first start builds both files aside and only then renames them, so
     // that a kill leaves either no file (and the next start begins again) or
     // files waiting under their temporary names, which the next start
     // finishes. A file never comes into being beside existing data otherwise,
     // and nothing is ever created over a file that is there.
     std::vector<std::pair<fs::path, std::string>> toMake;
-    if (!haveCampaign && !haveTransfer) {
-        toMake = {{campaign, campaignFile}, {transfer, transferFile}};
+    if (!haveMain && !haveSide) {
+        toMake = {{mainPath, mainFile}, {sidePath, sideFile}};
     } else {
-        if (!haveCampaign && fs::exists(pendingName(campaign), ec))
-            toMake.emplace_back(campaign, campaignFile);
-        if (!haveTransfer && fs::exists(pendingName(transfer), ec))
-            toMake.emplace_back(transfer, transferFile);
+        if (!haveMain && fs::exists(pendingName(mainPath), ec))
+            toMake.emplace_back(mainPath, mainFile);
+        if (!haveSide && fs::exists(pendingName(sidePath), ec))
+            toMake.emplace_back(sidePath, sideFile);
     }
     try {
         if (!toMake.empty()) {
@@ -165,7 +167,7 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
             // made is simply made again.
             for (const auto& [target, which] : toMake) {
                 removePending(target);
-                createFile(pendingName(target), which);
+                createFile(catalogue_, pendingName(target), which);
             }
             for (const auto& [target, which] : toMake) {
                 if (fs::exists(target, ec))
@@ -173,28 +175,28 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
                 fs::rename(pendingName(target), target, ec);
                 if (ec)
                     throw StoreError(msg::cannotCreateFile(utf8(target), ec.message()));
-                (which == campaignFile ? haveCampaign : haveTransfer) = true;
+                (which == mainFile ? haveMain : haveSide) = true;
             }
         }
-        if (haveCampaign) {
-            conn_ = sql::Connection::open(utf8(campaign), false);
-            campaignDamage_ = damageOf(conn_, campaign);
-            if (campaignDamage_.empty()) {
-                campaignSchema_ = "main";
-                transferPending_ = haveTransfer;
-            } else if (haveTransfer) {
-                // The transfer tables still open; the damaged file is only
+        if (haveMain) {
+            conn_ = sql::Connection::open(utf8(mainPath), false);
+            mainDamage_ = damageOf(conn_, mainPath);
+            if (mainDamage_.empty()) {
+                mainSchema_ = "main";
+                sidePending_ = haveSide;
+            } else if (haveSide) {
+                // The side file's tables still open; the damaged file is only
                 // read, never written, so that it can still be rescued.
-                conn_ = sql::Connection::open(utf8(transfer), false);
-                transferSchema_ = "main";
+                conn_ = sql::Connection::open(utf8(sidePath), false);
+                sideSchema_ = "main";
             } else {
                 // Nothing opens; a connection without files keeps the
                 // object usable for the questions asked of it.
                 conn_ = sql::Connection::open(":memory:", true);
             }
         } else {
-            conn_ = sql::Connection::open(utf8(transfer), false);
-            transferSchema_ = "main";
+            conn_ = sql::Connection::open(utf8(sidePath), false);
+            sideSchema_ = "main";
         }
         applyPragmas(conn_);
     } catch (const sql::SqlError& e) {
@@ -204,20 +206,21 @@ Database::Database(fs::path folder) : folder_(std::move(folder))
 
 std::string Database::schemaFor(const TableLayout& layout)
 {
-    if (layout.file == transferFile && transferPending_) {
+    if (layout.file == catalogue_.sideFile && sidePending_) {
         releaseCursors();  // ATTACH needs no read in progress
         try {
-            conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / transferFile)) + " AS xfer");
+            conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / catalogue_.sideFile)) + " AS xfer");
             conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
         } catch (const sql::SqlError& e) {
             throw StoreError(msg::cannotOpenTable(layout.displayName, e.what()));
         }
-        transferSchema_ = "xfer";
-        transferPending_ = false;
+        sideSchema_ = "xfer";
+        sidePending_ = false;
     }
-    const std::string& schema = layout.file == campaignFile ? campaignSchema_ : transferSchema_;
-    if (schema.empty() && layout.file == campaignFile && !campaignDamage_.empty())
-        throw StoreError(msg::cannotOpenTable(layout.displayName, campaignDamage_));
+    const bool inMain = layout.file == catalogue_.mainFile;
+    const std::string& schema = inMain ? mainSchema_ : sideSchema_;
+    if (schema.empty() && inMain && !mainDamage_.empty())
+        throw StoreError(msg::cannotOpenTable(layout.displayName, mainDamage_));
     if (schema.empty())
         throw StoreError(msg::fileMissing(layout.displayName, layout.file, utf8(folder_)));
     // The table's own check first, so that its faults are named by table.
@@ -228,7 +231,7 @@ std::string Database::schemaFor(const TableLayout& layout)
 
 void Database::checkObjectsOf(const std::string& schema)
 {
-    const std::string file = schema == campaignSchema_ ? campaignFile : transferFile;
+    const std::string file = schema == mainSchema_ ? catalogue_.mainFile : catalogue_.sideFile;
     const std::string fileName = utf8(folder_ / file);
     std::int64_t version = 0;
     try {
@@ -242,7 +245,7 @@ void Database::checkObjectsOf(const std::string& schema)
     if (checked != checkedSchemaVersion_.end() && checked->second == version)
         return;
     checkedSchemaVersion_.erase(schema);
-    checkObjects(conn_, schema, file, fileName);
+    checkObjects(conn_, schema, catalogue_, file, fileName);
     checkedSchemaVersion_[schema] = version;
 }
 
@@ -250,7 +253,7 @@ void Database::checkOpenSchemas()
 {
     // Another program may have changed a file since it was opened; what it
     // added would act within this transaction.
-    for (const std::string* schema : {&campaignSchema_, &transferSchema_})
+    for (const std::string* schema : {&mainSchema_, &sideSchema_})
         if (!schema->empty())
             checkObjectsOf(*schema);
 }

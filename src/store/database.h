@@ -17,21 +17,24 @@ namespace store {
 
 
 // The two files of one alias folder, reached through one connection: the
-// campaign file as the main database and the transfer file attached beside it.
+// catalogue's main file as the main database and its side file attached
+// beside it.
 // One connection lets a later transaction span both files atomically, which
 // the rollback journal guarantees and WAL would not.
 class Database {
 public:
     // Opens the folder. When it holds neither file (a first start) the folder
-    // and both files are created with their four empty tables; otherwise
+    // and both files are created with the catalogue's empty tables; otherwise
     // nothing is ever created, and a missing file only makes its tables fail
     // to open. A file that holds anything the program does not create there
     // (a trigger, a view, ...) is refused: its tables fail to open with an
     // error naming the file and the object, and the outermost transaction
     // checks again whenever a file's schema has changed since.
-    explicit Database(std::filesystem::path folder);
+    // The catalogue must outlive the database.
+    Database(std::filesystem::path folder, const Catalogue& catalogue);
 
     const std::filesystem::path& folder() const { return folder_; }
+    const Catalogue& catalogue() const { return catalogue_; }
     sql::Connection& connection() { return conn_; }
 
     // The schema name ("main" or "xfer") that holds the table; throws a
@@ -40,7 +43,8 @@ public:
     std::string schemaFor(const TableLayout& layout);
 
     // Creates the tables of one file; used for a first start and by tests.
-    static void createFile(const std::filesystem::path& file, const std::string& which);
+    // `which` names the file in the catalogue.
+    static void createFile(const Catalogue& catalogue, const std::filesystem::path& file, const std::string& which);
 
     // Reads of table objects within one event share one read of the file, so
     // that each move costs one indexed seek and not a new lock on the file.
@@ -94,11 +98,12 @@ private:
     void checkOpenSchemas();
 
     std::filesystem::path folder_;
+    const Catalogue& catalogue_;
     sql::Connection conn_;
-    std::string campaignSchema_;  // empty when the file is missing or damaged
-    std::string campaignDamage_;  // why the campaign file was not opened
-    std::string transferSchema_;
-    bool transferPending_ = false;  // present, attached when first needed
+    std::string mainSchema_;  // empty when the file is missing or damaged
+    std::string mainDamage_;  // why the main file was not opened
+    std::string sideSchema_;
+    bool sidePending_ = false;  // present, attached when first needed
     int savepoints_ = 0;
     std::uint64_t readEpoch_ = 0;
     std::map<std::string, std::int64_t> checkedSchemaVersion_;

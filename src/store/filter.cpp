@@ -187,11 +187,6 @@ std::string quoteFilterValue(std::string_view value)
     return out + "'";
 }
 
-std::string recordFilter(std::string_view gameName, std::string_view characterName)
-{
-    return "Character_Name=" + quoteFilterValue(characterName) + " and Game_Name=" + quoteFilterValue(gameName);
-}
-
 std::string prefixFilter(std::string_view column, std::string_view text)
 {
     std::string q = quoteFilterValue(text);

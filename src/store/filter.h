@@ -42,8 +42,6 @@ SqlCondition whereFor(const TableLayout& layout, const Filter& filter, int first
 
 // 'value' with quotes and asterisks doubled.
 std::string quoteFilterValue(std::string_view value);
-// Character_Name='<character>' and Game_Name='<game>': exactly one character's rows.
-std::string recordFilter(std::string_view gameName, std::string_view characterName);
 // Column='<text>*': the rows whose column begins with text.
 std::string prefixFilter(std::string_view column, std::string_view text);
 

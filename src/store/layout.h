@@ -1,6 +1,7 @@
-// The four tables' layouts: columns, key, indexes and file. Everything
-// particular to the campaign's tables is fixed here, not in the engine.
+// Table layouts: columns, key, indexes and file. The engine knows no table
+// of its own; the program hands it a catalogue of the tables it works on.
 #pragma once
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,13 +24,16 @@ struct SecondaryIndex {
 };
 
 struct TableLayout {
-    std::string name;              // SQL name: vddb, vdprovs, vdtrans, expprovs
+    std::string name;              // SQL name
     std::string displayName;       // the name the program opens it by
-    std::string file;              // campaign.sqlite or transfer.sqlite
+    std::string file;              // the catalogue's main or side file
     std::vector<Column> columns;
     std::vector<int> keyColumns;   // browse order; the last one may be the AutoInc column
     bool uniqueKey;                // true: the key columns identify a record; key lookups use them
     std::vector<SecondaryIndex> secondaryIndexes;  // for searches, never relied on for order
+    // Up to three columns that tell the user which record a message is
+    // about, most general first; -1 where there is none.
+    std::array<int, 3> labelColumns = {-1, -1, -1};
 
     int columnIndex(std::string_view columnName) const;  // -1 when absent; letter case ignored
     int autoIncColumn() const;                           // -1 when absent
@@ -46,13 +50,19 @@ struct TableLayout {
 // minutes at a million), and the program would hang on showing it.
 inline constexpr int memoLimit = 100'000;
 
-inline constexpr const char* campaignFile = "campaign.sqlite";
-inline constexpr const char* transferFile = "transfer.sqlite";
+// The tables of one data folder: two files behind one connection, the main
+// one opened first (and copied by the backups, named after it) and the side
+// one attached beside it, so that one transaction spans both.
+struct Catalogue {
+    std::string mainFile;
+    std::string sideFile;
+    std::vector<TableLayout> tables;  // each in mainFile or sideFile
 
-const std::vector<TableLayout>& allLayouts();
-// Finds a layout by the name a window opens it by ("vddb.DB", "VDPROVS"):
-// the extension and the letter case do not matter. nullptr when unknown.
-const TableLayout* findLayout(std::string_view tableName);
+    // Finds a layout by the name a window opens it by ("people.DB",
+    // "PEOPLE"): the extension and the letter case do not matter. nullptr
+    // when unknown.
+    const TableLayout* find(std::string_view tableName) const;
+};
 
 bool equalsNoCase(std::string_view a, std::string_view b);
 

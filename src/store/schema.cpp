@@ -161,8 +161,8 @@ void checkTable(sql::Connection& conn, const std::string& schema, const TableLay
     }
 }
 
-void checkObjects(sql::Connection& conn, const std::string& schema, const std::string& file,
-                  const std::string& fileName)
+void checkObjects(sql::Connection& conn, const std::string& schema, const Catalogue& catalogue,
+                  const std::string& file, const std::string& fileName)
 {
     struct Object {
         std::string type, name, table, sql;
@@ -175,8 +175,8 @@ void checkObjects(sql::Connection& conn, const std::string& schema, const std::s
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenDatabase(fileName, e.what()));
     }
-    auto layoutOf = [&file](const std::string& table) -> const TableLayout* {
-        for (const TableLayout& layout : allLayouts())
+    auto layoutOf = [&catalogue, &file](const std::string& table) -> const TableLayout* {
+        for (const TableLayout& layout : catalogue.tables)
             if (layout.file == file && equalsNoCase(layout.name, table))
                 return &layout;
         return nullptr;

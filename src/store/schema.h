@@ -22,11 +22,11 @@ void checkTable(sql::Connection& conn, const std::string& schema, const TableLay
                 const std::string& fileName);
 
 // Throws StoreError naming `fileName` and the object when `schema` holds
-// anything that the program does not create in `file` (campaignFile or
-// transferFile): a trigger, a view, a virtual table, a table or an index of
+// anything that the program does not create in `file` (the catalogue's main
+// or side file): a trigger, a view, a virtual table, a table or an index of
 // another name, or an index of the program's name that is not the program's.
 // SQLite's own tables (the AutoInc counters, ANALYZE's statistics) pass.
-void checkObjects(sql::Connection& conn, const std::string& schema, const std::string& file,
-                  const std::string& fileName);
+void checkObjects(sql::Connection& conn, const std::string& schema, const Catalogue& catalogue,
+                  const std::string& file, const std::string& fileName);
 
 }  // namespace store

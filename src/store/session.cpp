@@ -8,7 +8,10 @@ namespace store {
 
 namespace fs = std::filesystem;
 
-Session::Session(AliasRegistry registry) : registry_(std::move(registry)) {}
+Session::Session(AliasRegistry registry, const Catalogue& catalogue)
+    : registry_(std::move(registry)), catalogue_(catalogue)
+{
+}
 
 std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
 {
@@ -22,7 +25,7 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
 
 Session::TableRef Session::findTable(const std::string& alias, const std::string& tableName)
 {
-    const TableLayout* layout = findLayout(tableName);
+    const TableLayout* layout = catalogue_.find(tableName);
     if (!layout)
         throw StoreError(msg::unknownTable(tableName));
     auto db = databaseForAlias(alias);
@@ -48,7 +51,7 @@ std::shared_ptr<Database> Session::databaseForFolder(const fs::path& folder)
     auto it = databases_.find(k);
     if (it != databases_.end())
         return it->second;
-    auto db = std::make_shared<Database>(pathFromUtf8(k));
+    auto db = std::make_shared<Database>(pathFromUtf8(k), catalogue_);
     databases_.emplace(k, db);
     return db;
 }

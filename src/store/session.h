@@ -14,7 +14,11 @@ namespace store {
 // databases, one per folder, shared by every table object on it.
 class Session {
 public:
-    explicit Session(AliasRegistry registry);
+    // Every database opened takes its tables from `catalogue`, which must
+    // outlive the session.
+    Session(AliasRegistry registry, const Catalogue& catalogue);
+
+    const Catalogue& catalogue() const { return catalogue_; }
 
     AliasRegistry& aliases() { return registry_; }
 
@@ -37,6 +41,7 @@ public:
 
 private:
     AliasRegistry registry_;
+    const Catalogue& catalogue_;
     std::map<std::string, std::shared_ptr<Database>> databases_;
 };
 

@@ -73,7 +73,7 @@ private:
     std::unique_ptr<sqlite3_stmt, StatementFinalizer> st_;
 };
 
-// Quotes an identifier for SQL text ("Total_Castles/Forts").
+// Quotes an identifier for SQL text ("Net/Gross", a column name with a slash).
 std::string quoteIdentifier(std::string_view name);
 
 // A failure of SQLite with its extended error code, so that callers can tell

@@ -35,7 +35,7 @@ public:
     Table& operator=(const Table&) = delete;
 
     // Opens a table through an alias by the name the program knows it by
-    // ("vddb.DB"); the object then stands on its first record.
+    // ("people.DB"); the object then stands on its first record.
     void open(const std::string& alias, const std::string& tableName);
     void close();
     bool isOpen() const { return state_ != State::Inactive; }

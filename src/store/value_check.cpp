@@ -60,7 +60,7 @@ void checkValues(sql::Connection& conn, const std::string& schema, const TableLa
         if (!record.step())
             throw sql::SqlError(0, "the record went while it was read");
         const std::optional<std::string> province =
-            layout.columnIndex("Province_Name") < 0 ? std::nullopt : std::optional(printable(record.text(2)));
+            layout.labelColumns[2] < 0 ? std::nullopt : std::optional(printable(record.text(2)));
         const std::string reason = why(static_cast<TableSql::Unfit>(unfit % 8),
                                        layout.columns[static_cast<std::size_t>(column)], record.text(3),
                                        memoCharacters);

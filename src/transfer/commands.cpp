@@ -3,12 +3,12 @@
 
 #include "app/modal.h"
 #include "browser/vdsearch.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dialogs.h"
 #include "store/all_or_nothing.h"
 #include "store/backup.h"
 #include "store/error.h"
-#include "store/filter.h"
 #include "store/value_check.h"
 #include "transfer/transfer.h"
 
@@ -52,7 +52,7 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click()
     tblVDDB.checkBrowseMode();
     if (!tblVDDB.hasCurrentRecord())
         throw store::StoreError(store::msg::emptyDataset);
-    tblVDDB.setFilter(store::recordFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName)));
+    tblVDDB.setFilter(campaign::recordFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName)));
     tblVDDB.setFiltered(true);
     store::ControlsSuspended suspended(tblVDDB);
     const store::Bookmark shown = tblVDDB.bookmark();

@@ -1,6 +1,7 @@
 #include "transfer/transfer.h"
 
 #include "app/shell.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/dialogs.h"
@@ -8,7 +9,6 @@
 #include "realm/vddetails.h"
 #include "store/all_or_nothing.h"
 #include "store/error.h"
-#include "store/filter.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -99,7 +99,7 @@ void TfrmTransfer::DeleteTransferProvinces()
 {
     store::Table& transfer = frmRealmDetails->tblTransfer;
     store::Table& provinces = frmRealmDetails->tblXfrProv;
-    const std::string filter = store::recordFilter(transfer.text(col::GameName), transfer.text(col::CharacterName));
+    const std::string filter = campaign::recordFilter(transfer.text(col::GameName), transfer.text(col::CharacterName));
     provinces.setFiltered(false);
     provinces.setFilter(filter);
     provinces.setFiltered(true);

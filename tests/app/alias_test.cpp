@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/platform.h"
+#include "campaign/catalogue.h"
 #include "shell_fixture.h"
 
 namespace fs = std::filesystem;
@@ -51,7 +52,7 @@ TEST_F(ShellTest, AMissingAliasIsRegisteredOnTheDataFolderBesideTheProgram)
     EXPECT_EQ(alias->type, "STANDARD");
     EXPECT_EQ(alias->path(), (programFolder() / "Data").string() + "/");
     EXPECT_EQ(alias->params.at("DEFAULT DRIVER"), "Paradox");
-    EXPECT_TRUE(fs::exists(programFolder() / "Data" / store::campaignFile));
+    EXPECT_TRUE(fs::exists(programFolder() / "Data" / campaign::campaignFile));
     EXPECT_FALSE(fs::exists(temp_.path() / "Data"));
 }
 
@@ -133,7 +134,7 @@ TEST_F(ShellTest, AnAliasOnAMissingFolderAsksBeforeANewDatabaseIsMadeThere)
     dialogs_.answer(dbaware::Answer::Yes);
     ASSERT_TRUE(app::startUp(again));
     EXPECT_EQ(dialogs_.shown.size(), 2u);
-    EXPECT_TRUE(fs::exists(unmounted / store::campaignFile));
+    EXPECT_TRUE(fs::exists(unmounted / campaign::campaignFile));
     app::shutDown();
 
     // The program's own Data folder is made without a question, as on a first start.
@@ -142,7 +143,7 @@ TEST_F(ShellTest, AnAliasOnAMissingFolderAsksBeforeANewDatabaseIsMadeThere)
         ownContext.session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", own.string() + "/"}}}, true);
         ASSERT_TRUE(app::startUp(ownContext));
         EXPECT_EQ(dialogs_.shown.size(), 2u);
-        EXPECT_TRUE(fs::exists(own / store::campaignFile));
+        EXPECT_TRUE(fs::exists(own / campaign::campaignFile));
         app::shutDown();
     }
 }

@@ -1,6 +1,7 @@
 // Faults met through the windows: the import's backup, a full disk in an
 // import, deletes that fail half way, another program's lock, and a damaged
 // campaign file at start.
+#include "campaign/catalogue.h"
 #include "transfer/transfer_fixture.h"
 
 #include <fstream>
@@ -69,7 +70,7 @@ TEST_F(WindowFaultsTest, AnImportFirstCopiesTheCampaignAsItStood)
     EXPECT_EQ(status(), "Import Complete");
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
 
-    const auto copies = store::importBackups(backups());
+    const auto copies = store::importBackups(backups(), campaign::catalogue());
     ASSERT_EQ(copies.size(), 1u);
     auto conn = store::sql::Connection::open(copies[0].string(), false);
     store::sql::Statement st(conn, "SELECT count(*) FROM vddb WHERE Character_Name = 'Cara'");
@@ -179,7 +180,7 @@ TEST_F(WindowFaultsTest, AChangeSavedWhileAnotherProgramWritesStaysPendingUntilI
 {
     show("G", "Aric");
     auto other = store::sql::Connection::open(
-        (w->tblVDDB.database().folder() / store::campaignFile).string(), false);
+        (w->tblVDDB.database().folder() / campaign::campaignFile).string(), false);
     other.exec("BEGIN IMMEDIATE; UPDATE vddb SET Domain_Name = 'theirs' WHERE Character_Name = 'Bran'");
 
     w->tblVDDB.edit();
@@ -206,24 +207,24 @@ TEST_F(DamagedStartTest, TheFileIsNamedLeftAsItWasAndTheProgramStillStarts)
     const fs::path data = programFolder() / "Data";
     makeDatabase(data);
     {
-        auto conn = store::sql::Connection::open((data / store::campaignFile).string(), false);
+        auto conn = store::sql::Connection::open((data / campaign::campaignFile).string(), false);
         conn.exec("INSERT INTO vddb (Game_Name, Character_Name) VALUES ('G', 'Aric')");
     }
-    std::string bytes = bytesOf(data / store::campaignFile);
+    std::string bytes = bytesOf(data / campaign::campaignFile);
     bytes.replace(0, 16, "this is no table");
-    std::ofstream(data / store::campaignFile, std::ios::binary | std::ios::trunc) << bytes;
+    std::ofstream(data / campaign::campaignFile, std::ios::binary | std::ios::trunc) << bytes;
 
     ASSERT_TRUE(app::startUp(*context_));
     ASSERT_FALSE(dialogs_.shown.empty());
     for (const auto& box : dialogs_.shown) {
-        EXPECT_TRUE(box.text.contains(QString::fromStdString((data / store::campaignFile).string()) + " is damaged"))
+        EXPECT_TRUE(box.text.contains(QString::fromStdString((data / campaign::campaignFile).string()) + " is damaged"))
             << box.text.toStdString();
         EXPECT_EQ(box.icon, dbaware::Icon::Error);
     }
     EXPECT_TRUE(frmVDDBSearch && frmRealmDetails && frmProvince && frmTransfer);
     EXPECT_FALSE(frmVDDBSearch->tblVDDB.isOpen());
     context_->session.releaseCursors();
-    EXPECT_EQ(bytesOf(data / store::campaignFile), bytes);
+    EXPECT_EQ(bytesOf(data / campaign::campaignFile), bytes);
     EXPECT_FALSE(fs::exists(data / "campaign.sqlite-journal"));
     EXPECT_FALSE(fs::exists(data / store::backupFolderName)) << "no backup of a damaged file";
 }

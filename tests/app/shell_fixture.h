@@ -15,6 +15,7 @@
 #include "app/modal.h"
 #include "app/startup.h"
 #include "browser/vdsearch.h"
+#include "campaign/catalogue.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
 #include "store/database.h"
@@ -48,9 +49,9 @@ protected:
     static void makeDatabase(const std::filesystem::path& folder, bool transfer = true)
     {
         std::filesystem::create_directories(folder);
-        store::Database::createFile(folder / store::campaignFile, store::campaignFile);
+        store::Database::createFile(campaign::catalogue(), folder / campaign::campaignFile, campaign::campaignFile);
         if (transfer)
-            store::Database::createFile(folder / store::transferFile, store::transferFile);
+            store::Database::createFile(campaign::catalogue(), folder / campaign::transferFile, campaign::transferFile);
     }
     // The six table objects that start-up opens.
     static std::vector<const store::Table*> sixTables()

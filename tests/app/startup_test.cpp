@@ -11,6 +11,7 @@
 #include "app/about.h"
 #include "app/shell.h"
 #include "app/splash.h"
+#include "campaign/catalogue.h"
 #include "shell_fixture.h"
 #include "store/sqlite.h"
 #include "transfer/transfer.h"
@@ -70,8 +71,8 @@ TEST_F(ShellTest, WindowsAreCreatedInOrderEachOpeningItsTablesWhileTheSplashShow
     // Files without tables: every table fails, each creation handler shows
     // one box and stops there, and the box tells how far start-up had got.
     fs::create_directories(temp_.path() / "empty");
-    std::ofstream(temp_.path() / "empty" / store::campaignFile);
-    std::ofstream(temp_.path() / "empty" / store::transferFile);
+    std::ofstream(temp_.path() / "empty" / campaign::campaignFile);
+    std::ofstream(temp_.path() / "empty" / campaign::transferFile);
     context_->session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", (temp_.path() / "empty/").string()}}}, true);
     ProgressDialogs progress;
 
@@ -124,7 +125,7 @@ TEST_F(ShellTest, AReadInProgressIsReleasedWhenTheProgramWaitsForEvents)
     characters.next();  // walking forward: a read stays open on the file
 
     // Another program's write, without waiting for locks.
-    auto other = store::sql::Connection::open((programFolder() / "Data" / store::campaignFile).string(), false);
+    auto other = store::sql::Connection::open((programFolder() / "Data" / campaign::campaignFile).string(), false);
     EXPECT_THROW(other.exec("UPDATE vddb SET Domain_Name = 'x'"), store::sql::SqlError);
     QEventLoop idle;
     QTimer::singleShot(20, &idle, &QEventLoop::quit);

@@ -13,6 +13,7 @@
 
 #include "app/about.h"
 #include "app/shell_fixture.h"
+#include "campaign/catalogue.h"
 #include "dbaware/dbcheckbox.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbgrid.h"
@@ -210,7 +211,7 @@ TEST_F(RealmTest, SaveChangesKeepsAnotherProgramsChangeAndRefusesToOverwriteIt)
     addCharacter("G", "Aric", {{"Domain_Name", "Aricia"}, {"Current_GB", "10"}});
     openOn("G", "Aric");
     auto other = store::sql::Connection::open(
-        store::utf8(r->tblVDDB.database().folder() / store::campaignFile), false);
+        store::utf8(r->tblVDDB.database().folder() / campaign::campaignFile), false);
 
     type(r->dedtDomainName, "Aric Hold");
     context_->session.releaseCursors();  // as between events

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/backup.h"
 #include "store/database.h"
@@ -81,7 +82,7 @@ TEST_F(BackupTest, FirstStartOfADayMakesOneCopyAndLaterStartsNone)
     // The next morning a new one, holding the change.
     const auto next = store::dailyBackup(db(), at(2026, 12, 9, 0, 0, 1));
     ASSERT_TRUE(next);
-    EXPECT_EQ(names(store::dailyBackups(backups())),
+    EXPECT_EQ(names(store::dailyBackups(backups(), campaign::catalogue())),
               (std::vector<std::string>{"campaign-2026-12-08.sqlite", "campaign-2026-12-09.sqlite"}));
     auto copy = store::sql::Connection::open(next->string(), false);
     store::sql::Statement count(copy, "SELECT count(*) FROM vddb");
@@ -116,8 +117,8 @@ TEST_F(BackupTest, TheCopyIsWholeAndRestoresAsTheCampaignFile)
     // a data folder (here a fresh one beside the transfer file).
     const fs::path restored = temp_.path() / "Restored";
     fs::create_directories(restored);
-    fs::copy_file(*made, restored / store::campaignFile);
-    fs::copy_file(dataFolder() / store::transferFile, restored / store::transferFile);
+    fs::copy_file(*made, restored / campaign::campaignFile);
+    fs::copy_file(dataFolder() / campaign::transferFile, restored / campaign::transferFile);
     session_.aliases().add(store::Alias{"OLD", "STANDARD", {{"PATH", restored.string() + "/"}}}, false);
     store::Table chars(session_), provs(session_);
     chars.open("OLD", "vddb.DB");
@@ -134,7 +135,7 @@ TEST_F(BackupTest, TheLastSevenDailyCopiesAreKept)
     std::ofstream(backups() / "campaign-old.sqlite") << "not a dated copy";
     for (int day = 1; day <= 10; ++day)
         ASSERT_TRUE(store::dailyBackup(db(), at(2026, 11, 25 + day)));  // mktime rolls into December
-    EXPECT_EQ(names(store::dailyBackups(backups())),
+    EXPECT_EQ(names(store::dailyBackups(backups(), campaign::catalogue())),
               (std::vector<std::string>{"campaign-2026-11-29.sqlite", "campaign-2026-11-30.sqlite",
                                         "campaign-2026-12-01.sqlite", "campaign-2026-12-02.sqlite",
                                         "campaign-2026-12-03.sqlite", "campaign-2026-12-04.sqlite",
@@ -151,7 +152,7 @@ TEST_F(BackupTest, AClockSetBackStillKeepsTodaysCopy)
     const auto made = store::dailyBackup(db(), at(2026, 12, 8));
     ASSERT_TRUE(made);
     EXPECT_TRUE(fs::exists(*made));
-    const auto kept = names(store::dailyBackups(backups()));
+    const auto kept = names(store::dailyBackups(backups(), campaign::catalogue()));
     ASSERT_EQ(kept.size(), 7u);
     EXPECT_EQ(kept.front(), "campaign-2026-12-08.sqlite");
     EXPECT_EQ(kept[1], "campaign-2027-01-02.sqlite");  // the oldest of the others went
@@ -165,9 +166,9 @@ TEST_F(BackupTest, ImportCopiesAreNamedByTheTimeAndKeptApart)
         made.push_back(store::importBackup(db(), at(2026, 12, 8, 10, i) + std::chrono::milliseconds(5)));
     EXPECT_EQ(made[0].filename(), "campaign-2026-12-08-100000-005-import.sqlite");
     // Seven kept, the newest; the daily copy of the same day untouched.
-    EXPECT_EQ(names(store::importBackups(backups())).size(), 7u);
-    EXPECT_EQ(store::importBackups(backups()).front(), made[2]);
-    EXPECT_EQ(names(store::dailyBackups(backups())), std::vector<std::string>{"campaign-2026-12-08.sqlite"});
+    EXPECT_EQ(names(store::importBackups(backups(), campaign::catalogue())).size(), 7u);
+    EXPECT_EQ(store::importBackups(backups(), campaign::catalogue()).front(), made[2]);
+    EXPECT_EQ(names(store::dailyBackups(backups(), campaign::catalogue())), std::vector<std::string>{"campaign-2026-12-08.sqlite"});
     // Two at the same moment: the second is refused rather than overwriting.
     EXPECT_THROW(store::importBackup(db(), at(2026, 12, 8, 10, 8) + std::chrono::milliseconds(5)), store::StoreError);
 }
@@ -199,13 +200,13 @@ TEST_F(BackupTest, AFailureIsReportedAndChangesNothing)
     const auto before = folderListing(backups());
     EXPECT_THROW(store::dailyBackup(db(), at(2026, 12, 8)), store::StoreError);
     EXPECT_EQ(folderListing(backups()), before);
-    EXPECT_EQ(store::dailyBackups(backups()).size(), 9u);
+    EXPECT_EQ(store::dailyBackups(backups(), campaign::catalogue()).size(), 9u);
 
     // The store goes on working, and once the way is clear the copy is made.
     addCharacter(*characters_, "Test", "After");
     fs::remove_all(backups() / "campaign-2026-12-08.sqlite.part");
     ASSERT_TRUE(store::dailyBackup(db(), at(2026, 12, 8)));
-    EXPECT_EQ(store::dailyBackups(backups()).size(), 7u);
+    EXPECT_EQ(store::dailyBackups(backups(), campaign::catalogue()).size(), 7u);
 }
 
 TEST_F(BackupTest, AHalfWrittenCopyOfAnEarlierRunIsReplaced)
@@ -222,7 +223,7 @@ TEST_F(StoreTest, DailyBackupByAliasSkipsWhatCannotBeOpened)
     // Only the transfer file: there is no campaign file to copy.
     const fs::path half = temp_.path() / "Half";
     fs::create_directories(half);
-    store::Database::createFile(half / store::transferFile, store::transferFile);
+    store::Database::createFile(campaign::catalogue(), half / campaign::transferFile, campaign::transferFile);
     session_.aliases().add(store::Alias{"HALF", "STANDARD", {{"PATH", half.string() + "/"}}}, false);
     EXPECT_FALSE(store::dailyBackup(session_, "HALF"));
     EXPECT_FALSE(fs::exists(half / "Backups"));

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/database.h"
 #include "store/error.h"
@@ -308,9 +309,9 @@ TEST_F(CursorContractTest, ATableWhoseKeyWasChangedByAnotherToolIsRefusedByName)
     };
     for (const auto& [table, edit] : edits) {
         testing_support::TempFolder folder;
-        store::Session session(store::AliasRegistry(folder.path() / "aliases.conf"));
+        store::Session session(store::AliasRegistry(folder.path() / "aliases.conf"), campaign::catalogue());
         session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", (folder.path() / "Data").string()}}}, false);
-        { store::Database first(folder.path() / "Data"); }
+        { store::Database first(folder.path() / "Data", campaign::catalogue()); }
         rawCampaign(folder.path() / "Data").exec(edit);
         store::Table t(session);
         try {

@@ -15,6 +15,7 @@
 #include <random>
 #include <thread>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/database.h"
 #include "store/error.h"
@@ -79,7 +80,7 @@ protected:
     {
         characters.beforeDelete = [&provinces](store::Table& c) {
             provinces.setFiltered(false);
-            provinces.setFilter(store::recordFilter(c.text("Game_Name"), c.text("Character_Name")));
+            provinces.setFilter(campaign::recordFilter(c.text("Game_Name"), c.text("Character_Name")));
             provinces.setFiltered(true);
             for (provinces.first(); !provinces.eof();)
                 provinces.remove();
@@ -117,7 +118,7 @@ TEST_F(FaultsTest, ACharacterDeleteThatFailsAfterItsProvincesKeepsThemAll)
 
     ASSERT_TRUE(chars->findKey({"G", "Aric"}));
     EXPECT_THROW(chars->remove(), store::StoreError);
-    store::Session other(session_.aliases());
+    store::Session other(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(other), (Strings{"Aric", "Bran"}));
     EXPECT_EQ(provincesIn(other), (Strings{"a1", "a2", "a3", "b1"}));
 
@@ -151,8 +152,8 @@ TEST_F(FaultsTest, AFirstStartInterruptedBetweenItsTwoFilesIsFinishedByTheNext)
     // What a kill between the two renames leaves: the campaign file in place,
     // the transfer file still under its temporary name.
     fs::create_directories(dataFolder());
-    store::Database::createFile(dataFolder() / "campaign.sqlite", store::campaignFile);
-    store::Database::createFile(dataFolder() / "transfer.sqlite.new", store::transferFile);
+    store::Database::createFile(campaign::catalogue(), dataFolder() / "campaign.sqlite", campaign::campaignFile);
+    store::Database::createFile(campaign::catalogue(), dataFolder() / "transfer.sqlite.new", campaign::transferFile);
     for (const char* table : {"vddb.DB", "vdprovs.db", "vdtrans.DB", "expprovs.DB"})
         EXPECT_TRUE(openTable(table)->isOpen()) << table;
     EXPECT_TRUE(fs::exists(dataFolder() / "transfer.sqlite"));
@@ -168,9 +169,9 @@ TEST_F(FaultsTest, AFirstStartNeverCreatesOverDataOrBesideItWithoutATemporaryFil
     }
     const std::string campaign = bytesOf(dataFolder() / "campaign.sqlite");
     // A stray temporary campaign file beside real data is not taken for it.
-    store::Database::createFile(dataFolder() / "campaign.sqlite.new", store::campaignFile);
+    store::Database::createFile(campaign::catalogue(), dataFolder() / "campaign.sqlite.new", campaign::campaignFile);
     fs::remove(dataFolder() / "transfer.sqlite");
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(fresh), Strings{"Kept"});
     store::Table t(fresh);
     EXPECT_THROW(t.open("VDDB", "vdtrans.DB"), store::StoreError);
@@ -183,7 +184,7 @@ TEST_F(FaultsTest, AFirstStartNeverCreatesOverDataOrBesideItWithoutATemporaryFil
 TEST_F(FaultsTest, AFirstStartKilledAnywhereLeavesAFolderThatOpens)
 {
     const auto began = Clock::now();
-    { store::Database measure(temp_.path() / "measure"); }
+    { store::Database measure(temp_.path() / "measure", campaign::catalogue()); }
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began).count();
     std::mt19937 rng(7);
     int interrupted = 0;
@@ -193,7 +194,7 @@ TEST_F(FaultsTest, AFirstStartKilledAnywhereLeavesAFolderThatOpens)
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            store::Database db(folder);
+            store::Database db(folder, campaign::catalogue());
             _exit(0);
         }
         std::this_thread::sleep_for(
@@ -202,7 +203,7 @@ TEST_F(FaultsTest, AFirstStartKilledAnywhereLeavesAFolderThatOpens)
         int status = 0;
         waitpid(pid, &status, 0);
         interrupted += WIFSIGNALED(status) ? 1 : 0;
-        store::Session next(session_.aliases());
+        store::Session next(session_.aliases(), campaign::catalogue());
         for (const char* table : {"vddb.DB", "vdprovs.db", "vdtrans.DB", "expprovs.DB"}) {
             store::Table t(next);
             EXPECT_NO_THROW(t.open("VDDB", table)) << "round " << round << ": " << table;
@@ -237,7 +238,7 @@ TEST_F(FaultsTest, AFullDiskFailsThePostAndKeepsTheRecordPendingUntilThereIsRoom
     EXPECT_EQ(chars->state(), store::State::Insert);
     EXPECT_EQ(chars->text("Character_Name"), "Bran");
     EXPECT_EQ(chars->text("Misc_Leftovers").size(), 60000u);
-    store::Session other(session_.aliases());
+    store::Session other(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(other), Strings{"Aric"});
     EXPECT_EQ(quickCheck(dataFolder() / "campaign.sqlite"), "ok");
 
@@ -253,7 +254,7 @@ TEST_F(FaultsTest, AFullDiskFailsThePostAndKeepsTheRecordPendingUntilThereIsRoom
     EXPECT_EQ(chars->state(), store::State::Edit);
     conn.exec("PRAGMA main.max_page_count=1000000");
     chars->post();
-    store::Session last(session_.aliases());
+    store::Session last(session_.aliases(), campaign::catalogue());
     store::Table check(last);
     check.open("VDDB", "vddb.DB");
     ASSERT_TRUE(check.findKey({"G", "Aric"}));
@@ -273,7 +274,7 @@ TEST_F(FaultsTest, AFullDiskInTheMiddleOfACopyIntoTheCampaignCopiesNothing)
         store::Database::Transaction tx(chars->database());
         EXPECT_THROW(chars->appendFrom(*trans), store::StoreError);
     }
-    store::Session other(session_.aliases());
+    store::Session other(session_.aliases(), campaign::catalogue());
     EXPECT_TRUE(charactersIn(other).empty());
     EXPECT_EQ(quickCheck(dataFolder() / "campaign.sqlite"), "ok");
     conn.exec("PRAGMA main.max_page_count=1000000");
@@ -319,7 +320,7 @@ TEST_F(FaultsTest, AFolderWhereNoJournalCanBeMadeFailsThePostAndKeepsItPending)
 
     fs::remove(dataFolder() / "campaign.sqlite-journal");
     chars->post();
-    store::Session other(session_.aliases());
+    store::Session other(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(other), (Strings{"Aric", "Bran"}));
     EXPECT_EQ(quickCheck(dataFolder() / "campaign.sqlite"), "ok");
 }
@@ -352,7 +353,7 @@ TEST_F(FaultsTest, APostWaitsForAnotherProgramsLockThenFailsAndStaysPending)
 
     other.exec("COMMIT");
     chars->post();
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(fresh), (Strings{"Aric", "Theirs"}));
     store::Table check(fresh);
     check.open("VDDB", "vddb.DB");
@@ -384,7 +385,7 @@ TEST_F(FaultsTest, ALockReleasedWithinTheWaitLetsThePostThrough)
     release.join();
     EXPECT_GE(Clock::now() - began, std::chrono::milliseconds(150));
     EXPECT_EQ(chars->state(), store::State::Browse);
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(fresh), (Strings{"Aric", "Bran", "Theirs"}));
 }
 
@@ -406,7 +407,7 @@ protected:
     {
         const fs::path file = dataFolder() / "campaign.sqlite";
         const std::string before = bytesOf(file);
-        store::Session fresh(session_.aliases());
+        store::Session fresh(session_.aliases(), campaign::catalogue());
         for (const char* table : {"vddb.DB", "vdprovs.db"}) {
             store::Table t(fresh);
             try {
@@ -455,7 +456,7 @@ TEST_F(DamagedFileTest, ADamagedFileWithoutTransferFileOpensNothingAndStillAnswe
 {
     fs::remove(dataFolder() / "transfer.sqlite");
     writeBytes(dataFolder() / "campaign.sqlite", std::string(4096, 'x'));
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     store::Table t(fresh), x(fresh);
     EXPECT_THROW(t.open("VDDB", "vddb.DB"), store::StoreError);
     EXPECT_THROW(x.open("VDDB", "vdtrans.DB"), store::StoreError);
@@ -470,7 +471,7 @@ TEST_F(FaultsTest, TwoProgramsOnOneFolderWorkSideBySide)
 {
     openTable("vddb.DB");  // the first start
     session_.releaseCursors();
-    store::Session a(session_.aliases()), b(session_.aliases());
+    store::Session a(session_.aliases(), campaign::catalogue()), b(session_.aliases(), campaign::catalogue());
     store::Table ca(a), pa(a), cb(b), pb(b);
     for (auto [t, name] : {std::pair{&ca, "vddb.DB"}, {&pa, "vdprovs.db"}, {&cb, "vddb.DB"}, {&pb, "vdprovs.db"}})
         t->open("VDDB", name);
@@ -522,7 +523,7 @@ TEST_F(FaultsTest, TwoProgramsOnOneFolderWorkSideBySide)
     cb.post();
     idle();
 
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     EXPECT_EQ(charactersIn(fresh).size(), 30u);
     EXPECT_EQ(provincesIn(fresh).size(), 30u);
     store::Table c(fresh), p(fresh);
@@ -530,7 +531,7 @@ TEST_F(FaultsTest, TwoProgramsOnOneFolderWorkSideBySide)
     p.open("VDDB", "vdprovs.db");
     for (c.first(); !c.eof(); c.next()) {
         p.setFiltered(false);
-        p.setFilter(store::recordFilter(c.text("Game_Name"), c.text("Character_Name")));
+        p.setFilter(campaign::recordFilter(c.text("Game_Name"), c.text("Character_Name")));
         p.setFiltered(true);
         EXPECT_EQ(p.recordCount(), 1) << c.text("Character_Name");
     }

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <thread>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/database.h"
 #include "store/error.h"
@@ -75,7 +76,7 @@ TEST_F(FilesTest, HalfPresentFolderCreatesNothingAndNamesTheMissingTable)
 {
     openTable("vddb.DB");  // first start
     fs::remove(dataFolder() / "transfer.sqlite");
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     store::Table chars(fresh), trans(fresh);
     chars.open("VDDB", "vddb.DB");
     try {
@@ -88,8 +89,8 @@ TEST_F(FilesTest, HalfPresentFolderCreatesNothingAndNamesTheMissingTable)
 
     // Only the transfer file: the campaign tables fail, the transfer ones open.
     fs::remove(dataFolder() / "campaign.sqlite");
-    store::Database::createFile(dataFolder() / "transfer.sqlite", store::transferFile);
-    store::Session other(session_.aliases());
+    store::Database::createFile(campaign::catalogue(), dataFolder() / "transfer.sqlite", campaign::transferFile);
+    store::Session other(session_.aliases(), campaign::catalogue());
     store::Table c2(other), t2(other);
     EXPECT_THROW(c2.open("VDDB", "vdprovs.db"), store::StoreError);
     t2.open("VDDB", "expprovs.DB");
@@ -104,7 +105,7 @@ TEST_F(FilesTest, MissingTableInsideAFileIsNamed)
         auto conn = store::sql::Connection::open((dataFolder() / "campaign.sqlite").string(), false);
         conn.exec("DROP TABLE vdprovs");
     }
-    store::Session fresh(session_.aliases());
+    store::Session fresh(session_.aliases(), campaign::catalogue());
     store::Table t(fresh);
     try {
         t.open("VDDB", "vdprovs.db");
@@ -149,7 +150,7 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             close(ready[0]);
-            store::Session s(session_.aliases());
+            store::Session s(session_.aliases(), campaign::catalogue());
             store::Table c(s), p(s), x(s);
             c.open("VDDB", "vddb.DB");
             p.open("VDDB", "vdprovs.db");
@@ -190,7 +191,7 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
         EXPECT_EQ(integrity(dataFolder() / "campaign.sqlite"), "ok");
         EXPECT_EQ(integrity(dataFolder() / "transfer.sqlite"), "ok");
         // Every character but possibly the last has its province.
-        store::Session s(session_.aliases());
+        store::Session s(session_.aliases(), campaign::catalogue());
         store::Table c(s), p(s);
         c.open("VDDB", "vddb.DB");
         p.open("VDDB", "vdprovs.db");

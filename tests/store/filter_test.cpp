@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "store/error.h"
 #include "store/filter.h"
 
@@ -44,7 +45,7 @@ TEST(FilterParse, MalformedTextsAreRefused)
 TEST(FilterQuoting, AnyNameSurvivesTheRoundTrip)
 {
     for (std::string name : {"O'Brien", "Bob*", "**", "'", "a''b*", "", " lead", "trail ", "x*'y", "Al\"x"}) {
-        auto f = parseFilter(store::recordFilter("Game " + name, name));
+        auto f = parseFilter(campaign::recordFilter("Game " + name, name));
         ASSERT_EQ(f.conditions.size(), 2u) << name;
         EXPECT_EQ(f.conditions[0].value, name);
         EXPECT_FALSE(f.conditions[0].prefix) << name;
@@ -56,14 +57,14 @@ TEST(FilterQuoting, AnyNameSurvivesTheRoundTrip)
         EXPECT_EQ(p.conditions[0].value, name);
         EXPECT_TRUE(p.conditions[0].prefix) << name;
     }
-    EXPECT_EQ(store::recordFilter("Test", "Aric"), "Character_Name='Aric' and Game_Name='Test'");
+    EXPECT_EQ(campaign::recordFilter("Test", "Aric"), "Character_Name='Aric' and Game_Name='Test'");
     EXPECT_EQ(store::prefixFilter("Game_Name", "Al"), "Game_Name='Al*'");
     EXPECT_EQ(store::prefixFilter("Character_Name", "O'B"), "Character_Name='O''B*'");
 }
 
 TEST(FilterSql, ConditionsBecomeBoundParametersNumberedFromTheFirst)
 {
-    const store::TableLayout& chars = *store::findLayout("vddb");
+    const store::TableLayout& chars = *campaign::findLayout("vddb");
     auto w = store::whereFor(chars, parseFilter("Character_Name='Al*' and Game_Name='G' and Palace_Value='5'"), 3);
     EXPECT_EQ(w.sql, "\"Character_Name\" >= ?3 AND \"Character_Name\" < ?4 AND \"Game_Name\" = ?5 AND "
                      "\"Palace_Value\" = ?6");
@@ -83,7 +84,7 @@ TEST(FilterSql, ConditionsBecomeBoundParametersNumberedFromTheFirst)
 
 TEST(FilterSql, WhatAColumnCannotHoldIsRefusedWithTheFieldsName)
 {
-    const store::TableLayout& chars = *store::findLayout("vddb");
+    const store::TableLayout& chars = *campaign::findLayout("vddb");
     auto message = [&](const char* text) {
         try {
             store::whereFor(chars, parseFilter(text), 1);

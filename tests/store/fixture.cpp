@@ -2,6 +2,8 @@
 
 #include <random>
 
+#include "campaign/catalogue.h"
+
 namespace testing_support {
 
 namespace fs = std::filesystem;
@@ -20,7 +22,8 @@ TempFolder::~TempFolder()
     fs::remove_all(path_, ec);
 }
 
-StoreTest::StoreTest() : session_(store::AliasRegistry(temp_.path() / "config" / "aliases.conf"))
+StoreTest::StoreTest()
+    : session_(store::AliasRegistry(temp_.path() / "config" / "aliases.conf"), campaign::catalogue())
 {
     session_.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", dataFolder().string() + "/"}}}, true);
 }

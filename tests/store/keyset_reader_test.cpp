@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/database.h"
 #include "store/filter.h"
@@ -70,7 +71,7 @@ TEST_F(KeysetReaderTest, AReadOfAnotherConnectionIsSeenOnceTheSharedReadEnds)
     auto r = reader->first();
     chars->database().releaseCursors();
     {
-        store::Session elsewhere(session_.aliases());
+        store::Session elsewhere(session_.aliases(), campaign::catalogue());
         store::Table t(elsewhere);
         t.open("VDDB", "vddb.DB");
         addCharacter(t, "G1", "C1005");

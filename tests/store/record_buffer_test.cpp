@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "store/error.h"
 #include "store/record_buffer.h"
 
@@ -50,7 +51,7 @@ TEST(RecordBuffer, TypedTextBecomesTheColumnsValue)
 // texts, and the row number where the key ends in it.
 TEST(RecordBuffer, AFreshlyStoredRecordIsMarkedAsTheFileHoldsIt)
 {
-    const store::TableLayout& provs = *store::findLayout("vdprovs");
+    const store::TableLayout& provs = *campaign::findLayout("vdprovs");
     store::RecordBuffer r;
     r.reset(&provs);
     EXPECT_FALSE(r.hasRecord());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/error.h"
 #include "store/schema.h"
@@ -17,7 +18,7 @@ store::sql::Connection withTable(const std::string& ddl)
 std::string refusal(store::sql::Connection& conn, const char* table)
 {
     try {
-        store::checkTable(conn, "main", *store::findLayout(table), "file.sqlite");
+        store::checkTable(conn, "main", *campaign::findLayout(table), "file.sqlite");
     } catch (const store::StoreError& e) {
         return e.what();
     }
@@ -28,21 +29,21 @@ std::string refusal(store::sql::Connection& conn, const char* table)
 
 TEST(Schema, TablesAsTheStoreCreatesThemPass)
 {
-    for (const auto& layout : store::allLayouts()) {
+    for (const auto& layout : campaign::catalogue().tables) {
         auto conn = withTable(store::createTableSql(layout, ""));
         EXPECT_EQ(refusal(conn, layout.name.c_str()), "") << layout.name;
     }
-    const std::string chars = store::createTableSql(*store::findLayout("vddb"), "");
+    const std::string chars = store::createTableSql(*campaign::findLayout("vddb"), "");
     EXPECT_NE(chars.find("CREATE UNIQUE INDEX \"vddb_key\" ON \"vddb\" (\"Game_Name\", \"Character_Name\")"),
               std::string::npos);
     EXPECT_NE(chars.find("CREATE INDEX \"vddb_name\" ON \"vddb\" (\"Character_Name\")"), std::string::npos);
-    EXPECT_EQ(store::createTableSql(*store::findLayout("vdprovs"), "").find("UNIQUE"), std::string::npos);
+    EXPECT_EQ(store::createTableSql(*campaign::findLayout("vdprovs"), "").find("UNIQUE"), std::string::npos);
 }
 
 TEST(Schema, AKeyTheStoreCannotRelyOnIsRefusedNamingTableAndFile)
 {
-    const std::string provs = store::createTableSql(*store::findLayout("vdprovs"), "");
-    const std::string chars = store::createTableSql(*store::findLayout("vddb"), "");
+    const std::string provs = store::createTableSql(*campaign::findLayout("vdprovs"), "");
+    const std::string chars = store::createTableSql(*campaign::findLayout("vddb"), "");
     auto replaced = [](std::string ddl, const std::string& from, const std::string& to) {
         ddl.replace(ddl.find(from), from.size(), to);
         return ddl;
@@ -64,7 +65,7 @@ TEST(Schema, AKeyTheStoreCannotRelyOnIsRefusedNamingTableAndFile)
     for (const Case& c : cases) {
         auto conn = withTable(c.ddl);
         const std::string m = refusal(conn, c.table);
-        EXPECT_NE(m.find(store::findLayout(c.table)->displayName + " in file.sqlite"), std::string::npos) << m;
+        EXPECT_NE(m.find(campaign::findLayout(c.table)->displayName + " in file.sqlite"), std::string::npos) << m;
         EXPECT_NE(m.find(c.why), std::string::npos) << m;
     }
     // An index of the user's own beside the store's does no harm, and any

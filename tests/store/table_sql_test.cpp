@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "store/table_sql.h"
 
 using Range = store::TableSql::Range;
 
 namespace {
 
-const store::TableLayout& layout(const char* name) { return *store::findLayout(name); }
+const store::TableLayout& layout(const char* name) { return *campaign::findLayout(name); }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/error.h"
 #include "store/filter.h"
@@ -207,7 +208,7 @@ TEST_F(TableTest, DeleteAllUnderAFilterMovesThroughEveryRow)
     addProvince(*provs, "G", "B", "q1");
     addProvince(*provs, "G", "A", "p2");
     addProvince(*provs, "G", "A", "p3");
-    provs->setFilter(store::recordFilter("G", "A"));
+    provs->setFilter(campaign::recordFilter("G", "A"));
     provs->setFiltered(true);
     EXPECT_EQ(column(*provs, "Province_Name"), (std::vector<std::string>{"p1", "p2", "p3"}));  // in the order added
     provs->first();
@@ -376,7 +377,7 @@ TEST_F(TableTest, RecordFilterSelectsExactlyOneCharactersRowsWhateverTheNames)
     }
     provs->setFiltered(true);
     for (const auto& [g, c] : people) {
-        provs->setFilter(store::recordFilter(g, c));
+        provs->setFilter(campaign::recordFilter(g, c));
         EXPECT_EQ(column(*provs, "Province_Name"), (std::vector<std::string>{g + "/" + c + "/1", g + "/" + c + "/2"}))
             << g << " " << c;
     }
@@ -507,9 +508,9 @@ TEST_F(TableTest, BatchAppendCopiesUnderTheSourceFilterAndIsAllOrNothing)
     addProvince(*provs, "G", "A", "a1");
     addProvince(*provs, "G", "A", "a2");
     addProvince(*provs, "G", "B", "b1");
-    chars->setFilter(store::recordFilter("G", "A"));
+    chars->setFilter(campaign::recordFilter("G", "A"));
     chars->setFiltered(true);
-    provs->setFilter(store::recordFilter("G", "A"));
+    provs->setFilter(campaign::recordFilter("G", "A"));
     provs->setFiltered(true);
     trans->appendFrom(*chars);
     xprov->appendFrom(*provs);
@@ -637,7 +638,7 @@ TEST_F(TableTest, AnotherConnectionsWriteIsSeenOnceTheReadIsReleased)
         addCharacter(*chars, "G", "C" + std::to_string(i));
     chars->first();
     session_.releaseCursors();  // as the program does between events
-    store::Session elsewhere(session_.aliases());
+    store::Session elsewhere(session_.aliases(), campaign::catalogue());
     store::Table t(elsewhere);
     t.open("VDDB", "vddb.DB");
     addCharacter(t, "G", "C05");

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/database.h"
 #include "store/error.h"
@@ -34,7 +35,7 @@ void rawExec(const fs::path& file, const std::string& sql)
 // The error of opening the table on a data folder, empty when it opens.
 std::string openError(const fs::path& folder, const std::string& table)
 {
-    store::Session session(store::AliasRegistry(folder / "aliases.conf"));
+    store::Session session(store::AliasRegistry(folder / "aliases.conf"), campaign::catalogue());
     session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", (folder / "Data").string() + "/"}}}, true);
     try {
         store::Table t(session);
@@ -51,7 +52,7 @@ class UntrustedFilesTest : public StoreTest {};
 
 TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndObject)
 {
-    std::string withGenerated = store::createTableSql(*store::findLayout("vdtrans"), "");
+    std::string withGenerated = store::createTableSql(*campaign::findLayout("vdtrans"), "");
     withGenerated.replace(withGenerated.find("\n);"), 3, ",\n  \"Extra\" AS (1)\n);");
     struct Case {
         const char* file;
@@ -59,44 +60,44 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
         const char* refusal;  // empty: the file opens
     };
     const std::vector<Case> cases = {
-        {store::transferFile,
+        {campaign::transferFile,
          "CREATE TRIGGER undelete AFTER DELETE ON vdtrans BEGIN INSERT INTO vdtrans (Game_Name, Character_Name) "
          "VALUES (old.Game_Name, old.Character_Name || 'x'); END",
          "it holds the trigger \"undelete\""},
-        {store::transferFile, "CREATE TRIGGER pay BEFORE DELETE ON expprovs BEGIN SELECT RAISE(ABORT, 'Pay up'); END",
+        {campaign::transferFile, "CREATE TRIGGER pay BEFORE DELETE ON expprovs BEGIN SELECT RAISE(ABORT, 'Pay up'); END",
          "it holds the trigger \"pay\""},
-        {store::campaignFile, "CREATE TRIGGER spy AFTER INSERT ON vddb BEGIN SELECT 1; END",
+        {campaign::campaignFile, "CREATE TRIGGER spy AFTER INSERT ON vddb BEGIN SELECT 1; END",
          "it holds the trigger \"spy\""},
-        {store::transferFile, "CREATE VIEW peek AS SELECT * FROM vdtrans", "it holds the view \"peek\""},
-        {store::transferFile, "DROP TABLE vdtrans; CREATE VIEW vdtrans AS SELECT * FROM expprovs",
+        {campaign::transferFile, "CREATE VIEW peek AS SELECT * FROM vdtrans", "it holds the view \"peek\""},
+        {campaign::transferFile, "DROP TABLE vdtrans; CREATE VIEW vdtrans AS SELECT * FROM expprovs",
          "Table vdtrans.DB in"},
-        {store::transferFile, "CREATE INDEX mine ON vdtrans (Domain_Name)", "it holds the index \"mine\""},
-        {store::transferFile, "DROP INDEX vdtrans_name; CREATE UNIQUE INDEX vdtrans_name ON vdtrans (Character_Name)",
+        {campaign::transferFile, "CREATE INDEX mine ON vdtrans (Domain_Name)", "it holds the index \"mine\""},
+        {campaign::transferFile, "DROP INDEX vdtrans_name; CREATE UNIQUE INDEX vdtrans_name ON vdtrans (Character_Name)",
          "it holds the index \"vdtrans_name\""},
-        {store::transferFile, "CREATE INDEX vdtrans_key2 ON vdtrans (abs(Palace_Value))",
+        {campaign::transferFile, "CREATE INDEX vdtrans_key2 ON vdtrans (abs(Palace_Value))",
          "it holds the index \"vdtrans_key2\""},
-        {store::transferFile, "CREATE TABLE other (x)", "it holds the table \"other\""},
-        {store::transferFile, "DROP TABLE vdtrans; CREATE VIRTUAL TABLE vdtrans USING fts5(Game_Name)",
+        {campaign::transferFile, "CREATE TABLE other (x)", "it holds the table \"other\""},
+        {campaign::transferFile, "DROP TABLE vdtrans; CREATE VIRTUAL TABLE vdtrans USING fts5(Game_Name)",
          "Table vdtrans.DB in"},
-        {store::transferFile, "CREATE VIRTUAL TABLE notes USING fts5(x)", "it holds the table \"notes"},
+        {campaign::transferFile, "CREATE VIRTUAL TABLE notes USING fts5(x)", "it holds the table \"notes"},
         // A temporary trigger cannot come from a file: one written into its
         // schema by hand is a trigger of the file like any other.
-        {store::transferFile,
+        {campaign::transferFile,
          "PRAGMA writable_schema=ON; INSERT INTO sqlite_master VALUES ('trigger', 'sneak', 'vdtrans', 0, "
          "'CREATE TEMP TRIGGER sneak AFTER DELETE ON vdtrans BEGIN SELECT 1; END')",
          "sneak"},
-        {store::transferFile, "DROP TABLE vdtrans; " + withGenerated, "does not have the expected columns"},
+        {campaign::transferFile, "DROP TABLE vdtrans; " + withGenerated, "does not have the expected columns"},
         // SQLite's own statistics hold values, never code.
-        {store::transferFile, "ANALYZE", ""},
+        {campaign::transferFile, "ANALYZE", ""},
     };
     int n = 0;
     for (const Case& c : cases) {
         const fs::path folder = temp_.path() / ("case" + std::to_string(n++));
         fs::create_directories(folder / "Data");
-        store::Database::createFile(folder / "Data" / store::campaignFile, store::campaignFile);
-        store::Database::createFile(folder / "Data" / store::transferFile, store::transferFile);
+        store::Database::createFile(campaign::catalogue(), folder / "Data" / campaign::campaignFile, campaign::campaignFile);
+        store::Database::createFile(campaign::catalogue(), folder / "Data" / campaign::transferFile, campaign::transferFile);
         rawExec(folder / "Data" / c.file, c.sql);
-        const std::string table = std::string(c.file) == store::transferFile ? "vdtrans.DB" : "vddb.DB";
+        const std::string table = std::string(c.file) == campaign::transferFile ? "vdtrans.DB" : "vddb.DB";
         const std::string error = openError(folder, table);
         if (*c.refusal == '\0') {
             EXPECT_EQ(error, "") << c.sql;
@@ -113,7 +114,7 @@ TEST_F(UntrustedFilesTest, AnObjectAddedWhileTheProgramRunsIsRefusedBeforeItCanA
     addCharacter(*transfer, "G", "Aric");
     transfer->releaseCursor();  // as between two events, so that others may write
     // Another program adds a trigger to the transfer file meanwhile.
-    rawExec(dataFolder() / store::transferFile,
+    rawExec(dataFolder() / campaign::transferFile,
             "CREATE TRIGGER twin AFTER INSERT ON vdtrans BEGIN INSERT INTO vdtrans (Game_Name, Character_Name) "
             "VALUES (new.Game_Name, new.Character_Name || '2'); END");
     try {

@@ -1,6 +1,8 @@
 // The transfer commands of the realm window: export, import and empty.
 #include "transfer/transfer_fixture.h"
 
+#include "campaign/catalogue.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -259,7 +261,7 @@ TEST_F(ImportTest, EverythingArrivesWithNewProvinceKeysAndTheTransferTablesEmpty
     EXPECT_TRUE(provinces(transferProvinces).empty());
     // The window shows the first character with its provinces.
     EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Aric");
-    EXPECT_EQ(w->tblProv.filter(), store::recordFilter("G", "Aric"));
+    EXPECT_EQ(w->tblProv.filter(), campaign::recordFilter("G", "Aric"));
     EXPECT_TRUE(w->tblProv.filtered());
     EXPECT_EQ(w->tblProv.recordCount(), 1);
     EXPECT_FALSE(w->tblTransfer.hasCurrentRecord());
@@ -501,7 +503,7 @@ TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
     // with a character of its own.
     const fs::path other = temp_.path() / "other";
     makeDatabase(other / "prog" / "Data");
-    fs::copy_file(programFolder() / "Data" / store::transferFile, other / "prog" / "Data" / store::transferFile,
+    fs::copy_file(programFolder() / "Data" / campaign::transferFile, other / "prog" / "Data" / campaign::transferFile,
                   fs::copy_options::overwrite_existing);
     app::Context there(store::AliasRegistry(other / "config" / "aliases.conf"), other / "prog", other / "user");
     ASSERT_TRUE(app::startUp(there));
@@ -555,8 +557,8 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
                         "SELECT 'Big', 'C' || i, 'P' || i FROM n");
     show("G", "Bran");
     const auto data = programFolder() / "Data";
-    const std::string campaign = fileBytes(data / store::campaignFile);
-    const std::string transfer = fileBytes(data / store::transferFile);
+    const std::string campaign = fileBytes(data / campaign::campaignFile);
+    const std::string transfer = fileBytes(data / campaign::transferFile);
     ASSERT_GT(transfer.size(), 100000u);
 
     for (int stage : {0, 1, 2, 3}) {
@@ -566,8 +568,8 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
         EXPECT_EQ(dialogs_.progressScript.cancelledInStage, stage);
         EXPECT_EQ(status(), "Import Canceled") << stage;
         EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();
-        EXPECT_TRUE(fileBytes(data / store::campaignFile) == campaign) << stage;
-        EXPECT_TRUE(fileBytes(data / store::transferFile) == transfer) << stage;
+        EXPECT_TRUE(fileBytes(data / campaign::campaignFile) == campaign) << stage;
+        EXPECT_TRUE(fileBytes(data / campaign::transferFile) == transfer) << stage;
         EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
         expectControlsResumed();
     }
@@ -645,18 +647,18 @@ TEST_F(HostileTransferFileTest, IsRefusedNamingTheTriggerAndTheImportChangesNoth
         const fs::path data = folder / "prog" / "Data";
         makeDatabase(data);
         {
-            auto conn = store::sql::Connection::open((data / store::transferFile).string(), false);
+            auto conn = store::sql::Connection::open((data / campaign::transferFile).string(), false);
             conn.exec("INSERT INTO vdtrans (Game_Name, Character_Name) VALUES ('H', 'Cara');"
                       "INSERT INTO expprovs (Game_Name, Character_Name, Province_Name) VALUES ('H', 'Cara', 'c1');" +
                       ddl);
         }
-        const std::string campaign = fileBytes(data / store::campaignFile);
-        const std::string transfer = fileBytes(data / store::transferFile);
+        const std::string campaign = fileBytes(data / campaign::campaignFile);
+        const std::string transfer = fileBytes(data / campaign::transferFile);
         dialogs_.shown.clear();
         app::Context there(store::AliasRegistry(folder / "config" / "aliases.conf"), folder / "prog", folder / "user");
         ASSERT_TRUE(app::startUp(there));
         w = frmRealmDetails;
-        const QString refusal = QString::fromStdString("The file " + (data / store::transferFile).string() +
+        const QString refusal = QString::fromStdString("The file " + (data / campaign::transferFile).string() +
                                                        " cannot be opened: it holds the trigger \"" + name + "\"");
         ASSERT_FALSE(dialogs_.shown.empty());
         EXPECT_TRUE(dialogs_.shown[0].text.startsWith(refusal)) << dialogs_.shown[0].text.toStdString();
@@ -666,8 +668,8 @@ TEST_F(HostileTransferFileTest, IsRefusedNamingTheTriggerAndTheImportChangesNoth
         EXPECT_EQ(status(), "Error in Import");
         ASSERT_EQ(dialogs_.shown.size(), 1u);
         EXPECT_FALSE(dialogs_.shown[0].text.contains("Pay 5 gold"));
-        EXPECT_TRUE(fileBytes(data / store::campaignFile) == campaign) << name;
-        EXPECT_TRUE(fileBytes(data / store::transferFile) == transfer) << name;
+        EXPECT_TRUE(fileBytes(data / campaign::campaignFile) == campaign) << name;
+        EXPECT_TRUE(fileBytes(data / campaign::transferFile) == transfer) << name;
         app::shutDown();
     }
 }
