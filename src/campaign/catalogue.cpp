@@ -166,8 +166,10 @@ store::Catalogue makeCatalogue()
     const std::vector<SecondaryIndex> byName = {{"name", {characterName}}};
     // Messages about a record name its game, its character and, for a
     // province, the province.
-    const std::array<int, 3> characterLabel = {gameName, characterName, -1};
-    const std::array<int, 3> provinceLabel = {gameName, characterName, 2};  // Province_Name
+    const int provinceName = 2;
+    const std::vector<store::RecordLabel> characterLabel = {{gameName, "game"}, {characterName, "character"}};
+    const std::vector<store::RecordLabel> provinceLabel = {
+        {gameName, "game"}, {characterName, "character"}, {provinceName, "province"}};
     return {campaignFile, transferFile, {
         {"vddb", "vddb.DB", campaignFile, character, {gameName, characterName}, true, byName, characterLabel},
         {"vdprovs", "vdprovs.db", campaignFile, province, {gameName, characterName, provinceAutoKey}, false, {}, provinceLabel},

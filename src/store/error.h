@@ -81,12 +81,9 @@ inline std::string nulInText(std::string_view field)
 }
 // A value that the tables cannot hold, with the record that holds it: a
 // character record has no `province`.
-inline std::string unfitValue(std::string_view table, std::string_view game, std::string_view character,
-                              const std::optional<std::string>& province, std::string_view why)
+inline std::string unfitValue(std::string_view table, std::string_view record, std::string_view why)
 {
-    const std::string owner = "'" + std::string(character) + "' of game '" + std::string(game) + "'";
-    const std::string record = province ? "Province '" + *province + "' of character " + owner : "Character " + owner;
-    return record + " in table " + std::string(table) + ": " + std::string(why);
+    return std::string(record) + " in table " + std::string(table) + ": " + std::string(why);
 }
 
 inline std::string notBoolean(std::string_view text, std::string_view field)

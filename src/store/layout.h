@@ -1,7 +1,6 @@
 // Table layouts: columns, key, indexes and file. The engine knows no table
 // of its own; the program hands it a catalogue of the tables it works on.
 #pragma once
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +22,13 @@ struct SecondaryIndex {
     std::vector<int> columns;
 };
 
+// A column that tells the user which record a message is about, and the
+// word that goes before its value ("game" gives "game 'Test'").
+struct RecordLabel {
+    int column;
+    std::string noun;
+};
+
 struct TableLayout {
     std::string name;              // SQL name
     std::string displayName;       // the name the program opens it by
@@ -31,9 +37,9 @@ struct TableLayout {
     std::vector<int> keyColumns;   // browse order; the last one may be the AutoInc column
     bool uniqueKey;                // true: the key columns identify a record; key lookups use them
     std::vector<SecondaryIndex> secondaryIndexes;  // for searches, never relied on for order
-    // Up to three columns that tell the user which record a message is
-    // about, most general first; -1 where there is none.
-    std::array<int, 3> labelColumns = {-1, -1, -1};
+    // Most general first: a message names the record most specific first,
+    // "Province 'P' of character 'C' of game 'G'".
+    std::vector<RecordLabel> labels;
 
     int columnIndex(std::string_view columnName) const;  // -1 when absent; letter case ignored
     int autoIncColumn() const;                           // -1 when absent

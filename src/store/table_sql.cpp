@@ -230,10 +230,10 @@ std::string TableSql::firstUnfitValue() const
 std::string TableSql::unfitRecord(int column) const
 {
     const auto name = [this](int k) { return sql::quoteIdentifier(layout_.columns[static_cast<std::size_t>(k)].name); };
-    const auto label = [&](int k) { return k < 0 ? std::string("NULL") : cut(name(k)); };
-    const auto& labels = layout_.labelColumns;
-    return "SELECT " + label(labels[0]) + ", " + label(labels[1]) + ", " + label(labels[2]) + ", " +
-           cut(name(column)) + " FROM " + table() + " WHERE rowid = ?1";
+    std::string select;
+    for (const RecordLabel& label : layout_.labels)
+        select += cut(name(label.column)) + ", ";
+    return "SELECT " + select + cut(name(column)) + " FROM " + table() + " WHERE rowid = ?1";
 }
 
 }  // namespace store

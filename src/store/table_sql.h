@@ -72,8 +72,8 @@ public:
     // then the column's index * 8 + its Unfit. Text lengths are counted in
     // characters; memos may hold ?1 characters.
     std::string firstUnfitValue() const;
-    // For the message: the row's label columns (NULL where the layout has
-    // none) and the column's value, each cut to its first 164 bytes: rowid.
+    // For the message: the row's label columns in the layout's order, then
+    // the column's value, each cut to its first 164 bytes: rowid.
     std::string unfitRecord(int column) const;
 
     const TableLayout& layout() const { return layout_; }

@@ -7,6 +7,7 @@
 #include "store/table.h"
 #include "store/table_sql.h"
 
+#include <cctype>
 #include <optional>
 
 namespace store {
@@ -59,13 +60,17 @@ void checkValues(sql::Connection& conn, const std::string& schema, const TableLa
         record.bind(1, rowid);
         if (!record.step())
             throw sql::SqlError(0, "the record went while it was read");
-        const std::optional<std::string> province =
-            layout.labelColumns[2] < 0 ? std::nullopt : std::optional(printable(record.text(2)));
+        const int labels = static_cast<int>(layout.labels.size());
+        std::string which;
+        for (int i = labels - 1; i >= 0; --i)
+            which += layout.labels[static_cast<std::size_t>(i)].noun + " '" + printable(record.text(i)) + "'" +
+                     (i > 0 ? " of " : "");
+        which = which.empty() ? "A record" : which;
+        which[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(which[0])));
         const std::string reason = why(static_cast<TableSql::Unfit>(unfit % 8),
-                                       layout.columns[static_cast<std::size_t>(column)], record.text(3),
+                                       layout.columns[static_cast<std::size_t>(column)], record.text(labels),
                                        memoCharacters);
-        throw StoreError(msg::unfitValue(layout.displayName, printable(record.text(0)), printable(record.text(1)),
-                                         province, reason));
+        throw StoreError(msg::unfitValue(layout.displayName, which, reason));
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotRead(layout.displayName, e.what()));
     }

@@ -14,8 +14,8 @@ namespace store {
 class Table;
 
 // Throws a StoreError naming the first record (by row number) of the table in
-// `schema` that holds a value its column cannot hold, with the record's game,
-// character (and province) names and the column: anything but text (or
+// `schema` that holds a value its column cannot hold, naming the record by its
+// layout's label columns, and the column: anything but text (or
 // nothing) in a text or memo column, a NUL character in one, more characters
 // than the column holds (`memoCharacters` for memos), anything but a whole
 // number from -32768 to 32767 in a number column, anything but 0 or 1 in a

@@ -8,6 +8,7 @@
 #include "store/error.h"
 #include "store/session.h"
 #include "store/table.h"
+#include "store/value_check.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ store::Catalogue toyCatalogue()
     const std::vector<store::Column> people = {{"Name", ColumnType::Text, 20}, {"Age", ColumnType::Short, 0}};
     return {"people.sqlite",
             "guests.sqlite",
-            {{"people", "people.DB", "people.sqlite", people, {0}, true, {}, {0, -1, -1}},
-             {"guests", "guests.DB", "guests.sqlite", people, {0}, true, {}, {0, -1, -1}}}};
+            {{"people", "people.DB", "people.sqlite", people, {0}, true, {}, {{0, "person"}}},
+             {"guests", "guests.DB", "guests.sqlite", people, {0}, true, {}, {{0, "guest"}}}}};
 }
 
 TEST(ToyLayoutTest, TheStoreKeepsFindsCopiesAndBacksUpTablesItWasHanded)
@@ -61,6 +62,18 @@ TEST(ToyLayoutTest, TheStoreKeepsFindsCopiesAndBacksUpTablesItWasHanded)
     for (guests.first(); !guests.eof(); guests.next())
         copied.push_back(guests.text("Name") + "=" + guests.text("Age"));
     EXPECT_EQ(copied, (std::vector<std::string>{"Ann=7", "Cy=30"}));
+
+    // A value that its column cannot hold is reported naming the record by
+    // the layout's own label.
+    people.database().connection().exec("PRAGMA ignore_check_constraints = ON; "
+                                        "UPDATE people SET Age = 'old' WHERE Name = 'Cy'; "
+                                        "PRAGMA ignore_check_constraints = OFF;");
+    try {
+        store::checkValues({&people});
+        ADD_FAILURE() << "the value was not refused";
+    } catch (const store::StoreError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Person 'Cy' in table people.DB: ", 0), 0u) << e.what();
+    }
 
     // Only the handed tables exist for it.
     store::Table other(session);
