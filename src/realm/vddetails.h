@@ -256,7 +256,7 @@ public:
     void dedtProvinceGBChange();
     void dedtBloodlineScoreChange();
     // Every figure worked out from what the controls show: once, when they
-    // first show a record.
+    // first show a record. Each runs on its own; a bad text is told once.
     void RefreshFigures();
 
     // Restricts tblProv to the current character record's provinces.

@@ -11,7 +11,6 @@
 #include "dbaware/dbcheckbox.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dialogs.h"
-#include "dbaware/guard.h"
 #include "realm/computations.h"
 #include "realm/vddetails.h"
 
@@ -125,12 +124,8 @@ void TfrmRealmDetails::runFigures(const std::vector<void (TfrmRealmDetails::*)()
 
 void TfrmRealmDetails::RefreshFigures()
 {
-    // Each runs on its own, so that one input that fails stops only its own
-    // figure; each writes only what differs.
-    using Handler = void (TfrmRealmDetails::*)();
-    for (Handler h : {&TfrmRealmDetails::dedtPalaceValueChange, &TfrmRealmDetails::edtContribChange,
-                      &TfrmRealmDetails::edtCourtValueChange, &TfrmRealmDetails::dedtShipMaintChange,
-                      &TfrmRealmDetails::dedtSeaGBChange, &TfrmRealmDetails::dedtProvinceGBChange,
-                      &TfrmRealmDetails::dedtBloodlineScoreChange})
-        dbaware::guarded(this, [this, h] { (this->*h)(); });
+    runFigures({&TfrmRealmDetails::dedtPalaceValueChange, &TfrmRealmDetails::edtContribChange,
+                &TfrmRealmDetails::edtCourtValueChange, &TfrmRealmDetails::dedtShipMaintChange,
+                &TfrmRealmDetails::dedtSeaGBChange, &TfrmRealmDetails::dedtProvinceGBChange,
+                &TfrmRealmDetails::dedtBloodlineScoreChange});
 }
