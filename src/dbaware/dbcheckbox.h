@@ -12,6 +12,7 @@ namespace dbaware {
 // editing allows; otherwise the click is refused.
 class DBCheckBox : public QCheckBox {
     Q_OBJECT
+    Q_PROPERTY(QString dataField READ fieldName WRITE setDataField)
 public:
     explicit DBCheckBox(QWidget* parent = nullptr);
     explicit DBCheckBox(const QString& text, QWidget* parent = nullptr);
@@ -20,6 +21,7 @@ public:
     void setDataSource(DataSource* source);
     DataSource* dataSource() const { return link_.dataSource(); }
     void setFieldName(const QString& name);
+    void setDataField(const QString& name) { setFieldName(name); }
     QString fieldName() const { return link_.fieldName(); }
 
     // Ticked. The grey state counts as not checked, whereas Qt's isChecked()

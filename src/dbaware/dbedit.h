@@ -18,10 +18,14 @@ namespace dbaware {
 // the box. Text set by the program (setText) counts as typed.
 class DBEdit : public QLineEdit {
     Q_OBJECT
+    // The column the box shows, as a form names it; see bindFields().
+    Q_PROPERTY(QString dataField READ fieldName WRITE setDataField)
+    Q_PROPERTY(Access access READ access WRITE setAccess)
 public:
     // Editable; ReadOnly: grey, skipped by Tab, can take the focus by a click
     // but not be changed; Disabled: grey and cannot take the focus at all.
     enum class Access { Editable, ReadOnly, Disabled };
+    Q_ENUM(Access)
 
     explicit DBEdit(QWidget* parent = nullptr);
     ~DBEdit() override;
@@ -29,6 +33,7 @@ public:
     void setDataSource(DataSource* source);
     DataSource* dataSource() const { return link_.dataSource(); }
     void setFieldName(const QString& name);
+    void setDataField(const QString& name) { setFieldName(name); }
     QString fieldName() const { return link_.fieldName(); }
 
     void setAccess(Access access);

@@ -22,8 +22,12 @@ namespace dbaware {
 // that cut text is never written back.
 class DBMemo : public QPlainTextEdit {
     Q_OBJECT
+    Q_PROPERTY(QString dataField READ fieldName WRITE setDataField)
+    Q_PROPERTY(ScrollBars scrollBars READ scrollBars WRITE setScrollBars)
+    Q_PROPERTY(bool wordWrap READ wordWrap WRITE setWordWrap)
 public:
     enum class ScrollBars { None, Vertical, Horizontal, Both };
+    Q_ENUM(ScrollBars)
 
     explicit DBMemo(QWidget* parent = nullptr);
     ~DBMemo() override;
@@ -31,6 +35,7 @@ public:
     void setDataSource(DataSource* source);
     DataSource* dataSource() const { return link_.dataSource(); }
     void setFieldName(const QString& name);
+    void setDataField(const QString& name) { setFieldName(name); }
     QString fieldName() const { return link_.fieldName(); }
 
     // Word wrap is on by default; it breaks at word boundaries, and inside a
