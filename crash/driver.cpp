@@ -1,6 +1,7 @@
 #include "crash/driver.h"
 
 #include "campaign/catalogue.h"
+#include "campaign/tables.h"
 #include "crash/files.h"
 #include "crash/model.h"
 #include "sheet/realm_sheet.h"
@@ -43,46 +44,30 @@ void say(int fd, const std::string& line)
     }
 }
 
-// The realm window's table objects and the steps of its handlers, carried out
-// the same way through the store's public interface.
+// The windows' shared table objects with the operations they share, and the
+// steps of the handlers carried out the same way through them.
 class Windows {
 public:
     explicit Windows(store::Session& session)
-        : tblVDDB(session), tblProv(session), tblTransfer(session), tblXfrProv(session)
+        : tables(session),
+          tblVDDB(tables.tblVDDB),
+          tblProv(tables.tblProv),
+          tblTransfer(tables.tblTransfer),
+          tblXfrProv(tables.tblXfrProv)
     {
-        tblVDDB.open("VDDB", "vddb.DB");
-        tblProv.open("VDDB", "vdprovs.db");
-        tblTransfer.open("VDDB", "vdtrans.DB");
-        tblXfrProv.open("VDDB", "expprovs.DB");
-        tblVDDB.beforeDelete = [this](store::Table& t) { DeleteProvincesOfCharacter(t); };
+        tables.open();
+        tblVDDB.beforeDelete = [this](store::Table& t) { tables.DeleteProvincesOfCharacter(t); };
     }
 
     void applyProvinceFilter(const std::string& game, const std::string& character)
     {
-        tblProv.setFiltered(false);
-        tblProv.setFilter(campaign::recordFilter(game, character));
-        tblProv.setFiltered(true);
-    }
-
-    static void DeleteAllRecords(store::Table& table)
-    {
-        store::ControlsSuspended suspended(table);
-        table.first();
-        while (!table.eof())
-            table.remove();
-    }
-
-    void DeleteProvincesOfCharacter(const store::Table& character)
-    {
-        applyProvinceFilter(character.text("Game_Name"), character.text("Character_Name"));
-        DeleteAllRecords(tblProv);
+        tables.applyProvinceFilter(game, character);
     }
 
     void EmptyTransferTables()
     {
         tblXfrProv.setFiltered(false);
-        DeleteAllRecords(tblXfrProv);
-        DeleteAllRecords(tblTransfer);
+        tables.EmptyTransferTables();
     }
 
     void show(const Key& key)
@@ -194,7 +179,8 @@ public:
         }
     }
 
-    store::Table tblVDDB, tblProv, tblTransfer, tblXfrProv;
+    campaign::Tables tables;
+    store::Table &tblVDDB, &tblProv, &tblTransfer, &tblXfrProv;
 
 private:
     void writeValues(const CharValues& v)

@@ -7,8 +7,10 @@
 #include "app/modal.h"
 #include "app/shell.h"
 #include "app/splash.h"
-#include "app/startup.h"
+#include "app/alias_check.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
+#include "campaign/tables.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/guard.h"
 #include "realm/vddetails.h"
@@ -27,8 +29,6 @@
 
 namespace col = campaign::col;
 
-TfrmVDDBSearch* frmVDDBSearch = nullptr;
-
 namespace {
 
 QPushButton* button(const char* caption, QWidget* parent)
@@ -41,11 +41,12 @@ QPushButton* button(const char* caption, QWidget* parent)
 
 }  // namespace
 
-TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
+TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, QWidget* parent)
     : QMainWindow(parent),
       tblVDDB(context.session),
       dsVDDB(tblVDDB, this),
       context_(context),
+      tables_(tables),
       requestFile_(context.requestFile)
 {
     setWindowTitle(QStringLiteral("Valdane Campaign Database"));
@@ -132,6 +133,9 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
     on(Help2, &QAction::triggered, &TfrmVDDBSearch::Help2Click);
     on(About1, &QAction::triggered, &TfrmVDDBSearch::About1Click);
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
+    // The grid shows imported characters at once, whichever window imported.
+    connect(&tables_, &campaign::Tables::charactersImported, this,
+            [this] { dbaware::guarded(this, [this] { tblVDDB.refresh(); }); });
 
     resize(660, 480);
     app::openCentred(*this);
@@ -139,11 +143,17 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, QWidget* parent)
     new app::ActivationWatch(*this, [this] { FormActivate(); });
 }
 
+void TfrmVDDBSearch::useWindows(TfrmRealmDetails& realm, TfrmTransfer& transfer)
+{
+    realm_ = &realm;
+    transfer_ = &transfer;
+}
+
 void TfrmVDDBSearch::FormCreate()
 {
     if (!app::checkAlias(context_))
         return;  // the program is ending
-    tblVDDB.open("VDDB", "vddb.DB");
+    tblVDDB.open(campaign::alias, campaign::table::characters);
 }
 
 void TfrmVDDBSearch::FormActivate()
@@ -192,22 +202,25 @@ void TfrmVDDBSearch::btnShowAllClick()
 
 void TfrmVDDBSearch::DBGrid1DblClick()
 {
-    frmRealmDetails->tblVDDB.gotoCurrent(tblVDDB);
+    tables_.tblVDDB.gotoCurrent(tblVDDB);
     showRealmWindow();
 }
 
 void TfrmVDDBSearch::Button4Click()
 {
-    frmRealmDetails->tblVDDB.insert();
-    frmRealmDetails->SetNewRecordDefaults();
+    tables_.tblVDDB.insert();
+    if (realm_)
+        realm_->SetNewRecordDefaults();
     showRealmWindow();
 }
 
 void TfrmVDDBSearch::showRealmWindow()
 {
+    if (!realm_)
+        return;
     showMinimized();
-    frmRealmDetails->PageControl1->setCurrentWidget(frmRealmDetails->tsGeneralInfo);
-    app::showModal(*frmRealmDetails);
+    realm_->PageControl1->setCurrentWidget(realm_->tsGeneralInfo);
+    app::showModal(*realm_);
     showNormal();
     tblVDDB.refresh();
 }
@@ -223,21 +236,30 @@ void TfrmVDDBSearch::btnDeleteClick()
     tblVDDB.remove();
 }
 
-void TfrmVDDBSearch::tblVDDBBeforeDelete(store::Table& table) { frmRealmDetails->DeleteProvincesOfCharacter(table); }
+void TfrmVDDBSearch::tblVDDBBeforeDelete(store::Table& table) { tables_.DeleteProvincesOfCharacter(table); }
 
 void TfrmVDDBSearch::btnExitClick() { close(); }
 
 void TfrmVDDBSearch::Exit1Click() { close(); }
 
-void TfrmVDDBSearch::ImportCharacters1Click() { frmRealmDetails->ImportCurrentCharacter1Click(); }
+void TfrmVDDBSearch::ImportCharacters1Click()
+{
+    if (realm_)
+        realm_->ImportCurrentCharacter1Click();
+}
 
 void TfrmVDDBSearch::ViewTransferTableContents1Click()
 {
-    frmRealmDetails->tblTransfer.refresh();
-    app::showModal(*frmTransfer);
+    tables_.tblTransfer.refresh();
+    if (transfer_)
+        app::showModal(*transfer_);
 }
 
-void TfrmVDDBSearch::EmptyTransferTable1Click() { frmRealmDetails->Delete1Click(); }
+void TfrmVDDBSearch::EmptyTransferTable1Click()
+{
+    if (realm_)
+        realm_->Delete1Click();
+}
 
 void TfrmVDDBSearch::Help2Click() { app::openHelp(); }
 

@@ -16,6 +16,11 @@ class QPushButton;
 namespace app {
 struct Context;
 }
+namespace campaign {
+class Tables;
+}
+class TfrmRealmDetails;
+class TfrmTransfer;
 namespace dbaware {
 class DBGrid;
 }
@@ -24,7 +29,10 @@ class DBGrid;
 class TfrmVDDBSearch final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmVDDBSearch(app::Context& context, QWidget* parent = nullptr);
+    TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, QWidget* parent = nullptr);
+
+    // The windows this one opens, once they exist.
+    void useWindows(TfrmRealmDetails& realm, TfrmTransfer& transfer);
 
     store::Table tblVDDB;
     dbaware::DataSource dsVDDB;
@@ -78,7 +86,8 @@ private:
     void showRealmWindow();
 
     app::Context& context_;
+    campaign::Tables& tables_;
+    TfrmRealmDetails* realm_ = nullptr;
+    TfrmTransfer* transfer_ = nullptr;
     RequestFile requestFile_;
 };
-
-extern TfrmVDDBSearch* frmVDDBSearch;

@@ -9,6 +9,17 @@
 
 namespace campaign {
 
+// The alias by which the windows open the campaign's tables.
+inline constexpr const char* alias = "VDDB";
+
+// The names the windows open the tables by.
+namespace table {
+inline constexpr const char* characters = "vddb.DB";
+inline constexpr const char* provinces = "vdprovs.db";
+inline constexpr const char* transferCharacters = "vdtrans.DB";
+inline constexpr const char* transferProvinces = "expprovs.DB";
+}  // namespace table
+
 inline constexpr const char* campaignFile = "campaign.sqlite";
 inline constexpr const char* transferFile = "transfer.sqlite";
 

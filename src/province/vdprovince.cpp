@@ -3,13 +3,13 @@
 
 #include "app/context.h"
 #include "app/shell.h"
+#include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
-#include "realm/vddetails.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -25,8 +25,6 @@
 #include <array>
 
 namespace col = campaign::col;
-
-TfrmProvince* frmProvince = nullptr;
 
 namespace {
 
@@ -388,7 +386,7 @@ void TfrmProvince::setReadingOrder()
         setTabOrder(order[i], order[i + 1]);
 }
 
-void TfrmProvince::FormCreate() { tblProv.open("VDDB", "vdprovs.db"); }
+void TfrmProvince::FormCreate() { tblProv.open(campaign::alias, campaign::table::provinces); }
 
 void TfrmProvince::btnCloseClick() { close(); }
 
@@ -425,10 +423,13 @@ bool TfrmProvince::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
 
 void TfrmProvince::tblProvAfterInsert(store::Table&)
 {
-    // The names as the realm window shows them, whatever province this
-    // window stood on before.
-    dedtGameName->setText(frmRealmDetails->dedtGameName->text());
-    dedtCharName->setText(frmRealmDetails->dedtCharName->text());
+    // The names as the window that opened this one shows them, whatever
+    // province this window stood on before.
+    if (!characterNames)
+        return;
+    const auto [game, character] = characterNames();
+    dedtGameName->setText(game);
+    dedtCharName->setText(character);
     // Written at once, so that a re-read of the controls cannot drop them.
     dedtGameName->updateRecord();
     dedtCharName->updateRecord();

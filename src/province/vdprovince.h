@@ -1,5 +1,9 @@
 #pragma once
+#include <QString>
 #include <QWidget>
+
+#include <functional>
+#include <utility>
 
 #include "dbaware/datasource.h"
 #include "store/table.h"
@@ -91,6 +95,10 @@ public:
 
     dbaware::DBNavigator* DBNavigator1;
 
+    // The game and character names of the character whose province list
+    // opened this window, as shown there; a new province takes them.
+    std::function<std::pair<QString, QString>()> characterNames;
+
     void FormCreate();
     // Whether the window may close; a pending record is saved first.
     bool FormCloseQuery();
@@ -108,5 +116,3 @@ private:
     void buildSourceMemos(QVBoxLayout* column);
     void setReadingOrder();
 };
-
-extern TfrmProvince* frmProvince;

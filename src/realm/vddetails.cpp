@@ -18,6 +18,8 @@
 #include "dbaware/guard.h"
 #include "dbaware/statusbar.h"
 #include "province/vdprovince.h"
+#include "campaign/tables.h"
+#include "transfer/commands.h"
 #include "store/database.h"
 #include "store/error.h"
 
@@ -39,8 +41,6 @@
 #include <algorithm>
 
 namespace col = campaign::col;
-
-TfrmRealmDetails* frmRealmDetails = nullptr;
 
 namespace {
 
@@ -142,18 +142,24 @@ QWidget* memoUnderLabel(const char* text, QWidget* memo, QWidget* parent)
 
 }  // namespace
 
-TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
+TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tables, QWidget* parent)
     : QMainWindow(parent),
-      tblVDDB(context.session),
-      tblProv(context.session),
-      tblTransfer(context.session),
-      tblXfrProv(context.session),
-      dsVDDB(tblVDDB, this),
-      dsProv(tblProv, this),
-      dsTransfer(tblTransfer, this),
-      dsExpProv(tblXfrProv, this),
+      tblVDDB(tables.tblVDDB),
+      tblProv(tables.tblProv),
+      tblTransfer(tables.tblTransfer),
+      tblXfrProv(tables.tblXfrProv),
+      dsVDDB(tables.dsVDDB),
+      dsProv(tables.dsProv),
+      dsTransfer(tables.dsTransfer),
+      dsExpProv(tables.dsExpProv),
       Query1(context.session),
-      context_(context)
+      context_(context),
+      tables_(tables),
+      transfer_(std::make_unique<transfer::Commands>(
+          tables, [this](const QString& text) { StatusBar1->setText(text); },
+          // Commands given from the browser run while this window is hidden;
+          // their boxes go over the window the user is looking at.
+          [this]() -> QWidget* { return isVisible() ? this : QApplication::activeWindow(); }))
 {
     // The window is created once per run: this is the start of the run.
     activated = false;
@@ -237,14 +243,25 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, QWidget* parent)
 
 TfrmRealmDetails::~TfrmRealmDetails()
 {
-    // The tables close after the window's own members are gone: nothing they
-    // do then may reach the window's handlers.
+    // The shared tables outlive the window: nothing they do then may reach
+    // its handlers.
     tblVDDB.beforeDelete = nullptr;
     tblVDDB.afterDelete = nullptr;
     tblVDDB.afterScroll = nullptr;
     tblVDDB.afterCancel = nullptr;
+    tblVDDB.afterPost = nullptr;
+    tblVDDB.keyChanged = nullptr;
     tblProv.afterInsert = nullptr;
     tblProv.afterPost = nullptr;
+}
+
+void TfrmRealmDetails::useWindows(TfrmProvince& province, TfrmTransfer& transfer)
+{
+    province_ = &province;
+    transfer_->setWindow(transfer);
+    // A province added there belongs to the character shown here, by the
+    // names as they are shown, saved or not.
+    province.characterNames = [this] { return std::pair{dedtGameName->text(), dedtCharName->text()}; };
 }
 
 // ---- Building the window -------------------------------------------------
@@ -805,14 +822,7 @@ void TfrmRealmDetails::connectHandlers()
 
 // ---- Window events -------------------------------------------------------
 
-void TfrmRealmDetails::FormCreate()
-{
-    // A table that fails leaves the ones after it closed.
-    tblVDDB.open("VDDB", "vddb.DB");
-    tblProv.open("VDDB", "vdprovs.db");
-    tblTransfer.open("VDDB", "vdtrans.DB");
-    tblXfrProv.open("VDDB", "expprovs.DB");
-}
+void TfrmRealmDetails::FormCreate() { tables_.open(); }
 
 void TfrmRealmDetails::FormActivate()
 {
@@ -927,14 +937,14 @@ void TfrmRealmDetails::dbgProvincesDblClick()
         if (postedProvince_.valid)
             tblProv.gotoBookmark(postedProvince_);
     }
-    if (tblProv.isEmpty())
+    if (tblProv.isEmpty() || !province_)
         return;  // no province to open
-    frmProvince->tblProv.gotoCurrent(tblProv);
+    province_->tblProv.gotoCurrent(tblProv);
     showMinimized();
-    frmProvince->PageControl1->setCurrentWidget(frmProvince->tsGeneral);
+    province_->PageControl1->setCurrentWidget(province_->tsGeneral);
     ApplyProvinceFilter();
     // Showing the province window brings it, and with it the program, to the front.
-    app::showModal(*frmProvince);
+    app::showModal(*province_);
     showNormal();
     tblProv.refresh();
 }
@@ -945,7 +955,7 @@ void TfrmRealmDetails::PageControl1Change() { StatusBar1->setText({}); }
 
 void TfrmRealmDetails::tblVDDBAfterCancel(store::Table&) { ApplyProvinceFilter(); }
 
-void TfrmRealmDetails::tblVDDBBeforeDelete(store::Table& table) { DeleteProvincesOfCharacter(table); }
+void TfrmRealmDetails::tblVDDBBeforeDelete(store::Table& table) { tables_.DeleteProvincesOfCharacter(table); }
 
 void TfrmRealmDetails::tblVDDBAfterDelete(store::Table& table)
 {
@@ -1075,18 +1085,7 @@ void TfrmRealmDetails::About1Click() { showAboutBox(); }
 
 // ---- Operations that other windows use ---------------------------------------
 
-void TfrmRealmDetails::applyProvinceFilter(const std::string& gameName, const std::string& characterName)
-{
-    tblProv.setFiltered(false);
-    // Built from the raw names, so that any name selects exactly its rows.
-    tblProv.setFilter(campaign::recordFilter(gameName, characterName));
-    tblProv.setFiltered(true);
-}
-
-void TfrmRealmDetails::ApplyProvinceFilter()
-{
-    applyProvinceFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName));
-}
+void TfrmRealmDetails::ApplyProvinceFilter() { tables_.applyProvinceFilter(); }
 
 void TfrmRealmDetails::SetNewRecordDefaults()
 {
@@ -1096,19 +1095,12 @@ void TfrmRealmDetails::SetNewRecordDefaults()
     dbgProvinces->setEnabled(false);
 }
 
-void TfrmRealmDetails::DeleteProvincesOfCharacter(const store::Table& character)
-{
-    applyProvinceFilter(character.text(col::GameName), character.text(col::CharacterName));
-    DeleteAllRecords(tblProv);
-}
+// ---- Transfer commands ---------------------------------------------------------
 
-void TfrmRealmDetails::DeleteAllRecords(store::Table& table)
-{
-    store::ControlsSuspended suspended(table);
-    // One transaction: a failure or a kill part way leaves every record.
-    store::allOrNothing(table, {&table}, [&table] {
-        table.first();
-        while (!table.eof())
-            table.remove();
-    });
-}
+void TfrmRealmDetails::ImportCurrentCharacter1Click() { transfer_->importCharacters(); }
+
+void TfrmRealmDetails::ExportCurrentCharacter1Click() { transfer_->exportCurrentCharacter(); }
+
+void TfrmRealmDetails::ViewContentsofTransferTable1Click() { transfer_->view(); }
+
+void TfrmRealmDetails::Delete1Click() { transfer_->empty(); }

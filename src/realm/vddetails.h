@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,14 @@ class QTabWidget;
 namespace app {
 struct Context;
 }
+namespace campaign {
+class Tables;
+}
+namespace transfer {
+class Commands;
+}
+class TfrmProvince;
+class TfrmTransfer;
 namespace dbaware {
 class DBCheckBox;
 class DBEdit;
@@ -34,23 +43,26 @@ class StatusBar;
 }
 
 // The realm details window: one character record on eleven pages, with its
-// province list. It owns the table objects on the province and both transfer
-// tables, which the province and transfer windows use.
+// province list. Its table objects are the shared ones, which the browser,
+// the province window and the transfer window use too.
 class TfrmRealmDetails final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmRealmDetails(app::Context& context, QWidget* parent = nullptr);
+    TfrmRealmDetails(app::Context& context, campaign::Tables& tables, QWidget* parent = nullptr);
     ~TfrmRealmDetails() override;
 
-    // Declared before their data sources, which must not outlive them.
-    store::Table tblVDDB;
-    store::Table tblProv;
-    store::Table tblTransfer;
-    store::Table tblXfrProv;
-    dbaware::DataSource dsVDDB;
-    dbaware::DataSource dsProv;
-    dbaware::DataSource dsTransfer;
-    dbaware::DataSource dsExpProv;
+    // The windows this one opens, once they exist.
+    void useWindows(TfrmProvince& province, TfrmTransfer& transfer);
+
+    campaign::Tables& tables() const { return tables_; }
+    store::Table& tblVDDB;
+    store::Table& tblProv;
+    store::Table& tblTransfer;
+    store::Table& tblXfrProv;
+    dbaware::DataSource& dsVDDB;
+    dbaware::DataSource& dsProv;
+    dbaware::DataSource& dsTransfer;
+    dbaware::DataSource& dsExpProv;
     // The realm sheet's select of the shown character's provinces.
     store::Query Query1;
 
@@ -227,7 +239,7 @@ public:
     void dsVDDBStateChange();
 
     // Menu commands
-    // The realm sheet (src/sheet/save_to_file.cpp).
+    // The realm sheet (vddetails_sheet.cpp).
     void SaveToFile1Click();
     void Close1Click();
     void First1Click();
@@ -238,7 +250,7 @@ public:
     void DeleteRecord1Click();
     void SaveChanges1Click();
     void CancelChanges1Click();
-    // The transfer commands (src/transfer/commands.cpp).
+    // The transfer commands, given to the shared tables.
     void ImportCurrentCharacter1Click();
     void ExportCurrentCharacter1Click();
     void ViewContentsofTransferTable1Click();
@@ -264,23 +276,6 @@ public:
     // A new record's eight class flags and Royal Facade become False, and the
     // province list is disabled until both names are there.
     void SetNewRecordDefaults();
-    // Deletes every province record of the character record on which
-    // `character` stands (this window's or the browser's table object).
-    void DeleteProvincesOfCharacter(const store::Table& character);
-    // Deletes every row the table object shows under its filter.
-    static void DeleteAllRecords(store::Table& table);
-    // Every transfer province record, then every transfer character record.
-    void EmptyTransferTables();
-    // The import's copy of the campaign file, made while `keepGoing` lets
-    // it; when it cannot be made the user is asked whether to import
-    // without one. False: no import.
-    bool backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped);
-    // The first transfer character whose game and name the character table
-    // already holds, as a line of the import's error; empty when none.
-    QString characterAlreadyThere();
-    // The shown character (tblVDDB filtered to it) and its provinces, added
-    // to the transfer tables.
-    void CopyCurrentCharacter();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -305,13 +300,15 @@ private:
     dbaware::DBMemo* memo(QWidget* parent, const char* field, bool scrollBar);
     dbaware::DBCheckBox* check(QWidget* parent, const char* caption, const char* field);
 
-    void applyProvinceFilter(const std::string& gameName, const std::string& characterName);
     void setMoveItems(bool first, bool previous, bool next, bool last);
     bool namesFilledIn() const;
 
     // The program's folder (the sheet's save folder is beside it) and the
     // session of the tables.
     app::Context& context_;
+    campaign::Tables& tables_;
+    std::unique_ptr<transfer::Commands> transfer_;
+    TfrmProvince* province_ = nullptr;
     // The province row saved last, so that a double click opens the row it
     // was given on even though saving moves the list to its first row.
     store::Bookmark postedProvince_;
@@ -322,5 +319,3 @@ private:
     int figureDepth_ = 0;
     QStringList figureErrors_;
 };
-
-extern TfrmRealmDetails* frmRealmDetails;

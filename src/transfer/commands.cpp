@@ -1,10 +1,9 @@
-// The transfer commands of the realm window: export, import, view and empty.
-#include "realm/vddetails.h"
+#include "transfer/commands.h"
 
 #include "app/modal.h"
-#include "browser/vdsearch.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
+#include "campaign/tables.h"
 #include "dbaware/dialogs.h"
 #include "store/all_or_nothing.h"
 #include "store/backup.h"
@@ -39,14 +38,18 @@ QString importErrorText(const QString& storeMessage, const QString& existing)
                           "successful.");
 }
 
-// Commands given from the browser run while the realm window is hidden; their
-// boxes go over the window the user is looking at.
-QWidget* boxParent(TfrmRealmDetails& window) { return window.isVisible() ? &window : QApplication::activeWindow(); }
-
 }  // namespace
 
-void TfrmRealmDetails::ExportCurrentCharacter1Click()
+namespace transfer {
+
+Commands::Commands(campaign::Tables& tables, Status status, std::function<QWidget*()> boxParent)
+    : tables_(tables), status_(std::move(status)), boxParent_(std::move(boxParent))
 {
+}
+
+void Commands::exportCurrentCharacter()
+{
+    store::Table& tblVDDB = tables_.tblVDDB;
     // A pending change is saved (an untouched new record dropped) before the
     // names are read, so that the filter finds the record as stored.
     tblVDDB.checkBrowseMode();
@@ -63,22 +66,23 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click()
         tblVDDB.gotoBookmark(shown);
     };
     try {
-        switch (dbaware::confirm(boxParent(*this), exportQuestion, dbaware::Buttons::YesNoCancel)) {
+        switch (dbaware::confirm(boxParent_(), exportQuestion, dbaware::Buttons::YesNoCancel)) {
         case dbaware::Answer::Yes:
             // Emptied and filled together: a failed copy leaves the transfer
             // tables as they were.
-            store::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] {
-                EmptyTransferTables();
-                CopyCurrentCharacter();
+            store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv}, [this] {
+                tables_.EmptyTransferTables();
+                tables_.CopyCurrentCharacter();
             });
-            StatusBar1->setText(QStringLiteral("Export/Overwrite Complete"));
+            status_(QStringLiteral("Export/Overwrite Complete"));
             break;
         case dbaware::Answer::No:
-            store::allOrNothing(tblVDDB, {&tblTransfer, &tblXfrProv}, [this] { CopyCurrentCharacter(); });
-            StatusBar1->setText(QStringLiteral("Export/Append Complete"));
+            store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv},
+                                [this] { tables_.CopyCurrentCharacter(); });
+            status_(QStringLiteral("Export/Append Complete"));
             break;
         default:
-            StatusBar1->setText(QStringLiteral("Export Canceled"));
+            status_(QStringLiteral("Export Canceled"));
             break;
         }
     } catch (...) {
@@ -92,18 +96,12 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click()
     restore();
 }
 
-void TfrmRealmDetails::CopyCurrentCharacter()
+void Commands::importCharacters()
 {
-    store::ControlsSuspended characters(tblTransfer), provinces(tblXfrProv), shownProvinces(tblProv);
-    tblTransfer.appendFrom(tblVDDB);
-    // Exactly the provinces of the character just copied, whatever the
-    // province list was restricted to before.
-    ApplyProvinceFilter();
-    tblXfrProv.appendFrom(tblProv);
-}
-
-void TfrmRealmDetails::ImportCurrentCharacter1Click()
-{
+    store::Table& tblVDDB = tables_.tblVDDB;
+    store::Table& tblProv = tables_.tblProv;
+    store::Table& tblTransfer = tables_.tblTransfer;
+    store::Table& tblXfrProv = tables_.tblXfrProv;
     QString failure;
     bool failed = false;
     bool cancelled = false;
@@ -114,7 +112,7 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
         // Thousands of characters take a while: the user sees how far the
         // import has got and may stop it, which takes all of it back.
         const std::unique_ptr<dbaware::Progress> progress =
-            dbaware::dialogs().progress(boxParent(*this), QStringLiteral("Import Characters"));
+            dbaware::dialogs().progress(boxParent_(), QStringLiteral("Import Characters"));
         bool stopped = false;
         auto keepGoing = [&] {
             if (!stopped && !progress->keepGoing())
@@ -145,7 +143,7 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
                     progress->stage(2, 4, QStringLiteral("Copying the provinces"));
                     tblProv.appendFrom(tblXfrProv);
                     progress->stage(3, 4, QStringLiteral("Emptying the transfer tables"));
-                    EmptyTransferTables();
+                    tables_.EmptyTransferTables();
                 });
         } catch (const std::exception& e) {
             cancelled = stopped;
@@ -164,29 +162,28 @@ void TfrmRealmDetails::ImportCurrentCharacter1Click()
         }
     }
     if (cancelled) {
-        StatusBar1->setText(QStringLiteral("Import Canceled"));
+        status_(QStringLiteral("Import Canceled"));
         return;
     }
     if (failed) {
-        StatusBar1->setText(QStringLiteral("Error in Import"));
-        dbaware::dialogs().ask(boxParent(*this), QStringLiteral("Error"), importErrorText(failure, existing),
+        status_(QStringLiteral("Error in Import"));
+        dbaware::dialogs().ask(boxParent_(), QStringLiteral("Error"), importErrorText(failure, existing),
                                dbaware::Icon::Error, dbaware::Buttons::Ok);
         return;
     }
     tblVDDB.refresh();
     tblTransfer.refresh();
-    if (frmVDDBSearch)
-        frmVDDBSearch->tblVDDB.refresh();
-    ApplyProvinceFilter();
-    StatusBar1->setText(QStringLiteral("Import Complete"));
+    emit tables_.charactersImported();
+    tables_.applyProvinceFilter();
+    status_(QStringLiteral("Import Complete"));
 }
 
-bool TfrmRealmDetails::backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped)
+bool Commands::backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped)
 {
     QString why;
     try {
-        store::Database::Watch watch(tblVDDB.database(), keepGoing);
-        store::importBackup(tblVDDB.database());
+        store::Database::Watch watch(tables_.tblVDDB.database(), keepGoing);
+        store::importBackup(tables_.tblVDDB.database());
         return true;
     } catch (const store::StoreError& e) {
         if (stopped)
@@ -195,18 +192,19 @@ bool TfrmRealmDetails::backupBeforeImport(const std::function<bool()>& keepGoing
     }
     // A folder that cannot be made or a full disk need not block the
     // import, but going on without a copy is the user's choice.
-    return dbaware::confirm(boxParent(*this),
+    return dbaware::confirm(boxParent_(),
                             QStringLiteral("Cannot make a backup before importing: ") + why +
                                 QStringLiteral("\r\rImport without a backup?"),
                             dbaware::Buttons::YesNoDefaultNo) == dbaware::Answer::Yes;
 }
 
-QString TfrmRealmDetails::characterAlreadyThere()
+QString Commands::characterAlreadyThere()
 {
+    store::Table& tblTransfer = tables_.tblTransfer;
     try {
         for (tblTransfer.first(); !tblTransfer.eof(); tblTransfer.next()) {
             const std::string game = tblTransfer.text(col::GameName), name = tblTransfer.text(col::CharacterName);
-            if (tblVDDB.findKey({game, name})) {
+            if (tables_.tblVDDB.findKey({game, name})) {
                 tblTransfer.first();
                 return QStringLiteral("Already in the database: the character \"%1\" of the game \"%2\".")
                     .arg(QString::fromStdString(name), QString::fromStdString(game));
@@ -219,30 +217,23 @@ QString TfrmRealmDetails::characterAlreadyThere()
     return {};
 }
 
-void TfrmRealmDetails::ViewContentsofTransferTable1Click()
+void Commands::view()
 {
     // Records that an export has just added show too.
-    tblTransfer.refresh();
-    app::showModal(*frmTransfer);
+    tables_.tblTransfer.refresh();
+    if (window_)
+        app::showModal(*window_);
 }
 
-void TfrmRealmDetails::Delete1Click()
+void Commands::empty()
 {
-    if (dbaware::confirm(boxParent(*this), QStringLiteral("Delete all Transfer Table records ?")) !=
+    if (dbaware::confirm(boxParent_(), QStringLiteral("Delete all Transfer Table records ?")) !=
         dbaware::Answer::Yes) {
-        StatusBar1->setText(QStringLiteral("Empty operation canceled"));
+        status_(QStringLiteral("Empty operation canceled"));
         return;
     }
-    EmptyTransferTables();
-    StatusBar1->setText(QStringLiteral("Transfer Table Contents Deleted."));
+    tables_.EmptyTransferTables();
+    status_(QStringLiteral("Transfer Table Contents Deleted."));
 }
 
-void TfrmRealmDetails::EmptyTransferTables()
-{
-    // Never half emptied: provinces left without their character would come
-    // along with a later import on their own.
-    store::allOrNothing(tblXfrProv, {&tblXfrProv, &tblTransfer}, [this] {
-        DeleteAllRecords(tblXfrProv);
-        DeleteAllRecords(tblTransfer);
-    });
-}
+}  // namespace transfer

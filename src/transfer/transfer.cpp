@@ -6,7 +6,7 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
-#include "realm/vddetails.h"
+#include "campaign/tables.h"
 #include "store/all_or_nothing.h"
 #include "store/error.h"
 
@@ -18,9 +18,7 @@
 
 namespace col = campaign::col;
 
-TfrmTransfer* frmTransfer = nullptr;
-
-TfrmTransfer::TfrmTransfer(QWidget* parent) : QWidget(parent, Qt::Window)
+TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(parent, Qt::Window), tables_(tables)
 {
     setWindowTitle(QStringLiteral("Transfer Table Contents"));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -64,13 +62,13 @@ TfrmTransfer::TfrmTransfer(QWidget* parent) : QWidget(parent, Qt::Window)
 
 void TfrmTransfer::FormCreate()
 {
-    DBGrid1->setDataSource(&frmRealmDetails->dsTransfer);
+    DBGrid1->setDataSource(&tables_.dsTransfer);
     DBGrid1->setColumns({});  // every column, titled by its name
 }
 
 void TfrmTransfer::btnDeleteClick()
 {
-    store::Table& transfer = frmRealmDetails->tblTransfer;
+    store::Table& transfer = tables_.tblTransfer;
     // The question is about a stored row: what was typed into the grid and
     // not saved is dropped first, so that a No leaves nothing of it behind
     // and a Yes deletes by the names that are stored. A new row that was
@@ -87,7 +85,7 @@ void TfrmTransfer::btnDeleteClick()
     store::ControlsSuspended suspended(transfer);
     // The character goes with its provinces or not at all: with no row to
     // delete, the provinces deleted first are restored.
-    store::allOrNothing(transfer, {&transfer, &frmRealmDetails->tblXfrProv}, [&] {
+    store::allOrNothing(transfer, {&transfer, &tables_.tblXfrProv}, [&] {
         DeleteTransferProvinces();
         transfer.remove();
     });
@@ -97,8 +95,8 @@ void TfrmTransfer::btnCloseClick() { close(); }
 
 void TfrmTransfer::DeleteTransferProvinces()
 {
-    store::Table& transfer = frmRealmDetails->tblTransfer;
-    store::Table& provinces = frmRealmDetails->tblXfrProv;
+    store::Table& transfer = tables_.tblTransfer;
+    store::Table& provinces = tables_.tblXfrProv;
     const std::string filter = campaign::recordFilter(transfer.text(col::GameName), transfer.text(col::CharacterName));
     provinces.setFiltered(false);
     provinces.setFilter(filter);
@@ -106,7 +104,7 @@ void TfrmTransfer::DeleteTransferProvinces()
     // Unfiltered again however this ends, so that the next import, export or
     // emptying sees every transfer province record.
     try {
-        TfrmRealmDetails::DeleteAllRecords(provinces);
+        campaign::Tables::DeleteAllRecords(provinces);
     } catch (...) {
         try {
             provinces.setFiltered(false);

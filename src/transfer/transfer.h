@@ -5,17 +5,20 @@ class QFrame;
 class QLabel;
 class QPushButton;
 
+namespace campaign {
+class Tables;
+}
 namespace dbaware {
 class DBGrid;
 }
 
-// The transfer window: the transfer character table as the realm window's
-// table object shows it, with one transferred character at a time deleted
+// The transfer window: the transfer character table as the shared table
+// object shows it, with one transferred character at a time deleted
 // together with its provinces.
 class TfrmTransfer final : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmTransfer(QWidget* parent = nullptr);
+    explicit TfrmTransfer(campaign::Tables& tables, QWidget* parent = nullptr);
 
     QFrame* Panel1;
     QLabel* Panel1Caption;
@@ -23,8 +26,7 @@ public:
     QPushButton* btnClose;
     dbaware::DBGrid* DBGrid1;
 
-    // Binds the grid to the realm window's transfer data source, which is
-    // created before this window.
+    // Binds the grid to the shared transfer data source.
     void FormCreate();
 
     void btnDeleteClick();
@@ -32,6 +34,7 @@ public:
     // Deletes the transfer province records of the transfer character record
     // that the grid has selected.
     void DeleteTransferProvinces();
-};
 
-extern TfrmTransfer* frmTransfer;
+private:
+    campaign::Tables& tables_;
+};

@@ -30,7 +30,7 @@ TEST_F(ShellTest, AnAliasKnownInAnotherLetterCaseIsUsedAsConfigured)
     context_->session.aliases().add(store::Alias{"vddb", "STANDARD", {{"PATH", elsewhere.string() + "/"}}}, true);
     const std::string before = contents(aliasFile());
 
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     EXPECT_TRUE(dialogs_.shown.empty());
     EXPECT_EQ(contents(aliasFile()), before);
     EXPECT_FALSE(fs::exists(programFolder() / "Data"));
@@ -42,7 +42,7 @@ TEST_F(ShellTest, AMissingAliasIsRegisteredOnTheDataFolderBesideTheProgram)
 {
     const fs::path cwd = fs::current_path();
     fs::current_path(temp_.path());  // the working folder plays no part
-    const bool started = app::startUp(*context_);
+    const bool started = startUp();
     fs::current_path(cwd);
 
     ASSERT_TRUE(started);
@@ -60,14 +60,14 @@ TEST_F(ShellTest, AFailedRegistrationIsReportedAndEndsTheProgram)
 {
     std::ofstream(aliasFile().parent_path()) << "a file where the alias file's folder should be";
 
-    EXPECT_FALSE(app::startUp(*context_));
+    EXPECT_FALSE(startUp());
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].text, "Error Creating Paradox Alias - Terminating");
     EXPECT_EQ(dialogs_.shown[0].caption, "Valdane Campaign Database");
     EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::None);
     EXPECT_FALSE(frmVDDBSearch->tblVDDB.isOpen());
     EXPECT_EQ(frmRealmDetails, nullptr);  // start-up stopped there
-    app::shutDown();
+    shutDown();
 
     app::Context again(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
     EXPECT_NE(app::run(again), 0);
@@ -77,7 +77,7 @@ TEST_F(ShellTest, AFailedRegistrationIsReportedAndEndsTheProgram)
 TEST_F(ShellTest, AReadOnlyProgramFolderPutsTheDataInTheUserDataFolder)
 {
     context_->folderWritable = [](const fs::path&) { return false; };
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     EXPECT_EQ(store::AliasRegistry(aliasFile()).find("VDDB")->path(), userDataFolder().string() + "/");
     for (const store::Table* table : sixTables())
         EXPECT_EQ(table->database().folder(), userDataFolder());
@@ -119,7 +119,7 @@ TEST_F(ShellTest, AnAliasOnAMissingFolderAsksBeforeANewDatabaseIsMadeThere)
     const fs::path unmounted = temp_.path() / "mnt" / "games" / "Data";
     context_->session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", unmounted.string() + "/"}}}, true);
     dialogs_.answer(dbaware::Answer::No);
-    EXPECT_FALSE(app::startUp(*context_));
+    EXPECT_FALSE(startUp());
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].caption, "Confirm");
     EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNo);
@@ -127,23 +127,23 @@ TEST_F(ShellTest, AnAliasOnAMissingFolderAsksBeforeANewDatabaseIsMadeThere)
         << dialogs_.shown[0].text.toStdString();
     EXPECT_NE(context_->exitStatus.value_or(0), 0);
     EXPECT_FALSE(fs::exists(temp_.path() / "mnt"));
-    app::shutDown();
+    shutDown();
 
     // Yes makes it with empty tables.
     app::Context again(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
     dialogs_.answer(dbaware::Answer::Yes);
-    ASSERT_TRUE(app::startUp(again));
+    ASSERT_TRUE(startUp(again));
     EXPECT_EQ(dialogs_.shown.size(), 2u);
     EXPECT_TRUE(fs::exists(unmounted / campaign::campaignFile));
-    app::shutDown();
+    shutDown();
 
     // The program's own Data folder is made without a question, as on a first start.
     for (const fs::path& own : {programFolder() / "Data", userDataFolder()}) {
         app::Context ownContext(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
         ownContext.session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", own.string() + "/"}}}, true);
-        ASSERT_TRUE(app::startUp(ownContext));
+        ASSERT_TRUE(startUp(ownContext));
         EXPECT_EQ(dialogs_.shown.size(), 2u);
         EXPECT_TRUE(fs::exists(own / campaign::campaignFile));
-        app::shutDown();
+        shutDown();
     }
 }

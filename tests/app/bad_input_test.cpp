@@ -2,6 +2,7 @@
 // into a memo and a number box, names at their length limit, and names full
 // of quotes, asterisks, accents, right-to-left text and emoji in the
 // browser's search, the province list, a transfer and the realm sheet.
+#include "campaign/tables.h"
 #include "transfer/transfer_fixture.h"
 
 #include <QApplication>
@@ -214,8 +215,8 @@ TEST_F(BadInputTest, OddNamesTravelThroughATransferUnchanged)
         store::Table c(context_->session), p(context_->session);
         c.open("VDDB", characterTable);
         p.open("VDDB", provinceTable);
-        TfrmRealmDetails::DeleteAllRecords(p);
-        TfrmRealmDetails::DeleteAllRecords(c);
+        campaign::Tables::DeleteAllRecords(p);
+        campaign::Tables::DeleteAllRecords(c);
     }
     run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
     EXPECT_EQ(status(), "Import Complete") << dialogs_.texts().join('|').toStdString();

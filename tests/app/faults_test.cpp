@@ -1,6 +1,7 @@
 // Faults met through the windows: the import's backup, a full disk in an
 // import, deletes that fail half way, another program's lock, and a damaged
 // campaign file at start.
+#include "campaign/tables.h"
 #include "campaign/catalogue.h"
 #include "transfer/transfer_fixture.h"
 
@@ -147,14 +148,14 @@ TEST_F(WindowFaultsTest, DeletingAllRecordsIsAllOrNothing)
     // The second province cannot be deleted.
     connection().exec("CREATE TEMP TRIGGER keep BEFORE DELETE ON main.vdprovs WHEN old.Province_Name = 'a2' "
                       "BEGIN SELECT RAISE(ABORT, 'Disk I/O error'); END");
-    EXPECT_THROW(TfrmRealmDetails::DeleteAllRecords(w->tblProv), store::StoreError);
+    EXPECT_THROW(campaign::Tables::DeleteAllRecords(w->tblProv), store::StoreError);
     EXPECT_EQ(provinces(provinceTable), (Strings{"G/Aric/a1", "G/Aric/a2", "G/Aric/a3", "G/Bran/b1"}));
     EXPECT_EQ(w->tblProv.recordCount(), 3) << "the list shows the provinces that are back";
     EXPECT_TRUE(w->tblProv.hasCurrentRecord());
     EXPECT_FALSE(w->tblProv.controlsDisabled());
 
     connection().exec("DROP TRIGGER temp.keep");
-    TfrmRealmDetails::DeleteAllRecords(w->tblProv);
+    campaign::Tables::DeleteAllRecords(w->tblProv);
     EXPECT_EQ(provinces(provinceTable), Strings{"G/Bran/b1"});
     EXPECT_TRUE(w->tblProv.isEmpty());
 }
@@ -214,7 +215,7 @@ TEST_F(DamagedStartTest, TheFileIsNamedLeftAsItWasAndTheProgramStillStarts)
     bytes.replace(0, 16, "this is no table");
     std::ofstream(data / campaign::campaignFile, std::ios::binary | std::ios::trunc) << bytes;
 
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     ASSERT_FALSE(dialogs_.shown.empty());
     for (const auto& box : dialogs_.shown) {
         EXPECT_TRUE(box.text.contains(QString::fromStdString((data / campaign::campaignFile).string()) + " is damaged"))

@@ -13,11 +13,12 @@
 #include "app/context.h"
 #include "app/help.h"
 #include "app/modal.h"
-#include "app/startup.h"
+#include "startup/startup.h"
 #include "browser/vdsearch.h"
 #include "campaign/catalogue.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "transfer/transfer.h"
 #include "store/database.h"
 #include "store/fixture.h"
 #include "store/layout.h"
@@ -39,8 +40,31 @@ protected:
     }
     ~ShellTest() override
     {
-        app::shutDown();
+        shutDown();
         app::setHelpHandler({});
+    }
+
+    // Start-up as the program makes it, on the test's folders or another
+    // context; the windows are reachable by their names until shutDown().
+    bool startUp(app::Context& context)
+    {
+        shutDown();
+        program_ = std::make_unique<app::Program>(context);  // seen by boxes during start-up
+        const bool started = program_->startUp();
+        frmVDDBSearch = program_->frmVDDBSearch;
+        frmRealmDetails = program_->frmRealmDetails;
+        frmProvince = program_->frmProvince;
+        frmTransfer = program_->frmTransfer;
+        return started;
+    }
+    bool startUp() { return startUp(*context_); }
+    void shutDown()
+    {
+        program_.reset();
+        frmVDDBSearch = nullptr;
+        frmRealmDetails = nullptr;
+        frmProvince = nullptr;
+        frmTransfer = nullptr;
     }
 
     std::filesystem::path programFolder() const { return temp_.path() / "prog"; }
@@ -54,7 +78,7 @@ protected:
             store::Database::createFile(campaign::catalogue(), folder / campaign::transferFile, campaign::transferFile);
     }
     // The six table objects that start-up opens.
-    static std::vector<const store::Table*> sixTables()
+    std::vector<const store::Table*> sixTables() const
     {
         return {&frmVDDBSearch->tblVDDB,      &frmRealmDetails->tblVDDB,    &frmRealmDetails->tblProv,
                 &frmRealmDetails->tblTransfer, &frmRealmDetails->tblXfrProv, &frmProvince->tblProv};
@@ -101,7 +125,7 @@ protected:
         return out;
     }
     // Opens the realm window on a character as the browser does.
-    static void openOn(const std::string& game, const std::string& name)
+    void openOn(const std::string& game, const std::string& name)
     {
         frmRealmDetails->tblVDDB.refresh();
         ASSERT_TRUE(frmRealmDetails->tblVDDB.findKey({game, name}));
@@ -110,6 +134,11 @@ protected:
 
     TempFolder temp_;
     std::unique_ptr<app::Context> context_;
+    std::unique_ptr<app::Program> program_;
+    TfrmVDDBSearch* frmVDDBSearch = nullptr;
+    TfrmRealmDetails* frmRealmDetails = nullptr;
+    TfrmProvince* frmProvince = nullptr;
+    TfrmTransfer* frmTransfer = nullptr;
     ScriptedDialogs dialogs_;
     std::vector<std::pair<QString, unsigned>> helpCalls_;
 };

@@ -24,26 +24,33 @@ namespace {
 // Notes, for every box, how far start-up had got when it was shown.
 class ProgressDialogs final : public dbaware::Dialogs {
 public:
-    ProgressDialogs() { dbaware::setDialogs(this); }
+    explicit ProgressDialogs(const std::unique_ptr<app::Program>& program) : program_(program)
+    {
+        dbaware::setDialogs(this);
+    }
     ~ProgressDialogs() override { dbaware::setDialogs(nullptr); }
     dbaware::Answer ask(QWidget*, const QString&, const QString& text, dbaware::Icon, dbaware::Buttons) override
     {
         const bool splash = frmSplash && frmSplash->isVisible() && frmSplash->windowHandle()->isExposed();
+        const app::Program& p = *program_;
         seen.push_back(QStringList{text.section(' ', 0, 1), splash ? "splash" : "no splash",
-                                   QString("%1%2%3%4%5").arg(!!frmVDDBSearch).arg(!!frmRealmDetails)
-                                       .arg(!!frmProvince).arg(!!AboutBox).arg(!!frmTransfer)}.join(' '));
+                                   QString("%1%2%3%4%5").arg(!!p.frmVDDBSearch).arg(!!p.frmRealmDetails)
+                                       .arg(!!p.frmProvince).arg(!!AboutBox).arg(!!p.frmTransfer)}.join(' '));
         return dbaware::Answer::Ok;
     }
     std::optional<QString> saveFileName(QWidget*, const dbaware::SaveRequest&) override { return std::nullopt; }
     void beep() override {}
     QStringList seen;
+
+private:
+    const std::unique_ptr<app::Program>& program_;
 };
 
 }  // namespace
 
 TEST_F(ShellTest, FirstStartOpensTheSixTablesBehindTheSplash)
 {
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();
     EXPECT_EQ(dbaware::applicationTitle(), "Valdane Campaign Database");
     // Window captions stay as they are set, with nothing appended.
@@ -74,9 +81,9 @@ TEST_F(ShellTest, WindowsAreCreatedInOrderEachOpeningItsTablesWhileTheSplashShow
     std::ofstream(temp_.path() / "empty" / campaign::campaignFile);
     std::ofstream(temp_.path() / "empty" / campaign::transferFile);
     context_->session.aliases().add(store::Alias{"VDDB", "STANDARD", {{"PATH", (temp_.path() / "empty/").string()}}}, true);
-    ProgressDialogs progress;
+    ProgressDialogs progress(program_);
 
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     EXPECT_EQ(progress.seen, (QStringList{"Table vddb.DB splash 10000", "Table vddb.DB splash 11000",
                                           "Table vdprovs.db splash 11100"}));
     for (const store::Table* table : sixTables())
@@ -87,7 +94,7 @@ TEST_F(ShellTest, WindowsAreCreatedInOrderEachOpeningItsTablesWhileTheSplashShow
 TEST_F(ShellTest, AMissingTableFileIsReportedAndLeavesTheLaterTablesClosed)
 {
     makeDatabase(programFolder() / "Data", false);
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
 
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     const auto& box = dialogs_.shown[0];
@@ -113,7 +120,7 @@ TEST(ErrorBox, AddsAFullStopAfterACharacterAboveTheFullStop)
 
 TEST_F(ShellTest, AReadInProgressIsReleasedWhenTheProgramWaitsForEvents)
 {
-    ASSERT_TRUE(app::startUp(*context_));
+    ASSERT_TRUE(startUp());
     store::Table& characters = frmVDDBSearch->tblVDDB;
     for (const char* name : {"A", "B", "C", "D", "E"}) {
         characters.insert();

@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         context_->requestFile = temp_.path() / "figjam.$#!";
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         b = frmVDDBSearch;
         ASSERT_TRUE(b->tblVDDB.isOpen());
     }

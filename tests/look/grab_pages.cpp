@@ -13,7 +13,7 @@
 #include "app/context.h"
 #include "app/modal.h"
 #include "app/splash.h"
-#include "app/startup.h"
+#include "startup/startup.h"
 #include "browser/vdsearch.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"

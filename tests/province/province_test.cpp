@@ -57,7 +57,7 @@ class ProvinceTest : public ShellTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         p = frmProvince;
         ASSERT_TRUE(p->tblProv.isOpen());
     }

@@ -65,7 +65,7 @@ class FiguresTest : public ShellTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         r = frmRealmDetails;
     }
 

@@ -63,7 +63,7 @@ class RealmTest : public ShellTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         r = frmRealmDetails;
         ASSERT_TRUE(r->tblXfrProv.isOpen());
     }

@@ -93,7 +93,7 @@ class SaveToFileTest : public ShellTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         r = frmRealmDetails;
         r->tblVDDB.refresh();
         r->show();

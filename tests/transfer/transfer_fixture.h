@@ -21,7 +21,7 @@ class TransferTest : public ShellTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(app::startUp(*context_));
+        ASSERT_TRUE(startUp());
         w = frmRealmDetails;
         for (const store::Table* t : sixTables())
             ASSERT_TRUE(t->isOpen());

@@ -497,7 +497,7 @@ TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
     const Strings character = wholeRecords(context_->session, characterTable);
     const Strings provinceRecords = wholeRecords(context_->session, provinceTable);
     ASSERT_EQ(character.size(), 62u);
-    app::shutDown();
+    shutDown();
 
     // The other database: its own program folder, data folder and alias file,
     // with a character of its own.
@@ -506,7 +506,7 @@ TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
     fs::copy_file(programFolder() / "Data" / campaign::transferFile, other / "prog" / "Data" / campaign::transferFile,
                   fs::copy_options::overwrite_existing);
     app::Context there(store::AliasRegistry(other / "config" / "aliases.conf"), other / "prog", other / "user");
-    ASSERT_TRUE(app::startUp(there));
+    ASSERT_TRUE(startUp(there));
     w = frmRealmDetails;
     {
         store::Table t(there.session);
@@ -531,7 +531,7 @@ TEST_F(TransferTest, ACharacterCarriedToAnotherDataFolderArrivesWhole)
     EXPECT_EQ(arrived, character);
     EXPECT_EQ(wholeRecords(there.session, provinceTable), provinceRecords);
     EXPECT_TRUE(wholeRecords(there.session, transferCharacters).empty());
-    app::shutDown();
+    shutDown();
 }
 
 namespace {
@@ -656,7 +656,7 @@ TEST_F(HostileTransferFileTest, IsRefusedNamingTheTriggerAndTheImportChangesNoth
         const std::string transfer = fileBytes(data / campaign::transferFile);
         dialogs_.shown.clear();
         app::Context there(store::AliasRegistry(folder / "config" / "aliases.conf"), folder / "prog", folder / "user");
-        ASSERT_TRUE(app::startUp(there));
+        ASSERT_TRUE(startUp(there));
         w = frmRealmDetails;
         const QString refusal = QString::fromStdString("The file " + (data / campaign::transferFile).string() +
                                                        " cannot be opened: it holds the trigger \"" + name + "\"");
@@ -670,6 +670,6 @@ TEST_F(HostileTransferFileTest, IsRefusedNamingTheTriggerAndTheImportChangesNoth
         EXPECT_FALSE(dialogs_.shown[0].text.contains("Pay 5 gold"));
         EXPECT_TRUE(fileBytes(data / campaign::campaignFile) == campaign) << name;
         EXPECT_TRUE(fileBytes(data / campaign::transferFile) == transfer) << name;
-        app::shutDown();
+        shutDown();
     }
 }

@@ -1,4 +1,5 @@
 // The transfer window and the view command.
+#include "campaign/tables.h"
 #include "transfer/transfer_fixture.h"
 
 #include <QApplication>
@@ -125,7 +126,7 @@ TEST_F(TransferWindowTest, NoShowsThatNothingWasDeleted)
 TEST_F(TransferWindowTest, DeleteOnAnEmptyTableIsRefusedAndKeepsTheNamelessProvinces)
 {
     dialogs_.answer(Answer::Yes);
-    w->EmptyTransferTables();
+    w->tables().EmptyTransferTables();
     addProvince("expprovs.DB", "", "", "nameless");
     w->tblTransfer.refresh();
     w->tblXfrProv.refresh();

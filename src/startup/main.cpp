@@ -1,5 +1,5 @@
 #include "app/context.h"
-#include "app/startup.h"
+#include "startup/startup.h"
 
 int main(int argc, char** argv)
 {

@@ -1,21 +1,10 @@
-#include "app/startup.h"
+#include "app/alias_check.h"
 
-#include "app/about.h"
-#include "app/help.h"
 #include "app/platform.h"
-#include "app/shell.h"
-#include "app/splash.h"
-#include "browser/vdsearch.h"
-#include "province/vdprovince.h"
-#include "realm/vddetails.h"
+#include "campaign/catalogue.h"
+#include "dbaware/dialogs.h"
 #include "store/alias_registry.h"
-#include "store/backup.h"
-#include "store/layout.h"
 #include "store/paths.h"
-#include "transfer/transfer.h"
-
-#include <QAbstractEventDispatcher>
-#include <QPointer>
 
 namespace app {
 
@@ -23,10 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const aliasName = "VDDB";
-
-// Lives from start-up to shut-down; ends the idle connection with it.
-QPointer<QObject> idleHook;
+const char* const aliasName = campaign::alias;
 
 // The engine's folder form: the folder with a trailing separator.
 std::string folderText(fs::path folder)
@@ -35,13 +21,6 @@ std::string folderText(fs::path folder)
     if (text.empty() || (text.back() != '/' && text.back() != static_cast<char>(fs::path::preferred_separator)))
         text += static_cast<char>(fs::path::preferred_separator);
     return text;
-}
-
-template <class Window>
-void destroy(Window*& reference)
-{
-    delete reference;
-    reference = nullptr;
 }
 
 }  // namespace
@@ -111,73 +90,6 @@ bool checkAlias(Context& context)
         context.exitStatus = 1;
         return false;
     }
-}
-
-bool startUp(Context& context)
-{
-    loadResources();
-    dbaware::setApplicationTitle(QString::fromLatin1(applicationTitle));
-    QApplication::setWindowIcon(programIcon());
-    // The program ends when the main window closes, and only then.
-    QApplication::setQuitOnLastWindowClosed(false);
-    setHelpFile(QStringLiteral("vddb.hlp"));
-
-    // An open read keeps its lock on the files; none may outlast the event
-    // that started it, or a second program could not write meanwhile.
-    delete idleHook;
-    idleHook = new QObject;
-    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, idleHook,
-                     [&context] { dbaware::guarded(nullptr, [&context] { context.session.releaseCursors(); }); });
-
-    frmSplash = nullptr;
-    createWindow(frmSplash);
-    frmSplash->showPainted();
-
-    createWindow(frmVDDBSearch, context);
-    if (context.exitStatus)
-        return false;
-    createWindow(frmRealmDetails, context);
-    createWindow(frmProvince, context);
-    createWindow(AboutBox);
-    createWindow(frmTransfer);
-    // Today's copy of the campaign file, once the tables are open; a failure
-    // is shown and the program goes on.
-    dbaware::guarded(frmVDDBSearch, [&context] { store::dailyBackup(context.session, aliasName); });
-    return true;
-}
-
-void shutDown()
-{
-    closeHelp();
-    destroy(frmTransfer);
-    destroy(AboutBox);
-    destroy(frmProvince);
-    destroy(frmRealmDetails);
-    destroy(frmVDDBSearch);
-    destroy(frmSplash);
-    delete idleHook;
-    // A closed splash has only asked to be freed.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-int run(Context& context)
-{
-    int status = 0;
-    if (startUp(context)) {
-        frmVDDBSearch->show();
-        status = QApplication::exec();
-    } else {
-        status = context.exitStatus.value_or(1);
-    }
-    shutDown();
-    return status;
-}
-
-bool Application::notify(QObject* receiver, QEvent* event)
-{
-    bool result = false;
-    const bool ok = dbaware::guarded(QApplication::activeWindow(), [&] { result = QApplication::notify(receiver, event); });
-    return ok && result;
 }
 
 }  // namespace app

@@ -1,0 +1,117 @@
+#include "startup/startup.h"
+
+#include "app/about.h"
+#include "app/help.h"
+#include "app/shell.h"
+#include "app/splash.h"
+#include "browser/vdsearch.h"
+#include "campaign/catalogue.h"
+#include "campaign/tables.h"
+#include "dbaware/dialogs.h"
+#include "dbaware/guard.h"
+#include "province/vdprovince.h"
+#include "realm/vddetails.h"
+#include "store/backup.h"
+#include "transfer/transfer.h"
+
+#include <QAbstractEventDispatcher>
+
+namespace app {
+
+namespace {
+
+// Creates a window the way start-up does: the reference is set first, then
+// the creation handler runs through the error guard.
+template <class Window, class... Args>
+void createWindow(Window*& reference, Args&&... args)
+{
+    reference = new Window(std::forward<Args>(args)...);
+    if constexpr (requires { reference->FormCreate(); }) {
+        Window* window = reference;
+        dbaware::guarded(window, [window] { window->FormCreate(); });
+    }
+}
+
+template <class Window>
+void destroy(Window*& reference)
+{
+    delete reference;
+    reference = nullptr;
+}
+
+}  // namespace
+
+Program::Program(Context& context) : context(context), tables(std::make_unique<campaign::Tables>(context.session)) {}
+
+bool Program::startUp()
+{
+    loadResources();
+    dbaware::setApplicationTitle(QString::fromLatin1(applicationTitle));
+    QApplication::setWindowIcon(programIcon());
+    // The program ends when the main window closes, and only then.
+    QApplication::setQuitOnLastWindowClosed(false);
+    setHelpFile(QStringLiteral("vddb.hlp"));
+
+    // An open read keeps its lock on the files; none may outlast the event
+    // that started it, or a second program could not write meanwhile.
+    idleHook_ = std::make_unique<QObject>();
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, idleHook_.get(),
+                     [this] { dbaware::guarded(nullptr, [this] { context.session.releaseCursors(); }); });
+
+    frmSplash = nullptr;
+    createWindow(frmSplash);
+    frmSplash->showPainted();
+
+    createWindow(frmVDDBSearch, context, *tables);
+    if (context.exitStatus)
+        return false;
+    createWindow(frmRealmDetails, context, *tables);
+    createWindow(frmProvince, context);
+    createWindow(AboutBox);
+    createWindow(frmTransfer, *tables);
+    // Each window reaches the ones it opens through the references it is
+    // given here, and no other way.
+    frmVDDBSearch->useWindows(*frmRealmDetails, *frmTransfer);
+    frmRealmDetails->useWindows(*frmProvince, *frmTransfer);
+    // Today's copy of the campaign file, once the tables are open; a failure
+    // is shown and the program goes on.
+    dbaware::guarded(frmVDDBSearch, [this] { store::dailyBackup(context.session, campaign::alias); });
+    return true;
+}
+
+Program::~Program()
+{
+    closeHelp();
+    destroy(frmTransfer);
+    destroy(AboutBox);
+    destroy(frmProvince);
+    destroy(frmRealmDetails);
+    destroy(frmVDDBSearch);
+    destroy(frmSplash);
+    idleHook_.reset();
+    // A closed splash has only asked to be freed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+int Program::exec()
+{
+    frmVDDBSearch->show();
+    return QApplication::exec();
+}
+
+int run(Context& context)
+{
+    Program program(context);
+    if (program.startUp())
+        return program.exec();
+    return context.exitStatus.value_or(1);
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    bool result = false;
+    const bool ok = dbaware::guarded(QApplication::activeWindow(), [&] { result = QApplication::notify(receiver, event); });
+    return ok && result;
+}
+
+}  // namespace app

@@ -1,0 +1,60 @@
+#pragma once
+#include <QApplication>
+
+#include <memory>
+
+#include "app/alias_check.h"
+#include "app/context.h"
+
+class TfrmProvince;
+class TfrmRealmDetails;
+class TfrmTransfer;
+class TfrmVDDBSearch;
+namespace campaign {
+class Tables;
+}
+
+namespace app {
+
+// One run of the program: the tables the windows share and the windows,
+// created by startUp in their order and freed together when it ends.
+class Program {
+public:
+    explicit Program(Context& context);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Start-up up to the event loop: title, help file, the splash painted,
+    // then the five windows in their order, each created and then given its
+    // creation handler. False when the program has to end
+    // (context.exitStatus); the windows made until then stay until the end.
+    bool startUp();
+    // Shows the main window and runs the event loop until it closes.
+    int exec();
+
+    Context& context;
+    std::unique_ptr<campaign::Tables> tables;
+    // Empty until created.
+    TfrmVDDBSearch* frmVDDBSearch = nullptr;
+    TfrmRealmDetails* frmRealmDetails = nullptr;
+    TfrmProvince* frmProvince = nullptr;
+    TfrmTransfer* frmTransfer = nullptr;
+
+private:
+    std::unique_ptr<QObject> idleHook_;
+};
+
+// The whole run: start-up, the event loop until the main window closes,
+// shut-down. Returns the exit status.
+int run(Context& context);
+
+// The program's QApplication: a last net for an error that escaped a
+// handler's guard, so that it is shown and never ends the program.
+class Application final : public QApplication {
+public:
+    Application(int& argc, char** argv) : QApplication(argc, argv) {}
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+}  // namespace app

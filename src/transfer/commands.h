@@ -1,0 +1,48 @@
+#pragma once
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+class TfrmTransfer;
+
+namespace campaign {
+class Tables;
+}
+
+namespace transfer {
+
+// The transfer commands of the realm window's menu, which the browser gives
+// too: export the shown character, import every transferred one, show the
+// transfer window, empty the transfer tables. They work on the shared tables
+// and tell their outcome as a status text through `status`.
+class Commands {
+public:
+    using Status = std::function<void(const QString&)>;
+    // `boxParent` gives the window their questions and errors go over.
+    Commands(campaign::Tables& tables, Status status, std::function<QWidget*()> boxParent);
+
+    // The transfer window that the view command shows; set once it exists.
+    void setWindow(TfrmTransfer& window) { window_ = &window; }
+
+    void exportCurrentCharacter();
+    void importCharacters();
+    void view();
+    void empty();
+
+private:
+    // The import's copy of the campaign file, made while `keepGoing` lets
+    // it; when it cannot be made the user is asked whether to import
+    // without one. False: no import.
+    bool backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped);
+    // The first transfer character whose game and name the character table
+    // already holds, as a line of the import's error; empty when none.
+    QString characterAlreadyThere();
+
+    campaign::Tables& tables_;
+    Status status_;
+    std::function<QWidget*()> boxParent_;
+    TfrmTransfer* window_ = nullptr;
+};
+
+}  // namespace transfer
