@@ -1,27 +1,15 @@
 #pragma once
 #include <QWidget>
 
-class QFrame;
-class QLabel;
-class QPushButton;
-
-namespace dbaware {
-class DBGrid;
-}
+#include "ui_transfer.h"
 
 // The transfer window: the transfer character table as the realm window's
 // table object shows it, with one transferred character at a time deleted
-// together with its provinces.
-class TfrmTransfer final : public QWidget {
+// together with its provinces. Its controls come from transfer.ui.
+class TfrmTransfer final : public QWidget, public Ui::TfrmTransfer {
     Q_OBJECT
 public:
     explicit TfrmTransfer(QWidget* parent = nullptr);
-
-    QFrame* Panel1;
-    QLabel* Panel1Caption;
-    QPushButton* btnDelete;
-    QPushButton* btnClose;
-    dbaware::DBGrid* DBGrid1;
 
     // Binds the grid to the realm window's transfer data source, which is
     // created before this window.
