@@ -19,27 +19,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 namespace col = campaign::col;
-
-namespace {
-
-QPushButton* button(const char* caption, QWidget* parent)
-{
-    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setAutoDefault(false);  // Enter in the search box starts nothing
-    b->setDefault(false);
-    return b;
-}
-
-}  // namespace
 
 TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, QWidget* parent)
     : QMainWindow(parent),
@@ -49,72 +33,15 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
       tables_(tables),
       requestFile_(context.requestFile)
 {
-    setWindowTitle(QStringLiteral("Valdane Campaign Database"));
+    setupUi(this);
     dsVDDB.setAutoEdit(false);
 
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    Panel1 = new QFrame(central);
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    auto* top = new QHBoxLayout(Panel1);
-    Label1 = new QLabel(QStringLiteral("Search &Key"), Panel1);
-    edtSearch = new QLineEdit(Panel1);
-    Label1->setBuddy(edtSearch);
-    btnName = button("Search by &Name", Panel1);
-    btnGame = button("Search by &Game", Panel1);
-    btnShowAll = button("Show &All", Panel1);
-    top->addWidget(Label1);
-    top->addWidget(edtSearch, 1);
-    top->addWidget(btnName);
-    top->addWidget(btnGame);
-    top->addWidget(btnShowAll);
-
-    DBGrid1 = new dbaware::DBGrid(central);
     DBGrid1->setDataSource(&dsVDDB);
     DBGrid1->setReadOnly(true);
     DBGrid1->setColumns({{QString::fromLatin1(col::GameName), QStringLiteral("Game Name"), 160},
                          {QString::fromLatin1(col::CharacterName), QStringLiteral("Character Name"), 160},
                          {QString::fromLatin1(col::TotalProvinces), QStringLiteral("Prov's"), 50},
                          {QString::fromLatin1(col::DomainName), QStringLiteral("Domain Name"), 200}});
-
-    Panel2 = new QFrame(central);
-    Panel2->setFrameShape(QFrame::StyledPanel);
-    auto* bottom = new QHBoxLayout(Panel2);
-    Button4 = button("Insert on &Detail Form", Panel2);
-    btnDelete = button("De&lete Record", Panel2);
-    btnExit = button("E&xit", Panel2);
-    bottom->addWidget(Button4);
-    bottom->addWidget(btnDelete);
-    bottom->addStretch(1);
-    bottom->addWidget(btnExit);
-
-    layout->addWidget(Panel1);
-    layout->addWidget(DBGrid1, 1);
-    layout->addWidget(Panel2);
-    setCentralWidget(central);
-
-    setTabOrder(edtSearch, btnName);
-    setTabOrder(btnName, btnGame);
-    setTabOrder(btnGame, btnShowAll);
-    setTabOrder(btnShowAll, btnExit);
-    setTabOrder(btnExit, Button4);
-    setTabOrder(Button4, btnDelete);
-    setTabOrder(btnDelete, DBGrid1);
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    Exit1 = file->addAction(QStringLiteral("E&xit"));
-    QMenu* transfer = menuBar()->addMenu(QStringLiteral("&Transfer"));
-    ImportCharacters1 = transfer->addAction(QStringLiteral("&Import Characters"));
-    transfer->addSeparator();
-    ViewTransferTableContents1 = transfer->addAction(QStringLiteral("&View Transfer Table Contents"));
-    EmptyTransferTable1 = transfer->addAction(QStringLiteral("&Empty Transfer Table"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    Help2 = help->addAction(QStringLiteral("&Help"));
-    help->addSeparator();
-    About1 = help->addAction(QStringLiteral("&About"));
 
     auto on = [this](auto* sender, auto signal, void (TfrmVDDBSearch::*handler)()) {
         connect(sender, signal, this, [this, handler] { dbaware::guarded(this, [this, handler] { (this->*handler)(); }); });
@@ -137,7 +64,6 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     connect(&tables_, &campaign::Tables::charactersImported, this,
             [this] { dbaware::guarded(this, [this] { tblVDDB.refresh(); }); });
 
-    resize(660, 480);
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });

@@ -5,13 +5,9 @@
 #include "browser/request_file.h"
 #include "dbaware/datasource.h"
 #include "store/table.h"
+#include "ui_vdsearch.h"
 
-class QAction;
-class QFrame;
 class QKeyEvent;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace app {
 struct Context;
@@ -21,12 +17,10 @@ class Tables;
 }
 class TfrmRealmDetails;
 class TfrmTransfer;
-namespace dbaware {
-class DBGrid;
-}
 
-// The character browser, the main window: closing it ends the program.
-class TfrmVDDBSearch final : public QMainWindow {
+// The character browser, the main window: closing it ends the program. Its
+// controls and menu come from vdsearch.ui.
+class TfrmVDDBSearch final : public QMainWindow, public Ui::TfrmVDDBSearch {
     Q_OBJECT
 public:
     TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, QWidget* parent = nullptr);
@@ -36,25 +30,6 @@ public:
 
     store::Table tblVDDB;
     dbaware::DataSource dsVDDB;
-
-    QFrame* Panel1;
-    QLabel* Label1;
-    QLineEdit* edtSearch;
-    QPushButton* btnName;
-    QPushButton* btnGame;
-    QPushButton* btnShowAll;
-    dbaware::DBGrid* DBGrid1;
-    QFrame* Panel2;
-    QPushButton* Button4;
-    QPushButton* btnDelete;
-    QPushButton* btnExit;
-
-    QAction* Exit1;
-    QAction* ImportCharacters1;
-    QAction* ViewTransferTableContents1;
-    QAction* EmptyTransferTable1;
-    QAction* Help2;
-    QAction* About1;
 
     void FormCreate();
     void FormActivate();

@@ -10,44 +10,20 @@
 #include "store/all_or_nothing.h"
 #include "store/error.h"
 
-#include <QFrame>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace col = campaign::col;
 
 TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(parent, Qt::Window), tables_(tables)
 {
-    setWindowTitle(QStringLiteral("Transfer Table Contents"));
+    setupUi(this);
     setAttribute(Qt::WA_QuitOnClose, false);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-
-    Panel1 = new QFrame(this);
-    Panel1->setFrameShape(QFrame::StyledPanel);
-    auto* top = new QHBoxLayout(Panel1);
-    Panel1Caption = new QLabel(QStringLiteral(" Contents of the Transfer Table"), Panel1);
-    Panel1Caption->setTextFormat(Qt::PlainText);
+    // Bold and 1.4 times the usual size, which a form can only round to
+    // whole points.
     QFont big = Panel1Caption->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.4);
     Panel1Caption->setFont(big);
-    btnDelete = new QPushButton(QStringLiteral("&Delete"), Panel1);
-    btnClose = new QPushButton(QStringLiteral("&Close"), Panel1);
-    for (QPushButton* b : {btnDelete, btnClose})
-        b->setAutoDefault(false);
-    top->addWidget(Panel1Caption);
-    top->addStretch(1);
-    top->addWidget(btnDelete);
-    top->addWidget(btnClose);
-
-    DBGrid1 = new dbaware::DBGrid(this);
-    column->addWidget(Panel1);
-    column->addWidget(DBGrid1, 1);
 
     auto on = [this](QPushButton* sender, void (TfrmTransfer::*handler)()) {
         connect(sender, &QPushButton::clicked, this,
@@ -56,7 +32,6 @@ TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(
     on(btnDelete, &TfrmTransfer::btnDeleteClick);
     on(btnClose, &TfrmTransfer::btnCloseClick);
 
-    resize(760, 420);
     app::openCentred(*this);
 }
 

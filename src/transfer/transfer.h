@@ -1,30 +1,19 @@
 #pragma once
 #include <QWidget>
 
-class QFrame;
-class QLabel;
-class QPushButton;
+#include "ui_transfer.h"
 
 namespace campaign {
 class Tables;
 }
-namespace dbaware {
-class DBGrid;
-}
 
 // The transfer window: the transfer character table as the shared table
 // object shows it, with one transferred character at a time deleted
-// together with its provinces.
-class TfrmTransfer final : public QWidget {
+// together with its provinces. Its controls come from transfer.ui.
+class TfrmTransfer final : public QWidget, public Ui::TfrmTransfer {
     Q_OBJECT
 public:
     explicit TfrmTransfer(campaign::Tables& tables, QWidget* parent = nullptr);
-
-    QFrame* Panel1;
-    QLabel* Panel1Caption;
-    QPushButton* btnDelete;
-    QPushButton* btnClose;
-    dbaware::DBGrid* DBGrid1;
 
     // Binds the grid to the shared transfer data source.
     void FormCreate();

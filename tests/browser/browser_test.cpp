@@ -11,6 +11,7 @@
 
 #include "app/shell_fixture.h"
 #include "browser/vdsearch.h"
+#include "dbaware/binding.h"
 #include "dbaware/dbgrid.h"
 #include "realm/vddetails.h"
 #include "transfer/transfer.h"
@@ -401,4 +402,16 @@ TEST_F(BrowserTest, ShowAllAfterAClickOnALowerRowGoesToTheFirstCharacter)
     b->DBGrid1->setCurrentIndex(b->DBGrid1->model()->index(1, 0));
     searchFor("", b->btnGame);
     EXPECT_EQ(b->tblVDDB.text("Character_Name"), "Aric");
+}
+
+TEST_F(BrowserTest, TheFormBindsNoBoxAndTheGridShowsRealColumnsOfTheBrowsersTable)
+{
+    // The search box is typed into, never bound: a bound one would write the
+    // search text into the character record.
+    EXPECT_TRUE(dbaware::boundFields(*b).empty());
+    ASSERT_EQ(b->DBGrid1->dataSource(), &b->dsVDDB);
+    const auto columns = b->DBGrid1->columns();
+    ASSERT_EQ(columns.size(), 4);
+    for (const auto& c : columns)
+        EXPECT_GE(b->dsVDDB.table().layout().columnIndex(c.fieldName.toStdString()), 0) << c.fieldName.toStdString();
 }

@@ -14,6 +14,7 @@
 #include <set>
 
 #include "app/shell_fixture.h"
+#include "dbaware/binding.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
@@ -682,4 +683,24 @@ TEST_F(ProvinceTest, TurningPagesNeitherSavesNorWritesAndCancelUndoesTheEdit)
     click(NavButton::Cancel);
     EXPECT_EQ(p->dedtProvOwner->text(), "Old");
     EXPECT_EQ(storedField("a1", "Province_Owner"), "Old");
+}
+
+TEST_F(ProvinceTest, TheFormNamesOnlyRealColumnsOfItsOwnTableEachOnce)
+{
+    // A column name misspelt in the form, or a box whose name was dropped,
+    // would leave a box that shows nothing and saves nothing.
+    const std::vector<dbaware::Binding> bound = dbaware::boundFields(*p);
+    std::set<int> columns;
+    for (const auto& b : bound) {
+        const int column = p->tblProv.layout().columnIndex(b.field.toStdString());
+        EXPECT_GE(column, 0) << b.field.toStdString();
+        EXPECT_TRUE(columns.insert(column).second) << b.field.toStdString() << " twice";
+        EXPECT_EQ(b.control->window(), p);
+    }
+    EXPECT_EQ(bound.size(), 77u);  // every column but the automatic key
+    // The top panel first: the names lead the order in which typed text is
+    // written before a post.
+    ASSERT_GE(bound.size(), 2u);
+    EXPECT_EQ(bound[0].control, p->dedtGameName);
+    EXPECT_EQ(bound[1].control, p->dedtCharName);
 }

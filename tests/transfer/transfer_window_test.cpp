@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "dbaware/binding.h"
 #include "dbaware/dbgrid.h"
 
 using testing_support::TransferTest;
@@ -218,4 +219,17 @@ TEST_F(TransferWindowTest, CtrlDeleteInTheGridTakesOnlyTheCharacterRow)
     EXPECT_EQ(transferCharacters(), (Strings{"G/O'Brien*", "H/Aric"}));
     EXPECT_EQ(transferProvinces().size(), 6u);
     frmTransfer->hide();
+}
+
+TEST_F(TransferWindowTest, TheFormBindsNoBoxAndTheGridShowsRealColumnsOfTheTransferTable)
+{
+    TfrmTransfer* t = frmTransfer;
+    EXPECT_TRUE(dbaware::boundFields(*t).empty());  // only the grid edits, on the realm window's source
+    const store::TableLayout& layout = t->DBGrid1->dataSource()->table().layout();
+    const auto* model = t->DBGrid1->gridModel();
+    ASSERT_EQ(model->columnCount(), static_cast<int>(layout.columns.size()));
+    for (int i = 0; i < model->columnCount(); ++i) {
+        const std::string title = model->headerData(i, Qt::Horizontal, Qt::DisplayRole).toString().toStdString();
+        EXPECT_GE(layout.columnIndex(title), 0) << title;
+    }
 }
