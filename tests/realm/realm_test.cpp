@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -12,6 +14,7 @@
 #include <QTest>
 
 #include "app/about.h"
+#include "dbaware/binding.h"
 #include "app/shell_fixture.h"
 #include "campaign/catalogue.h"
 #include "dbaware/dbcheckbox.h"
@@ -578,6 +581,39 @@ TEST_F(RealmTest, KeyboardTabOrderAccessKeyAndHelp)
     EXPECT_EQ(helpCalls_[0].second, 3u);
     r->Help2->trigger();
     EXPECT_EQ(helpCalls_.size(), 4u);
+}
+
+// The form names its columns as plain strings: each must be a column of the
+// character table, spelt as stored, and every column but those the window
+// never shows has a box. Six boxes mirror a column shown on another page.
+TEST_F(RealmTest, EveryBoxOfTheFormShowsAStoredColumnOfTheCharacter)
+{
+    const store::TableLayout& layout = r->tblVDDB.layout();
+    const std::vector<dbaware::Binding> bound = dbaware::boundFields(*r);
+    EXPECT_EQ(bound.size(), 63u);
+    std::set<std::string> shown;
+    for (const dbaware::Binding& b : bound) {
+        const std::string field = b.field.toStdString();
+        const int c = layout.columnIndex(field);
+        ASSERT_GE(c, 0) << field;
+        EXPECT_EQ(layout.columns[static_cast<std::size_t>(c)].name, field);
+        shown.insert(field);
+        dbaware::DataSource* source = nullptr;
+        if (auto* e = qobject_cast<dbaware::DBEdit*>(b.control))
+            source = e->dataSource();
+        else if (auto* m = qobject_cast<dbaware::DBMemo*>(b.control))
+            source = m->dataSource();
+        else if (auto* x = qobject_cast<dbaware::DBCheckBox*>(b.control))
+            source = x->dataSource();
+        EXPECT_EQ(source, &r->dsVDDB) << field;
+    }
+    std::set<std::string> unshown;
+    for (const store::Column& column : layout.columns)
+        if (!shown.count(column.name))
+            unshown.insert(column.name);
+    EXPECT_EQ(unshown, (std::set<std::string>{"Army_info", "Ship_Info", "Constr_Cost_This_Turn", "Law_Claim_In_Progress",
+                                              "Losses_To_Law_Claims"}));
+    EXPECT_EQ(r->dbgProvinces->dataSource(), &r->dsProv);
 }
 
 TEST_F(RealmTest, TheUsersPageChangeClearsTheStatusText)
