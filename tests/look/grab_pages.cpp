@@ -90,7 +90,8 @@ int main(int argc, char** argv)
     fs::create_directories(scratch / "prog");
     fs::create_directories(out);
     app::Context context(store::AliasRegistry(scratch / "aliases.conf"), scratch / "prog", scratch / "user");
-    if (!app::startUp(context))
+    app::Program program(context);
+    if (!program.startUp())
         return 1;
     if (frmSplash)
         frmSplash->close();
@@ -101,19 +102,19 @@ int main(int argc, char** argv)
     add(context.session, "vdtrans.DB", 5, "Anuire", "Aeric Boeruine");
     add(context.session, "expprovs.DB", 6, "Anuire", "Aeric Boeruine", "Seaharrow");
 
-    TfrmVDDBSearch& browser = *frmVDDBSearch;
+    TfrmVDDBSearch& browser = *program.frmVDDBSearch;
     browser.tblVDDB.refresh();
     browser.show();
     save(browser, out, "browser");
 
-    TfrmRealmDetails& realm = *frmRealmDetails;
+    TfrmRealmDetails& realm = *program.frmRealmDetails;
     realm.tblVDDB.refresh();
     realm.tblVDDB.findKey({"Anuire", "Aeric Boeruine"});
     realm.show();
     realm.FormActivate();
     savePages(realm, *realm.PageControl1, out, "realm");
 
-    TfrmProvince& province = *frmProvince;
+    TfrmProvince& province = *program.frmProvince;
     realm.tblProv.first();
     province.tblProv.gotoCurrent(realm.tblProv);
     province.show();
@@ -121,12 +122,11 @@ int main(int argc, char** argv)
     province.hide();
     realm.hide();
 
-    TfrmTransfer& transfer = *frmTransfer;
+    TfrmTransfer& transfer = *program.frmTransfer;
     realm.tblTransfer.refresh();
     transfer.show();
     save(transfer, out, "transfer");
     transfer.hide();
     browser.hide();
-    app::shutDown();
     return 0;
 }
