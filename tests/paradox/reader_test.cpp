@@ -49,7 +49,7 @@ TEST(ParadoxValues, EveryTypeAndEmpty)
         {FieldType::Short, 2, 0, Value(std::int32_t(0))},
         {FieldType::Short, 2, -1, Value(std::int32_t(-1))},
         {FieldType::Short, 2, 32767, Value(std::int32_t(32767))},
-        {FieldType::Short, 2, -32768, Value(std::int32_t(-32768))},
+        {FieldType::Short, 2, -32767, Value(std::int32_t(-32767))},  // -32768 would be stored as no value
         {FieldType::Short, 2, std::monostate{}, std::nullopt},
         {FieldType::Long, 4, 0, Value(std::int32_t(0))},
         {FieldType::Long, 4, -2147483647, Value(std::int32_t(-2147483647))},  // the lowest: one less is stored as no value
