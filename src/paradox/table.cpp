@@ -232,7 +232,6 @@ private:
         h.firstBlock = static_cast<int>(db_.u16(0x0E, "the header"));
         numFields_ = db_.u16(0x21, "the header");
         h.keyFields = static_cast<int>(db_.u16(0x23, "the header"));
-        const std::uint32_t encryption = db_.u32(0x25, "the header");
         h.versionId = static_cast<int>(db_.u8(0x39, "the header"));
         h.nextAutoInc = static_cast<std::int32_t>(db_.u32(0x49, "the header"));
 
@@ -241,7 +240,11 @@ private:
                      std::to_string(h.fileType) + ")");
         if (h.versionId < 3 || h.versionId > 12)
             db_.fail("unknown file format version " + std::to_string(h.versionId));
-        if (encryption != 0)
+        // Level 4.0 on keeps the password in the data header and marks the
+        // old place with FF00FF00.
+        const std::uint32_t oldPassword = db_.u32(0x25, "the header");
+        const std::uint32_t password = h.versionId >= 5 ? db_.u32(0x5C, "the header") : oldPassword;
+        if (password != 0 && password != 0xFF00FF00u)
             db_.fail("the table is password-protected");
         if (blockKib != 1 && blockKib != 2 && blockKib != 3 && blockKib != 4 && blockKib != 8 && blockKib != 16 &&
             blockKib != 32)
@@ -474,7 +477,10 @@ private:
             const std::size_t start = std::size_t(mb.u8(entry, ("the entry of " + ref).c_str())) * 16;
             const unsigned sixteens = mb.u8(entry + 1, ("the entry of " + ref).c_str());
             const unsigned rest = mb.u8(entry + 4, ("the entry of " + ref).c_str());
-            if (start == 0 || sixteens != (length + 15) / 16 || rest != length % 16)
+            // The last sixteen's share is stored as 0 or as 16 when the
+            // length is a whole number of sixteens; writers differ.
+            const bool restMatches = rest == length % 16 || (length % 16 == 0 && rest == 16);
+            if (start == 0 || sixteens != (length + 15) / 16 || !restMatches)
                 mb.fail("the entry of " + ref + " does not match its length of " + std::to_string(length));
             if (start + length > memoBlockSize)
                 mb.fail(ref + " overruns its block");

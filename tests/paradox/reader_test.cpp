@@ -256,7 +256,7 @@ TEST(ParadoxDamage, RefusedWithFileAndReason)
         {"cut in a block", [&](std::string& db, std::string&) { db.resize(rec0 + 10); }, "t.DB", "records of block 1"},
         {"an index file", [](std::string& db, std::string&) { db[4] = 1; }, "t.DB", "file type 1"},
         {"unknown version", [](std::string& db, std::string&) { db[0x39] = 99; }, "t.DB", "version 99"},
-        {"password", [](std::string& db, std::string&) { db[0x25] = 7; }, "t.DB", "password"},
+        {"password", [](std::string& db, std::string&) { db[0x5C] = 7; }, "t.DB", "password"},
         {"block size", [](std::string& db, std::string&) { db[5] = 5; }, "t.DB", "block size"},
         {"no fields", [](std::string& db, std::string&) { pxtest::putU16(db, 0x21, 0); }, "t.DB", "number of fields"},
         {"record size", [](std::string& db, std::string&) { pxtest::putU16(db, 0, 44); }, "t.DB", "the fields take"},
@@ -306,7 +306,7 @@ TEST(ParadoxDamage, RefusedWithFileAndReason)
          "longer than the 100000"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.what);  // each case damages a copy of the good files
         pxtest::Files f = good;
         c.mutate(f.db, f.mb);
         try {

@@ -225,6 +225,8 @@ Files TableWriter::write() const
     h[0x39] = static_cast<char>(version);
     putU32(h, 0x49, static_cast<std::uint32_t>(rows.size() + 1));
     if (dataHeader)
+        putU32(h, 0x25, 0xFF00FF00u);  // no password, the way later levels say it
+    if (dataHeader)
         putU16(h, 0x6A, static_cast<unsigned>(codePage));
 
     out.db = h + data;
