@@ -392,7 +392,10 @@ private:
             return std::nullopt;
         switch (f.type) {
         case FieldType::Alpha: {
+            // Text ends at the first zero byte; what follows it is left over.
             const std::string_view s = cString(b);
+            if (s.empty())
+                return std::nullopt;
             return Value(text(s));
         }
         case FieldType::Short:

@@ -46,6 +46,7 @@ TEST(ParadoxValues, EveryTypeAndEmpty)
         {FieldType::Alpha, 10, std::string("Aric"), Value(std::string("Aric"))},
         {FieldType::Alpha, 4, std::string("full"), Value(std::string("full"))},
         {FieldType::Alpha, 10, std::monostate{}, std::nullopt},
+        {FieldType::Alpha, 10, std::string("\0left over", 10), std::nullopt},  // bytes after the end of no text
         {FieldType::Short, 2, 0, Value(std::int32_t(0))},
         {FieldType::Short, 2, -1, Value(std::int32_t(-1))},
         {FieldType::Short, 2, 32767, Value(std::int32_t(32767))},
