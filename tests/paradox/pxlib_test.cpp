@@ -28,14 +28,14 @@ TEST(ParadoxPxlib, ReadsWhatPxlibWrites)
     const std::vector<std::size_t> lengths = {0, 5, 40, 41, 99, 2048, 2049, 4087, 4088, 70000};
     PX_boot();
     pxdoc_t* doc = PX_new();
-    const struct { const char* name; char type; int size; } spec[] = {
+    const struct { const char* name; char type; int size; } layout[] = {
         {"Game_Name", pxfAlpha, 30}, {"Palace_Value", pxfShort, 2}, {"Warrior", pxfLogical, 1},
         {"Count", pxfLong, 4}, {"Ratio", pxfNumber, 8}, {"Vassals", pxfMemoBLOb, 50}};
     const int n = 6;
     // pxlib takes the field array and frees it with the document.
     auto* fields = static_cast<pxfield_t*>(std::malloc(sizeof(pxfield_t) * n));
     for (int i = 0; i < n; ++i)
-        fields[i] = pxfield_t{strdup(spec[i].name), spec[i].type, spec[i].size, 0};
+        fields[i] = pxfield_t{strdup(layout[i].name), layout[i].type, layout[i].size, 0};
     ASSERT_EQ(PX_create_file(doc, fields, n, db.c_str(), pxfFileTypNonIndexDB), 0);
     PX_set_value(doc, "codepage", 1252);
     PX_set_blob_file(doc, (dir / "vddb.MB").string().c_str());
