@@ -76,7 +76,22 @@ fs::path userDataFolder()
     return base / "vddb" / "Data";
 }
 
-fs::path aliasFile() { return store::AliasRegistry::defaultFile(); }
+fs::path aliasFile()
+{
+    fs::path base;
+    // A relative $XDG_CONFIG_HOME is to be ignored, as the XDG rules say.
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = fs::path(home) / ".config";
+#ifdef _WIN32
+    else if (const char* appdata = std::getenv("APPDATA"); appdata && *appdata)
+        base = appdata;
+#endif
+    else
+        base = fs::temp_directory_path();
+    return base / "vddb" / "aliases.conf";
+}
 
 namespace {
 

@@ -17,7 +17,8 @@ bool isWritableFolder(const std::filesystem::path& folder);
 // $XDG_DATA_HOME/vddb/Data (~/.local/share/vddb/Data) on Linux, the user's
 // application data folder on Windows and macOS.
 std::filesystem::path userDataFolder();
-// The table engine's alias file, in the user's config folder.
+// The table engine's alias file: $XDG_CONFIG_HOME/vddb/aliases.conf, with
+// ~/.config in place of an unset or relative $XDG_CONFIG_HOME.
 std::filesystem::path aliasFile();
 // Where another program leaves a request to open a character.
 std::filesystem::path requestFile();

@@ -224,7 +224,7 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
     Sources s;
     s.provinces = [&query, game, character](const std::function<void(const ProvinceRow&)>& visit) {
         query.close();
-        query.open("VDDB", "vdprovs", {{col::GameName, game}, {col::CharacterName, character}});
+        query.open(campaign::alias, campaign::table::provinces, {{col::GameName, game}, {col::CharacterName, character}});
         for (; !query.eof(); query.next())
             visit(ProvinceRow::fromQuery(query));
     };
@@ -232,7 +232,7 @@ Sources storeSources(const RealmTexts& texts, store::Query& query, store::Sessio
         const std::unique_ptr<TfrmTemp> window(new TfrmTemp(owner, session));
         frmTemp = window.get();
         store::Table& provinces = frmTemp->tblProv;
-        provinces.open("VDDB", "vdprovs.db");
+        provinces.open(campaign::alias, campaign::table::provinces);
         provinces.setFiltered(false);
         provinces.setFilter(campaign::recordFilter(game, character));
         provinces.setFiltered(true);

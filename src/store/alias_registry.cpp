@@ -24,22 +24,6 @@ std::string Alias::path() const
 
 AliasRegistry::AliasRegistry(fs::path file) : file_(std::move(file)) {}
 
-fs::path AliasRegistry::defaultFile()
-{
-    fs::path base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = fs::path(home) / ".config";
-#ifdef _WIN32
-    else if (const char* appdata = std::getenv("APPDATA"); appdata && *appdata)
-        base = appdata;
-#endif
-    else
-        base = fs::temp_directory_path();
-    return base / "vddb" / "aliases.conf";
-}
-
 // The file as lines with their own endings, the aliases read from it, and
 // the first line that is not understood.
 struct AliasRegistry::Parsed {

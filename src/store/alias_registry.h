@@ -32,9 +32,6 @@ struct Alias {
 class AliasRegistry {
 public:
     explicit AliasRegistry(std::filesystem::path file);
-    // $XDG_CONFIG_HOME/vddb/aliases.conf, with ~/.config in place of an unset
-    // or relative $XDG_CONFIG_HOME.
-    static std::filesystem::path defaultFile();
 
     const std::filesystem::path& file() const { return file_; }
     std::vector<std::string> names() const;

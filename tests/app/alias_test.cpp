@@ -102,6 +102,20 @@ TEST(Platform, TheProgramFolderIsThatOfTheProgramFileWhateverTheWorkingFolder)
     EXPECT_EQ(fs::canonical(folder), fs::canonical("/proc/self/exe").parent_path());
 }
 
+TEST(Platform, AliasFileFollowsXdgConfigHome)
+{
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    std::string keep = old ? old : "";
+    setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+    EXPECT_EQ(app::platform::aliasFile(), fs::path("/tmp/xdg-test/vddb/aliases.conf"));
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the XDG rules say
+    EXPECT_NE(app::platform::aliasFile(), fs::path("relative/vddb/aliases.conf"));
+    if (old)
+        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(Platform, UserDataFolderFollowsXdgDataHomeWhenAbsolute)
 {
     const char* old = std::getenv("XDG_DATA_HOME");

@@ -66,19 +66,6 @@ TEST(AliasRegistry, FolderInPlaceOfTheFileFails)
     EXPECT_THROW(AliasRegistry(file).add(Alias{"B", "STANDARD", {}}, true), store::StoreError);
 }
 
-TEST(AliasRegistry, DefaultFileFollowsXdgConfigHome)
-{
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    std::string keep = old ? old : "";
-    setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
-    EXPECT_EQ(AliasRegistry::defaultFile(), fs::path("/tmp/xdg-test/vddb/aliases.conf"));
-    setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored, as the XDG rules say
-    EXPECT_NE(AliasRegistry::defaultFile(), fs::path("relative/vddb/aliases.conf"));
-    if (old)
-        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
-}
 
 namespace {
 std::string bytesOf(const fs::path& file)
