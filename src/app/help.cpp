@@ -82,7 +82,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(browser, &QTextBrowser::backwardAvailable, btnBack, &QPushButton::setEnabled);
     connect(browser, &QTextBrowser::forwardAvailable, btnForward, &QPushButton::setEnabled);
     resize(760, 600);
-    app::openCentred(*this);
+    app::openRemembered(*this, QStringLiteral("Help"));
 }
 
 void HelpWindow::showContents()

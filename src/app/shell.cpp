@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include "app/help.h"
+#include "app/window_place.h"
 #include "dbaware/guard.h"
 
 #include <QApplication>
@@ -10,6 +11,10 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
+#include <QTabWidget>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -38,6 +43,84 @@ QIcon programIcon() { return QIcon(programPixmap()); }
 
 namespace {
 
+// The available areas of the screens there are, the primary first.
+QList<QRect> availableAreas()
+{
+    QList<QRect> areas;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary)
+        areas << primary->availableGeometry();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary)
+            areas << screen->availableGeometry();
+    return areas;
+}
+
+// What the window system's frame adds to the window's own size; nothing
+// until the window has been shown once on most systems.
+QSize frameExtra(const QWidget& window)
+{
+    return (window.frameGeometry().size() - window.size()).expandedTo(QSize(0, 0));
+}
+
+QScreen* screenOf(const QWidget& window)
+{
+    return window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+}
+
+// A window larger than its screen (a small screen, a large scale) is made
+// as large as the screen's available area.
+void shrinkOntoScreen(QWidget& window)
+{
+    QScreen* screen = screenOf(window);
+    if (!screen)
+        return;
+    const QSize extra = frameExtra(window);
+    const QRect frame(window.frameGeometry().topLeft(), window.size() + extra);
+    const QRect fitted = fitIntoAreas(frame, {screen->availableGeometry()});
+    if (fitted.size() != frame.size())
+        window.resize(fitted.size() - extra);
+}
+
+QString settingsGroup(const QString& key) { return QStringLiteral("Windows/") + key; }
+
+void savePlace(const QWidget& window, const QString& key)
+{
+    // A minimised window keeps the place it had before.
+    if (window.windowState() & Qt::WindowMinimized)
+        return;
+    QSettings settings;
+    settings.beginGroup(settingsGroup(key));
+    const bool maximized = window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+    settings.setValue(QStringLiteral("maximized"), maximized);
+    // A maximised window comes back maximised over its last normal place.
+    if (!maximized) {
+        settings.setValue(QStringLiteral("frame"), window.frameGeometry());
+        settings.setValue(QStringLiteral("size"), window.size());
+    }
+}
+
+// False when nothing was kept (a first run).
+bool restorePlace(QWidget& window, const QString& key)
+{
+    QSettings settings;
+    settings.beginGroup(settingsGroup(key));
+    const QRect frame = settings.value(QStringLiteral("frame")).toRect();
+    const QSize size = settings.value(QStringLiteral("size")).toSize();
+    if (!frame.isValid() || !size.isValid() || size.width() > frame.width() || size.height() > frame.height())
+        return false;
+    // The frame's width as it was then; the frame is what must fit.
+    const QSize extra = frame.size() - size;
+    const QRect fitted = fitIntoAreas(frame, availableAreas());
+    window.resize(fitted.size() - extra);
+    // The window may not go as small as it was kept (a smaller minimum size
+    // then); what it came to must fit as well.
+    window.move(fitIntoAreas(QRect(fitted.topLeft(), window.size() + extra), availableAreas()).topLeft());
+    if (settings.value(QStringLiteral("maximized")).toBool())
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    return true;
+}
+
 class CentreOnShow final : public QObject {
 public:
     explicit CentreOnShow(QWidget& window) : QObject(&window) {}
@@ -47,9 +130,49 @@ protected:
     {
         // Spontaneous shows come from the window system (a restore), not
         // from the program opening the window.
-        if (event->type() == QEvent::Show && !event->spontaneous())
-            centreOnScreen(*static_cast<QWidget*>(watched));
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            auto& window = *static_cast<QWidget*>(watched);
+            shrinkOntoScreen(window);
+            centreOnScreen(window);
+        }
         return false;
+    }
+};
+
+class RememberPlace final : public QObject {
+public:
+    RememberPlace(QWidget& window, QString key) : QObject(&window), key_(std::move(key)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->spontaneous())
+            return false;
+        auto& window = *static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show && !restorePlace(window, key_)) {
+            shrinkOntoScreen(window);
+            centreOnScreen(window);
+        } else if (event->type() == QEvent::Hide) {
+            savePlace(window, key_);
+        }
+        return false;
+    }
+
+private:
+    QString key_;
+};
+
+// A page's natural size is its contents' size, not the few lines a scroll
+// area asks for, so the windows keep their size where the screen has room.
+class PageScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return QScrollArea::sizeHint();
+        const int f = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(f, f);
     }
 };
 
@@ -57,9 +180,35 @@ protected:
 
 void openCentred(QWidget& window) { window.installEventFilter(new CentreOnShow(window)); }
 
+void openRemembered(QWidget& window, const QString& key) { window.installEventFilter(new RememberPlace(window, key)); }
+
+void scrollPages(QTabWidget& pages)
+{
+    for (int i = 0; i < pages.count(); ++i) {
+        QWidget* page = pages.widget(i);
+        QLayout* layout = page->layout();
+        if (!layout)
+            continue;
+        // Made inside the window, so that its controls keep their place in
+        // the window's Tab order when the layout hands them over.
+        auto* contents = new QWidget(page);
+        contents->setObjectName(page->objectName() + QStringLiteral("Contents"));
+        contents->setLayout(layout);  // takes the layout, and its controls, from the page
+        auto* scroller = new PageScroller(page);
+        scroller->setObjectName(page->objectName() + QStringLiteral("Scroller"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setFocusPolicy(Qt::NoFocus);
+        scroller->setWidgetResizable(true);
+        scroller->setWidget(contents);
+        auto* column = new QVBoxLayout(page);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->addWidget(scroller);
+    }
+}
+
 void centreOnScreen(QWidget& window)
 {
-    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    QScreen* screen = screenOf(window);
     if (!screen)
         return;
     const QRect room = screen->availableGeometry();

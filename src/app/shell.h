@@ -7,6 +7,8 @@
 
 class QIcon;
 class QKeyEvent;
+class QString;
+class QTabWidget;
 class QWidget;
 
 // What the windows of the program share: the title, the icon, where they
@@ -23,9 +25,19 @@ void loadResources();
 QPixmap programPixmap();
 QIcon programIcon();
 
-// The window opens centred on its screen each time it is shown.
+// The window opens centred on its screen each time it is shown, no larger
+// than the screen's available area.
 void openCentred(QWidget& window);
 void centreOnScreen(QWidget& window);
+
+// The window comes back where the user left it, kept in the settings under
+// `key` when it is hidden; on a first run it opens centred as above. Either
+// way it is moved and shrunk onto the screens there are now.
+void openRemembered(QWidget& window, const QString& key);
+
+// Each page of the tab widget scrolls when the window is smaller than the
+// page (a small screen, a large scale); at its natural size nothing shows.
+void scrollPages(QTabWidget& pages);
 
 // Lets a window see every key released in it before its controls do. The
 // handler runs through the error guard and returns true to consume the key.

@@ -64,7 +64,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     connect(&tables_, &campaign::Tables::charactersImported, this,
             [this] { dbaware::guarded(this, [this] { tblVDDB.refresh(); }); });
 
-    app::openCentred(*this);
+    app::openRemembered(*this, QStringLiteral("Browser"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
 }

@@ -23,6 +23,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     : QWidget(parent, Qt::Window), tblProv(context.session), dsProv(tblProv, this)
 {
     setupUi(this);
+    app::scrollPages(*PageControl1);
     setAttribute(Qt::WA_QuitOnClose, false);
     dbaware::bindFields(*this, dsProv);
 
@@ -51,7 +52,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
 
     // As tall as the pages need, and wide enough for the holdings' rows.
     resize(sizeHint().expandedTo(QSize(640, 0)));
-    app::openCentred(*this);
+    app::openRemembered(*this, QStringLiteral("Province"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
 }
 

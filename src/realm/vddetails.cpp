@@ -77,6 +77,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     setAttribute(Qt::WA_QuitOnClose, false);
     setupUi(this);
     finishForm();
+    app::scrollPages(*PageControl1);
 
     // In the form's order, which is also the order in which the boxes write
     // typed text before a post.
@@ -100,7 +101,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
 
     connectHandlers();
 
-    app::openCentred(*this);
+    app::openRemembered(*this, QStringLiteral("RealmDetails"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
 }

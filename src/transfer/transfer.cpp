@@ -32,7 +32,7 @@ TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(
     on(btnDelete, &TfrmTransfer::btnDeleteClick);
     on(btnClose, &TfrmTransfer::btnCloseClick);
 
-    app::openCentred(*this);
+    app::openRemembered(*this, QStringLiteral("Transfer"));
 }
 
 void TfrmTransfer::FormCreate()

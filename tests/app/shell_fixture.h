@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QWidget>
 
 #include <filesystem>
@@ -37,6 +38,8 @@ protected:
         std::filesystem::create_directories(programFolder());
         context_ = std::make_unique<app::Context>(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
         app::setHelpHandler([this](const QString& file, unsigned command) { helpCalls_.emplace_back(file, command); });
+        // Each test opens the windows as a first run does.
+        QSettings().remove(QStringLiteral("Windows"));
     }
     ~ShellTest() override
     {

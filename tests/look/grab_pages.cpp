@@ -5,6 +5,7 @@
 // The offscreen platform renders the same pixels on every run.
 #include <QApplication>
 #include <QPixmap>
+#include <QSettings>
 #include <QTabWidget>
 
 #include <filesystem>
@@ -82,11 +83,14 @@ void savePages(QWidget& window, QTabWidget& pages, const fs::path& folder, const
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
     if (argc < 3)
         return 2;
     const fs::path scratch = argv[1], out = argv[2];
     fs::remove_all(scratch);
+    // Every window opens as on a first run, and the user's settings stay as they are.
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QString::fromStdString((scratch / "settings").string()));
+    QApplication application(argc, argv);
     fs::create_directories(scratch / "prog");
     fs::create_directories(out);
     app::Context context(store::AliasRegistry(scratch / "aliases.conf"), scratch / "prog", scratch / "user");
