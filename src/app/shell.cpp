@@ -200,6 +200,9 @@ void scrollPages(QTabWidget& pages)
         scroller->setFocusPolicy(Qt::NoFocus);
         scroller->setWidgetResizable(true);
         scroller->setWidget(contents);
+        // The tab's pane shows through, as it did behind the page.
+        scroller->viewport()->setAutoFillBackground(false);
+        contents->setAutoFillBackground(false);
         auto* column = new QVBoxLayout(page);
         column->setContentsMargins(0, 0, 0, 0);
         column->addWidget(scroller);
