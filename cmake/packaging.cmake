@@ -12,4 +12,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 # The Qt and SQLite libraries the program links, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The build keeps its debugging information; the package does not need it.
+set(CPACK_STRIP_FILES ON)
 include(CPack)
