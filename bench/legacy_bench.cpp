@@ -49,6 +49,8 @@ struct OldFolder {
                                 {"Armies", std::string("2 units of infantry\r\n1 unit of archers")},
                                 {"Law1_Owner", std::string("The Crown")}, {"AutoKeyInc", ++autoKey}}));
         }
+        // Wide province records: big blocks waste the least room.
+        provinces.blockKib = 32;
         pxtest::writeTable(characters, root / "old", "vddb.DB");
         pxtest::writeTable(provinces, root / "old", "vdprovs.db");
     }

@@ -32,7 +32,9 @@ std::optional<std::filesystem::path> aliasFolder(Context& context)
     const std::optional<store::Alias> alias = context.session.aliases().find(campaign::alias);
     if (!alias || alias->path().empty())
         return std::nullopt;
-    return store::pathFromUtf8(alias->path());
+    // The alias keeps a folder with a trailing separator; messages show it without.
+    std::filesystem::path folder = store::pathFromUtf8(alias->path());
+    return folder.has_filename() ? folder : folder.parent_path();
 }
 
 }  // namespace
