@@ -8,6 +8,8 @@
 #include "app/shell.h"
 #include "app/splash.h"
 #include "app/alias_check.h"
+#include "app/bring_in.h"
+#include "app/platform.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "campaign/tables.h"
@@ -54,6 +56,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     on(btnDelete, &QPushButton::clicked, &TfrmVDDBSearch::btnDeleteClick);
     on(btnExit, &QPushButton::clicked, &TfrmVDDBSearch::btnExitClick);
     on(Exit1, &QAction::triggered, &TfrmVDDBSearch::Exit1Click);
+    on(BringInOldTables1, &QAction::triggered, &TfrmVDDBSearch::BringInOldTables1Click);
     on(ImportCharacters1, &QAction::triggered, &TfrmVDDBSearch::ImportCharacters1Click);
     on(ViewTransferTableContents1, &QAction::triggered, &TfrmVDDBSearch::ViewTransferTableContents1Click);
     on(EmptyTransferTable1, &QAction::triggered, &TfrmVDDBSearch::EmptyTransferTable1Click);
@@ -79,6 +82,8 @@ void TfrmVDDBSearch::FormCreate()
 {
     if (!app::checkAlias(context_))
         return;  // the program is ending
+    // Old Paradox tables come in before any table opens its file.
+    app::bringInAtFirstOpen(context_, this);
     tblVDDB.open(campaign::alias, campaign::table::characters);
 }
 
@@ -167,6 +172,28 @@ void TfrmVDDBSearch::tblVDDBBeforeDelete(store::Table& table) { tables_.DeletePr
 void TfrmVDDBSearch::btnExitClick() { close(); }
 
 void TfrmVDDBSearch::Exit1Click() { close(); }
+
+void TfrmVDDBSearch::BringInOldTables1Click()
+{
+    const std::optional<QString> folder =
+        dbaware::dialogs().chooseFolder(this, QStringLiteral("Bring In Old Tables"), QString());
+    if (!folder)
+        return;
+    // Editing ends first, so that a rollback never takes a saved change.
+    for (store::Table* t : {&tblVDDB, &tables_.tblVDDB, &tables_.tblProv, &tables_.tblTransfer, &tables_.tblXfrProv})
+        if (t->isOpen())
+            t->checkBrowseMode();
+    const bool brought = app::bringInOldTables(context_, this, app::platform::toPath(*folder));
+    for (store::Table* t : {&tables_.tblVDDB, &tables_.tblTransfer, &tables_.tblXfrProv})
+        if (t->isOpen())
+            t->refresh();
+    if (brought) {
+        emit tables_.charactersImported();
+        tables_.applyProvinceFilter();
+    }
+    if (tblVDDB.isOpen())
+        tblVDDB.refresh();
+}
 
 void TfrmVDDBSearch::ImportCharacters1Click()
 {

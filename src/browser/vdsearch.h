@@ -44,6 +44,7 @@ public:
     void btnExitClick();
     void tblVDDBBeforeDelete(store::Table& table);
 
+    void BringInOldTables1Click();
     void Exit1Click();
     void ImportCharacters1Click();
     void ViewTransferTableContents1Click();

@@ -190,6 +190,14 @@ std::unique_ptr<Progress> Dialogs::progress(QWidget* parent, const QString& titl
     return std::make_unique<QtProgress>(parent, title);
 }
 
+std::optional<QString> Dialogs::chooseFolder(QWidget* parent, const QString& title, const QString& folder)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
 Dialogs& dialogs() { return current ? *current : qtDialogs(); }
 void setDialogs(Dialogs* d) { current = d; }
 

@@ -47,6 +47,9 @@ public:
     virtual Answer ask(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) = 0;
     // The chosen file, or nothing when the dialog was cancelled.
     virtual std::optional<QString> saveFileName(QWidget* parent, const SaveRequest& request) = 0;
+    // A folder the user picks, starting at `folder`; nothing when cancelled.
+    // Qt's folder dialog unless overridden.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title, const QString& folder);
     virtual void beep() = 0;
     // Progress of long work, shown over `parent`; a window of Qt's unless
     // overridden.

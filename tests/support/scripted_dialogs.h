@@ -88,6 +88,18 @@ public:
             return std::nullopt;
         return f;
     }
+    // The folders the next folder dialogs return; a null string: cancelled.
+    std::optional<QString> chooseFolder(QWidget*, const QString& title, const QString&) override
+    {
+        folderTitles.push_back(title);
+        if (folders.empty())
+            return std::nullopt;
+        QString f = folders.front();
+        folders.pop_front();
+        if (f.isNull())
+            return std::nullopt;
+        return f;
+    }
     void beep() override { ++beeps; }
 
     QStringList texts() const
@@ -102,6 +114,8 @@ public:
     std::deque<QString> files;  // a null string stands for a cancelled dialog
     std::vector<Shown> shown;
     std::vector<dbaware::SaveRequest> saveRequests;
+    std::deque<QString> folders;
+    std::vector<QString> folderTitles;
     int beeps = 0;
     std::vector<QString> progressTitles;
     ScriptedProgress::Script progressScript;

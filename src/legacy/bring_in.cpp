@@ -1,0 +1,417 @@
+#include "legacy/bring_in.h"
+
+#include <algorithm>
+#include <numeric>
+#include <set>
+
+#include "campaign/catalogue.h"
+#include "paradox/table.h"
+#include "store/database.h"
+#include "store/error.h"
+#include "store/paths.h"
+#include "store/sqlite.h"
+#include "store/table_sql.h"
+#include "store/value.h"
+#include "store/value_check.h"
+
+namespace fs = std::filesystem;
+
+namespace legacy {
+
+using store::ColumnType;
+using store::TableLayout;
+
+namespace {
+
+// Rows between two questions to the user whether to go on.
+constexpr std::size_t rowsPerTick = 500;
+
+// Which old field types each column type takes. A formatted memo carries
+// formatting codes in its text, and wider text could not be held whole.
+bool fits(const paradox::Field& field, const store::Column& column)
+{
+    using paradox::FieldType;
+    switch (column.type) {
+    case ColumnType::Text:
+        return field.type == FieldType::Alpha && field.size <= column.size;
+    case ColumnType::Short:
+        return field.type == FieldType::Short;
+    case ColumnType::Logical:
+        return field.type == FieldType::Logical;
+    case ColumnType::Memo:
+        return field.type == FieldType::Memo;
+    case ColumnType::AutoInc:
+        return field.type == FieldType::AutoInc;
+    }
+    return false;
+}
+
+char letterOf(const store::Column& column)
+{
+    switch (column.type) {
+    case ColumnType::Text: return 'A';
+    case ColumnType::Short: return 'S';
+    case ColumnType::Logical: return 'L';
+    case ColumnType::Memo: return 'M';
+    case ColumnType::AutoInc: return '+';
+    }
+    return '?';
+}
+
+std::string typeText(char letter, int size, bool sized)
+{
+    return sized ? std::string(1, letter) + std::to_string(size) : std::string(1, letter);
+}
+
+// One old table read and matched to its layout.
+struct Mapped {
+    OldTable old;
+    paradox::Table table;
+    std::vector<int> source;          // per layout column: the old field, or -1
+    std::vector<std::size_t> order;   // the rows brought in, in the order they go in
+};
+
+// The column's value as the store keeps it: empty stays empty, but a key
+// column of text holds '' so that its unique key refuses a second record.
+store::Value valueOf(const Mapped& m, const paradox::Row& row, int column)
+{
+    const int field = m.source[static_cast<std::size_t>(column)];
+    const paradox::Cell* cell = field < 0 ? nullptr : &row[static_cast<std::size_t>(field)];
+    if (!cell || !*cell)
+        return m.old.layout->isKeyText(column) ? store::Value(std::string()) : store::Value();
+    return std::visit(
+        [](const auto& v) -> store::Value {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::string>)
+                return v;
+            else if constexpr (std::is_same_v<T, std::int32_t> || std::is_same_v<T, bool>)
+                return std::int64_t(v);
+            else
+                return store::Value();  // no type that fits() lets through
+        },
+        **cell);
+}
+
+// "character 'Aric' of game 'Test'", most specific first.
+std::string recordName(const Mapped& m, const paradox::Row& row)
+{
+    const auto& labels = m.old.layout->labels;
+    std::string name;
+    for (auto it = labels.rbegin(); it != labels.rend(); ++it) {
+        const store::Value v = valueOf(m, row, it->column);
+        const std::string* text = std::get_if<std::string>(&v);
+        name += (name.empty() ? "" : " of ") + it->noun + " '" + (text ? *text : std::string()) + "'";
+    }
+    return name;
+}
+
+Mapped readOne(const OldTable& old, Report& report)
+{
+    Mapped m{old, paradox::readTable(store::utf8(old.file)), {}, {}};
+    const TableLayout& layout = *old.layout;
+    const std::string where = layout.displayName + " ";
+    std::vector<bool> used(m.table.fields.size(), false);
+    for (const store::Column& column : layout.columns) {
+        const int field = m.table.fieldIndex(column.name);
+        if (field < 0) {
+            m.source.push_back(-1);
+            report.leftEmpty.push_back(where + column.name);
+            continue;
+        }
+        const paradox::Field& f = m.table.fields[static_cast<std::size_t>(field)];
+        used[static_cast<std::size_t>(field)] = true;
+        if (fits(f, column)) {
+            m.source.push_back(field);
+            continue;
+        }
+        m.source.push_back(-1);
+        const char letter = paradox::typeLetter(f.type);
+        report.leftOut.push_back(where + f.name + " (" + typeText(letter, f.size, letter == 'A') + " where " +
+                                 typeText(letterOf(column), column.size, column.type == ColumnType::Text) +
+                                 " is expected)");
+    }
+    for (std::size_t i = 0; i < used.size(); ++i)
+        if (!used[i])
+            report.leftOut.push_back(where + m.table.fields[i].name + " (no such column)");
+
+    // The order in which the records were added, where the table numbered
+    // them, so that a character's provinces keep their order; the numbers
+    // themselves are given anew.
+    m.order.resize(m.table.rows.size());
+    std::iota(m.order.begin(), m.order.end(), std::size_t(0));
+    const int autoInc = layout.autoIncColumn();
+    const int numbered = autoInc < 0 ? -1 : m.source[static_cast<std::size_t>(autoInc)];
+    if (numbered >= 0) {
+        const auto number = [&](std::size_t r) -> std::int64_t {
+            const paradox::Cell& c = m.table.rows[r][static_cast<std::size_t>(numbered)];
+            const auto* n = c ? std::get_if<std::int32_t>(&*c) : nullptr;
+            return n ? *n : INT64_MAX;
+        };
+        std::stable_sort(m.order.begin(), m.order.end(),
+                         [&](std::size_t a, std::size_t b) { return number(a) < number(b); });
+    }
+    // A key the old table holds twice: the first record counts.
+    if (layout.uniqueKey) {
+        std::set<std::vector<std::string>> seen;
+        std::vector<std::size_t> kept;
+        for (std::size_t r : m.order) {
+            std::vector<std::string> key;
+            for (int k : layout.keyColumns) {
+                const store::Value v = valueOf(m, m.table.rows[r], k);
+                const std::string* text = std::get_if<std::string>(&v);
+                key.push_back(text ? *text : std::string());
+            }
+            if (seen.insert(std::move(key)).second)
+                kept.push_back(r);
+            else
+                report.duplicates.push_back(recordName(m, m.table.rows[r]) + " in " + old.file.filename().string());
+        }
+        m.order = std::move(kept);
+    }
+    return m;
+}
+
+// Every old table there, read and matched; stages 0 to n-1 of `total`.
+std::vector<Mapped> readAll(const std::vector<OldTable>& found, Report& report, const Steps& steps, int total)
+{
+    std::vector<Mapped> all;
+    for (const OldTable& old : found) {
+        steps.stage(static_cast<int>(all.size()), total, "Reading " + store::utf8(old.file.filename()));
+        if (!steps.keepGoing())
+            throw Cancelled();
+        all.push_back(readOne(old, report));
+    }
+    return all;
+}
+
+void checkGoingOn(const Steps& steps)
+{
+    if (!steps.keepGoing())
+        throw Cancelled();
+}
+
+// Inserts the table's records through the connection; the caller holds the
+// transaction.
+void write(store::sql::Connection& conn, const std::string& schema, const Mapped& m, Report& report,
+           const Steps& steps)
+{
+    const TableLayout& layout = *m.old.layout;
+    const int autoInc = layout.autoIncColumn();
+    try {
+        store::sql::Statement insert(conn, store::TableSql(layout, schema).insert());
+        std::size_t done = 0;
+        for (std::size_t r : m.order) {
+            if (++done % rowsPerTick == 0)
+                checkGoingOn(steps);
+            insert.reset();
+            int param = 1;
+            for (int c = 0; c < static_cast<int>(layout.columns.size()); ++c) {
+                if (c == autoInc)
+                    continue;
+                const store::Value v = valueOf(m, m.table.rows[r], c);
+                if (const auto* n = std::get_if<std::int64_t>(&v))
+                    insert.bind(param, *n);
+                else if (const auto* s = std::get_if<std::string>(&v))
+                    insert.bind(param, std::string_view(*s));
+                else
+                    insert.bindNull(param);
+                ++param;
+            }
+            insert.run();
+        }
+    } catch (const store::sql::SqlError& e) {
+        throw store::StoreError(store::msg::cannotWrite(layout.displayName, e.what()));
+    }
+    // A memo too long to show, a NUL inside a text: the record is named.
+    store::checkValues(conn, schema, layout);
+    report.rows[layout.name] += static_cast<int>(m.order.size());
+}
+
+fs::path pending(const fs::path& file)
+{
+    fs::path p = file;
+    p += ".new";
+    return p;
+}
+
+void removePending(const fs::path& file)
+{
+    std::error_code ec;
+    fs::remove(pending(file), ec);
+    fs::path journal = pending(file);
+    journal += "-journal";
+    fs::remove(journal, ec);
+}
+
+std::string plural(int n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string joined(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const auto& s : items)
+        out += (out.empty() ? "" : ", ") + s;
+    return out;
+}
+
+}  // namespace
+
+int Report::count(const std::string& table) const
+{
+    const auto it = rows.find(table);
+    return it == rows.end() ? 0 : it->second;
+}
+
+AlreadyThere::AlreadyThere(std::vector<std::string> names)
+    : std::runtime_error("Nothing was brought in: the database already holds " + joined(names)),
+      names_(std::move(names))
+{
+}
+
+std::vector<OldTable> findOldTables(const fs::path& folder, const store::Catalogue& catalogue)
+{
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec))
+            files.push_back(it->path());
+    // Two names that differ only in letter case: the first in name order.
+    std::sort(files.begin(), files.end());
+    std::vector<OldTable> found;
+    for (const TableLayout& layout : catalogue.tables)
+        for (const fs::path& f : files)
+            if (store::equalsNoCase(store::utf8(f.filename()), layout.displayName)) {
+                found.push_back({&layout, f});
+                break;
+            }
+    return found;
+}
+
+bool needsFirstImport(const fs::path& folder, const store::Catalogue& catalogue)
+{
+    std::error_code ec;
+    if (fs::exists(folder / catalogue.mainFile, ec) || fs::exists(folder / catalogue.sideFile, ec))
+        return false;
+    return !findOldTables(folder, catalogue).empty();
+}
+
+Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalogue, const Steps& steps)
+{
+    Report report;
+    const std::vector<OldTable> found = findOldTables(folder, catalogue);
+    const int total = 2 * static_cast<int>(found.size()) + 1;
+    const fs::path files[] = {folder / catalogue.mainFile, folder / catalogue.sideFile};
+    const std::string which[] = {catalogue.mainFile, catalogue.sideFile};
+    try {
+        std::vector<Mapped> all = readAll(found, report, steps, total);
+        int stage = static_cast<int>(all.size());
+        for (int i = 0; i < 2; ++i) {
+            removePending(files[i]);
+            store::Database::createFile(catalogue, pending(files[i]), which[i]);
+            store::sql::Connection conn = store::sql::Connection::open(store::utf8(pending(files[i])), false);
+            store::applyPragmas(conn);
+            conn.exec("BEGIN");
+            for (Mapped& m : all) {
+                if (m.old.layout->file != which[i])
+                    continue;
+                steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
+                write(conn, "main", m, report, steps);
+                m.table.rows = {};  // written: its memory goes back at once
+            }
+            conn.exec("COMMIT");
+        }
+        steps.stage(stage, total, "Putting the files in place");
+        // The campaign file first: a start that finds only the transfer file
+        // still waiting finishes it, empty, and the characters are safe.
+        for (const fs::path& file : files) {
+            std::error_code ec;
+            if (fs::exists(file, ec))
+                throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), "the file already exists"));
+            fs::rename(pending(file), file, ec);
+            if (ec)
+                throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), ec.message()));
+        }
+    } catch (const store::sql::SqlError& e) {
+        for (const fs::path& file : files)
+            removePending(file);
+        throw store::StoreError(store::msg::cannotCreateFile(store::utf8(folder), e.what()));
+    } catch (...) {
+        for (const fs::path& file : files)
+            removePending(file);
+        throw;
+    }
+    return report;
+}
+
+Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps)
+{
+    Report report;
+    const std::vector<OldTable> found = findOldTables(folder, db.catalogue());
+    const int total = 2 * static_cast<int>(found.size());
+    std::vector<Mapped> all = readAll(found, report, steps, total);
+    std::map<const TableLayout*, std::string> schemas;
+    for (const Mapped& m : all)
+        schemas[m.old.layout] = db.schemaFor(*m.old.layout);
+    store::sql::Connection& conn = db.connection();
+    store::Database::Transaction tx(db);
+    // Records already there are named, all of them, before anything is
+    // written: the user renames or deletes them and tries again.
+    std::vector<std::string> there;
+    try {
+        for (const Mapped& m : all) {
+            const TableLayout& layout = *m.old.layout;
+            if (!layout.uniqueKey)
+                continue;
+            store::sql::Statement find(conn, store::TableSql(layout, schemas[&layout]).find("1", 0));
+            for (std::size_t r : m.order) {
+                find.reset();
+                int param = 1;
+                for (int k : layout.keyColumns) {
+                    const store::Value v = valueOf(m, m.table.rows[r], k);
+                    const std::string* text = std::get_if<std::string>(&v);
+                    text ? find.bind(param++, std::string_view(*text)) : find.bindNull(param++);
+                }
+                if (find.step())
+                    there.push_back(recordName(m, m.table.rows[r]) + " in " + layout.displayName);
+            }
+        }
+    } catch (const store::sql::SqlError& e) {
+        throw store::StoreError(store::msg::cannotRead(db.catalogue().mainFile, e.what()));
+    }
+    if (!there.empty())
+        throw AlreadyThere(std::move(there));
+    int stage = static_cast<int>(all.size());
+    for (const Mapped& m : all) {
+        steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
+        write(conn, schemas[m.old.layout], m, report, steps);
+    }
+    tx.commit();
+    return report;
+}
+
+std::string summary(const Report& report, const fs::path& folder)
+{
+    const auto rowsOf = [&](const char* table) {
+        const TableLayout* layout = campaign::findLayout(table);
+        return layout ? report.count(layout->name) : 0;
+    };
+    std::string text = "Imported " + plural(rowsOf(campaign::table::characters), "character", "characters") +
+                       " and " + plural(rowsOf(campaign::table::provinces), "province", "provinces") +
+                       " from the Paradox tables in " + store::utf8(folder) + ".";
+    const int xc = rowsOf(campaign::table::transferCharacters), xp = rowsOf(campaign::table::transferProvinces);
+    if (xc + xp > 0)
+        text += " The transfer tables took " + plural(xc, "character", "characters") + " and " +
+                plural(xp, "province", "provinces") + ".";
+    if (!report.leftOut.empty())
+        text += "\n\nColumns skipped: " + joined(report.leftOut) + ".";
+    if (!report.leftEmpty.empty())
+        text += "\n\nColumns the old tables lack, left empty: " + joined(report.leftEmpty) + ".";
+    if (!report.duplicates.empty())
+        text += "\n\nLeft out as duplicates (the first record of each key was kept): " +
+                joined(report.duplicates) + ".";
+    return text;
+}
+
+}  // namespace legacy
