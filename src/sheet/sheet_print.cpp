@@ -26,6 +26,12 @@ namespace {
 
 QString esc(const QString& text) { return text.toHtmlEscaped(); }
 
+// Inline styles: Qt's rich text left the headings at its own sizes when
+// they came from a style sheet's selectors.
+constexpr const char* memoStyle = "<p style=\"margin-left: 24px; white-space: pre-wrap\">";
+constexpr const char* h2Style = "font-size: 12pt; font-weight: bold; margin-top: 12px; margin-bottom: 3px";
+constexpr const char* h3Style = "font-size: 10pt; font-weight: bold; margin-top: 5px; margin-bottom: 1px";
+
 // One paragraph per line; blanks kept as typed, long lines wrapped by the
 // page. A last empty line (the text ended with a line break) is dropped, as
 // on the text sheet.
@@ -35,14 +41,13 @@ QString memoHtml(QStringList lines)
         lines.removeLast();
     QString out;
     for (const QString& l : lines)
-        out += l.isEmpty() ? QStringLiteral("<p class=\"memo\">&nbsp;</p>")
-                           : QStringLiteral("<p class=\"memo\">") + esc(l) + QStringLiteral("</p>");
+        out += QLatin1String(memoStyle) + (l.isEmpty() ? QStringLiteral("&nbsp;") : esc(l)) + QStringLiteral("</p>");
     return out;
 }
 
-QString heading(const char* level, const QString& text)
+QString heading(const char* style, const QString& text)
 {
-    return QStringLiteral("<%1>%2</%1>").arg(QLatin1String(level), esc(text));
+    return QStringLiteral("<p style=\"%1\">%2</p>").arg(QLatin1String(style), esc(text));
 }
 
 QString holding(const QString& level, const QString& owner)
@@ -56,7 +61,7 @@ QString provinceTable(const std::vector<ProvinceRow>& rows)
     if (rows.empty())
         return QStringLiteral("<p>No provinces.</p>");
     QString out = QStringLiteral(
-        "<table class=\"provinces\" width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"1\">"
+        "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"3\" border=\"1\">"
         "<thead><tr><th></th><th>Province</th><th>Level</th><th>Temple</th><th>Guild</th><th>Law</th>"
         "<th>Source</th><th>Fort</th><th>Terrain</th></tr></thead>");
     int index = 0;
@@ -79,35 +84,36 @@ QString lineHtml(const QString& text) { return QStringLiteral("<p>") + esc(text)
 QString sheetHtml(const PrintedSheet& s, bool newPage)
 {
     const RealmTexts& t = s.texts;
-    QString h = newPage ? QStringLiteral("<h1 style=\"page-break-before: always\">")
-                        : QStringLiteral("<h1>");
-    h += esc(t.characterName) + QStringLiteral("</h1>");
-    h += QStringLiteral("<p class=\"game\">Game: ") + esc(t.gameName) + QStringLiteral("</p>");
+    QString h = QStringLiteral("<p style=\"font-size: 18pt; font-weight: bold%1\">")
+                    .arg(newPage ? QStringLiteral("; page-break-before: always") : QString());
+    h += esc(t.characterName) + QStringLiteral("</p>");
+    h += QStringLiteral("<p style=\"font-size: 12pt; margin-bottom: 8px\">Game: ") + esc(t.gameName) +
+         QStringLiteral("</p>");
     h += lineHtml(t.classAbbrev + QStringLiteral(" Bloodline ") + t.bloodlineStrength);
     h += lineHtml(QStringLiteral("Research (") + t.researchCheck + QStringLiteral("), Administration (") +
                   t.administrationCheck + QStringLiteral("), Law (") + t.lawCheck + QStringLiteral("), Leadership (") +
                   t.leadershipCheck + QStringLiteral("), Intrigue (") + t.intrigueCheck +
                   QStringLiteral("), Diplomacy (") + t.diplomacyCheck + u')');
 
-    h += heading("h2", realmHeading(t.domainName));
+    h += heading(h2Style, realmHeading(t.domainName));
     h += provinceTable(s.provinces);
 
-    h += heading("h2", QStringLiteral("Lieutenant/Vassal Information:")) + memoHtml(t.vassals);
-    h += heading("h2", QStringLiteral("Trade Routes:"));
-    h += heading("h3", QStringLiteral("Land:")) + memoHtml(t.landTradeRoutes);
-    h += heading("h3", QStringLiteral("Sea:")) + memoHtml(t.seaTradeRoutes);
-    h += heading("h2", QStringLiteral("Armies:"));
+    h += heading(h2Style, QStringLiteral("Lieutenant/Vassal Information:")) + memoHtml(t.vassals);
+    h += heading(h2Style, QStringLiteral("Trade Routes:"));
+    h += heading(h3Style, QStringLiteral("Land:")) + memoHtml(t.landTradeRoutes);
+    h += heading(h3Style, QStringLiteral("Sea:")) + memoHtml(t.seaTradeRoutes);
+    h += heading(h2Style, QStringLiteral("Armies:"));
     for (const ProvinceRow& r : s.provinces)
-        h += heading("h3", QStringLiteral("Province: ") + r.name) + memoHtml(textLines(r.armies));
-    h += heading("h2", QStringLiteral("Realm Spells:"));
-    h += heading("h3", QStringLiteral("Priest:")) + memoHtml(t.priestSpells);
-    h += heading("h3", QStringLiteral("Wizard:")) + memoHtml(t.mageSpells);
-    h += heading("h2", QStringLiteral("Resource Yield:"));
+        h += heading(h3Style, QStringLiteral("Province: ") + r.name) + memoHtml(textLines(r.armies));
+    h += heading(h2Style, QStringLiteral("Realm Spells:"));
+    h += heading(h3Style, QStringLiteral("Priest:")) + memoHtml(t.priestSpells);
+    h += heading(h3Style, QStringLiteral("Wizard:")) + memoHtml(t.mageSpells);
+    h += heading(h2Style, QStringLiteral("Resource Yield:"));
     h += lineHtml(QStringLiteral("Claims: ") + t.lawIncome) + lineHtml(QStringLiteral("RP: ") + t.totalRP) +
          lineHtml(QStringLiteral("GB: ") + t.totalGB);
-    h += heading("h2", QStringLiteral("Ongoing costs for Building and Fortifications:")) +
+    h += heading(h2Style, QStringLiteral("Ongoing costs for Building and Fortifications:")) +
          memoHtml(t.buildingProjects);
-    h += heading("h2", QStringLiteral("Maintenance:"));
+    h += heading(h2Style, QStringLiteral("Maintenance:"));
     h += lineHtml(QStringLiteral("Armies: ") + t.armyMaintenance) +
          lineHtml(QStringLiteral("Castles and Fortified Holdings: ") + t.fortMaintenance) +
          lineHtml(QStringLiteral("Palace: ") + t.palaceMaint) +
@@ -117,10 +123,10 @@ QString sheetHtml(const PrintedSheet& s, bool newPage)
     // Throws, as on the text sheet, when the total is no whole number.
     h += QStringLiteral("<p><b>") + esc(maintenanceTotalLine(t.administrationCheck, t.maintTotal)) +
          QStringLiteral("</b></p>");
-    h += heading("h2", QStringLiteral("Current Resources:"));
+    h += heading(h2Style, QStringLiteral("Current Resources:"));
     h += lineHtml(QStringLiteral("Regency: ") + t.currentRP);
     h += lineHtml(treasuryLine(t.currentGB, t.currentGP).mid(1));  // without the text sheet's indent
-    h += heading("h2", QStringLiteral("Miscellaneous Leftovers:")) + memoHtml(t.misc);
+    h += heading(h2Style, QStringLiteral("Miscellaneous Leftovers:")) + memoHtml(t.misc);
     return h;
 }
 
@@ -175,12 +181,7 @@ std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, 
 QString sheetsHtml(const std::vector<PrintedSheet>& sheets)
 {
     QString html = QStringLiteral(
-        "<html><head><style>"
-        "h1 { font-size: 16pt; margin-bottom: 0; } h2 { font-size: 12pt; margin-top: 10pt; margin-bottom: 3pt; }"
-        "h3 { font-size: 10pt; margin-top: 5pt; margin-bottom: 2pt; } p { margin: 0; }"
-        "p.game { font-size: 11pt; margin-bottom: 6pt; } p.memo { margin-left: 12pt; white-space: pre-wrap; }"
-        "th { background-color: #e0e0e0; text-align: left; }"
-        "</style></head><body>");
+        "<html><head><style>p { margin: 0; } th { background-color: #e0e0e0; text-align: left; }</style></head><body>");
     bool first = true;
     for (const PrintedSheet& s : sheets) {
         html += sheetHtml(s, !first);
@@ -218,7 +219,10 @@ void printSheets(QPagedPaintDevice& device, const std::vector<PrintedSheet>& she
         painter.translate(0, -shown.top());
         painter.setClipRect(shown);
         QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = shown;
+        // A block that starts exactly at the next page's top (a page break)
+        // touches this page's rectangle: the layout would write its text
+        // here too, clipped out of sight but still in the PDF's text.
+        context.clip = shown.adjusted(0, 1, 0, -1);
         doc.documentLayout()->draw(&painter, context);
         painter.restore();
         painter.setFont(footerFont);
