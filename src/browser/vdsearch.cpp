@@ -15,7 +15,10 @@
 #include "campaign/tables.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/guard.h"
+#include "realm/record_sheet.h"
 #include "realm/vddetails.h"
+#include "sheet/sheet_print.h"
+#include "app/platform.h"
 #include "store/filter.h"
 #include "transfer/transfer.h"
 
@@ -55,6 +58,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     on(Button4, &QPushButton::clicked, &TfrmVDDBSearch::Button4Click);
     on(btnDelete, &QPushButton::clicked, &TfrmVDDBSearch::btnDeleteClick);
     on(btnExit, &QPushButton::clicked, &TfrmVDDBSearch::btnExitClick);
+    on(ExportGameAsPDF1, &QAction::triggered, &TfrmVDDBSearch::ExportGameAsPDF1Click);
     on(Exit1, &QAction::triggered, &TfrmVDDBSearch::Exit1Click);
     on(BringInOldTables1, &QAction::triggered, &TfrmVDDBSearch::BringInOldTables1Click);
     on(ImportCharacters1, &QAction::triggered, &TfrmVDDBSearch::ImportCharacters1Click);
@@ -170,6 +174,24 @@ void TfrmVDDBSearch::btnDeleteClick()
 void TfrmVDDBSearch::tblVDDBBeforeDelete(store::Table& table) { tables_.DeleteProvincesOfCharacter(table); }
 
 void TfrmVDDBSearch::btnExitClick() { close(); }
+
+void TfrmVDDBSearch::ExportGameAsPDF1Click()
+{
+    if (tblVDDB.isEmpty()) {
+        dbaware::showMessage(this, QStringLiteral("There is no game to export."));
+        return;
+    }
+    const QString game = QString::fromStdString(tblVDDB.text(col::GameName));
+    dbaware::SaveRequest request =
+        sheet::pdfSaveRequest(app::platform::toQString(sheet::prepareSaveFolder(context_.programFolder)), game);
+    request.title = QStringLiteral("Export Game As PDF");
+    const std::optional<QString> file = dbaware::dialogs().saveFileName(this, request);
+    if (!file)
+        return;
+    // Every character of the game, whatever the search shows; the figures
+    // are worked out from each record, no window is shown.
+    sheet::writePdf(*file, realm::gameSheets(context_.session, game));
+}
 
 void TfrmVDDBSearch::Exit1Click() { close(); }
 

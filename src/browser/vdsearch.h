@@ -44,6 +44,8 @@ public:
     void btnExitClick();
     void tblVDDBBeforeDelete(store::Table& table);
 
+    // The printed sheets of every character of the current row's game, in one PDF.
+    void ExportGameAsPDF1Click();
     void BringInOldTables1Click();
     void Exit1Click();
     void ImportCharacters1Click();

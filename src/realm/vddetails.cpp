@@ -319,6 +319,8 @@ void TfrmRealmDetails::dsVDDBStateChange()
     DeleteRecord1->setEnabled(!editing);
     InsertRecord1->setEnabled(!editing);
     SaveToFile1->setEnabled(!editing);
+    SaveAsPDF1->setEnabled(!editing);
+    Print1->setEnabled(!editing);
 }
 
 // ---- Menu commands ---------------------------------------------------------

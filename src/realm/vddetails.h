@@ -26,6 +26,9 @@ class Tables;
 namespace transfer {
 class Commands;
 }
+namespace sheet {
+struct RealmTexts;
+}
 class TfrmProvince;
 class TfrmTransfer;
 
@@ -87,6 +90,9 @@ public:
     // Menu commands
     // The realm sheet (vddetails_sheet.cpp).
     void SaveToFile1Click();
+    // The same sheet as PDF, and printed (vddetails_sheet.cpp).
+    void SaveAsPDF1Click();
+    void Print1Click();
     void Close1Click();
     void First1Click();
     void Previous1Click();
@@ -131,6 +137,11 @@ private:
     void finishForm();
     void connectHandlers();
 
+
+    // The sheet's texts as the window shows them; the memos as the text
+    // sheet wraps them, or (for paper) split at their line breaks only.
+    enum class MemoLines { Wrapped, Unwrapped };
+    sheet::RealmTexts sheetTexts(MemoLines memos) const;
 
     void setMoveItems(bool first, bool previous, bool next, bool last);
     bool namesFilledIn() const;

@@ -137,6 +137,8 @@ void TfrmRealmDetails::connectHandlers()
     });
 
     on(SaveToFile1, &QAction::triggered, &W::SaveToFile1Click);
+    on(SaveAsPDF1, &QAction::triggered, &W::SaveAsPDF1Click);
+    on(Print1, &QAction::triggered, &W::Print1Click);
     on(Close1, &QAction::triggered, &W::Close1Click);
     on(First1, &QAction::triggered, &W::First1Click);
     on(Previous1, &QAction::triggered, &W::Previous1Click);

@@ -1,16 +1,18 @@
-// File > Save to File of the realm details window: the realm sheet of the
-// character the window shows, written to a file the user chooses.
+// File > Save to File, Save as PDF and Print of the realm details window: the
+// realm sheet of the character the window shows.
 #include "app/context.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
 #include "dbaware/statusbar.h"
 #include "realm/vddetails.h"
 #include "sheet/realm_sheet.h"
+#include "sheet/sheet_print.h"
 
-void TfrmRealmDetails::SaveToFile1Click()
+sheet::RealmTexts TfrmRealmDetails::sheetTexts(MemoLines memos) const
 {
-    // The texts as the window shows them; the command is enabled only while
-    // the record is not being edited, so they are those of the stored record.
+    // The texts as the window shows them; the commands are enabled only
+    // while the record is not being edited, so they are those of the stored
+    // record.
     sheet::RealmTexts t;
     t.caption = windowTitle();
     t.gameName = dedtGameName->text();
@@ -39,17 +41,41 @@ void TfrmRealmDetails::SaveToFile1Click()
     t.currentGB = dedtCurrGB->text();
     t.currentGP = dedtCurrGP->text();
 
-    // Each memo's lines as it wraps them at its width on the sheet, whatever
-    // size the window's layout gives it now.
+    // The text sheet takes each memo's lines as it wraps them at its width
+    // on the sheet, whatever size the window's layout gives it now; paper
+    // wraps them at the page's width.
+    auto lines = [memos](const dbaware::DBMemo& memo, int width) {
+        return memos == MemoLines::Wrapped ? sheet::memoLines(memo, width) : sheet::textLines(memo.toPlainText());
+    };
     namespace width = sheet::width;
-    t.vassals = sheet::memoLines(*dmemVassals, width::vassals);
-    t.landTradeRoutes = sheet::memoLines(*dmemLandTR, width::landTradeRoutes);
-    t.seaTradeRoutes = sheet::memoLines(*dmemSeaTR, width::seaTradeRoutes);
-    t.priestSpells = sheet::memoLines(*dmemPriestSpells, width::priestSpells);
-    t.mageSpells = sheet::memoLines(*dmemMageSpells, width::mageSpells);
-    t.buildingProjects = sheet::memoLines(*dmemBuildingProjects, width::buildingProjects);
-    t.misc = sheet::memoLines(*dmemMisc, width::misc);
+    t.vassals = lines(*dmemVassals, width::vassals);
+    t.landTradeRoutes = lines(*dmemLandTR, width::landTradeRoutes);
+    t.seaTradeRoutes = lines(*dmemSeaTR, width::seaTradeRoutes);
+    t.priestSpells = lines(*dmemPriestSpells, width::priestSpells);
+    t.mageSpells = lines(*dmemMageSpells, width::mageSpells);
+    t.buildingProjects = lines(*dmemBuildingProjects, width::buildingProjects);
+    t.misc = lines(*dmemMisc, width::misc);
+    return t;
+}
 
-    sheet::saveToFile(this, context_.programFolder, t, Query1, context_.session,
+void TfrmRealmDetails::SaveToFile1Click()
+{
+    sheet::saveToFile(this, context_.programFolder, sheetTexts(MemoLines::Wrapped), Query1, context_.session,
                       [this](const QString& text) { StatusBar1->setText(text); });
+}
+
+void TfrmRealmDetails::SaveAsPDF1Click()
+{
+    sheet::PrintedSheet s;
+    s.texts = sheetTexts(MemoLines::Unwrapped);
+    s.provinces = sheet::provinceRows(Query1, s.texts.gameName, s.texts.characterName);
+    sheet::saveAsPdf(this, context_.programFolder, s, [this](const QString& text) { StatusBar1->setText(text); });
+}
+
+void TfrmRealmDetails::Print1Click()
+{
+    sheet::PrintedSheet s;
+    s.texts = sheetTexts(MemoLines::Unwrapped);
+    s.provinces = sheet::provinceRows(Query1, s.texts.gameName, s.texts.characterName);
+    sheet::printSheet(this, s, [this](const QString& text) { StatusBar1->setText(text); });
 }

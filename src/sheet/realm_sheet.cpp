@@ -212,6 +212,7 @@ ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
     r.sourceOwner = f(col::Source1Owner);
     r.fort = f(col::FortificationLevel);
     r.terrain = f(col::ProvinceTerrain);
+    r.armies = f(col::Armies);
     return r;
 }
 

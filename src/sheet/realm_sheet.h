@@ -77,6 +77,7 @@ struct ProvinceRow {
     QString name, level, maxSource;
     QString templeLevel, templeOwner, guildLevel, guildOwner, lawLevel, lawOwner, sourceLevel, sourceOwner;
     QString fort, terrain;
+    QString armies;  // the whole memo, for the printed sheet; the text sheet reads it through TfrmTemp
 
     // The current row of a query on the province table.
     static ProvinceRow fromQuery(const store::Query& query);
