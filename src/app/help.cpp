@@ -83,6 +83,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(browser, &QTextBrowser::forwardAvailable, btnForward, &QPushButton::setEnabled);
     resize(760, 600);
     app::openCentred(*this);
+    new EscapeCloses(*this);
 }
 
 void HelpWindow::showContents()

@@ -44,6 +44,9 @@ public:
     void btnExitClick();
     void tblVDDBBeforeDelete(store::Table& table);
 
+    // The current row's game, its characters and their provinces, as two
+    // files for spreadsheets in a folder the user chooses.
+    void ExportGameAsCSV1Click();
     void Exit1Click();
     void ImportCharacters1Click();
     void ViewTransferTableContents1Click();
@@ -65,4 +68,6 @@ private:
     TfrmRealmDetails* realm_ = nullptr;
     TfrmTransfer* transfer_ = nullptr;
     RequestFile requestFile_;
+    // Where the folder chooser of the next export starts.
+    QString exportFolder_;
 };

@@ -53,6 +53,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     resize(sizeHint().expandedTo(QSize(640, 0)));
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+    new app::EscapeCloses(*this);
 }
 
 void TfrmProvince::setReadingOrder()

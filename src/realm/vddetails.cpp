@@ -103,6 +103,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     app::openCentred(*this);
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
+    new app::EscapeCloses(*this);
 }
 
 TfrmRealmDetails::~TfrmRealmDetails()
@@ -233,6 +234,8 @@ void TfrmRealmDetails::dedtGameNameExit()
 }
 
 void TfrmRealmDetails::btnCloseClick() { close(); }
+
+void TfrmRealmDetails::btnAddProvinceClick() { dbgProvinces->appendRecord(); }
 
 void TfrmRealmDetails::dbgProvincesDblClick()
 {

@@ -88,6 +88,19 @@ public:
             return std::nullopt;
         return f;
     }
+    // The folder the next folder chooser returns; nothing: the user cancels.
+    void chooseFolder(std::optional<QString> folder) { folders.push_back(folder ? *folder : QString()); }
+    std::optional<QString> folderName(QWidget*, const QString& title, const QString&) override
+    {
+        folderTitles.push_back(title);
+        if (folders.empty())
+            return std::nullopt;
+        QString f = folders.front();
+        folders.pop_front();
+        if (f.isNull())
+            return std::nullopt;
+        return f;
+    }
     void beep() override { ++beeps; }
 
     QStringList texts() const
@@ -102,6 +115,8 @@ public:
     std::deque<QString> files;  // a null string stands for a cancelled dialog
     std::vector<Shown> shown;
     std::vector<dbaware::SaveRequest> saveRequests;
+    std::deque<QString> folders;  // a null string stands for a cancelled chooser
+    QStringList folderTitles;
     int beeps = 0;
     std::vector<QString> progressTitles;
     ScriptedProgress::Script progressScript;
