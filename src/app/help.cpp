@@ -83,6 +83,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(browser, &QTextBrowser::forwardAvailable, btnForward, &QPushButton::setEnabled);
     resize(760, 600);
     app::openRemembered(*this, QStringLiteral("Help"));
+    new EscapeCloses(*this);
 }
 
 void HelpWindow::showContents()

@@ -272,6 +272,24 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event)
     return consumed;
 }
 
+EscapeCloses::EscapeCloses(QWidget& window) : QObject(&window), window_(window)
+{
+    // On the window itself: a key reaches it only when the control with the
+    // focus and every parent between them left it alone.
+    window.installEventFilter(this);
+}
+
+bool EscapeCloses::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &window_ || event->type() != QEvent::KeyPress)
+        return false;
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (key.key() != Qt::Key_Escape || key.modifiers() != Qt::NoModifier)
+        return false;
+    window_.close();
+    return true;
+}
+
 bool helpOnF1(const QKeyEvent& key)
 {
     if (key.key() != Qt::Key_F1)

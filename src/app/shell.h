@@ -72,6 +72,20 @@ private:
     QPointer<QWidget> lastActivated_;
 };
 
+// Escape closes the window as its Close button does, through close(), so its
+// close checks run. Only a key that no control took gets here: a box or a
+// grid cell being typed in takes the first Escape to undo that typing.
+class EscapeCloses final : public QObject {
+public:
+    explicit EscapeCloses(QWidget& window);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget& window_;
+};
+
 // The F1 convention of the main, realm and province windows: releasing F1,
 // with or without Shift, Ctrl or Alt, opens help. True when the key was F1
 // and is consumed.

@@ -12,6 +12,7 @@
 #include "app/platform.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
+#include "campaign/csv.h"
 #include "campaign/tables.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/guard.h"
@@ -24,9 +25,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+
+#include <optional>
+#include <stdexcept>
 
 namespace col = campaign::col;
 
@@ -55,10 +62,13 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     on(btnGame, &QPushButton::clicked, &TfrmVDDBSearch::btnGameClick);
     on(btnShowAll, &QPushButton::clicked, &TfrmVDDBSearch::btnShowAllClick);
     on(DBGrid1, &dbaware::DBGrid::dblClick, &TfrmVDDBSearch::DBGrid1DblClick);
+    // Enter on a row opens it as a double click does.
+    on(DBGrid1, &dbaware::DBGrid::enterPressed, &TfrmVDDBSearch::DBGrid1DblClick);
     on(Button4, &QPushButton::clicked, &TfrmVDDBSearch::Button4Click);
     on(btnDelete, &QPushButton::clicked, &TfrmVDDBSearch::btnDeleteClick);
     on(btnExit, &QPushButton::clicked, &TfrmVDDBSearch::btnExitClick);
     on(ExportGameAsPDF1, &QAction::triggered, &TfrmVDDBSearch::ExportGameAsPDF1Click);
+    on(ExportGameAsCSV1, &QAction::triggered, &TfrmVDDBSearch::ExportGameAsCSV1Click);
     on(Exit1, &QAction::triggered, &TfrmVDDBSearch::Exit1Click);
     on(BringInOldTables1, &QAction::triggered, &TfrmVDDBSearch::BringInOldTables1Click);
     on(ImportCharacters1, &QAction::triggered, &TfrmVDDBSearch::ImportCharacters1Click);
@@ -191,6 +201,64 @@ void TfrmVDDBSearch::ExportGameAsPDF1Click()
     // Every character of the game, whatever the search shows; the figures
     // are worked out from each record, no window is shown.
     sheet::writePdf(*file, realm::gameSheets(context_.session, game));
+void TfrmVDDBSearch::ExportGameAsCSV1Click()
+{
+    if (!tblVDDB.hasCurrentRecord()) {
+        dbaware::showMessage(this, QStringLiteral("There is no game to export."));
+        return;
+    }
+    const std::string game = tblVDDB.text(col::GameName);
+    if (exportFolder_.isEmpty())
+        exportFolder_ = QDir::homePath();
+    const std::optional<QString> folder =
+        dbaware::dialogs().folderName(this, QStringLiteral("Export Game as CSV"), exportFolder_);
+    if (!folder)
+        return;
+    exportFolder_ = *folder;
+
+    // Both files are read before either is written, so they show the game
+    // at one moment.
+    const campaign::csv::Document characters =
+        campaign::csv::gameRows(context_.session, campaign::table::characters, game);
+    const campaign::csv::Document provinces =
+        campaign::csv::gameRows(context_.session, campaign::table::provinces, game);
+    const QDir dir(*folder);
+    const QString charactersFile = dir.filePath(QStringLiteral("characters.csv"));
+    const QString provincesFile = dir.filePath(QStringLiteral("provinces.csv"));
+
+    QStringList existing;
+    for (const QString& f : {charactersFile, provincesFile})
+        if (QFileInfo::exists(f))
+            existing << QFileInfo(f).fileName();
+    if (!existing.isEmpty()) {
+        const QString question = QStringLiteral("%1 already holds %2. Replace %3?")
+                                     .arg(QDir::toNativeSeparators(*folder), existing.join(QStringLiteral(" and ")),
+                                          existing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+        if (dbaware::confirm(this, question, dbaware::Buttons::YesNoDefaultNo) != dbaware::Answer::Yes)
+            return;
+    }
+    // Each file takes its place whole or not at all; the second is written
+    // in full before the first takes its place.
+    QSaveFile first(charactersFile), second(provincesFile);
+    auto failed = [](const QSaveFile& file) {
+        return std::runtime_error(QStringLiteral("Cannot write %1: %2")
+                                      .arg(QDir::toNativeSeparators(file.fileName()), file.errorString())
+                                      .toStdString());
+    };
+    for (auto [file, bytes] : {std::pair{&first, &characters.bytes}, std::pair{&second, &provinces.bytes}})
+        if (!file->open(QIODevice::WriteOnly) || file->write(*bytes) != bytes->size())
+            throw failed(*file);
+    for (QSaveFile* file : {&first, &second})
+        if (!file->commit())
+            throw failed(*file);
+
+    auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+    };
+    dbaware::showMessage(this, QStringLiteral("Exported %1 and %2 of the game \"%3\" to %4.")
+                                   .arg(count(characters.rows, "character", "characters"),
+                                        count(provinces.rows, "province", "provinces"), QString::fromStdString(game),
+                                        QDir::toNativeSeparators(*folder)));
 }
 
 void TfrmVDDBSearch::Exit1Click() { close(); }
@@ -198,7 +266,7 @@ void TfrmVDDBSearch::Exit1Click() { close(); }
 void TfrmVDDBSearch::BringInOldTables1Click()
 {
     const std::optional<QString> folder =
-        dbaware::dialogs().chooseFolder(this, QStringLiteral("Bring In Old Tables"), QString());
+        dbaware::dialogs().folderName(this, QStringLiteral("Bring In Old Tables"), QString());
     if (!folder)
         return;
     // Editing ends first, so that a rollback never takes a saved change.

@@ -44,6 +44,9 @@ public:
     void btnExitClick();
     void tblVDDBBeforeDelete(store::Table& table);
 
+    // The current row's game, its characters and their provinces, as two
+    // files for spreadsheets in a folder the user chooses.
+    void ExportGameAsCSV1Click();
     // The printed sheets of every character of the current row's game, in one PDF.
     void ExportGameAsPDF1Click();
     void BringInOldTables1Click();
@@ -68,4 +71,6 @@ private:
     TfrmRealmDetails* realm_ = nullptr;
     TfrmTransfer* transfer_ = nullptr;
     RequestFile requestFile_;
+    // Where the folder chooser of the next export starts.
+    QString exportFolder_;
 };

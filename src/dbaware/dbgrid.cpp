@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyledItemDelegate>
@@ -372,6 +373,16 @@ void DBGrid::appendRow()
     guarded(this, [this] { model_->append(); });
 }
 
+void DBGrid::appendRecord()
+{
+    if (readOnly_ || !model_->active() || !isEnabled())
+        return;
+    setFocus(Qt::OtherFocusReason);
+    appendRow();
+    if (const int row = model_->insertRow(); row >= 0)
+        setCurrentIndex(model_->index(row, 0));
+}
+
 void DBGrid::deleteCurrent()
 {
     if (readOnly_ || !model_->active())
@@ -426,6 +437,13 @@ void DBGrid::keyPressEvent(QKeyEvent* e)
         state() != QAbstractItemView::EditingState) {
         guarded(this, [this] { source_->table().cancel(); });
         e->accept();
+        return;
+    }
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && state() != EditingState &&
+        currentIndex().isValid() && isSignalConnected(QMetaMethod::fromSignal(&DBGrid::enterPressed))) {
+        e->accept();
+        emit enterPressed();
         return;
     }
     QTableView::keyPressEvent(e);

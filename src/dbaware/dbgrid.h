@@ -45,9 +45,16 @@ public:
     // pending change or new record, none of it written.
     void cancelEdit();
 
+    // What Down on the last row does, from a button: a new row at the end
+    // (also in an empty list), with the cursor in its first column.
+    void appendRecord();
+
 signals:
     // A double click anywhere on the grid.
     void dblClick();
+    // Enter or the keypad's Enter on a row while no cell is being edited.
+    // Only a grid that something listens to takes the key; others pass it on.
+    void enterPressed();
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

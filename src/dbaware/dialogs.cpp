@@ -4,11 +4,16 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 
+#include <algorithm>
 #include <vector>
 
 namespace dbaware {
@@ -19,39 +24,8 @@ class QtDialogs final : public Dialogs {
 public:
     Answer ask(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) override
     {
-        QMessageBox box(parent);
-        box.setWindowTitle(caption);
-        box.setText(text);
-        box.setIcon(icon == Icon::Question ? QMessageBox::Question
-                    : icon == Icon::Error  ? QMessageBox::Critical
-                                           : QMessageBox::NoIcon);
-        switch (buttons) {
-        case Buttons::Ok:
-            box.setStandardButtons(QMessageBox::Ok);
-            box.setDefaultButton(QMessageBox::Ok);
-            box.setEscapeButton(QMessageBox::Ok);
-            break;
-        case Buttons::OkCancel:
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            box.setDefaultButton(QMessageBox::Ok);
-            box.setEscapeButton(QMessageBox::Cancel);
-            break;
-        case Buttons::YesNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
-            box.setEscapeButton(QMessageBox::No);
-            break;
-        case Buttons::YesNoDefaultNo:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::No);
-            box.setEscapeButton(QMessageBox::No);
-            break;
-        case Buttons::YesNoCancel:
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            box.setDefaultButton(QMessageBox::Yes);
-            box.setEscapeButton(QMessageBox::Cancel);
-            break;
-        }
+        const std::unique_ptr<QMessageBox> made = messageBox(parent, caption, text, icon, buttons);
+        QMessageBox& box = *made;
         box.exec();
         auto* clicked = box.clickedButton();
         auto role = clicked ? box.standardButton(clicked) : QMessageBox::NoButton;
@@ -93,6 +67,14 @@ public:
                 Icon::Error, Buttons::Ok);
             dialog.selectFile(info.fileName());
         }
+    }
+
+    std::optional<QString> folderName(QWidget* parent, const QString& title, const QString& folder) override
+    {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder, QFileDialog::ShowDirsOnly);
+        if (chosen.isEmpty())
+            return std::nullopt;
+        return chosen;
     }
 
     void beep() override { QApplication::beep(); }
@@ -169,6 +151,22 @@ private:
     std::vector<QPointer<QWidget>> frozen_;
 };
 
+// The room a title needs in the window's frame: its text in the title bar's
+// type, which is often bold and larger than the box's own, plus the frame's
+// icon and buttons. Qt allows only a little for them, and a title cut short
+// in the frame is the first thing a user sees of the box.
+int titleRoom(const QWidget& box, const QString& title)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    if (font.pointSizeF() < box.font().pointSizeF())
+        font.setPointSizeF(box.font().pointSizeF());
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int bar = std::max(box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box), metrics.height());
+    // An icon at the left, up to three buttons at the right, a margin each side.
+    return metrics.horizontalAdvance(title) + 4 * bar + 2 * metrics.height();
+}
+
 QtDialogs& qtDialogs()
 {
     static QtDialogs d;
@@ -178,6 +176,55 @@ QtDialogs& qtDialogs()
 Dialogs* current = nullptr;
 
 }  // namespace
+
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                                        Buttons buttons)
+{
+    auto made = std::make_unique<QMessageBox>(parent);
+    QMessageBox& box = *made;
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(icon == Icon::Question ? QMessageBox::Question
+                : icon == Icon::Error  ? QMessageBox::Critical
+                                       : QMessageBox::NoIcon);
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    }
+    // QMessageBox fixes its own size from its layout when shown; a strut
+    // across the layout is what makes it keep a width.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        int room = titleRoom(box, caption);
+        if (const QScreen* screen = box.screen())
+            room = std::min(room, screen->availableGeometry().width() * 9 / 10);
+        grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
+    return made;
+}
 
 static QString& titleText()
 {
@@ -190,13 +237,6 @@ std::unique_ptr<Progress> Dialogs::progress(QWidget* parent, const QString& titl
     return std::make_unique<QtProgress>(parent, title);
 }
 
-std::optional<QString> Dialogs::chooseFolder(QWidget* parent, const QString& title, const QString& folder)
-{
-    const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
-}
 
 Dialogs& dialogs() { return current ? *current : qtDialogs(); }
 void setDialogs(Dialogs* d) { current = d; }

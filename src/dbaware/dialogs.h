@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
 namespace dbaware {
@@ -47,9 +48,8 @@ public:
     virtual Answer ask(QWidget* parent, const QString& caption, const QString& text, Icon icon, Buttons buttons) = 0;
     // The chosen file, or nothing when the dialog was cancelled.
     virtual std::optional<QString> saveFileName(QWidget* parent, const SaveRequest& request) = 0;
-    // A folder the user picks, starting at `folder`; nothing when cancelled.
-    // Qt's folder dialog unless overridden.
-    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& title, const QString& folder);
+    // An existing folder chosen from `folder` on, or nothing when cancelled.
+    virtual std::optional<QString> folderName(QWidget* parent, const QString& title, const QString& folder) = 0;
     virtual void beep() = 0;
     // Progress of long work, shown over `parent`; a window of Qt's unless
     // overridden.
@@ -65,6 +65,11 @@ void setDialogs(Dialogs* d);
 // rather than as Qt's display name, which Qt appends to every window caption.
 void setApplicationTitle(const QString& title);
 QString applicationTitle();
+
+// The box that ask() shows, made but not shown: its caption, text, icon and
+// buttons, and wide enough for its caption to show whole in the frame.
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption, const QString& text, Icon icon,
+                                        Buttons buttons);
 
 // The three kinds of box.
 void showMessage(QWidget* parent, const QString& text);

@@ -54,6 +54,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     resize(sizeHint().expandedTo(QSize(640, 0)));
     app::openRemembered(*this, QStringLiteral("Province"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
+    new app::EscapeCloses(*this);
 }
 
 void TfrmProvince::setReadingOrder()

@@ -104,6 +104,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     app::openRemembered(*this, QStringLiteral("RealmDetails"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
+    new app::EscapeCloses(*this);
 }
 
 TfrmRealmDetails::~TfrmRealmDetails()
@@ -234,6 +235,8 @@ void TfrmRealmDetails::dedtGameNameExit()
 }
 
 void TfrmRealmDetails::btnCloseClick() { close(); }
+
+void TfrmRealmDetails::btnAddProvinceClick() { dbgProvinces->appendRecord(); }
 
 void TfrmRealmDetails::dbgProvincesDblClick()
 {

@@ -70,6 +70,9 @@ public:
     void dedtGameNameExit();
     void btnCloseClick();
     void dbgProvincesDblClick();
+    // A new row at the end of the province list, as Down on its last row
+    // gives, with the cursor in its name.
+    void btnAddProvinceClick();
     void PageControl1Change();
 
     // Table and data source events

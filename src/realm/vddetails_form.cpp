@@ -10,9 +10,37 @@
 #include "dbaware/dbnavigator.h"
 #include "dbaware/guard.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+
+namespace {
+
+// One control enabled exactly while another is, whoever changes that.
+class FollowEnabled final : public QObject {
+public:
+    FollowEnabled(QWidget& leader, QWidget& follower) : QObject(&follower), leader_(leader), follower_(follower)
+    {
+        leader.installEventFilter(this);
+        follower.setEnabled(leader.isEnabled());
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange)
+            follower_.setEnabled(leader_.isEnabled());
+        return false;
+    }
+
+private:
+    QWidget& leader_;
+    QWidget& follower_;
+};
+
+}  // namespace
 
 // ---- The form ----------------------------------------------------------------
 
@@ -59,6 +87,9 @@ void TfrmRealmDetails::finishForm()
     lineUp(formBloodline, gbBloodline, formDomain);
     lineUp(formPalace, gbPalace, formCourt);
 
+    // Adding a province is for when the list takes one.
+    new FollowEnabled(*dbgProvinces, *btnAddProvince);
+
     // Room for one line of the type in use, inside the frame and margin.
     pnlDiploMod->setMinimumHeight(pnlDiploMod->fontMetrics().height() + 12);
     // Hidden while no diplomacy is possible; the page keeps its layout then
@@ -86,6 +117,7 @@ void TfrmRealmDetails::connectHandlers()
     on(dedtCharName, &DBEdit::exited, &W::dedtGameNameExit);
     on(btnClose, &QPushButton::clicked, &W::btnCloseClick);
     on(dbgProvinces, &dbaware::DBGrid::dblClick, &W::dbgProvincesDblClick);
+    on(btnAddProvince, &QPushButton::clicked, &W::btnAddProvinceClick);
     on(&dsVDDB, &dbaware::DataSource::stateChanged, &W::dsVDDBStateChange);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         // Pages that the program selects itself (the browser does so while

@@ -33,6 +33,7 @@ TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(
     on(btnClose, &TfrmTransfer::btnCloseClick);
 
     app::openRemembered(*this, QStringLiteral("Transfer"));
+    new app::EscapeCloses(*this);
 }
 
 void TfrmTransfer::FormCreate()

@@ -39,6 +39,7 @@ public:
         return dbaware::Answer::Ok;
     }
     std::optional<QString> saveFileName(QWidget*, const dbaware::SaveRequest&) override { return std::nullopt; }
+    std::optional<QString> folderName(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     void beep() override {}
     QStringList seen;
 

@@ -110,11 +110,9 @@ TEST_F(FiguresTest, PalaceValueGivesContributionAndMaintenanceAsTyped)
         EXPECT_EQ(r->edtContrib->text(), contrib) << value.toStdString();
         EXPECT_EQ(r->edtPalaceMaint->text(), maint) << value.toStdString();
     }
-    // The minus sign alone, typed into the selected text, is the one bad
-    // text on the way; the finished numbers computed normally.
-    EXPECT_EQ(dialogs_.texts(), (QStringList{"'-' is not a valid integer value.", "'-' is not a valid integer value."}));
-    EXPECT_EQ(dialogs_.shown.front().icon, dbaware::Icon::Error);
-    EXPECT_EQ(dialogs_.shown.front().caption, "Valdane Campaign Database");
+    // The minus sign alone, typed into the selected text, is a number on
+    // its way: no error box; the finished numbers computed normally.
+    EXPECT_TRUE(dialogs_.shown.empty());
 
     // -12 with no court expenditure: the court value is clamped to "0".
     EXPECT_EQ(r->dedtCourtExpenditure->text(), "");

@@ -88,8 +88,9 @@ public:
             return std::nullopt;
         return f;
     }
-    // The folders the next folder dialogs return; a null string: cancelled.
-    std::optional<QString> chooseFolder(QWidget*, const QString& title, const QString&) override
+    // The folder the next folder chooser returns; nothing: the user cancels.
+    void chooseFolder(std::optional<QString> folder) { folders.push_back(folder ? *folder : QString()); }
+    std::optional<QString> folderName(QWidget*, const QString& title, const QString&) override
     {
         folderTitles.push_back(title);
         if (folders.empty())
@@ -114,8 +115,8 @@ public:
     std::deque<QString> files;  // a null string stands for a cancelled dialog
     std::vector<Shown> shown;
     std::vector<dbaware::SaveRequest> saveRequests;
-    std::deque<QString> folders;
-    std::vector<QString> folderTitles;
+    std::deque<QString> folders;  // a null string stands for a cancelled chooser
+    QStringList folderTitles;
     int beeps = 0;
     std::vector<QString> progressTitles;
     ScriptedProgress::Script progressScript;

@@ -1,0 +1,148 @@
+// Escape closes the realm window and those it opens through their close
+// checks, Add Province, and a sign typed before its digits.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/help.h"
+#include "app/shell_fixture.h"
+#include "dbaware/dbgrid.h"
+#include "support/gui_helpers.h"
+
+using store::State;
+using testing_support::ShellTest;
+using testing_support::type;
+
+class DesktopTest : public ShellTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(startUp());
+        r = frmRealmDetails;
+        addCharacter("G", "Aric", {{"Domain_Name", "Old"}, {"Palace_Value", "12"}});
+    }
+    void showActive(QWidget* w)
+    {
+        w->show();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    static void escape() { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape); }
+    std::string shown() const { return dialogs_.texts().join("|").toStdString(); }
+
+    TfrmRealmDetails* r = nullptr;
+    testing_support::ScriptedModal modal_;
+};
+
+TEST_F(DesktopTest, EscapeUndoesTheTypingFirstThenClosesTheRealmWindowThroughItsChecks)
+{
+    openOn("G", "Aric");
+    showActive(r);
+    r->dedtDomainName->setFocus();
+    type(r->dedtDomainName, "Typed");
+    escape();  // the box's typing only
+    EXPECT_EQ(r->dedtDomainName->text(), "Old");
+
+    r->dedtCharName->setFocus();
+    type(r->dedtCharName, "");
+    QTest::keyClick(r->dedtCharName, Qt::Key_Tab);
+    escape();
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_EQ(shown(), "Character Name Must Be Entered");
+
+    type(r->dedtCharName, "Aric");
+    r->dedtDomainName->setFocus();
+    type(r->dedtDomainName, "New");
+    QTest::keyClick(r->dedtDomainName, Qt::Key_Tab);
+    escape();  // a pending record closes as Close does: saved
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(r->tblVDDB.state(), State::Browse);
+    EXPECT_EQ(r->tblVDDB.text("Domain_Name"), "New");
+}
+
+TEST_F(DesktopTest, EscapeInTheProvinceGridCancelsTheCellBeforeItCloses)
+{
+    addProvince("G", "Aric", "a1");
+    openOn("G", "Aric");
+    showActive(r);
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    r->dbgProvinces->setFocus();
+    QTest::keyClick(r->dbgProvinces, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), "zz");
+    escape();
+    EXPECT_EQ(QApplication::focusWidget(), r->dbgProvinces) << "the cell closed, the window stays";
+    EXPECT_TRUE(r->isVisible());
+    if (r->tblProv.editing())
+        escape();  // the row
+    escape();
+    EXPECT_FALSE(r->isVisible());
+    EXPECT_EQ(provincesOf("G", "Aric"), std::vector<std::string>{"a1"});
+}
+
+TEST_F(DesktopTest, EscapeClosesTheProvinceTransferAndHelpWindowsThroughTheirChecks)
+{
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "", "nameless");
+    app::HelpWindow help;
+    const std::tuple<QWidget*, std::string, bool> cases[] = {
+        {frmProvince, "nameless", false}, {frmProvince, "a1", true}, {frmTransfer, "", true}, {&help, "", true}};
+    for (const auto& [window, province, closes] : cases) {
+        dialogs_.shown.clear();
+        for (frmProvince->tblProv.first(); frmProvince->tblProv.text("Province_Name") != province &&
+                                           !frmProvince->tblProv.eof();)
+            frmProvince->tblProv.next();
+        showActive(window);
+        escape();
+        EXPECT_EQ(window->isVisible(), !closes) << province;
+        EXPECT_EQ(shown(), closes ? "" : "Character Name Must Be Entered");
+        window->hide();
+    }
+}
+
+TEST_F(DesktopTest, AddProvinceAppendsARowWithTheCursorInItsNameWhileTheGridIsEnabled)
+{
+    openOn("G", "Aric");
+    showActive(r);
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    for (const char* name : {"first", "second"}) {  // into an empty list, then after a row
+        r->btnAddProvince->click();
+        ASSERT_EQ(r->tblProv.state(), State::Insert);
+        EXPECT_EQ(r->dbgProvinces->currentIndex(), r->dbgProvinces->model()->index(r->dbgProvinces->model()->rowCount() - 1, 0));
+        QTest::keyClick(r->dbgProvinces, name[0]);  // typing opens the name cell
+        QTest::keyClicks(QApplication::focusWidget(), name + 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        r->tblProv.post();
+    }
+    EXPECT_EQ(provincesOf("G", "Aric"), (std::vector<std::string>{"first", "second"}));
+    r->InsertRecord1->trigger();  // no names: no province list
+    EXPECT_FALSE(r->btnAddProvince->isEnabled());
+    r->CancelChanges1->trigger();
+    r->FormActivate();
+    EXPECT_TRUE(r->btnAddProvince->isEnabled());
+}
+
+TEST_F(DesktopTest, ASignAloneIsANumberNotYetTypedAndTheFiguresWait)
+{
+    openOn("G", "Aric");
+    showActive(r);
+    r->PageControl1->setCurrentWidget(r->tsDiplomacy);
+    r->dedtPalaceValue->setFocus();
+    for (const char* sign : {"-", "+", " - ", "+ "}) {
+        r->dedtPalaceValue->setText(sign);
+        EXPECT_EQ(r->edtContrib->text() + r->edtPalaceMaint->text(), "21") << sign;
+    }
+    type(r->dedtPalaceValue, "-12");
+    EXPECT_EQ(r->edtContrib->text() + r->edtPalaceMaint->text(), "-20");
+    r->dedtPalaceValue->setText("5-");
+    EXPECT_EQ(shown(), "'5-' is not a valid integer value.");
+    EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
+
+    // Left with the sign alone, the box is not written: said, and kept.
+    dialogs_.shown.clear();
+    type(r->dedtPalaceValue, "-");
+    QTest::keyClick(r->dedtPalaceValue, Qt::Key_Tab);
+    EXPECT_EQ(shown(), "'-' is not a valid integer value for field 'Palace_Value'");
+    EXPECT_EQ(QApplication::focusWidget(), r->dedtPalaceValue);
+}
