@@ -11,8 +11,9 @@
 namespace paradox::detail {
 
 // A file this size is no table of this program's; refusing it keeps the
-// memory spent bounded.
-constexpr std::uintmax_t maxFileSize = 256u << 20;
+// memory spent bounded. 100,000 provinces with long memo leads in 4 KiB
+// blocks, one record to a block, pass 256 MiB and must still come in.
+constexpr std::uintmax_t maxFileSize = std::uintmax_t(1) << 30;
 
 // Offsets in the header.
 constexpr std::size_t baseHeaderSize = 0x58;
