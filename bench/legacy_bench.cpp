@@ -2,6 +2,7 @@
 // beside plain SQLite inserting the same rows with prepared INSERTs in one
 // transaction. Ends with the line
 //   ratio bring_in X.XX   (ours over plain SQLite)
+#include "ratio_reporter.h"
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -131,19 +132,6 @@ void BM_plain_bring_in(benchmark::State& state)
     }
     f.clearOutput();
 }
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
 
 }  // namespace
 

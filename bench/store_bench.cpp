@@ -1,6 +1,7 @@
 // The table objects beside the same work done with plain SQLite statements on
 // the same file, in the same run. Ends with one line per operation:
 //   ratio NAME X.XX   (ours over plain SQLite)
+#include "ratio_reporter.h"
 #include <benchmark/benchmark.h>
 
 #include <sqlite3.h>
@@ -344,21 +345,6 @@ void BM_plain_batch_append(benchmark::State& state)
                " FROM main.vdprovs WHERE Game_Name = 'Game1' ORDER BY Game_Name, Character_Name, AutoKeyInc");
     }
 }
-
-// Collects the mean real time of each benchmark for the ratio lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    // No colours, so that the ratio lines start their lines.
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration)
-                times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> times;
-};
 
 }  // namespace
 
