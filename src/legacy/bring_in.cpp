@@ -227,22 +227,6 @@ void write(store::sql::Connection& conn, const std::string& schema, const Mapped
     report.rows[layout.name] += static_cast<int>(m.order.size());
 }
 
-fs::path pending(const fs::path& file)
-{
-    fs::path p = file;
-    p += ".new";
-    return p;
-}
-
-void removePending(const fs::path& file)
-{
-    std::error_code ec;
-    fs::remove(pending(file), ec);
-    fs::path journal = pending(file);
-    journal += "-journal";
-    fs::remove(journal, ec);
-}
-
 std::string plural(int n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -308,9 +292,9 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
         std::vector<Mapped> all = readAll(found, report, steps, total);
         int stage = static_cast<int>(all.size());
         for (int i = 0; i < 2; ++i) {
-            removePending(files[i]);
-            store::Database::createFile(catalogue, pending(files[i]), which[i]);
-            store::sql::Connection conn = store::sql::Connection::open(store::utf8(pending(files[i])), false);
+            store::removePending(files[i]);
+            store::Database::createFile(catalogue, store::pendingName(files[i]), which[i]);
+            store::sql::Connection conn = store::sql::Connection::open(store::utf8(store::pendingName(files[i])), false);
             store::applyPragmas(conn);
             conn.exec("BEGIN");
             for (Mapped& m : all) {
@@ -329,17 +313,17 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
             std::error_code ec;
             if (fs::exists(file, ec))
                 throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), "the file already exists"));
-            fs::rename(pending(file), file, ec);
+            fs::rename(store::pendingName(file), file, ec);
             if (ec)
                 throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), ec.message()));
         }
     } catch (const store::sql::SqlError& e) {
         for (const fs::path& file : files)
-            removePending(file);
+            store::removePending(file);
         throw store::StoreError(store::msg::cannotCreateFile(store::utf8(folder), e.what()));
     } catch (...) {
         for (const fs::path& file : files)
-            removePending(file);
+            store::removePending(file);
         throw;
     }
     return report;

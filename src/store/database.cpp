@@ -75,24 +75,6 @@ void Database::createFile(const Catalogue& catalogue, const fs::path& file, cons
 
 namespace {
 
-// A file of a first start is built under this name and renamed when complete.
-fs::path pendingName(const fs::path& file)
-{
-    fs::path tmp = file;
-    tmp += ".new";
-    return tmp;
-}
-
-void removePending(const fs::path& file)
-{
-    std::error_code ec;
-    fs::path tmp = pendingName(file);
-    fs::remove(tmp, ec);
-    // A journal left by a kill would be played into the new file.
-    tmp += "-journal";
-    fs::remove(tmp, ec);
-}
-
 std::uint32_t bigEndian(const unsigned char* p)
 {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);

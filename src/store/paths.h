@@ -2,6 +2,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace store {
 
@@ -16,6 +17,26 @@ inline std::string utf8(const std::filesystem::path& p)
 inline std::filesystem::path pathFromUtf8(const std::string& s)
 {
     return std::filesystem::path(std::u8string(s.begin(), s.end()));
+}
+
+// A file of a first start is built under this name and renamed into place
+// only when it is complete.
+inline std::filesystem::path pendingName(const std::filesystem::path& file)
+{
+    std::filesystem::path tmp = file;
+    tmp += ".new";
+    return tmp;
+}
+
+// Removes a pending file with its journal: a journal left by a kill would
+// be played into the next new file.
+inline void removePending(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    std::filesystem::path tmp = pendingName(file);
+    std::filesystem::remove(tmp, ec);
+    tmp += "-journal";
+    std::filesystem::remove(tmp, ec);
 }
 
 }  // namespace store
