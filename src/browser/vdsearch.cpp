@@ -201,6 +201,8 @@ void TfrmVDDBSearch::ExportGameAsPDF1Click()
     // Every character of the game, whatever the search shows; the figures
     // are worked out from each record, no window is shown.
     sheet::writePdf(*file, realm::gameSheets(context_.session, game));
+}
+
 void TfrmVDDBSearch::ExportGameAsCSV1Click()
 {
     if (!tblVDDB.hasCurrentRecord()) {
