@@ -416,6 +416,99 @@ void sheetSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& moda
          }));
 }
 
+// ---- where a step's time goes: the statements it runs -------------------------
+
+// Every connection the program opens reports its statements here while a
+// step is traced: how often each ran, the rows it gave, its time.
+struct StatementUse {
+    int runs = 0;
+    long rows = 0;
+    double ms = 0;
+};
+std::map<std::string, StatementUse>* traced = nullptr;
+
+int traceStatement(unsigned type, void*, void* statement, void* nanoseconds)
+{
+    if (!traced)
+        return 0;
+    const char* text = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+    StatementUse& use = (*traced)[text ? text : "?"];
+    if (type == SQLITE_TRACE_ROW)
+        ++use.rows;
+    else if (type == SQLITE_TRACE_PROFILE) {
+        ++use.runs;
+        use.ms += double(*static_cast<sqlite3_int64*>(nanoseconds)) * 1e-6;
+    }
+    return 0;
+}
+
+int traceConnection(sqlite3* db, char**, const sqlite3_api_routines*)
+{
+    sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE | SQLITE_TRACE_ROW, traceStatement, nullptr);
+    return SQLITE_OK;
+}
+
+void traceStep(const char* label, const std::function<void()>& step)
+{
+    std::map<std::string, StatementUse> uses;
+    traced = &uses;
+    const double cpu = timed(step);
+    traced = nullptr;
+    std::vector<std::pair<std::string, StatementUse>> sorted(uses.begin(), uses.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
+    double total = 0;
+    for (const auto& [text, use] : sorted)
+        total += use.ms;
+    std::printf("\n%s: %.2f ms CPU, %.2f ms in %zu distinct statements\n", label, cpu * 1e3, total, sorted.size());
+    for (std::size_t i = 0; i < sorted.size() && i < 5; ++i)
+        std::printf("  %8.2f ms %6d runs %8ld rows  %.150s\n", sorted[i].second.ms, sorted[i].second.runs,
+                    sorted[i].second.rows, sorted[i].first.c_str());
+}
+
+// The worst steps once more, each with its statements.
+void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& dialogs, ScriptedModal& modal)
+{
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(traceConnection));
+    removeBackups(large);
+    std::unique_ptr<Running> r;
+    traceStep("start-up, first of the day, 100,000", [&] { r = startProgram(large); });
+    modal.action = [](QWidget& w) {
+        w.show();
+        activate(&w);
+        QCoreApplication::processEvents();
+    };
+    const int i = large.characters / 2;
+    r->browser()->tblVDDB.findKey({gameName(i), characterName(i)});
+    r->browser()->DBGrid1DblClick();
+    r->realm()->hide();
+    r->browser()->tblVDDB.findKey({gameName(i + 1), characterName(i + 1)});
+    traceStep("opening a character, later, 100,000", [&] { r->browser()->DBGrid1DblClick(); });
+    traceStep("one F4 move, 100,000", [&] {
+        r->realm()->Next1Click();
+        QCoreApplication::processEvents();
+    });
+    r->realm()->hide();
+    r->browser()->edtSearch->setText(QStringLiteral("Al"));
+    traceStep("search by name, 100,000", [&] {
+        r->browser()->btnNameClick();
+        QCoreApplication::processEvents();
+        r->browser()->DBGrid1->viewport()->repaint();
+    });
+    r.reset();
+
+    fillTransfer(small);
+    r = startProgram(small);
+    traceStep("import of 1,000 characters", [&] { r->browser()->ImportCharacters1Click(); });
+    for (int k = 0; k < kTransferCharacters; ++k) {
+        r->realm()->tblVDDB.findKey({kImportGame, characterName(k)});
+        dialogs.answer(dbaware::Answer::No);
+        r->realm()->ExportCurrentCharacter1Click();
+    }
+    traceStep("emptying the transfer tables", [&] { r->browser()->EmptyTransferTable1Click(); });
+    r.reset();
+    sqlite3_reset_auto_extension();
+}
+
 // ---- peak memory of a start-up in a child process ------------------------------
 
 long startupPeakKb(const Campaign& c)
@@ -464,16 +557,31 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "generated %d characters in %.1f s\n", n, cpuNow() - t0);
         }
 
-        for (int rep = 0; rep < kRepetitions; ++rep)
-            for (const Campaign& c : campaigns)
-                windowSteps(c, dialogs, modal);
+        // "--only windows" or "--only transfer" runs one half, for a profiler;
+        // "--trace" the worst steps once with the statements they run.
+        if (argc == 2 && std::string(argv[1]) == "--trace") {
+            traceSteps(campaigns.front(), campaigns.back(), dialogs, modal);
+            fs::remove_all(scratch);
+            return 0;
+        }
+        const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
         std::map<int, long> memory;
-        for (const Campaign& c : campaigns)
-            memory[c.characters] = startupPeakKb(c);
+        if (only != "transfer") {
+            for (int rep = 0; rep < kRepetitions; ++rep)
+                for (const Campaign& c : campaigns)
+                    windowSteps(c, dialogs, modal);
+            for (const Campaign& c : campaigns)
+                memory[c.characters] = startupPeakKb(c);
+        }
         const Campaign& small = campaigns.front();
-        for (int rep = 0; rep < kRepetitions; ++rep) {
-            transferSteps(small, dialogs);
-            sheetSteps(small, dialogs, modal);
+        if (only != "windows")
+            for (int rep = 0; rep < kRepetitions; ++rep) {
+                transferSteps(small, dialogs);
+                sheetSteps(small, dialogs, modal);
+            }
+        if (!only.empty()) {
+            fs::remove_all(scratch);
+            return 0;
         }
         // The export's question and the empty's confirmation are expected; any
         // other box means a step did not do what it is timed for.
