@@ -505,6 +505,14 @@ void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& d
         r->realm()->ExportCurrentCharacter1Click();
     }
     traceStep("emptying the transfer tables", [&] { r->browser()->EmptyTransferTable1Click(); });
+    modal.action = nullptr;
+    r->browser()->tblVDDB.findKey({kSheetGame, kSheetCharacter});
+    r->browser()->DBGrid1DblClick();
+    r->realm()->show();
+    activate(r->realm());
+    QCoreApplication::processEvents();
+    dialogs.saveAs(QString::fromStdString((small.root / "traced-sheet.txt").string()));
+    traceStep("realm sheet, 1,000 provinces", [&] { r->realm()->SaveToFile1Click(); });
     r.reset();
     sqlite3_reset_auto_extension();
 }
