@@ -1,0 +1,646 @@
+// The whole program on two generated campaigns, 100 and 100,000 characters
+// with 10 provinces each, driven through its real windows on the offscreen
+// platform. Times are the GUI thread's CPU time, the median of alternating
+// repetitions; boxes and modal windows are answered by the tests' scripted
+// seams. Prints a table and ends with lines
+//   ratio NAME X.XX
+// (100k over 100, or the program over plain SQLite doing the same work).
+//
+// Run with no arguments. "--child <campaign root>" is the start-up whose
+// peak memory the parent reads.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/context.h"
+#include "app/help.h"
+#include "browser/vdsearch.h"
+#include "campaign/catalogue.h"
+#include "dbaware/dbgrid.h"
+#include "dbaware/dialogs.h"
+#include "realm/vddetails.h"
+#include "startup/startup.h"
+#include "store/backup.h"
+#include "store/database.h"
+#include "store/sqlite.h"
+#include "support/gui_helpers.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_modal.h"
+
+namespace fs = std::filesystem;
+namespace sql = store::sql;
+using testing_support::activate;
+using testing_support::ScriptedDialogs;
+using testing_support::ScriptedModal;
+
+namespace {
+
+constexpr int kProvincesEach = 10;
+constexpr int kRepetitions = 3;
+constexpr int kTransferCharacters = 1000;  // with kProvincesEach provinces each
+constexpr int kSheetProvinces = 1000;
+const char* const kSheetGame = "Sheets";
+const char* const kSheetCharacter = "Thousand";
+const char* const kImportGame = "Imported";
+
+const char* const kSyllables[] = {"Al", "Bra", "Cor", "Da", "El", "Fen", "Gar", "Hal", "Is", "Jor", "Ka", "Lu"};
+
+std::string characterName(int i)
+{
+    return std::string(kSyllables[i % 12]) + kSyllables[(i / 12) % 12] + "n" + std::to_string(i);
+}
+std::string gameName(int i) { return "Game" + std::to_string(i % 10); }
+
+double cpuNow()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double timed(const std::function<void()>& f)
+{
+    const double t0 = cpuNow();
+    f();
+    return cpuNow() - t0;
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// ---- generated campaigns ----------------------------------------------------
+
+struct Campaign {
+    int characters = 0;
+    fs::path root;
+    fs::path programFolder() const { return root / "prog"; }
+    fs::path dataFolder() const { return programFolder() / "Data"; }
+    fs::path campaignFile() const { return dataFolder() / campaign::campaignFile; }
+    fs::path transferFile() const { return dataFolder() / campaign::transferFile; }
+    fs::path aliasFile() const { return root / "config" / "aliases.conf"; }
+    fs::path userData() const { return root / "user" / "vddb" / "Data"; }
+};
+
+sql::Connection plainConnection(const Campaign& c)
+{
+    auto conn = sql::Connection::open(c.campaignFile().string(), false);
+    store::applyPragmas(conn);
+    sql::Statement attach(conn, "ATTACH DATABASE ?1 AS t");
+    attach.bind(1, c.transferFile().string());
+    attach.run();
+    conn.exec("PRAGMA t.journal_mode=DELETE; PRAGMA t.synchronous=FULL;");
+    return conn;
+}
+
+struct Inserters {
+    sql::Statement ch, pr;
+    Inserters(sql::Connection& c, const std::string& chars, const std::string& provs)
+        : ch(c, "INSERT INTO " + chars +
+                    " (Game_Name, Character_Name, Domain_Name, Total_Provinces, Palace_Value, Misc_Leftovers, "
+                    "Warrior) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+          pr(c, "INSERT INTO " + provs +
+                    " (Game_Name, Character_Name, Province_Name, Province_Level, Armies, Province_Terrain) "
+                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)")
+    {
+    }
+    void character(const std::string& game, const std::string& name, int provinces, int i)
+    {
+        ch.reset();
+        ch.bind(1, game);
+        ch.bind(2, name);
+        ch.bind(3, "Domain of " + name);
+        ch.bind(4, std::int64_t(provinces));
+        ch.bind(5, std::int64_t(i % 20));
+        ch.bind(6, std::string(300, 'n'));
+        ch.bind(7, std::int64_t(i % 2));
+        ch.run();
+        for (int p = 0; p < provinces; ++p) {
+            pr.reset();
+            pr.bind(1, game);
+            pr.bind(2, name);
+            pr.bind(3, "Province " + std::to_string(i) + "/" + std::to_string(p));
+            pr.bind(4, std::int64_t(p % 7));
+            pr.bind(5, "2 units of infantry\r\n1 unit of archers");
+            pr.bind(6, "Plains");
+            pr.run();
+        }
+    }
+};
+
+Campaign generate(const fs::path& root, int characters)
+{
+    Campaign c{characters, root};
+    fs::remove_all(root);
+    fs::create_directories(c.dataFolder());
+    store::Database::createFile(campaign::catalogue(), c.campaignFile(), campaign::campaignFile);
+    store::Database::createFile(campaign::catalogue(), c.transferFile(), campaign::transferFile);
+    auto conn = sql::Connection::open(c.campaignFile().string(), false);
+    conn.exec("PRAGMA synchronous=OFF");
+    conn.exec("BEGIN");
+    Inserters in(conn, "vddb", "vdprovs");
+    for (int i = 0; i < characters; ++i)
+        in.character(gameName(i), characterName(i), kProvincesEach, i);
+    in.character(kSheetGame, kSheetCharacter, kSheetProvinces, 0);
+    conn.exec("COMMIT");
+    return c;
+}
+
+// The transfer tables holding kTransferCharacters characters of their own
+// game, which the campaign does not hold.
+void fillTransfer(const Campaign& c)
+{
+    auto conn = plainConnection(c);
+    conn.exec("BEGIN");
+    sql::Statement d1(conn, "DELETE FROM main.vddb WHERE Game_Name = ?1");
+    sql::Statement d2(conn, "DELETE FROM main.vdprovs WHERE Game_Name = ?1");
+    for (auto* d : {&d1, &d2}) {
+        d->bind(1, std::string(kImportGame));
+        d->run();
+    }
+    conn.exec("DELETE FROM t.vdtrans; DELETE FROM t.expprovs;");
+    Inserters in(conn, "t.vdtrans", "t.expprovs");
+    for (int i = 0; i < kTransferCharacters; ++i)
+        in.character(kImportGame, characterName(i), kProvincesEach, i);
+    conn.exec("COMMIT");
+}
+
+std::int64_t count(sql::Connection& conn, const std::string& table)
+{
+    sql::Statement st(conn, "SELECT count(*) FROM " + table);
+    st.step();
+    return sqlite3_column_int64(st.get(), 0);
+}
+
+// Every column of a table, for INSERT ... SELECT between two of the same layout.
+std::string columnList(sql::Connection& conn, const std::string& table)
+{
+    sql::Statement st(conn, "SELECT name FROM pragma_table_info(?1)");
+    st.bind(1, table);
+    std::string out;
+    while (st.step())
+        out += (out.empty() ? "" : ", ") + sql::quoteIdentifier(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    return out;
+}
+
+// ---- the program ------------------------------------------------------------
+
+struct Running {
+    std::unique_ptr<app::Context> context;
+    std::unique_ptr<app::Program> program;
+    TfrmVDDBSearch* browser() const { return program->frmVDDBSearch; }
+    TfrmRealmDetails* realm() const { return program->frmRealmDetails; }
+    ~Running()
+    {
+        program.reset();
+        context.reset();
+        settle();
+    }
+};
+
+// Start-up as the program makes it, up to the main window shown and active.
+std::unique_ptr<Running> startProgram(const Campaign& c)
+{
+    QSettings().remove(QStringLiteral("Windows"));
+    auto r = std::make_unique<Running>();
+    r->context = std::make_unique<app::Context>(store::AliasRegistry(c.aliasFile()), c.programFolder(), c.userData());
+    r->program = std::make_unique<app::Program>(*r->context);
+    if (!r->program->startUp() || !r->browser())
+        throw std::runtime_error("start-up ended the program");
+    r->browser()->show();
+    activate(r->browser());
+    QCoreApplication::processEvents();
+    return r;
+}
+
+void removeBackups(const Campaign& c) { fs::remove_all(c.dataFolder() / store::backupFolderName); }
+
+// ---- results ------------------------------------------------------------------
+
+std::map<std::string, std::vector<double>> samples;  // seconds
+void note(const std::string& name, double seconds) { samples[name].push_back(seconds); }
+double median(const std::string& name)
+{
+    auto v = samples.at(name);
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// One repetition of the window steps on one campaign.
+void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& modal)
+{
+    const std::string n = std::to_string(c.characters);
+    removeBackups(c);
+    std::unique_ptr<Running> r;
+    note("startup_first/" + n, timed([&] { r = startProgram(c); }));
+    if (!fs::exists(c.dataFolder() / store::backupFolderName))
+        std::fprintf(stderr, "warning: no daily backup after the first start\n");
+    r.reset();
+    note("startup_later/" + n, timed([&] { r = startProgram(c); }));
+
+    // Opening a character as the browser's double click does: the realm
+    // window shown (modally, played by the seam) and activated.
+    TfrmRealmDetails* realm = r->realm();
+    modal.action = [](QWidget& w) {
+        w.show();
+        activate(&w);
+        QCoreApplication::processEvents();
+    };
+    auto open = [&](int i) {
+        r->browser()->tblVDDB.findKey({gameName(i), characterName(i)});
+        const double t = timed([&] { r->browser()->DBGrid1DblClick(); });
+        realm->hide();
+        return t;
+    };
+    note("open_first/" + n, open(c.characters / 2));
+    note("open_later/" + n, open(c.characters / 3));
+
+    // F4 moves in the shown realm window.
+    modal.action = nullptr;
+    r->browser()->tblVDDB.findKey({gameName(c.characters / 4), characterName(c.characters / 4)});
+    r->browser()->DBGrid1DblClick();
+    realm->show();
+    activate(realm);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        note("f4_move/" + n, timed([&] {
+                 realm->Next1Click();
+                 QCoreApplication::processEvents();
+             }));
+    realm->hide();
+
+    // A search with its first screenful painted.
+    TfrmVDDBSearch* b = r->browser();
+    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) {
+        b->edtSearch->setText(QString::fromLatin1(text));
+        const double t = timed([&] {
+            (b->*click)();
+            QCoreApplication::processEvents();
+            b->DBGrid1->viewport()->repaint();
+        });
+        b->btnShowAllClick();
+        QCoreApplication::processEvents();
+        return t;
+    };
+    note("search_name/" + n, search("Al", &TfrmVDDBSearch::btnNameClick));
+    note("search_game/" + n, search("Game3", &TfrmVDDBSearch::btnGameClick));
+    (void)dialogs;
+}
+
+// ---- transfer: the program's commands beside plain SQLite ---------------------
+
+void transferSteps(const Campaign& c, ScriptedDialogs& dialogs)
+{
+    fillTransfer(c);
+    {
+        std::unique_ptr<Running> r = startProgram(c);
+        TfrmRealmDetails* realm = r->realm();
+        note("prog_import", timed([&] { r->browser()->ImportCharacters1Click(); }));
+        // Each imported character exported on its own, appended.
+        double exportTime = 0;
+        for (int i = 0; i < kTransferCharacters; ++i) {
+            if (!realm->tblVDDB.findKey({kImportGame, characterName(i)}))
+                throw std::runtime_error("an imported character is missing");
+            dialogs.answer(dbaware::Answer::No);
+            exportTime += timed([&] { realm->ExportCurrentCharacter1Click(); });
+        }
+        note("prog_export", exportTime);
+        {
+            auto conn = plainConnection(c);
+            if (count(conn, "t.vdtrans") != kTransferCharacters ||
+                count(conn, "t.expprovs") != kTransferCharacters * kProvincesEach)
+                throw std::runtime_error("the program's export did not fill the transfer tables");
+        }
+        note("prog_empty", timed([&] { r->browser()->EmptyTransferTable1Click(); }));
+    }
+    auto conn = plainConnection(c);
+    if (count(conn, "t.vdtrans") != 0 || count(conn, "t.expprovs") != 0)
+        throw std::runtime_error("the program's empty left records");
+
+    // The same work in plain statements.
+    fillTransfer(c);
+    auto plain = plainConnection(c);
+    const std::string chars = columnList(plain, "vddb"), provs = columnList(plain, "vdprovs");
+    note("plain_import", timed([&] {
+             plain.exec("BEGIN");
+             plain.exec("INSERT INTO main.vddb (" + chars + ") SELECT " + chars + " FROM t.vdtrans");
+             plain.exec("INSERT INTO main.vdprovs (" + provs + ") SELECT " + provs + " FROM t.expprovs");
+             plain.exec("DELETE FROM t.expprovs; DELETE FROM t.vdtrans;");
+             plain.exec("COMMIT");
+         }));
+    note("plain_export", timed([&] {
+             sql::Statement ch(plain, "INSERT INTO t.vdtrans (" + chars + ") SELECT " + chars +
+                                          " FROM main.vddb WHERE Game_Name = ?1 AND Character_Name = ?2");
+             sql::Statement pr(plain, "INSERT INTO t.expprovs (" + provs + ") SELECT " + provs +
+                                          " FROM main.vdprovs WHERE Game_Name = ?1 AND Character_Name = ?2");
+             for (int i = 0; i < kTransferCharacters; ++i) {
+                 plain.exec("BEGIN");
+                 for (auto* st : {&ch, &pr}) {
+                     st->reset();
+                     st->bind(1, std::string(kImportGame));
+                     st->bind(2, characterName(i));
+                     st->run();
+                 }
+                 plain.exec("COMMIT");
+             }
+         }));
+    if (count(plain, "t.vdtrans") != kTransferCharacters || count(plain, "t.expprovs") != kTransferCharacters * kProvincesEach)
+        throw std::runtime_error("the plain export did not fill the transfer tables");
+    note("plain_empty", timed([&] { plain.exec("BEGIN; DELETE FROM t.expprovs; DELETE FROM t.vdtrans; COMMIT;"); }));
+}
+
+// ---- the realm sheet beside the same query and formatting in plain code -------
+
+void sheetSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& modal)
+{
+    const fs::path out = c.root / "sheet.txt";
+    {
+        std::unique_ptr<Running> r = startProgram(c);
+        modal.action = nullptr;
+        r->browser()->tblVDDB.findKey({kSheetGame, kSheetCharacter});
+        r->browser()->DBGrid1DblClick();
+        TfrmRealmDetails* realm = r->realm();
+        realm->show();
+        activate(realm);
+        QCoreApplication::processEvents();
+        dialogs.saveAs(QString::fromStdString(out.string()));
+        note("prog_sheet", timed([&] { realm->SaveToFile1Click(); }));
+        if (realm->StatusBar1->text() != QLatin1String("Save Complete"))
+            throw std::runtime_error("the sheet was not saved: " + realm->StatusBar1->text().toStdString());
+    }
+    auto conn = plainConnection(c);
+    const fs::path plainOut = c.root / "sheet-plain.txt";
+    note("plain_sheet", timed([&] {
+             sql::Statement st(conn, "SELECT Province_Name, Province_Level, Max_Source_Potential, Temple1_Level, "
+                                     "Temple1_Owner, Guild1_Level, Guild1_Owner, Law1_Level, Law1_Owner, "
+                                     "Source1_Level, Source1_Owner, Fortification_Level, Province_Terrain, Armies "
+                                     "FROM vdprovs WHERE Game_Name = ?1 AND Character_Name = ?2 ORDER BY rowid");
+             st.bind(1, std::string(kSheetGame));
+             st.bind(2, std::string(kSheetCharacter));
+             std::FILE* f = std::fopen(plainOut.c_str(), "wb");
+             auto text = [&](int i) {
+                 const unsigned char* p = sqlite3_column_text(st.get(), i);
+                 return p ? reinterpret_cast<const char*>(p) : "";
+             };
+             std::vector<std::string> armies;
+             while (st.step()) {
+                 std::fprintf(f, "%-20s %3s %3s %3s %-6s %3s %-6s %3s %-6s %3s %-6s %3s %-10s\r\n", text(0), text(1),
+                              text(2), text(3), text(4), text(5), text(6), text(7), text(8), text(9), text(10),
+                              text(11), text(12));
+                 armies.emplace_back(std::string(text(0)) + ": " + text(13));
+             }
+             for (const auto& a : armies)
+                 std::fprintf(f, "%s\r\n", a.c_str());
+             std::fflush(f);
+             fsync(fileno(f));
+             std::fclose(f);
+         }));
+}
+
+// ---- where a step's time goes: the statements it runs -------------------------
+
+// Every connection the program opens reports its statements here while a
+// step is traced: how often each ran, the rows it gave, its time.
+struct StatementUse {
+    int runs = 0;
+    long rows = 0;
+    double ms = 0;
+};
+std::map<std::string, StatementUse>* traced = nullptr;
+
+int traceStatement(unsigned type, void*, void* statement, void* nanoseconds)
+{
+    if (!traced)
+        return 0;
+    const char* text = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+    StatementUse& use = (*traced)[text ? text : "?"];
+    if (type == SQLITE_TRACE_ROW)
+        ++use.rows;
+    else if (type == SQLITE_TRACE_PROFILE) {
+        ++use.runs;
+        use.ms += double(*static_cast<sqlite3_int64*>(nanoseconds)) * 1e-6;
+    }
+    return 0;
+}
+
+int traceConnection(sqlite3* db, char**, const sqlite3_api_routines*)
+{
+    sqlite3_trace_v2(db, SQLITE_TRACE_PROFILE | SQLITE_TRACE_ROW, traceStatement, nullptr);
+    return SQLITE_OK;
+}
+
+void traceStep(const char* label, const std::function<void()>& step)
+{
+    std::map<std::string, StatementUse> uses;
+    traced = &uses;
+    const double cpu = timed(step);
+    traced = nullptr;
+    std::vector<std::pair<std::string, StatementUse>> sorted(uses.begin(), uses.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
+    double total = 0;
+    for (const auto& [text, use] : sorted)
+        total += use.ms;
+    std::printf("\n%s: %.2f ms CPU, %.2f ms in %zu distinct statements\n", label, cpu * 1e3, total, sorted.size());
+    for (std::size_t i = 0; i < sorted.size() && i < 5; ++i)
+        std::printf("  %8.2f ms %6d runs %8ld rows  %.150s\n", sorted[i].second.ms, sorted[i].second.runs,
+                    sorted[i].second.rows, sorted[i].first.c_str());
+}
+
+// The worst steps once more, each with its statements.
+void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& dialogs, ScriptedModal& modal)
+{
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(traceConnection));
+    removeBackups(large);
+    std::unique_ptr<Running> r;
+    traceStep("start-up, first of the day, 100,000", [&] { r = startProgram(large); });
+    modal.action = [](QWidget& w) {
+        w.show();
+        activate(&w);
+        QCoreApplication::processEvents();
+    };
+    const int i = large.characters / 2;
+    r->browser()->tblVDDB.findKey({gameName(i), characterName(i)});
+    r->browser()->DBGrid1DblClick();
+    r->realm()->hide();
+    r->browser()->tblVDDB.findKey({gameName(i + 1), characterName(i + 1)});
+    traceStep("opening a character, later, 100,000", [&] { r->browser()->DBGrid1DblClick(); });
+    traceStep("one F4 move, 100,000", [&] {
+        r->realm()->Next1Click();
+        QCoreApplication::processEvents();
+    });
+    r->realm()->hide();
+    r->browser()->edtSearch->setText(QStringLiteral("Al"));
+    traceStep("search by name, 100,000", [&] {
+        r->browser()->btnNameClick();
+        QCoreApplication::processEvents();
+        r->browser()->DBGrid1->viewport()->repaint();
+    });
+    r.reset();
+
+    fillTransfer(small);
+    r = startProgram(small);
+    traceStep("import of 1,000 characters", [&] { r->browser()->ImportCharacters1Click(); });
+    for (int k = 0; k < kTransferCharacters; ++k) {
+        r->realm()->tblVDDB.findKey({kImportGame, characterName(k)});
+        dialogs.answer(dbaware::Answer::No);
+        r->realm()->ExportCurrentCharacter1Click();
+    }
+    traceStep("emptying the transfer tables", [&] { r->browser()->EmptyTransferTable1Click(); });
+    modal.action = nullptr;
+    r->browser()->tblVDDB.findKey({kSheetGame, kSheetCharacter});
+    r->browser()->DBGrid1DblClick();
+    r->realm()->show();
+    activate(r->realm());
+    QCoreApplication::processEvents();
+    dialogs.saveAs(QString::fromStdString((small.root / "traced-sheet.txt").string()));
+    traceStep("realm sheet, 1,000 provinces", [&] { r->realm()->SaveToFile1Click(); });
+    r.reset();
+    sqlite3_reset_auto_extension();
+}
+
+// ---- peak memory of a start-up in a child process ------------------------------
+
+long startupPeakKb(const Campaign& c)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/proc/self/exe", "program_bench", "--child", c.root.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage use{};
+    if (wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("the start-up child failed");
+    return use.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir settingsFolder;
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        for (QSettings::Scope scope : {QSettings::UserScope, QSettings::SystemScope})
+            QSettings::setPath(format, scope, settingsFolder.path());
+    QCoreApplication::setOrganizationName(QStringLiteral("vddb-bench"));
+    QCoreApplication::setApplicationName(QStringLiteral("vddb-bench"));
+    QApplication application(argc, argv);
+    dbaware::setApplicationTitle(QStringLiteral("Valdane Campaign Database"));
+    app::setHelpHandler([](const QString&, unsigned) {});
+    ScriptedDialogs dialogs;
+    ScriptedModal modal;
+
+    try {
+        if (argc == 3 && std::string(argv[1]) == "--child") {
+            Campaign c{0, argv[2]};
+            auto r = startProgram(c);
+            return 0;
+        }
+
+        const fs::path scratch = fs::temp_directory_path() / ("vddb-program-bench-" + std::to_string(getpid()));
+        std::vector<Campaign> campaigns;
+        for (int n : {100, 100000}) {
+            const double t0 = cpuNow();
+            campaigns.push_back(generate(scratch / std::to_string(n), n));
+            std::fprintf(stderr, "generated %d characters in %.1f s\n", n, cpuNow() - t0);
+        }
+
+        // "--only windows" or "--only transfer" runs one half, for a profiler;
+        // "--trace" the worst steps once with the statements they run.
+        if (argc == 2 && std::string(argv[1]) == "--trace") {
+            traceSteps(campaigns.front(), campaigns.back(), dialogs, modal);
+            fs::remove_all(scratch);
+            return 0;
+        }
+        const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
+        std::map<int, long> memory;
+        if (only != "transfer") {
+            for (int rep = 0; rep < kRepetitions; ++rep)
+                for (const Campaign& c : campaigns)
+                    windowSteps(c, dialogs, modal);
+            for (const Campaign& c : campaigns)
+                memory[c.characters] = startupPeakKb(c);
+        }
+        const Campaign& small = campaigns.front();
+        if (only != "windows")
+            for (int rep = 0; rep < kRepetitions; ++rep) {
+                transferSteps(small, dialogs);
+                sheetSteps(small, dialogs, modal);
+            }
+        if (!only.empty()) {
+            fs::remove_all(scratch);
+            return 0;
+        }
+        // The export's question and the empty's confirmation are expected; any
+        // other box means a step did not do what it is timed for.
+        for (const QString& text : dialogs.texts())
+            if (!text.startsWith(QLatin1String("Overwrite contents")) && !text.startsWith(QLatin1String("Delete all Transfer")))
+                std::fprintf(stderr, "warning: unexpected box: %s\n", qPrintable(text));
+
+        std::printf("\n%-34s %12s %12s %8s\n", "step (GUI thread CPU, median)", "100", "100,000", "ratio");
+        auto row = [&](const char* label, const std::string& key) {
+            const double a = median(key + "/100"), b = median(key + "/100000");
+            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, a * 1e3, b * 1e3, b / a);
+            return b / a;
+        };
+        const double startFirst = row("start-up, first of the day", "startup_first");
+        const double startLater = row("start-up, later", "startup_later");
+        const double openFirst = row("opening a character, first", "open_first");
+        const double openLater = row("opening a character, later", "open_later");
+        const double f4 = row("one F4 move", "f4_move");
+        const double byName = row("search by name, screen shown", "search_name");
+        const double byGame = row("search by game, screen shown", "search_game");
+        const double mem = double(memory[100000]) / double(memory[100]);
+        std::printf("%-34s %9ld kB %9ld kB %7.2fx\n", "peak memory at start-up", memory[100], memory[100000], mem);
+
+        std::printf("\n%-34s %12s %12s %8s\n", "1,000 characters, 10,000 provinces", "program", "plain", "ratio");
+        auto pair = [&](const char* label, const std::string& key) {
+            const double a = median("prog_" + key), b = median("plain_" + key);
+            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, a * 1e3, b * 1e3, a / b);
+            return a / b;
+        };
+        const double imp = pair("import", "import");
+        const double exp = pair("export (one character at a time)", "export");
+        const double emp = pair("emptying the transfer tables", "empty");
+        const double sh = pair("realm sheet, 1,000 provinces", "sheet");
+
+        std::printf("\n");
+        std::printf("ratio startup_first_100k %.2f\n", startFirst);
+        std::printf("ratio startup_later_100k %.2f\n", startLater);
+        std::printf("ratio peak_memory_100k %.2f\n", mem);
+        std::printf("ratio open_first_100k %.2f\n", openFirst);
+        std::printf("ratio open_later_100k %.2f\n", openLater);
+        std::printf("ratio f4_move_100k %.2f\n", f4);
+        std::printf("ratio search_name_100k %.2f\n", byName);
+        std::printf("ratio search_game_100k %.2f\n", byGame);
+        std::printf("ratio import_1000 %.2f\n", imp);
+        std::printf("ratio export_1000 %.2f\n", exp);
+        std::printf("ratio empty_transfer %.2f\n", emp);
+        std::printf("ratio realm_sheet_1000 %.2f\n", sh);
+        fs::remove_all(scratch);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "program_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
