@@ -30,9 +30,15 @@ void Tables::open()
 
 void Tables::applyProvinceFilter(const std::string& gameName, const std::string& characterName)
 {
-    tblProv.setFiltered(false);
     // Built from the raw names, so that any name selects exactly its rows.
-    tblProv.setFilter(recordFilter(gameName, characterName));
+    const std::string filter = recordFilter(gameName, characterName);
+    if (tblProv.filtered()) {
+        // One re-read from the first row, with no moment of the whole table
+        // in between: showing it, even briefly, made every grid count it.
+        tblProv.setFilter(filter);
+        return;
+    }
+    tblProv.setFilter(filter);
     tblProv.setFiltered(true);
 }
 
