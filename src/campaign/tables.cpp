@@ -54,11 +54,7 @@ void Tables::DeleteAllRecords(store::Table& table)
 {
     store::ControlsSuspended suspended(table);
     // One transaction: a failure or a kill part way leaves every record.
-    store::allOrNothing(table, {&table}, [&table] {
-        table.first();
-        while (!table.eof())
-            table.remove();
-    });
+    store::allOrNothing(table, {&table}, [&table] { table.removeAll(); });
 }
 
 void Tables::EmptyTransferTables()

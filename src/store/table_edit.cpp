@@ -207,6 +207,28 @@ void Table::checkBrowseMode()
         cancel();
 }
 
+void Table::removeAll()
+{
+    first();  // ends an edit as moving does
+    if (beforeDelete || afterDelete) {
+        while (!eof())
+            remove();
+        return;
+    }
+    if (!record_.hasRecord())
+        return;
+    try {
+        Database::Transaction tx(*db_);
+        sql::Statement st(db_->connection(), reader_->sql().removeWhere(reader_->where().sql));
+        reader_->bindWhere(st);
+        st.run();
+        tx.commit();
+    } catch (const sql::SqlError& e) {
+        throw StoreError(msg::cannotWrite(layout_->displayName, e.what()));
+    }
+    refresh();
+}
+
 void Table::remove()
 {
     requireOpen();

@@ -164,6 +164,11 @@ std::string TableSql::replaceValues(const std::vector<int>& columns) const
 
 std::string TableSql::remove() const { return "DELETE FROM " + table() + " WHERE rowid = ?1" + sameKey(2); }
 
+std::string TableSql::removeWhere(const std::string& where) const
+{
+    return "DELETE FROM " + table() + " WHERE (" + where + ")";
+}
+
 std::string TableSql::appendFrom(const TableSql& source, const std::string& sourceWhere) const
 {
     std::string names, exprs;

@@ -59,6 +59,8 @@ public:
     std::string update(const std::vector<int>& columns) const;
     // rowid, then the key values.
     std::string remove() const;
+    // Every row that `where` selects, its parameters numbered from 1.
+    std::string removeWhere(const std::string& where) const;
     // Every row whose columns equal the old values takes the new ones: the
     // old values, then the new, each in the order of `columns`.
     std::string replaceValues(const std::vector<int>& columns) const;

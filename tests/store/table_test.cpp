@@ -683,3 +683,30 @@ TEST_F(TableTest, ADeleteDuringAnEditTakesTheStoredRecordAndAKeyChangeRunsInTheP
     EXPECT_EQ(calls, 0) << "the key stayed";
     EXPECT_EQ(chars->text("Domain_Name"), "North");
 }
+
+// Deleting what a filter shows takes exactly those rows, in one statement
+// without delete handlers and row by row, each seen, with them; the table
+// ends empty and at its end either way.
+TEST_F(TableTest, RemoveAllTakesWhatTheFilterShowsWithOrWithoutHandlers)
+{
+    for (const bool handlers : {false, true}) {
+        SCOPED_TRACE(handlers ? "with handlers" : "without");
+        addCharacter(*chars, "North", "Aric");
+        addCharacter(*chars, "North", "Bran");
+        addCharacter(*chars, "East", "Zed");
+        int seen = 0;
+        if (handlers)
+            chars->beforeDelete = [&seen](store::Table&) { ++seen; };
+        chars->setFilter("Game_Name='North'");
+        chars->setFiltered(true);
+        chars->removeAll();
+        EXPECT_TRUE(chars->isEmpty());
+        EXPECT_TRUE(chars->eof());
+        EXPECT_EQ(seen, handlers ? 2 : 0);
+        chars->setFiltered(false);
+        EXPECT_EQ(column(*chars, "Character_Name"), std::vector<std::string>{"Zed"});
+        chars->beforeDelete = nullptr;
+        chars->removeAll();
+        EXPECT_TRUE(chars->isEmpty());
+    }
+}
