@@ -1,5 +1,7 @@
 #include "app/bring_in.h"
 
+#include "app/backup_first.h"
+
 #include "app/platform.h"
 #include "campaign/catalogue.h"
 #include "dbaware/dialogs.h"
@@ -73,35 +75,17 @@ bool bringInOldTables(Context& context, QWidget* parent, const std::filesystem::
     std::optional<legacy::Report> report;
     {
         const std::unique_ptr<dbaware::Progress> progress = dbaware::dialogs().progress(parent, title);
-        bool stopped = false;
-        auto keepGoing = [&] {
-            if (!stopped && !progress->keepGoing())
-                stopped = true;
-            return !stopped;
-        };
+        StopCheck stop{*progress};
         try {
             if (legacy::findOldTables(folder, campaign::catalogue()).empty())
                 throw std::runtime_error("The folder " + store::utf8(folder) + " holds no Paradox tables of this program");
             progress->stage(0, 1, QStringLiteral("Making a backup of the campaign file"));
-            bool backedUp = true;
-            QString why;
-            try {
-                store::Database::Watch watch(*db, keepGoing);
-                store::importBackup(*db);
-            } catch (const store::StoreError& e) {
-                if (stopped)
-                    throw legacy::Cancelled();
-                backedUp = false;
-                why = QString::fromUtf8(e.what());
-            }
             // Going on without a copy is the user's choice, as for an import.
-            if (!backedUp && dbaware::confirm(parent,
-                                              QStringLiteral("Cannot make a backup before bringing in: ") + why +
-                                                  QStringLiteral("\r\rBring in without a backup?"),
-                                              dbaware::Buttons::YesNoDefaultNo) != dbaware::Answer::Yes)
+            if (!backupFirst(*db, stop, parent, QStringLiteral("Cannot make a backup before bringing in: "),
+                             QStringLiteral("Bring in without a backup?")))
                 return false;
             legacy::Steps steps = stepsOf(*progress);
-            steps.keepGoing = keepGoing;
+            steps.keepGoing = [&stop] { return stop(); };
             report = legacy::bringInto(*db, folder, steps);
         } catch (const legacy::Cancelled&) {
             return false;

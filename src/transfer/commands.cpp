@@ -1,5 +1,6 @@
 #include "transfer/commands.h"
 
+#include "app/backup_first.h"
 #include "app/modal.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
@@ -113,12 +114,8 @@ void Commands::importCharacters()
         // import has got and may stop it, which takes all of it back.
         const std::unique_ptr<dbaware::Progress> progress =
             dbaware::dialogs().progress(boxParent_(), QStringLiteral("Import Characters"));
-        bool stopped = false;
-        auto keepGoing = [&] {
-            if (!stopped && !progress->keepGoing())
-                stopped = true;
-            return !stopped;
-        };
+        app::StopCheck stop{*progress};
+        auto keepGoing = [&stop] { return stop(); };
         try {
             // Editing ends outside the transaction, so that a rollback never
             // takes a change the user saved with it.
@@ -131,7 +128,9 @@ void Commands::importCharacters()
             // A copy of the campaign file as it stood before the import;
             // without one, the user decides whether to go on.
             progress->stage(0, 4, QStringLiteral("Making a backup of the campaign file"));
-            cancelled = !backupBeforeImport(keepGoing, stopped);
+            cancelled = !app::backupFirst(tblVDDB.database(), stop, boxParent_(),
+                                          QStringLiteral("Cannot make a backup before importing: "),
+                                          QStringLiteral("Import without a backup?"));
             // Both copies and the emptying in one transaction across the two
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
@@ -146,8 +145,8 @@ void Commands::importCharacters()
                     tables_.EmptyTransferTables();
                 });
         } catch (const std::exception& e) {
-            cancelled = stopped;
-            failed = !stopped;
+            cancelled = stop.stopped;
+            failed = !stop.stopped;
             failure = QString::fromUtf8(e.what());
             if (failed && failure == QLatin1String(store::msg::keyViolation))
                 existing = characterAlreadyThere();
@@ -176,26 +175,6 @@ void Commands::importCharacters()
     emit tables_.charactersImported();
     tables_.applyProvinceFilter();
     status_(QStringLiteral("Import Complete"));
-}
-
-bool Commands::backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped)
-{
-    QString why;
-    try {
-        store::Database::Watch watch(tables_.tblVDDB.database(), keepGoing);
-        store::importBackup(tables_.tblVDDB.database());
-        return true;
-    } catch (const store::StoreError& e) {
-        if (stopped)
-            throw;
-        why = QString::fromUtf8(e.what());
-    }
-    // A folder that cannot be made or a full disk need not block the
-    // import, but going on without a copy is the user's choice.
-    return dbaware::confirm(boxParent_(),
-                            QStringLiteral("Cannot make a backup before importing: ") + why +
-                                QStringLiteral("\r\rImport without a backup?"),
-                            dbaware::Buttons::YesNoDefaultNo) == dbaware::Answer::Yes;
 }
 
 QString Commands::characterAlreadyThere()

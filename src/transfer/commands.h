@@ -31,10 +31,6 @@ public:
     void empty();
 
 private:
-    // The import's copy of the campaign file, made while `keepGoing` lets
-    // it; when it cannot be made the user is asked whether to import
-    // without one. False: no import.
-    bool backupBeforeImport(const std::function<bool()>& keepGoing, const bool& stopped);
     // The first transfer character whose game and name the character table
     // already holds, as a line of the import's error; empty when none.
     QString characterAlreadyThere();
