@@ -8,6 +8,7 @@
 #include <QMetaMethod>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "dbaware/dialogs.h"
@@ -152,8 +153,16 @@ protected:
 }  // namespace
 
 DBGrid::DBGrid(QWidget* parent)
-    : QTableView(parent), model_(new GridModel(this)), delegate_(new CellDelegate(this)), writer_(new EditorWriter(this))
+    : QTableView(parent), model_(new GridModel(this)), delegate_(new CellDelegate(this)), writer_(new EditorWriter(this)),
+      countTimer_(new QTimer(this))
 {
+    countTimer_->setSingleShot(true);
+    countTimer_->setInterval(countDelay);
+    connect(countTimer_, &QTimer::timeout, this, [this] {
+        if (isVisible() && model_->canFetchMore({}))
+            guarded(this, [this] { model_->countAll(); });
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &DBGrid::countLater);
     setVerticalHeader(new IndicatorHeader(this));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
@@ -171,6 +180,7 @@ DBGrid::DBGrid(QWidget* parent)
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
         applyWidths();
         syncFromTable();
+        countLater();
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int i, int, int size) {
         if (!applyingWidths_ && i >= 0 && static_cast<std::size_t>(i) < widths_.size())
@@ -425,6 +435,16 @@ void DBGrid::keyPressEvent(QKeyEvent* e)
         e->accept();
         return;
     }
+    if (bound && model_->canFetchMore({})) {
+        // Rows not yet read lie beyond the last one shown.
+        const bool toEnd = (e->key() == Qt::Key_End && (e->modifiers() & Qt::ControlModifier)) ||
+                           (e->key() == Qt::Key_PageDown && (e->modifiers() & Qt::ControlModifier));
+        if (toEnd)
+            guarded(this, [this] { model_->countAll(); });
+        else if ((e->key() == Qt::Key_Down || e->key() == Qt::Key_PageDown) &&
+                 currentIndex().row() + verticalScrollBar()->pageStep() >= model_->rowCount())
+            guarded(this, [this] { model_->fetchMore({}); });
+    }
     if (bound && !readOnly_ && e->key() == Qt::Key_Down && e->modifiers() == Qt::NoModifier) {
         const int rows = model_->rowCount();
         if (rows == 0 || currentIndex().row() == rows - 1) {
@@ -454,6 +474,18 @@ void DBGrid::focusOutEvent(QFocusEvent* e)
     QTableView::focusOutEvent(e);
     if (leftByUser(this, *e))
         focusLeft();
+}
+
+void DBGrid::countLater()
+{
+    if (isVisible() && model_->canFetchMore({}) && !countTimer_->isActive())
+        countTimer_->start();
+}
+
+void DBGrid::showEvent(QShowEvent* e)
+{
+    QTableView::showEvent(e);
+    countLater();
 }
 
 void DBGrid::mouseDoubleClickEvent(QMouseEvent* e)

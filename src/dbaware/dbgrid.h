@@ -2,6 +2,7 @@
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTableView>
+#include <QTimer>
 
 #include <vector>
 
@@ -23,6 +24,8 @@ class CellDelegate;
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
+    // How long after a screenful shows its rows are counted, in ms.
+    static constexpr int countDelay = 100;
     explicit DBGrid(QWidget* parent = nullptr);
     ~DBGrid() override;
 
@@ -60,6 +63,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
@@ -80,12 +84,16 @@ private:
     void editFailed(const QModelIndex& index, const QString& text);
     void reopenFailedEdit();
     void applyWidths();
+    // The rows are counted a moment after a screenful shows, and only on a
+    // grid that is seen: the scroll bar's true extent can wait, the rows not.
+    void countLater();
     int defaultWidth(int column) const;
 
     GridModel* model_;
     CellDelegate* delegate_;
     EditorWriter* writer_;
     QPointer<DataSource> source_;
+    QTimer* countTimer_;
     bool readOnly_ = false;
     bool syncing_ = false;
     bool applyingWidths_ = false;

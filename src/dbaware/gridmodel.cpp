@@ -54,6 +54,7 @@ void GridModel::setDataSource(DataSource* source)
     source_ = source;
     active_ = false;
     storedCount_ = 0;
+    countKnown_ = true;
     insertRow_ = currentRow_ = -1;
     cache_.clear();
     endResetModel();
@@ -63,6 +64,7 @@ void GridModel::setDataSource(DataSource* source)
             beginResetModel();
             active_ = false;
             storedCount_ = 0;
+            countKnown_ = true;
             insertRow_ = currentRow_ = -1;
             cache_.clear();
             endResetModel();
@@ -147,6 +149,7 @@ void GridModel::sync(bool recordShown)
             beginResetModel();
             active_ = false;
             storedCount_ = 0;
+            countKnown_ = true;
             insertRow_ = currentRow_ = -1;
             cache_.clear();
             resolveColumns();
@@ -159,7 +162,29 @@ void GridModel::sync(bool recordShown)
     const Version v = version();
     const bool layoutChanged = !active_ || v.layout != version_.layout;
     const bool stale = layoutChanged || !(v == version_);
-    const std::int64_t stored = stale ? t.recordCount() : storedCount_;
+    if (stale || cacheVersion_ != v.changes)
+        cache_.clear();
+    cacheVersion_ = v.changes;
+
+    std::int64_t stored = storedCount_;
+    bool known = countKnown_;
+    store::Bookmark lastShown = lastShown_;
+    if (stale) {
+        // The first block: all the rows when they are few; more are read or
+        // counted only when the grid needs them.
+        BlockCache::Block first = t.readRows(nullptr, false, blockSize, false);
+        rowsRead_ += static_cast<std::int64_t>(first.size());
+        stored = static_cast<std::int64_t>(first.size());
+        known = stored < blockSize;
+        lastShown = first.empty() ? store::Bookmark{} : first.back().mark;
+        cache_.put(0, std::move(first));
+    }
+    auto countEvery = [&] {
+        if (!known) {
+            stored = t.recordCount();
+            known = true;
+        }
+    };
 
     const bool inserting = t.state() == store::State::Insert;
     if (!inserting && !inAppend_) {
@@ -168,17 +193,16 @@ void GridModel::sync(bool recordShown)
     }
     int newInsert = -1;
     if (inserting) {
-        if (appending_ || t.insertAtEnd())
+        if (appending_ || t.insertAtEnd()) {
+            countEvery();
             newInsert = static_cast<int>(stored);
-        else if (insertRow_ >= 0)
+        } else if (insertRow_ >= 0) {
             newInsert = static_cast<int>(std::min<std::int64_t>(insertRow_, stored));
-        else
+        } else {
             newInsert = static_cast<int>(std::clamp<std::int64_t>(currentRow_, 0, stored));
+        }
     }
 
-    if (stale || cacheVersion_ != v.changes)
-        cache_.clear();
-    cacheVersion_ = v.changes;
     int newCurrent = -1;
     if (newInsert >= 0) {
         newCurrent = newInsert;
@@ -187,6 +211,8 @@ void GridModel::sync(bool recordShown)
         std::int64_t pos = cache_.positionOf(mark.rowid, blockSize);
         if (pos < 0)
             pos = t.rowsBefore(mark);
+        if (pos >= stored)
+            countEvery();
         newCurrent = static_cast<int>(pos);
     }
 
@@ -198,10 +224,14 @@ void GridModel::sync(bool recordShown)
         if (layoutChanged)
             resolveColumns();
         storedCount_ = stored;
+        countKnown_ = known;
+        lastShown_ = lastShown;
         insertRow_ = newInsert;
         currentRow_ = newCurrent;
         endResetModel();
     } else {
+        countKnown_ = known;
+        lastShown_ = lastShown;
         if (newInsert != insertRow_) {
             if (insertRow_ >= 0) {
                 beginRemoveRows({}, insertRow_, insertRow_);
@@ -273,6 +303,53 @@ int GridModel::rowCount(const QModelIndex& parent) const
     if (parent.isValid() || !active_)
         return 0;
     return static_cast<int>(storedCount_) + (insertRow_ >= 0 ? 1 : 0);
+}
+
+bool GridModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && active_ && !countKnown_;
+}
+
+void GridModel::fetchMore(const QModelIndex& parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    store::Table& t = source_->table();
+    if (t.dataVersion() != cacheVersion_ || insertRow_ >= 0) {
+        // What was shown is stale, or a new row stands among them.
+        countAll();
+        return;
+    }
+    BlockCache::Block rows;
+    try {
+        rows = t.readRows(&lastShown_, false, blockSize, false);
+    } catch (...) {
+        countKnown_ = true;  // the view asks again at every scroll otherwise
+        throw;
+    }
+    rowsRead_ += static_cast<std::int64_t>(rows.size());
+    const auto n = static_cast<std::int64_t>(rows.size());
+    if (n < blockSize)
+        countKnown_ = true;
+    if (n == 0)
+        return;
+    beginInsertRows({}, static_cast<int>(storedCount_), static_cast<int>(storedCount_ + n - 1));
+    lastShown_ = rows.back().mark;
+    cache_.put(storedCount_ / blockSize, std::move(rows));
+    storedCount_ += n;
+    endInsertRows();
+}
+
+void GridModel::countAll()
+{
+    if (!active_ || countKnown_)
+        return;
+    beginResetModel();
+    storedCount_ = source_->table().recordCount();
+    countKnown_ = true;
+    cache_.clear();
+    endResetModel();
+    sync(false);
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const

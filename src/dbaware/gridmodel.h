@@ -25,6 +25,9 @@ struct GridColumn {
 // its filter. Rows are read only when shown, in blocks of consecutive rows
 // read on from a neighbouring block's edge (or from the current record);
 // only a jump far from every known row positions by counting (Table::rowAt).
+// The rows are not counted until the grid needs it: a first screenful shows
+// the rows read so far, and more come as the view scrolls on (fetchMore), or
+// all are counted when the current record or a new one lies beyond them.
 // The current record's row shows the table's own copy, pending changes
 // included; a pending new record is one more row, at the end after an
 // append, else where it was inserted.
@@ -57,6 +60,12 @@ public:
     bool readOnly() const { return readOnly_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
+    // More rows follow those the grid shows, not yet read or counted.
+    bool canFetchMore(const QModelIndex& parent) const override;
+    // The next block of rows after those shown.
+    void fetchMore(const QModelIndex& parent) override;
+    // Every row counted and shown (the view's End key).
+    void countAll();
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
@@ -116,7 +125,11 @@ private:
 
     bool active_ = false;
     Version version_;
+    // Stored rows shown; all of them when countKnown_, else the first
+    // storedCount_ (whole blocks), the last of them lastShown_.
     std::int64_t storedCount_ = 0;
+    bool countKnown_ = true;
+    store::Bookmark lastShown_;
     int insertRow_ = -1;
     int currentRow_ = -1;
     bool appending_ = false;  // the pending record came from append()

@@ -35,7 +35,12 @@ auto KeysetReader::guarded(Read read) -> decltype(read())
     }
 }
 
-void KeysetReader::setWhere(SqlCondition where) { where_ = std::move(where); }
+void KeysetReader::setWhere(SqlCondition where)
+{
+    if (where.sql != where_.sql || where.params != where_.params)
+        byKey_ = -1;
+    where_ = std::move(where);
+}
 
 std::string KeysetReader::textOf(Kind kind, const SqlCondition& where) const
 {
@@ -59,18 +64,71 @@ std::string KeysetReader::textOf(Kind kind, const SqlCondition& where) const
     return {};
 }
 
+KeysetReader::Statements& KeysetReader::statements(const SqlCondition& where)
+{
+    return where.sql == everything_.sql ? unfiltered_
+                                        : *filtered_.get(where.sql, [] { return std::make_unique<Statements>(); });
+}
+
 // Binds the condition's parameters, ready for the statement's own.
 sql::Statement& KeysetReader::statement(Kind kind, bool filtered)
 {
     const SqlCondition& where = filtered ? where_ : everything_;
-    Statements& set = where.sql == everything_.sql
-                          ? unfiltered_
-                          : *filtered_.get(where.sql, [] { return std::make_unique<Statements>(); });
+    if (kind < kReads && filtered && readsByKey()) {
+        sql::Statement& st = statements(where).byKey[kind];
+        if (!st) {
+            const int m = static_cast<int>(where.params.size());
+            using R = TableSql::Range;
+            static constexpr R ranges[kReads] = {R::Start, R::StartBack, R::After, R::From, R::Before, R::UpTo};
+            st = sql::Statement(db_.connection(), sql_.read(where.sql, m, ranges[kind], true));
+        }
+        bindWhere(st, where);
+        return st;
+    }
+    Statements& set = statements(where);
     sql::Statement& st = set.st[kind];
     if (!st)
         st = sql::Statement(db_.connection(), textOf(kind, where));
     bindWhere(st, where);
     return st;
+}
+
+bool KeysetReader::planSorts(const std::string& text)
+{
+    sql::Statement plan(db_.connection(), "EXPLAIN QUERY PLAN " + text);
+    while (plan.step())
+        if (plan.text(3).find("TEMP B-TREE FOR ORDER BY") != std::string::npos)
+            return true;
+    return false;
+}
+
+bool KeysetReader::readsByKey()
+{
+    if (byKey_ >= 0)
+        return byKey_ != 0;
+    byKey_ = 0;
+    if (sql_.layout().keyColumns.empty())
+        return false;
+    Statements& set = statements(where_);
+    if (set.sorts < 0)
+        set.sorts = planSorts(textOf(kStart, where_)) ? 1 : 0;
+    if (!set.sorts)
+        return false;
+    sql::Statement probe(db_.connection(), sql_.countUpTo(where_.sql, static_cast<int>(where_.params.size())));
+    bindWhere(probe, where_);
+    probe.bind(static_cast<int>(where_.params.size()) + 1, manyMatches);
+    probe.step();
+    if (probe.int64(0) < manyMatches)
+        return false;
+    try {
+        // A file made elsewhere may lack the key index: then SQLite sorts.
+        sql::Statement(db_.connection(), sql_.read(where_.sql, static_cast<int>(where_.params.size()),
+                                                   TableSql::Range::Start, true));
+    } catch (const sql::SqlError&) {
+        return false;
+    }
+    byKey_ = 1;
+    return true;
 }
 
 void KeysetReader::bindWhere(sql::Statement& st) const { bindWhere(st, where_); }

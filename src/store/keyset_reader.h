@@ -66,10 +66,22 @@ public:
 
 private:
     enum Kind { kStart, kStartBack, kAfter, kFrom, kBefore, kUpTo, kSame, kFind, kCount, kExists, kRowsBefore, kRowAt, kKinds };
+    static constexpr int kReads = kUpTo + 1;  // the kinds that read rows in order
     struct Statements {
         sql::Statement st[kKinds];
+        // The reads walking the key index, for a condition SQLite would
+        // serve from another index and then sort.
+        sql::Statement byKey[kReads];
+        int sorts = -1;  // does the plain read sort? -1: not yet asked
     };
+    Statements& statements(const SqlCondition& where);
     sql::Statement& statement(Kind kind, bool filtered = true);
+    // Whether the reads under the filter walk the key index: when SQLite
+    // would sort every match and the matches are many. A screenful then
+    // costs a walk to its last row rather than a sort of them all; few
+    // matches are sorted, which is cheap.
+    bool readsByKey();
+    bool planSorts(const std::string& text);
     std::string textOf(Kind kind, const SqlCondition& where) const;
     void bindWhere(sql::Statement& st, const SqlCondition& where) const;
     int bindPlace(sql::Statement& st, int first, const Bookmark& mark) const;
@@ -111,6 +123,10 @@ private:
     Window window_;
     std::size_t windowAt_ = 0;  // where the last lookup found its row
     bool reading_ = false;      // the shared read was held for the last read
+    int byKey_ = -1;            // readsByKey() for the filter; -1: not yet known
+    // Matches at which walking the key index beats sorting: walking costs
+    // about screen * rows / matches index entries, sorting the matches.
+    static constexpr std::int64_t manyMatches = 256;
 };
 
 }  // namespace store

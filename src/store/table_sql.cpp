@@ -60,10 +60,13 @@ std::string TableSql::selectList() const
     return s;
 }
 
-std::string TableSql::read(const std::string& where, int filterParams, Range range) const
+std::string TableSql::read(const std::string& where, int filterParams, Range range, bool keyIndex) const
 {
     const bool back = range == Range::StartBack || range == Range::Before || range == Range::UpTo;
-    std::string s = "SELECT " + selectList() + " FROM " + table() + " WHERE (" + where + ")";
+    std::string s = "SELECT " + selectList() + " FROM " + table();
+    if (keyIndex && !layout_.keyColumns.empty())
+        s += " INDEXED BY " + sql::quoteIdentifier(layout_.keyIndexName());
+    s += " WHERE (" + where + ")";
     int next = filterParams + 1;
     if (range != Range::Start && range != Range::StartBack) {
         const char* op = range == Range::After ? " > " : range == Range::From ? " >= " : range == Range::Before ? " < " : " <= ";
@@ -96,7 +99,16 @@ std::string TableSql::find(const std::string& where, int filterParams) const
 
 std::string TableSql::count(const std::string& where) const
 {
+    // Without a condition SQLite counts the smallest index's pages, not rows.
+    if (where == "1")
+        return "SELECT count(*) FROM " + table();
     return "SELECT count(*) FROM " + table() + " WHERE (" + where + ")";
+}
+
+std::string TableSql::countUpTo(const std::string& where, int filterParams) const
+{
+    return "SELECT count(*) FROM (SELECT 1 FROM " + table() + " WHERE (" + where + ") LIMIT ?" +
+           std::to_string(filterParams + 1) + ")";
 }
 
 std::string TableSql::exists(const std::string& where) const
@@ -106,7 +118,7 @@ std::string TableSql::exists(const std::string& where) const
 
 std::string TableSql::rowsBefore(const std::string& where, int filterParams) const
 {
-    return count(where) + " AND " + orderTuple() + " < " + params(filterParams + 1, orderParams());
+    return "SELECT count(*) FROM " + table() + " WHERE (" + where + ") AND " + orderTuple() + " < " + params(filterParams + 1, orderParams());
 }
 
 std::string TableSql::rowAt(const std::string& where, int filterParams) const

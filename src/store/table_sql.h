@@ -35,7 +35,9 @@ public:
     std::string selectList() const;
     // Rows under the condition: the place (for all but the Start ranges),
     // then the row limit.
-    std::string read(const std::string& where, int filterParams, Range range) const;
+    // `keyIndex`: walk the key index in order (for a condition that another
+    // index would serve, leaving every match to be sorted).
+    std::string read(const std::string& where, int filterParams, Range range, bool keyIndex = false) const;
     // The row with the row number, if it still holds the key: rowid, then the
     // key values (a reused row number never passes for the old record).
     std::string sameRecord(const std::string& where, int filterParams) const;
@@ -44,6 +46,9 @@ public:
     // The row with the given key values.
     std::string find(const std::string& where, int filterParams) const;
     std::string count(const std::string& where) const;
+    // How many rows the condition selects, counting no further than the
+    // limit: the limit.
+    std::string countUpTo(const std::string& where, int filterParams) const;
     std::string exists(const std::string& where) const;
     // How many rows come before a place.
     std::string rowsBefore(const std::string& where, int filterParams) const;

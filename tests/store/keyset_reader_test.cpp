@@ -113,3 +113,37 @@ TEST_F(KeysetReaderTest, TheSameRecordOrItsNeighbours)
     EXPECT_EQ(nameOf(reader->find({"G2", "C121"})), "C121");
     EXPECT_FALSE(reader->find({"G1", "C101"}));  // outside the filter
 }
+
+// A prefix of the second key column is served by the name index; with many
+// matches the reads walk the key index instead of sorting them. Either way
+// every read keeps key order, forwards, backwards and from a place.
+TEST_F(KeysetReaderTest, APrefixOfALaterKeyColumnReadsInKeyOrderWithFewOrManyMatches)
+{
+    auto conn = [&]() -> store::sql::Connection& { return chars->database().connection(); };
+    conn().exec("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 599) "
+                "INSERT INTO vddb (Game_Name, Character_Name) SELECT 'G' || (i % 3), printf('A%03d', 599 - i) FROM n");
+    for (const char* prefix : {"A", "A59"}) {
+        reader->setWhere(store::whereFor(chars->layout(), store::parseFilter(std::string("Character_Name='") + prefix + "*'"), 1));
+        std::vector<std::string> expected;
+        store::sql::Statement st(conn(), "SELECT Character_Name FROM vddb WHERE Character_Name LIKE ?1 "
+                                         "ORDER BY Game_Name, Character_Name");
+        st.bind(1, std::string(prefix) + "%");
+        while (st.step())
+            expected.push_back(st.text(0));
+        SCOPED_TRACE(prefix);
+        ASSERT_EQ(expected.size(), std::string(prefix) == "A" ? 600u : 10u);
+        EXPECT_EQ(walk(), expected);
+        std::vector<std::string> back;
+        for (auto r = reader->last(); r; r = reader->before(r->mark))
+            back.push_back(nameOf(r));
+        EXPECT_EQ(back, std::vector<std::string>(expected.rbegin(), expected.rend()));
+        auto page = reader->read(nullptr, false, 7, false);
+        ASSERT_EQ(page.size(), 7u);
+        EXPECT_EQ(names(reader->read(&page[6].mark, false, 3, false)),
+                  std::vector<std::string>(expected.begin() + 7, expected.begin() + 10));
+        EXPECT_EQ(names(reader->read(&page[6].mark, true, 3, true)),
+                  (std::vector<std::string>{expected[6], expected[5], expected[4]}));
+        EXPECT_EQ(reader->count(), static_cast<std::int64_t>(expected.size()));
+        EXPECT_EQ(reader->rowsBefore(page[6].mark), 6);
+    }
+}
