@@ -252,7 +252,9 @@ void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& mod
     removeBackups(c);
     std::unique_ptr<Running> r;
     note("startup_first/" + n, timed([&] { r = startProgram(c); }));
-    if (!fs::exists(c.dataFolder() / store::backupFolderName))
+    // The day's copy goes on after start-up; the later start must find it.
+    if (!r->program->dailyBackup || !r->program->dailyBackup->wait(std::chrono::minutes(5)) ||
+        !r->program->dailyBackup->made())
         std::fprintf(stderr, "warning: no daily backup after the first start\n");
     r.reset();
     note("startup_later/" + n, timed([&] { r = startProgram(c); }));

@@ -73,14 +73,26 @@ bool Program::startUp()
     // given here, and no other way.
     frmVDDBSearch->useWindows(*frmRealmDetails, *frmTransfer);
     frmRealmDetails->useWindows(*frmProvince, *frmTransfer);
-    // Today's copy of the campaign file, once the tables are open; a failure
-    // is shown and the program goes on.
-    dbaware::guarded(frmVDDBSearch, [this] { store::dailyBackup(context.session, campaign::alias); });
+    // Today's copy of the campaign file, once the tables are open, made
+    // meanwhile on a thread of its own; a failure is shown here, on the GUI
+    // thread, and the program goes on.
+    TfrmVDDBSearch* browser = frmVDDBSearch;
+    dbaware::guarded(browser, [this, browser] {
+        dailyBackup = store::DailyBackupJob::start(context.session, campaign::alias, [browser](std::exception_ptr failure) {
+            if (failure)
+                QMetaObject::invokeMethod(
+                    browser, [browser, failure] { dbaware::guarded(browser, [failure] { std::rethrow_exception(failure); }); },
+                    Qt::QueuedConnection);
+        });
+    });
     return true;
 }
 
 Program::~Program()
 {
+    // A copy still under way is given up, before the windows its report
+    // would go to.
+    dailyBackup.reset();
     closeHelp();
     destroy(frmTransfer);
     destroy(AboutBox);

@@ -13,6 +13,9 @@ class TfrmVDDBSearch;
 namespace campaign {
 class Tables;
 }
+namespace store {
+class DailyBackupJob;
+}
 
 namespace app {
 
@@ -40,6 +43,9 @@ public:
     TfrmRealmDetails* frmRealmDetails = nullptr;
     TfrmProvince* frmProvince = nullptr;
     TfrmTransfer* frmTransfer = nullptr;
+    // Today's copy of the campaign file while it is made and after; empty
+    // when none was needed.
+    std::unique_ptr<store::DailyBackupJob> dailyBackup;
 
 private:
     std::unique_ptr<QObject> idleHook_;

@@ -9,6 +9,8 @@
 #include "store/session.h"
 #include "store/sqlite.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -162,10 +164,12 @@ void removeTornCopies(const fs::path& folder, const std::regex& partName)
         fs::remove(file, ec);
 }
 
-// Writes the main file's copy under `name` in the Backups folder.
-fs::path copyInto(Database& db, const std::string& schema, const std::string& name)
+// Writes the copy of the main file behind `schema` of `conn` under `name` in
+// the Backups folder of `dataFolder`; `beforeCopy` runs just before it.
+fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const Catalogue& catalogue,
+                  const std::string& schema, const std::string& name, const std::function<void()>& beforeCopy)
 {
-    const fs::path folder = db.folder() / backupFolderName;
+    const fs::path folder = dataFolder / backupFolderName;
     const fs::path target = folder / pathFromUtf8(name);
     fs::path part = target;
     part += ".part";
@@ -178,11 +182,11 @@ fs::path copyInto(Database& db, const std::string& schema, const std::string& na
     // Copies that earlier runs left half written: this one, and older ones.
     if (fs::is_regular_file(part, ec))
         fs::remove(part, ec);
-    removeTornCopies(folder, BackupNames(db.catalogue()).part);
+    removeTornCopies(folder, BackupNames(catalogue).part);
     try {
-        // No read may be in progress while the copy is made.
-        db.releaseCursors();
-        sql::Statement vacuum(db.connection(), "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
+        if (beforeCopy)
+            beforeCopy();
+        sql::Statement vacuum(conn, "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
         vacuum.bind(1, std::string_view(utf8(part)));
         vacuum.run();
     } catch (const std::exception& e) {
@@ -200,6 +204,17 @@ fs::path copyInto(Database& db, const std::string& schema, const std::string& na
         throw StoreError("Cannot make the backup " + utf8(target) + ": " + ec.message());
     }
     return target;
+}
+
+// VACUUM runs only while no other statement of its connection does.
+std::function<void()> noReadInProgress(Database& db)
+{
+    return [&db] { db.releaseCursors(); };
+}
+
+std::string dailyName(const BackupNames& names, Clock::time_point now)
+{
+    return names.stem + "-" + stamp(now, false) + names.extension;
 }
 
 }  // namespace
@@ -220,11 +235,11 @@ std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
     if (schema.empty())
         return std::nullopt;
     const BackupNames names(db.catalogue());
-    const std::string name = names.stem + "-" + stamp(now, false) + names.extension;
+    const std::string name = dailyName(names, now);
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return std::nullopt;
-    fs::path made = copyInto(db, schema, name);
+    fs::path made = copyInto(db.connection(), db.folder(), db.catalogue(), schema, name, noReadInProgress(db));
     prune(db.folder() / backupFolderName, names.daily, made);
     return made;
 }
@@ -247,9 +262,135 @@ fs::path importBackup(Database& db, Clock::time_point now)
         throw StoreError("Cannot make a backup before the import: the file " + db.catalogue().mainFile +
                          " is missing from " + utf8(db.folder()));
     const BackupNames names(db.catalogue());
-    fs::path made = copyInto(db, schema, names.stem + "-" + stamp(now, true) + "-import" + names.extension);
+    fs::path made = copyInto(db.connection(), db.folder(), db.catalogue(), schema,
+                             names.stem + "-" + stamp(now, true) + "-import" + names.extension, noReadInProgress(db));
     prune(db.folder() / backupFolderName, names.import, made);
     return made;
+}
+
+std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Database& db, Done done, Clock::time_point now)
+{
+    if (mainSchema(db).empty())
+        return nullptr;
+    const BackupNames names(db.catalogue());
+    std::string name = dailyName(names, now);
+    std::error_code ec;
+    if (fs::exists(db.folder() / backupFolderName / name, ec))
+        return nullptr;
+    std::unique_ptr<DailyBackupJob> job(new DailyBackupJob(db.folder(), db.catalogue(), std::move(name), std::move(done)));
+    std::unique_lock lock(job->mutex_);
+    job->changed_.wait(lock, [&] { return job->holdingRead_ || job->ended_; });
+    return job;
+}
+
+std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Session& session, const std::string& alias, Done done)
+{
+    std::shared_ptr<Database> db;
+    try {
+        db = session.databaseForAlias(alias);
+    } catch (const StoreError&) {
+        return nullptr;
+    }
+    return start(*db, std::move(done));
+}
+
+DailyBackupJob::DailyBackupJob(fs::path dataFolder, const Catalogue& catalogue, std::string name, Done done)
+    : dataFolder_(std::move(dataFolder)), catalogue_(catalogue), name_(std::move(name)), done_(std::move(done)),
+      thread_(&DailyBackupJob::run, this)
+{
+}
+
+DailyBackupJob::~DailyBackupJob() { stop(); }
+
+void DailyBackupJob::stop()
+{
+    stopping_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        if (copying_)
+            sqlite3_interrupt(copying_);
+    }
+    if (thread_.joinable())
+        thread_.join();
+}
+
+bool DailyBackupJob::wait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return ended_; });
+}
+
+std::optional<fs::path> DailyBackupJob::made() const
+{
+    std::lock_guard lock(mutex_);
+    return made_;
+}
+
+void DailyBackupJob::markHoldingRead()
+{
+    std::lock_guard lock(mutex_);
+    holdingRead_ = true;
+    changed_.notify_all();
+}
+
+// The store's busy timeout, in steps short enough that a stop is not kept
+// waiting for another program's lock.
+int DailyBackupJob::waitForLock(void* job, int attempts)
+{
+    constexpr auto step = std::chrono::milliseconds(10);
+    if (static_cast<DailyBackupJob*>(job)->stopping_ || attempts * step >= busyTimeoutSetting())
+        return 0;
+    std::this_thread::sleep_for(step);
+    return 1;
+}
+
+void DailyBackupJob::run()
+{
+    std::optional<fs::path> made;
+    std::exception_ptr failure;
+    sql::Connection conn;
+    try {
+        // The connection only reads: the store's write settings do not
+        // apply, its wait for another's lock does, from the first statement.
+        try {
+            conn = sql::Connection::open(utf8(dataFolder_ / pathFromUtf8(catalogue_.mainFile)), false);
+        } catch (const sql::SqlError& e) {
+            throw StoreError("Cannot make the backup " + utf8(dataFolder_ / backupFolderName / name_) + ": " + e.what());
+        }
+        sqlite3* raw = conn.get();
+        sqlite3_busy_handler(raw, &DailyBackupJob::waitForLock, this);
+        // VACUUM INTO takes its read of the file within its first steps; from
+        // then on no write can land in the copy, and start() may return.
+        bool holding = false;
+        conn.setProgressHandler(100, [this, raw, &holding] {
+            if (!holding && sqlite3_txn_state(raw, "main") != SQLITE_TXN_NONE) {
+                holding = true;
+                markHoldingRead();
+            }
+            return !stopping_;
+        });
+        {
+            std::lock_guard lock(mutex_);
+            copying_ = raw;
+        }
+        if (!stopping_) {
+            made = copyInto(conn, dataFolder_, catalogue_, "main", name_, {});
+            prune(dataFolder_ / backupFolderName, BackupNames(catalogue_).daily, *made);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    {
+        std::lock_guard lock(mutex_);
+        copying_ = nullptr;
+    }
+    conn = sql::Connection();
+    if (!stopping_ && done_)
+        done_(failure);
+    std::lock_guard lock(mutex_);
+    made_ = failure ? std::nullopt : made;
+    ended_ = true;
+    changed_.notify_all();
 }
 
 }  // namespace store

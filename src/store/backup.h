@@ -2,11 +2,20 @@
 // before every import of transfer records, each a consistent snapshot, the
 // last seven of each kind kept.
 #pragma once
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+struct sqlite3;
 
 namespace store {
 
@@ -33,6 +42,53 @@ std::optional<std::filesystem::path> dailyBackup(Database& db, Clock::time_point
 // The daily copy of the database behind an alias; nothing when the alias's
 // database cannot be opened (its tables report that themselves).
 std::optional<std::filesystem::path> dailyBackup(Session& session, const std::string& alias);
+
+// Today's copy made on a thread of its own, through a connection of its own
+// to the main file, so that the program need not wait for it. The copy is
+// the file as it was when start() returned: its read of the file is held by
+// then, and a write meanwhile waits for it (up to the busy timeout) rather
+// than land in it. Names, pruning and failures are those of dailyBackup().
+class DailyBackupJob {
+public:
+    // Called once on the copying thread when the copy has ended, with the
+    // error that stopped it (null when it was made); never after stop().
+    using Done = std::function<void(std::exception_ptr failure)>;
+
+    // Starts today's copy; nothing when the folder already holds it or has
+    // no main file, or the alias's database cannot be opened.
+    static std::unique_ptr<DailyBackupJob> start(Database& db, Done done, Clock::time_point now = Clock::now());
+    static std::unique_ptr<DailyBackupJob> start(Session& session, const std::string& alias, Done done);
+
+    // Stops a copy under way and waits for the thread: the half-written copy
+    // is removed and the file's lock released.
+    ~DailyBackupJob();
+    void stop();
+    // Waits for the copy to end; false when the time ran out first.
+    bool wait(std::chrono::milliseconds timeout);
+    // The file made, once the copy has ended well.
+    std::optional<std::filesystem::path> made() const;
+
+    DailyBackupJob(const DailyBackupJob&) = delete;
+    DailyBackupJob& operator=(const DailyBackupJob&) = delete;
+
+private:
+    DailyBackupJob(std::filesystem::path dataFolder, const Catalogue& catalogue, std::string name, Done done);
+    void run();
+    void markHoldingRead();
+    static int waitForLock(void* job, int attempts);
+
+    const std::filesystem::path dataFolder_;
+    const Catalogue& catalogue_;
+    const std::string name_;
+    const Done done_;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    sqlite3* copying_ = nullptr;  // the thread's connection while it is open
+    bool holdingRead_ = false, ended_ = false;
+    std::optional<std::filesystem::path> made_;
+    std::thread thread_;  // last: started once the rest is set
+};
 
 // A copy taken before an import of transfer records; returns the file made.
 std::filesystem::path importBackup(Database& db, Clock::time_point now = Clock::now());

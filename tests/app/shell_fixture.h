@@ -1,9 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -22,6 +24,7 @@
 #include "transfer/transfer.h"
 #include "store/database.h"
 #include "store/fixture.h"
+#include "store/backup.h"
 #include "store/layout.h"
 #include "support/gui_helpers.h"
 #include "support/scripted_dialogs.h"
@@ -54,6 +57,7 @@ protected:
         shutDown();
         program_ = std::make_unique<app::Program>(context);  // seen by boxes during start-up
         const bool started = program_->startUp();
+        finishDailyBackup();
         frmVDDBSearch = program_->frmVDDBSearch;
         frmRealmDetails = program_->frmRealmDetails;
         frmProvince = program_->frmProvince;
@@ -61,6 +65,15 @@ protected:
         return started;
     }
     bool startUp() { return startUp(*context_); }
+    // Start-up leaves today's copy under way; the tests that follow find it
+    // made, and a failure shown, as the event loop would show it.
+    void finishDailyBackup()
+    {
+        if (!program_->dailyBackup)
+            return;
+        EXPECT_TRUE(program_->dailyBackup->wait(std::chrono::seconds(30))) << "the daily copy did not end";
+        QCoreApplication::sendPostedEvents(program_->frmVDDBSearch, QEvent::MetaCall);
+    }
     void shutDown()
     {
         program_.reset();
