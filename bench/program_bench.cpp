@@ -62,11 +62,13 @@ const char* const kImportGame = "Imported";
 
 const char* const kSyllables[] = {"Al", "Bra", "Cor", "Da", "El", "Fen", "Gar", "Hal", "Is", "Jor", "Ka", "Lu"};
 
+// A third of the names begin with "Al" and a third of the characters play
+// "Game1", in both campaigns, so that the searches fill a screen in each.
 std::string characterName(int i)
 {
-    return std::string(kSyllables[i % 12]) + kSyllables[(i / 12) % 12] + "n" + std::to_string(i);
+    return std::string(kSyllables[i % 3 == 0 ? 0 : 1 + i % 11]) + kSyllables[(i / 12) % 12] + "n" + std::to_string(i);
 }
-std::string gameName(int i) { return "Game" + std::to_string(i % 10); }
+std::string gameName(int i) { return "Game" + std::to_string(i % 3); }
 
 double cpuNow()
 {
@@ -304,7 +306,7 @@ void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& mod
         return t;
     };
     note("search_name/" + n, search("Al", &TfrmVDDBSearch::btnNameClick));
-    note("search_game/" + n, search("Game3", &TfrmVDDBSearch::btnGameClick));
+    note("search_game/" + n, search("Game1", &TfrmVDDBSearch::btnGameClick));
     (void)dialogs;
 }
 
