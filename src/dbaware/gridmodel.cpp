@@ -2,6 +2,7 @@
 
 
 #include <algorithm>
+#include <cstdlib>
 #include <string_view>
 
 #include "store/database.h"
@@ -381,6 +382,14 @@ const BlockCache::Block* GridModel::loadBlock(std::int64_t block) const
         rows = t.readRows(nullptr, false, blockSize, false);
         rowsRead_ += static_cast<std::int64_t>(rows.size());
         done = true;
+    }
+    if (!done && currentRow_ >= 0 && insertRow_ < 0 && t.hasCurrentRecord()) {
+        // A block near the current record's (the rows a view shows above or
+        // below it) is read on from there, block by block, not by counting.
+        const std::int64_t own = currentRow_ / blockSize;
+        const std::int64_t toward = block < own ? block + 1 : block - 1;
+        if (block != own && std::abs(block - own) <= nearBlocks && !cache_.peek(toward))
+            loadBlock(toward);
     }
     if (!done) {
         if (const auto* prev = cache_.peek(block - 1); prev && prev->size() == blockSize) {

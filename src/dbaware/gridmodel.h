@@ -36,6 +36,8 @@ class GridModel : public QAbstractTableModel {
 public:
     static constexpr int blockSize = 32;
     static constexpr std::size_t cachedBlocks = 8;
+    // Blocks this near the current record's are read on from it.
+    static constexpr std::int64_t nearBlocks = 3;
     // headerData(row, Qt::Vertical, IndicatorRole): 0 none, else the marker
     // of the current record's row.
     static constexpr int IndicatorRole = Qt::UserRole + 1;
