@@ -58,6 +58,9 @@ constexpr int kTransferCharacters = 1000;  // with kProvincesEach provinces each
 constexpr int kSheetProvinces = 1000;
 const char* const kSheetGame = "Sheets";
 const char* const kSheetCharacter = "Thousand";
+// A tenth of the provinces: the sheet's time must grow with them, no faster.
+constexpr int kSmallSheetProvinces = 100;
+const char* const kSmallSheetCharacter = "Hundred";
 const char* const kImportGame = "Imported";
 
 const char* const kSyllables[] = {"Al", "Bra", "Cor", "Da", "El", "Fen", "Gar", "Hal", "Is", "Jor", "Ka", "Lu"};
@@ -163,6 +166,7 @@ Campaign generate(const fs::path& root, int characters)
     for (int i = 0; i < characters; ++i)
         in.character(gameName(i), characterName(i), kProvincesEach, i);
     in.character(kSheetGame, kSheetCharacter, kSheetProvinces, 0);
+    in.character(kSheetGame, kSmallSheetCharacter, kSmallSheetProvinces, 1);
     conn.exec("COMMIT");
     return c;
 }
@@ -380,16 +384,21 @@ void sheetSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& moda
     {
         std::unique_ptr<Running> r = startProgram(c);
         modal.action = nullptr;
-        r->browser()->tblVDDB.findKey({kSheetGame, kSheetCharacter});
-        r->browser()->DBGrid1DblClick();
         TfrmRealmDetails* realm = r->realm();
-        realm->show();
-        activate(realm);
-        QCoreApplication::processEvents();
-        dialogs.saveAs(QString::fromStdString(out.string()));
-        note("prog_sheet", timed([&] { realm->SaveToFile1Click(); }));
-        if (realm->StatusBar1->text() != QLatin1String("Save Complete"))
-            throw std::runtime_error("the sheet was not saved: " + realm->StatusBar1->text().toStdString());
+        auto sheet = [&](const char* character, const char* key) {
+            r->browser()->tblVDDB.findKey({kSheetGame, character});
+            r->browser()->DBGrid1DblClick();
+            realm->show();
+            activate(realm);
+            QCoreApplication::processEvents();
+            dialogs.saveAs(QString::fromStdString(out.string()));
+            note(key, timed([&] { realm->SaveToFile1Click(); }));
+            if (realm->StatusBar1->text() != QLatin1String("Save Complete"))
+                throw std::runtime_error("the sheet was not saved: " + realm->StatusBar1->text().toStdString());
+            realm->hide();
+        };
+        sheet(kSmallSheetCharacter, "prog_sheet_small");
+        sheet(kSheetCharacter, "prog_sheet");
     }
     auto conn = plainConnection(c);
     const fs::path plainOut = c.root / "sheet-plain.txt";
@@ -418,6 +427,14 @@ void sheetSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& moda
              fsync(fileno(f));
              std::fclose(f);
          }));
+}
+
+// The sheet's time at 1,000 provinces over ten times its time at 100: 1.0 is linear.
+double sheetLinear()
+{
+    const double small = median("prog_sheet_small");
+    std::printf("%-34s %9.2f ms\n", "realm sheet, 100 provinces", small * 1e3);
+    return median("prog_sheet") / small / (double(kSheetProvinces) / kSmallSheetProvinces);
 }
 
 // ---- where a step's time goes: the statements it runs -------------------------
@@ -569,7 +586,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "generated %d characters in %.1f s\n", n, cpuNow() - t0);
         }
 
-        // "--only windows" or "--only transfer" runs one half, for a profiler;
+        // "--only windows" or "--only transfer" runs one half, for a profiler
+        // ("--only sheet" the realm sheets alone, with their ratios);
         // "--trace" the worst steps once with the statements they run.
         if (argc == 2 && std::string(argv[1]) == "--trace") {
             traceSteps(campaigns.front(), campaigns.back(), dialogs, modal);
@@ -578,7 +596,7 @@ int main(int argc, char** argv)
         }
         const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
         std::map<int, long> memory;
-        if (only != "transfer") {
+        if (only != "transfer" && only != "sheet") {
             for (int rep = 0; rep < kRepetitions; ++rep)
                 for (const Campaign& c : campaigns)
                     windowSteps(c, dialogs, modal);
@@ -586,11 +604,19 @@ int main(int argc, char** argv)
                 memory[c.characters] = startupPeakKb(c);
         }
         const Campaign& small = campaigns.front();
-        if (only != "windows")
+        if (only != "windows" && only != "sheet")
             for (int rep = 0; rep < kRepetitions; ++rep) {
                 transferSteps(small, dialogs);
                 sheetSteps(small, dialogs, modal);
             }
+        if (only == "sheet") {
+            for (int rep = 0; rep < kRepetitions; ++rep)
+                sheetSteps(small, dialogs, modal);
+            const double a = median("prog_sheet"), b = median("plain_sheet");
+            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", "realm sheet, 1,000 provinces", a * 1e3, b * 1e3, a / b);
+            const double linear = sheetLinear();
+            std::printf("ratio realm_sheet_1000 %.2f\nratio realm_sheet_linear %.2f\n", a / b, linear);
+        }
         if (!only.empty()) {
             fs::remove_all(scratch);
             return 0;
@@ -627,6 +653,7 @@ int main(int argc, char** argv)
         const double exp = pair("export (one character at a time)", "export");
         const double emp = pair("emptying the transfer tables", "empty");
         const double sh = pair("realm sheet, 1,000 provinces", "sheet");
+        const double linear = sheetLinear();
 
         std::printf("\n");
         std::printf("ratio startup_first_100k %.2f\n", startFirst);
@@ -641,6 +668,7 @@ int main(int argc, char** argv)
         std::printf("ratio export_1000 %.2f\n", exp);
         std::printf("ratio empty_transfer %.2f\n", emp);
         std::printf("ratio realm_sheet_1000 %.2f\n", sh);
+        std::printf("ratio realm_sheet_linear %.2f\n", linear);
         fs::remove_all(scratch);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "program_bench: %s\n", e.what());

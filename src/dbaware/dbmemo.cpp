@@ -134,28 +134,30 @@ QStringList DBMemo::displayLines()
     return lines;
 }
 
+QString DBMemo::shownField(const std::string& stored, bool memoColumn, bool* cut)
+{
+    std::size_t characters = 0;
+    const std::size_t previewEnd = characterStart(stored, previewCharacters, &characters);
+    *cut = memoColumn && characters > static_cast<std::size_t>(store::memoLimit);
+    if (!*cut)
+        return shownText(QString::fromStdString(stored));
+    return shownText(QString::fromUtf8(stored.data(), static_cast<qsizetype>(previewEnd))) +
+           QStringLiteral("\n\n[Only the first %1 of its %2 characters are shown: a memo of more than %3 "
+                          "characters cannot be shown or changed here. It is kept as it is stored.]")
+               .arg(previewCharacters)
+               .arg(characters)
+               .arg(store::memoLimit);
+}
+
 void DBMemo::reloadField()
 {
     if (!link_.dataSource())
         return;
     QString shown;
     bool cut = false;
-    if (bound()) {
-        const std::string stored = link_.table()->text(link_.column());
-        std::size_t characters = 0;
-        const std::size_t previewEnd = characterStart(stored, previewCharacters, &characters);
-        cut = link_.columnInfo()->type == store::ColumnType::Memo &&
-              characters > static_cast<std::size_t>(store::memoLimit);
-        if (cut)
-            shown = shownText(QString::fromUtf8(stored.data(), static_cast<qsizetype>(previewEnd))) +
-                    QStringLiteral("\n\n[Only the first %1 of its %2 characters are shown: a memo of more than %3 "
-                                   "characters cannot be shown or changed here. It is kept as it is stored.]")
-                        .arg(previewCharacters)
-                        .arg(characters)
-                        .arg(store::memoLimit);
-        else
-            shown = shownText(QString::fromStdString(stored));
-    }
+    if (bound())
+        shown = shownField(link_.table()->text(link_.column()), link_.columnInfo()->type == store::ColumnType::Memo,
+                           &cut);
     showCut(cut);
     if (shown != toPlainText())
         setPlainText(shown);

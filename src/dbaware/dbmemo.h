@@ -2,6 +2,8 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+#include <string>
+
 #include "dbaware/fieldlink.h"
 
 namespace dbaware {
@@ -61,6 +63,9 @@ public:
 
     // The stored text as shown (every break as '\n'), and back (CR LF).
     static QString shownText(const QString& stored);
+    // What the control shows for a stored field: shownText, or for a memo
+    // column over the limit its start and the note; `cut` says which.
+    static QString shownField(const std::string& stored, bool memoColumn, bool* cut);
     static QString storedText(const QString& shown);
 
 signals:

@@ -3,8 +3,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QTextDocument>
 
+#include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <system_error>
@@ -13,6 +16,7 @@
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
+#include "sheet/sheet_print.h"
 #include "sheet/vdtemp.h"
 #include "store/int_text.h"
 #include "store/query.h"
@@ -216,31 +220,115 @@ ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
     return r;
 }
 
-Sources storeSources(const RealmTexts& texts, store::Query& query, store::Session& session, QWidget* owner)
+namespace {
+
+// One province's armies as dmemArmies breaks them into lines. The memo lays
+// out only a text with a line that might be wider than it: laying out a text
+// costs as much as the rest of a province, and most armies are short lines of
+// plain letters, whose width a table of character widths bounds safely.
+class ArmiesLines {
+public:
+    explicit ArmiesLines(dbaware::DBMemo& memo) : memo_(memo)
+    {
+        memo_.displayLines();  // gives the memo, never shown, its size
+        const QTextDocument* doc = memo_.document();
+        // The memo lays its text out at its viewport's width, less the margins.
+        const int width = memo_.viewport()->width();
+        room_ = width > 0 ? width - 2 * doc->documentMargin() : std::numeric_limits<qreal>::max();
+        const QFontMetricsF metrics(doc->defaultFont());
+        // Pairs of letters may be kerned apart a little: a quarter of an
+        // average character each covers that with room to spare.
+        slack_ = metrics.averageCharWidth() / 4;
+        for (char16_t c = 0; c < advance_.size(); ++c)
+            advance_[c] = plain(c) ? metrics.horizontalAdvance(QChar(c)) + slack_ : -1;
+    }
+
+    QStringList operator()(const QString& text)
+    {
+        if (text.isEmpty())
+            return {};
+        QStringList lines;
+        qsizetype start = 0;
+        for (qsizetype i = 0; i <= text.size(); ++i) {
+            if (i < text.size() && text[i] != u'\r' && text[i] != u'\n')
+                continue;
+            if (!fits(QStringView(text).mid(start, i - start)))
+                return laidOut(text);
+            lines << text.mid(start, i - start);
+            if (i + 1 < text.size() && text[i] == u'\r' && text[i + 1] == u'\n')
+                ++i;
+            start = i + 1;
+        }
+        return lines;
+    }
+
+private:
+    static bool plain(char16_t c) { return (c >= 0x20 && c < 0x7F) || (c > 0xA0 && c <= 0xFF && c != 0xAD); }
+
+    bool fits(QStringView line) const
+    {
+        qreal width = 0;
+        for (const QChar c : line) {
+            if (c.unicode() >= advance_.size() || advance_[c.unicode()] < 0)
+                return false;
+            width += advance_[c.unicode()];
+        }
+        return width <= room_;
+    }
+
+    // The memo itself lays the text out, as it shows it.
+    QStringList laidOut(const QString& text)
+    {
+        bool cut = false;
+        memo_.setPlainText(dbaware::DBMemo::shownField(text.toStdString(), true, &cut));
+        return memo_.displayLines();
+    }
+
+    dbaware::DBMemo& memo_;
+    qreal room_ = 0;
+    qreal slack_ = 0;
+    std::array<qreal, 256> advance_{};
+};
+
+// Hands out the rows once they are read.
+using RowsReader = std::function<const std::vector<ProvinceRow>&()>;
+
+Sources sourcesOf(const RowsReader& rows, store::Session& session, QWidget* owner)
 {
-    // The names as the window shows them, untrimmed; the store binds them as
-    // values, so quotes in a name select exactly that name's rows.
-    const std::string game = texts.gameName.toStdString();
-    const std::string character = texts.characterName.toStdString();
     Sources s;
-    s.provinces = [&query, game, character](const std::function<void(const ProvinceRow&)>& visit) {
-        query.close();
-        query.open(campaign::alias, campaign::table::provinces, {{col::GameName, game}, {col::CharacterName, character}});
-        for (; !query.eof(); query.next())
-            visit(ProvinceRow::fromQuery(query));
+    s.provinces = [rows](const std::function<void(const ProvinceRow&)>& visit) {
+        for (const ProvinceRow& row : rows())
+            visit(row);
     };
-    s.armies = [&session, owner, game, character](const std::function<void(const ProvinceArmies&)>& visit) {
+    s.armies = [rows, &session, owner](const std::function<void(const ProvinceArmies&)>& visit) {
+        const std::vector<ProvinceRow>& list = rows();
         const std::unique_ptr<TfrmTemp> window(new TfrmTemp(owner, session));
         frmTemp = window.get();
-        store::Table& provinces = frmTemp->tblProv;
-        provinces.open(campaign::alias, campaign::table::provinces);
-        provinces.setFiltered(false);
-        provinces.setFilter(campaign::recordFilter(game, character));
-        provinces.setFiltered(true);
-        for (provinces.first(); !provinces.eof(); provinces.next())
-            visit({QString::fromStdString(provinces.text(col::ProvinceName)), frmTemp->dmemArmies->displayLines()});
+        ArmiesLines lines(*frmTemp->dmemArmies);
+        for (const ProvinceRow& row : list)
+            visit({row.name, lines(row.armies)});
     };
     return s;
+}
+
+}  // namespace
+
+Sources storeSources(const RealmTexts& texts, store::Query& query, store::Session& session, QWidget* owner)
+{
+    // Read at the province section, or at the armies when they come first.
+    auto read = std::make_shared<std::optional<std::vector<ProvinceRow>>>();
+    const QString game = texts.gameName, character = texts.characterName;
+    RowsReader rows = [read, &query, game, character]() -> const std::vector<ProvinceRow>& {
+        if (!*read)
+            *read = provinceRows(query, game, character);
+        return **read;
+    };
+    return sourcesOf(rows, session, owner);
+}
+
+Sources rowSources(const std::vector<ProvinceRow>& rows, store::Session& session, QWidget* owner)
+{
+    return sourcesOf([&rows]() -> const std::vector<ProvinceRow>& { return rows; }, session, owner);
 }
 
 SheetFile::SheetFile(const QString& fileName)
@@ -265,6 +353,11 @@ void SheetFile::writeLine(const QString& line)
 {
     QByteArray bytes = encoder_.encode(line);
     bytes.append("\r\n");
+    write(bytes);
+}
+
+void SheetFile::write(const QByteArray& bytes)
+{
     // A disk that fills up takes part of a write without an error; writing
     // the rest then fails with the system's reason.
     for (qsizetype done = 0; done < bytes.size();) {
@@ -300,12 +393,22 @@ void SheetFile::fail(const QFileDevice& device)
     throw SheetError(reason);
 }
 
+void saveSheet(const QString& fileName, const RealmTexts& texts, const Sources& sources)
+{
+    SheetFile file(fileName);
+    // The whole sheet in memory, then one write: a failure before its end
+    // leaves nothing written.
+    QString sheet;
+    sheet.reserve(1 << 16);
+    writeSheet(texts, sources, [&sheet](const QString& l) { sheet += l + QStringLiteral("\r\n"); });
+    file.write(file.encode(sheet));
+    file.close();
+}
+
 void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
                QWidget* owner)
 {
-    SheetFile file(fileName);
-    writeSheet(texts, storeSources(texts, query, session, owner), [&file](const QString& l) { file.writeLine(l); });
-    file.close();
+    saveSheet(fileName, texts, storeSources(texts, query, session, owner));
 }
 
 std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFolder)

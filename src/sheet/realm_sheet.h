@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "dbaware/dialogs.h"
 
@@ -102,11 +103,14 @@ struct Sources {
 // so that a failure leaves the lines before it written.
 void writeSheet(const RealmTexts& texts, const Sources& sources, const std::function<void(const QString&)>& line);
 
-// The sources as the window has them: the province rows from its query on the
-// province table (closed, given the new select and opened here; left open),
-// the armies through the hidden window TfrmTemp, created with `owner` for the
-// section and freed after it. Both list the provinces in the store's order.
+// The sources as the window has them: the province rows read once, in the
+// store's order, by one select on its query (closed, given the new select and
+// opened when the first section needs them; left open); the armies of those
+// rows broken into lines as the memo of the hidden window TfrmTemp, created
+// with `owner` for the section and freed after it, breaks them.
 Sources storeSources(const RealmTexts& texts, store::Query& query, store::Session& session, QWidget* owner);
+// The same for rows read already.
+Sources rowSources(const std::vector<ProvinceRow>& rows, store::Session& session, QWidget* owner);
 
 // The pieces of the sheet with rules of their own.
 QString padRight(const QString& text, int n);       // counted in characters
@@ -126,6 +130,9 @@ class SheetFile {
 public:
     explicit SheetFile(const QString& fileName);
     void writeLine(const QString& line);
+    // Bytes as they are, in one go (encode() gives the file's encoding).
+    void write(const QByteArray& bytes);
+    QByteArray encode(const QString& text) { return encoder_.encode(text); }
     void close();
 
 private:
@@ -136,8 +143,9 @@ private:
     QStringEncoder encoder_;
 };
 
-// The whole save after the dialog: the file created, the sheet written line
-// by line, the file closed.
+// The whole save after the dialog: the file created, the sheet formed and
+// written, the file closed.
+void saveSheet(const QString& fileName, const RealmTexts& texts, const Sources& sources);
 void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
                QWidget* owner);
 

@@ -170,8 +170,13 @@ QStringList textLines(const QString& text)
 std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, const QString& character)
 {
     query.close();
+    namespace col = campaign::col;
+    // Only the columns a row of the sheet shows.
     query.open(campaign::alias, campaign::table::provinces,
-               {{campaign::col::GameName, game.toStdString()}, {campaign::col::CharacterName, character.toStdString()}});
+               {{col::GameName, game.toStdString()}, {col::CharacterName, character.toStdString()}},
+               {col::ProvinceName, col::ProvinceLevel, col::MaxSourcePotential, col::Temple1Level, col::Temple1Owner,
+                col::Guild1Level, col::Guild1Owner, col::Law1Level, col::Law1Owner, col::Source1Level,
+                col::Source1Owner, col::FortificationLevel, col::ProvinceTerrain, col::Armies});
     std::vector<ProvinceRow> rows;
     for (; !query.eof(); query.next())
         rows.push_back(ProvinceRow::fromQuery(query));

@@ -1,6 +1,8 @@
 // Running the realm sheet's query with its values bound as parameters.
 #include "store/query.h"
 
+#include <algorithm>
+
 #include "store/database.h"
 #include "store/error.h"
 #include "store/filter.h"
@@ -14,7 +16,8 @@ Query::Query(Session& session) : session_(session) {}
 Query::~Query() = default;
 
 void Query::open(const std::string& alias, const std::string& tableName,
-                 const std::vector<std::pair<std::string, std::string>>& equals)
+                 const std::vector<std::pair<std::string, std::string>>& equals,
+                 const std::vector<std::string_view>& columns)
 {
     close();
     auto [db, layout, schema] = session_.findTable(alias, tableName);
@@ -22,9 +25,19 @@ void Query::open(const std::string& alias, const std::string& tableName,
     for (const auto& [column, value] : equals)
         filter.conditions.push_back(Condition{column, value, false});
     const SqlCondition where = whereFor(*layout, filter, 1);
+    std::vector<int> picked;
+    for (const std::string_view name : columns) {
+        const int i = layout->columnIndex(name);
+        if (i < 0)
+            throw StoreError(msg::fieldNotFound(name));
+        picked.push_back(i);
+    }
+    if (columns.empty())
+        for (int i = 0; i < static_cast<int>(layout->columns.size()); ++i)
+            picked.push_back(i);
     std::string cols;
-    for (const Column& c : layout->columns)
-        cols += (cols.empty() ? "" : ", ") + sql::quoteIdentifier(c.name);
+    for (const int i : picked)
+        cols += (cols.empty() ? "" : ", ") + sql::quoteIdentifier(layout->columns[static_cast<std::size_t>(i)].name);
     const std::string order = TableSql(*layout, schema).orderBy(false);
     try {
         st_ = sql::Statement(db->connection(), "SELECT " + cols + " FROM " + schema + "." +
@@ -42,6 +55,7 @@ void Query::open(const std::string& alias, const std::string& tableName,
     }
     db_ = std::move(db);
     layout_ = layout;
+    picked_ = std::move(picked);
     open_ = true;
     fetch();
 }
@@ -51,6 +65,7 @@ void Query::close()
     st_ = sql::Statement();
     db_.reset();
     row_.clear();
+    picked_.clear();
     open_ = false;
     eof_ = true;
 }
@@ -59,12 +74,12 @@ void Query::fetch()
 {
     try {
         if (st_.step()) {
-            row_.resize(layout_->columns.size());
+            row_.resize(picked_.size());
             for (std::size_t i = 0; i < row_.size(); ++i) {
                 const int c = static_cast<int>(i);
                 if (st_.isNull(c))
                     row_[i].clear();
-                else if (layout_->columns[i].type == ColumnType::Logical)
+                else if (layout_->columns[static_cast<std::size_t>(picked_[i])].type == ColumnType::Logical)
                     row_[i] = st_.int64(c) ? "True" : "False";  // as a table object shows it
                 else
                     row_[i] = st_.text(c);
@@ -94,12 +109,16 @@ std::string Query::text(std::string_view column) const
 {
     if (!open_)
         throw StoreError(msg::notOpen);
-    int i = layout_->columnIndex(column);
-    if (i < 0)
+    const int i = layout_->columnIndex(column);
+    // Every column read: the row is in the layout's order.
+    const auto at = picked_.size() == layout_->columns.size() || i < 0
+                        ? picked_.begin() + std::max(i, 0)
+                        : std::find(picked_.begin(), picked_.end(), i);
+    if (i < 0 || at == picked_.end())
         throw StoreError(msg::fieldNotFound(column));
     if (eof_)
         return {};
-    return row_[static_cast<std::size_t>(i)];
+    return row_[static_cast<std::size_t>(at - picked_.begin())];
 }
 
 }  // namespace store

@@ -22,8 +22,10 @@ public:
     explicit Query(Session& session);
     ~Query();
 
+    // `columns` names the columns to read; none reads them all.
     void open(const std::string& alias, const std::string& tableName,
-              const std::vector<std::pair<std::string, std::string>>& equals);
+              const std::vector<std::pair<std::string, std::string>>& equals,
+              const std::vector<std::string_view>& columns = {});
     void close();
     bool isOpen() const { return open_; }
 
@@ -39,6 +41,7 @@ private:
     std::shared_ptr<Database> db_;
     const TableLayout* layout_ = nullptr;
     sql::Statement st_;
+    std::vector<int> picked_;  // the layout's index of each column read
     std::vector<std::string> row_;
     bool open_ = false;
     bool eof_ = true;

@@ -281,3 +281,67 @@ TEST_F(SheetSourcesTest, SaveCommandAsksForTheFileAndReportsItsProgress)
     EXPECT_EQ(frmTemp, nullptr);
     EXPECT_TRUE(boxes.shown.empty()) << "no box of its own";
 }
+
+TEST_F(SheetSourcesTest, ManyProvincesWithArmiesOfSeveralLinesByteForByte)
+{
+    // Thirty provinces, stored out of key order; armies of one to several
+    // lines: blank lines, each kind of line break, a trailing break, letters
+    // outside ASCII, a tab, and lines wider than the memo.
+    const QString wide = "14 units of heavy infantry, 6 units of knights, 3 units of archers and two companies "
+                         "of scouts held in reserve at the ford";
+    const QStringList armies = {"2 units of infantry\r\n1 unit of archers\r\n", "",
+                                QString::fromUtf8("Élite guard\r\n\r\nGarrison of Ærø"), "1 ship\n2 ships\r3 ships",
+                                wide + "\r\nMilitia", "Scouts\tand pickets", "\r\n", wide};
+    sheet::ProvinceRow r;
+    r.maxSource = "4";
+    r.templeLevel = "1";
+    r.templeOwner = "OTA";
+    r.lawLevel = "3";
+    r.lawOwner = "AV";
+    r.fort = "2";
+    r.terrain = "Hills";
+    // Both sections list them as the store keeps them: here in the order added.
+    const std::vector<int> order = {29, 0, 27, 1, 26, 2, 28, 3, 25, 4, 5,  6,  7,  8,  9,
+                                    10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
+    for (int i : order) {
+        r.name = QString("Province %1").arg(i, 2, 10, QChar('0'));
+        r.level = QString::number(i % 7);
+        addProvince("Valdane", "Aldric", r, armies[i % armies.size()].toStdString());
+    }
+    addProvince("Valdane", "Bera", r, "not hers");
+
+    QStringList expected = exampleSheet;
+    const qsizetype rows = expected.indexOf("A) Brightwater 3/2  2(OTA)     1          3(AV)                2      Plains");
+    expected.remove(rows, 2);
+    const qsizetype armiesAt = expected.indexOf(" Province: Brightwater");
+    expected.remove(armiesAt, 4);
+    QStringList rowLines, armyLines;
+    for (int n = 0; n < 30; ++n) {
+        const int i = order[n];
+        rowLines << QString("%1) Province %2 %3/4  1(OTA)                3(AV)                2      Hills")
+                        .arg(QChar(u'A' + n))
+                        .arg(i, 2, 10, QChar('0'))
+                        .arg(i % 7);
+        armyLines << QString(" Province: Province %1").arg(i, 2, 10, QChar('0'));
+        QStringList lines = sheet::memoLines(*memo(DBMemo::shownText(armies[i % armies.size()]), DBMemo::ScrollBars::None),
+                                             sheet::width::armies);
+        if (!lines.isEmpty() && lines.back().isEmpty())
+            lines.removeLast();
+        for (const QString& l : lines)
+            armyLines << "  " + l;
+    }
+    EXPECT_EQ(rowLines[26], "[) Province 21 0/4  1(OTA)                3(AV)                2      Hills");
+    EXPECT_EQ(rowLines[27], "\\) Province 22 1/4  1(OTA)                3(AV)                2      Hills");
+    EXPECT_EQ(armyLines.mid(armyLines.indexOf(" Province: Province 00"), 4),
+              (QStringList{" Province: Province 00", "  2 units of infantry", "  1 unit of archers",
+                           " Province: Province 27"}));
+    EXPECT_GT(armyLines.size(), 30 + 30 * 2) << "the wide lines are broken";
+    for (qsizetype i = rowLines.size() - 1; i >= 0; --i)
+        expected.insert(rows, rowLines[i]);
+    for (qsizetype i = armyLines.size() - 1; i >= 0; --i)
+        expected.insert(armiesAt + rowLines.size(), armyLines[i]);
+
+    const QByteArray bytes = save(exampleTexts());
+    EXPECT_EQ(QString::fromUtf8(bytes).split("\r\n"), expected + QStringList{""}) << "line by line";
+    EXPECT_EQ(bytes, fileBytes(expected));
+}
