@@ -28,9 +28,10 @@ void applyPragmas(sql::Connection& conn)
 {
     // Rollback journal with full syncs: every commit is durable and atomic
     // across attached files; see the README. A file another program is
-    // writing is waited for a few seconds before the store gives up.
-    conn.exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA busy_timeout=" +
-              std::to_string(busyTimeout.count()) + ";");
+    // writing is waited for a few seconds before the store gives up: the
+    // wait is set first, since setting the journal reads the file.
+    conn.exec("PRAGMA busy_timeout=" + std::to_string(busyTimeout.count()) +
+              "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
 }
 
 namespace {

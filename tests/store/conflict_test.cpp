@@ -3,7 +3,11 @@
 // unseen.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "fixture.h"
+#include "store/database.h"
 #include "store/error.h"
 #include "store/paths.h"
 #include "store/sqlite.h"
@@ -166,4 +170,18 @@ TEST_F(ConflictTest, ARecordDeletedOrChangedThroughAnotherObjectMeanwhile)
         EXPECT_STREQ(e.what(), store::msg::recordKeyDeleted);
     }
     EXPECT_EQ(chars->state(), store::State::Edit);
+}
+
+// Opening the file while another program writes it waits for the write to
+// end, as every statement after does, rather than failing at once.
+TEST_F(ConflictTest, OpeningWaitsForAnotherProgramsWriteToEnd)
+{
+    theyDo("BEGIN EXCLUSIVE");
+    std::thread release([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        other.exec("COMMIT");
+    });
+    auto late = store::sql::Connection::open(store::utf8(dataFolder() / "campaign.sqlite"), false);
+    EXPECT_NO_THROW(store::applyPragmas(late));
+    release.join();
 }
