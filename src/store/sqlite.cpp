@@ -107,6 +107,22 @@ void Statement::run()
 bool Statement::active() const { return st_ && sqlite3_stmt_busy(st_.get()) != 0; }
 
 bool Statement::isNull(int col) const { return sqlite3_column_type(st_.get(), col) == SQLITE_NULL; }
+Statement::Type Statement::type(int col) const
+{
+    switch (sqlite3_column_type(st_.get(), col)) {
+    case SQLITE_INTEGER: return Type::Integer;
+    case SQLITE_FLOAT: return Type::Real;
+    case SQLITE_TEXT: return Type::Text;
+    case SQLITE_BLOB: return Type::Blob;
+    default: return Type::Null;
+    }
+}
+std::string_view Statement::bytes(int col) const
+{
+    const void* p = sqlite3_column_blob(st_.get(), col);
+    const int n = sqlite3_column_bytes(st_.get(), col);
+    return p ? std::string_view(static_cast<const char*>(p), static_cast<std::size_t>(n)) : std::string_view();
+}
 std::int64_t Statement::int64(int col) const { return sqlite3_column_int64(st_.get(), col); }
 std::string Statement::text(int col) const
 {

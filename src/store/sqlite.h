@@ -64,6 +64,12 @@ public:
     bool active() const;
 
     bool isNull(int col) const;
+    // A value's storage class as read, without converting it.
+    enum class Type { Integer, Real, Text, Blob, Null };
+    Type type(int col) const;
+    // A text or blob value's bytes as stored (a text in the file's encoding),
+    // without converting it; valid until the next step or read of the column.
+    std::string_view bytes(int col) const;
     std::int64_t int64(int col) const;
     std::string text(int col) const;
     int columnCount() const;

@@ -1,4 +1,5 @@
-// Checking a table's stored values against its layout in one scan.
+// Checking a table's stored values against its layout: one quick pass, and
+// the exact scan only when that pass finds a suspect value.
 #include "store/value_check.h"
 
 #include "store/database.h"
@@ -40,6 +41,50 @@ std::string why(TableSql::Unfit unfit, const Column& c, const std::string& value
     return msg::binaryValue(c.name);
 }
 
+// Whether a row read with the table's select list (the row number first) may
+// hold a value its column cannot hold. It errs only towards yes: a text longer
+// in bytes than its column holds characters is left to the exact scan, since
+// a character never takes less than a byte. Looking at each value once here
+// costs a fraction of the exact scan's expressions, which run only on a yes.
+bool mayBeUnfit(const sql::Statement& row, const TableLayout& layout, int memoCharacters)
+{
+    using T = sql::Statement::Type;
+    for (std::size_t i = 0; i < layout.columns.size(); ++i) {
+        const Column& c = layout.columns[i];
+        const int at = static_cast<int>(i) + 1;
+        switch (c.type) {
+        case ColumnType::Text:
+        case ColumnType::Memo: {
+            const T type = row.type(at);
+            if (type == T::Null)
+                break;
+            if (type != T::Text)
+                return true;
+            const std::string_view bytes = row.bytes(at);
+            const std::size_t most = static_cast<std::size_t>(c.type == ColumnType::Memo ? memoCharacters : c.size);
+            if (bytes.size() > most || bytes.find('\0') != std::string_view::npos)
+                return true;
+            break;
+        }
+        case ColumnType::Short:
+        case ColumnType::Logical: {
+            const T type = row.type(at);
+            if (type == T::Null)
+                break;
+            if (type != T::Integer)
+                return true;
+            const std::int64_t v = row.int64(at);
+            if (c.type == ColumnType::Short ? (v < -32768 || v > 32767) : (v != 0 && v != 1))
+                return true;
+            break;
+        }
+        case ColumnType::AutoInc:
+            break;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 void checkValues(sql::Connection& conn, const std::string& schema, const TableLayout& layout, int memoCharacters)
@@ -47,6 +92,15 @@ void checkValues(sql::Connection& conn, const std::string& schema, const TableLa
     std::int64_t rowid = 0, unfit = 0;
     try {
         const TableSql sql(layout, schema);
+        {
+            sql::Statement all(conn, sql.read("1", 0, TableSql::Range::Start));
+            all.bind(1, std::int64_t(-1));  // no row limit
+            bool suspect = false;
+            while (!suspect && all.step())
+                suspect = mayBeUnfit(all, layout, memoCharacters);
+            if (!suspect)
+                return;
+        }
         {
             sql::Statement scan(conn, sql.firstUnfitValue());
             scan.bind(1, std::int64_t(memoCharacters));

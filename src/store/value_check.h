@@ -19,7 +19,7 @@ class Table;
 // nothing) in a text or memo column, a NUL character in one, more characters
 // than the column holds (`memoCharacters` for memos), anything but a whole
 // number from -32768 to 32767 in a number column, anything but 0 or 1 in a
-// logical column. One scan of the table.
+// logical column. One read of the table when every value fits.
 void checkValues(sql::Connection& conn, const std::string& schema, const TableLayout& layout,
                  int memoCharacters = memoLimit);
 

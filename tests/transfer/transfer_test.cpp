@@ -395,6 +395,28 @@ TEST_F(ImportTest, AValueTheTablesCannotHoldRefusesTheWholeImport)
     }
 }
 
+// Values at the edge of what the tables hold all come in: names and memos
+// of as many characters as allowed, though of more bytes than that, and the
+// ends of the number ranges.
+TEST_F(ImportTest, ValuesAtTheirLimitsComeIn)
+{
+    std::string name, memo;
+    for (int i = 0; i < 30; ++i)
+        name += "\xC3\xA9";  // two bytes each
+    for (int i = 0; i < 100000; ++i)
+        memo += "\xE2\x82\xAC";  // three bytes each
+    addCharacter(transferCharacters, "H", name,
+                 {{"Vassals", memo}, {"Palace_Value", "-32768"}, {"Law_Check", "32767"}, {"Warrior", "True"}});
+    addProvince(transferProvinces, "H", name, name);
+    show("G", "Bran");
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    EXPECT_TRUE(dialogs_.shown.empty()) << (dialogs_.shown.empty() ? QString() : dialogs_.shown[0].text).toStdString();
+    EXPECT_EQ(status(), "Import Complete");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/" + name}));
+    EXPECT_EQ(field(characterTable, "H", name, "Vassals"), memo);
+    EXPECT_EQ(provinces(provinceTable).size(), 3u);
+}
+
 // A blob as a game name once came in as a record that could be neither opened
 // nor deleted; now the import is refused, and once the name is mended in the
 // transfer file the import from the menu goes through.
