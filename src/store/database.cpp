@@ -273,7 +273,10 @@ void Database::releaseCursors()
         reader.reset();
 }
 
-Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to_string(++db.savepoints_))
+Database::Transaction::Transaction(Database& db) : Transaction(db, {}) {}
+
+Database::Transaction::Transaction(Database& db, const std::vector<std::string>& lockWrites)
+    : db_(db), name_("sp" + std::to_string(++db.savepoints_))
 {
     try {
         if (db_.savepoints_ == 1) {
@@ -282,7 +285,18 @@ Database::Transaction::Transaction(Database& db) : db_(db), name_("sp" + std::to
             // that holds no read, so the shared read ends first; a read kept
             // into a write would fail at once instead.
             db_.releaseCursors();
-            db_.conn_.exec("BEGIN IMMEDIATE");
+            if (lockWrites.empty()) {
+                db_.conn_.exec("BEGIN IMMEDIATE");
+            } else {
+                db_.conn_.exec("BEGIN");
+                try {
+                    for (const std::string& lock : lockWrites)
+                        db_.conn_.exec(lock);
+                } catch (const sql::SqlError&) {
+                    db_.conn_.exec("ROLLBACK");
+                    throw;
+                }
+            }
             try {
                 db_.checkOpenSchemas();
             } catch (const StoreError&) {

@@ -62,6 +62,10 @@ public:
     class Transaction {
     public:
         explicit Transaction(Database& db);
+        // The write lock taken only on the files these statements write
+        // (each a write that changes nothing, TableSql::lockForWrite): a
+        // commit to one file then needs no super-journal over all of them.
+        Transaction(Database& db, const std::vector<std::string>& lockWrites);
         ~Transaction();
         void commit();
         Transaction(const Transaction&) = delete;

@@ -72,6 +72,8 @@ void Table::close()
     modified_ = false;
     appending_ = false;
     reader_.reset();
+    append_ = sql::Statement();
+    appendText_.clear();
     db_->releaseCursors();
     db_.reset();
     record_.clear();
@@ -163,6 +165,12 @@ bool Table::isEmpty()
 {
     requireOpen();
     return !reader_->any();
+}
+
+std::string Table::lockForWrite() const
+{
+    requireOpen();
+    return reader_->sql().lockForWrite();
 }
 
 std::int64_t Table::recordCount()

@@ -14,6 +14,7 @@
 #include "store/layout.h"
 #include "store/notifier.h"
 #include "store/record_buffer.h"
+#include "store/sqlite.h"
 #include "store/value.h"
 
 #include <optional>
@@ -43,6 +44,8 @@ public:
     const std::string& tableName() const { return tableName_; }
     // The open table's database; throws when the table is closed.
     Database& database() const;
+    // The statement that takes the write lock on this table's file alone.
+    std::string lockForWrite() const;
 
     State state() const { return state_; }
     bool editing() const { return state_ == State::Edit || state_ == State::Insert; }
@@ -200,6 +203,10 @@ private:
     std::string filterText_;
     Filter filter_;
     bool filtered_ = false;
+    // The last copy from another table, kept prepared: an export runs the
+    // same one for every character.
+    std::string appendText_;
+    sql::Statement append_;
 };
 
 // Suspends a table object's bound controls for one scope; they are resumed

@@ -296,10 +296,20 @@ void Table::appendFrom(Table& source)
     try {
         try {
             Database::Transaction tx(*db_);
-            sql::Statement st(db_->connection(),
-                              reader_->sql().appendFrom(source.reader_->sql(), source.reader_->where().sql));
-            source.reader_->bindWhere(st);
-            st.run();
+            std::string text = reader_->sql().appendFrom(source.reader_->sql(), source.reader_->where().sql);
+            if (!append_ || text != appendText_) {
+                append_ = sql::Statement();
+                append_ = sql::Statement(db_->connection(), text);
+                appendText_ = std::move(text);
+            }
+            source.reader_->bindWhere(append_);
+            try {
+                append_.run();
+            } catch (...) {
+                append_.reset();
+                throw;
+            }
+            append_.reset();
             tx.commit();
         } catch (const sql::SqlError& e) {
             rethrowWrite(e, layout_->displayName);

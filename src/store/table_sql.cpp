@@ -176,6 +176,8 @@ std::string TableSql::replaceValues(const std::vector<int>& columns) const
 
 std::string TableSql::remove() const { return "DELETE FROM " + table() + " WHERE rowid = ?1" + sameKey(2); }
 
+std::string TableSql::lockForWrite() const { return "UPDATE " + table() + " SET rowid = rowid WHERE 0"; }
+
 std::string TableSql::removeWhere(const std::string& where) const
 {
     return "DELETE FROM " + table() + " WHERE (" + where + ")";

@@ -64,6 +64,9 @@ public:
     std::string update(const std::vector<int>& columns) const;
     // rowid, then the key values.
     std::string remove() const;
+    // A write that changes nothing but takes the write lock on the table's
+    // file.
+    std::string lockForWrite() const;
     // Every row that `where` selects, its parameters numbered from 1.
     std::string removeWhere(const std::string& where) const;
     // Every row whose columns equal the old values takes the new ones: the

@@ -135,7 +135,7 @@ void Commands::importCharacters()
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
             if (!cancelled)
-                store::allOrNothing(tblVDDB, {&tblProv, &tblTransfer, &tblXfrProv}, [&] {
+                store::allOrNothing(tblVDDB, {&tblVDDB, &tblProv, &tblTransfer, &tblXfrProv}, [&] {
                     store::Database::Watch watch(tblVDDB.database(), keepGoing);
                     progress->stage(1, 4, QStringLiteral("Copying the characters"));
                     tblVDDB.appendFrom(tblTransfer);

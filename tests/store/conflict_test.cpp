@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "fixture.h"
+#include "store/all_or_nothing.h"
 #include "store/database.h"
 #include "store/error.h"
 #include "store/paths.h"
@@ -184,4 +185,35 @@ TEST_F(ConflictTest, OpeningWaitsForAnotherProgramsWriteToEnd)
     auto late = store::sql::Connection::open(store::utf8(dataFolder() / "campaign.sqlite"), false);
     EXPECT_NO_THROW(store::applyPragmas(late));
     release.join();
+}
+
+// Work that writes only the transfer file locks only it: another program may
+// write the campaign file meanwhile, not the transfer file, and the work
+// still stays or goes as a whole.
+TEST_F(ConflictTest, WorkOnTheTransferFileLeavesTheCampaignFileFreeToWrite)
+{
+    auto transfer = openTable("vdtrans.DB");
+    auto other2 = store::sql::Connection::open(store::utf8(dataFolder() / "transfer.sqlite"), false);
+    other.exec("PRAGMA busy_timeout=0");
+    other2.exec("PRAGMA busy_timeout=0");
+    auto tryWrite = [](store::sql::Connection& c) {
+        try {
+            c.exec("BEGIN IMMEDIATE; ROLLBACK;");
+            return true;
+        } catch (const store::sql::SqlError&) {
+            return false;
+        }
+    };
+    EXPECT_THROW(store::allOrNothing(*chars, {transfer.get()}, [&] {
+                     addCharacter(*transfer, "G", "Bran");
+                     EXPECT_TRUE(tryWrite(other));
+                     EXPECT_FALSE(tryWrite(other2));
+                     throw store::StoreError("stop");
+                 }),
+                 store::StoreError);
+    transfer->refresh();
+    EXPECT_EQ(transfer->recordCount(), 0);
+    // Without the names of the tables written, both files are locked.
+    store::Database::Transaction whole(chars->database());
+    EXPECT_FALSE(tryWrite(other));
 }
