@@ -237,27 +237,6 @@ void writeSheet(const RealmTexts& texts, const Sources& sources, const std::func
     sheetLines(texts, out);
 }
 
-ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
-{
-    auto f = [&q](const char* column) { return QString::fromStdString(q.text(column)); };
-    ProvinceRow r;
-    r.name = f(col::ProvinceName);
-    r.level = f(col::ProvinceLevel);
-    r.maxSource = f(col::MaxSourcePotential);
-    r.templeLevel = f(col::Temple1Level);
-    r.templeOwner = f(col::Temple1Owner);
-    r.guildLevel = f(col::Guild1Level);
-    r.guildOwner = f(col::Guild1Owner);
-    r.lawLevel = f(col::Law1Level);
-    r.lawOwner = f(col::Law1Owner);
-    r.sourceLevel = f(col::Source1Level);
-    r.sourceOwner = f(col::Source1Owner);
-    r.fort = f(col::FortificationLevel);
-    r.terrain = f(col::ProvinceTerrain);
-    r.armies = f(col::Armies);
-    return r;
-}
-
 void openProvinces(store::Query& query, const QString& game, const QString& character)
 {
     query.close();
