@@ -10,12 +10,14 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "app/platform.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
+#include "sheet/province_fields.h"
 #include "sheet/sheet_print.h"
 #include "sheet/vdtemp.h"
 #include "store/int_text.h"
@@ -48,6 +50,9 @@ QString holdingColumn(const QString& level, const QString& owner)
 
 QStringList memoLines(const dbaware::DBMemo& memo, int pixels)
 {
+    // An empty memo shows no line at any width: no twin to build.
+    if (memo.document()->isEmpty())
+        return {};
     dbaware::DBMemo twin;
     twin.setAttribute(Qt::WA_DontShowOnScreen);
     twin.setFont(memo.font());
@@ -112,8 +117,14 @@ QString treasuryLine(const QString& currentGB, const QString& currentGP)
     return line;
 }
 
-void writeSheet(const RealmTexts& t, const Sources& sources, const std::function<void(const QString&)>& line)
+namespace {
+
+// The sheet's lines in order into `out`: its line() takes each line of text,
+// its provinces() and armies() write those sections at their places.
+template <class Out>
+void sheetLines(const RealmTexts& t, Out& out)
 {
+    auto line = [&out](const QString& l) { out.line(l); };
     const QString blank;
     const QString twoBlanks = QStringLiteral("  ");
     // A text ending with a line break shows a last empty line; it is not written.
@@ -136,10 +147,7 @@ void writeSheet(const RealmTexts& t, const Sources& sources, const std::function
     line(blank);
     line(realmHeading(t.domainName));
     line(QStringLiteral("   Province        Temple     Guild      Law        Source     Fort   Terrain"));
-    if (sources.provinces) {
-        int index = 0;
-        sources.provinces([&](const ProvinceRow& row) { line(provinceRowLine(index++, row)); });
-    }
+    out.provinces();
     line(blank);
     line(QStringLiteral("Lieutenant/Vassal Information:"));
     line(blank);
@@ -155,12 +163,7 @@ void writeSheet(const RealmTexts& t, const Sources& sources, const std::function
     line(blank);
     line(QStringLiteral("Armies:"));
     line(blank);
-    if (sources.armies) {
-        sources.armies([&](const ProvinceArmies& p) {
-            line(QStringLiteral(" Province: ") + p.province);
-            memo(p.lines, twoBlanks);
-        });
-    }
+    out.armies();
     line(blank);
     line(QStringLiteral("Realm Spells:"));
     line(blank);
@@ -199,25 +202,69 @@ void writeSheet(const RealmTexts& t, const Sources& sources, const std::function
     memo(t.misc, QString());
 }
 
-ProvinceRow ProvinceRow::fromQuery(const store::Query& q)
+// Lines as texts, the sections from the sources.
+struct TextOut {
+    const Sources& sources;
+    const std::function<void(const QString&)>& line;
+
+    void provinces()
+    {
+        if (!sources.provinces)
+            return;
+        int index = 0;
+        sources.provinces([&](const ProvinceRow& row) { line(provinceRowLine(index++, row)); });
+    }
+    void armies()
+    {
+        if (!sources.armies)
+            return;
+        sources.armies([&](const ProvinceArmies& p) {
+            line(QStringLiteral(" Province: ") + p.province);
+            qsizetype n = p.lines.size();
+            if (n > 0 && p.lines.back().isEmpty())
+                --n;
+            for (qsizetype i = 0; i < n; ++i)
+                line(QStringLiteral("  ") + p.lines[i]);
+        });
+    }
+};
+
+}  // namespace
+
+void writeSheet(const RealmTexts& texts, const Sources& sources, const std::function<void(const QString&)>& line)
 {
-    auto f = [&q](const char* column) { return QString::fromStdString(q.text(column)); };
-    ProvinceRow r;
-    r.name = f(col::ProvinceName);
-    r.level = f(col::ProvinceLevel);
-    r.maxSource = f(col::MaxSourcePotential);
-    r.templeLevel = f(col::Temple1Level);
-    r.templeOwner = f(col::Temple1Owner);
-    r.guildLevel = f(col::Guild1Level);
-    r.guildOwner = f(col::Guild1Owner);
-    r.lawLevel = f(col::Law1Level);
-    r.lawOwner = f(col::Law1Owner);
-    r.sourceLevel = f(col::Source1Level);
-    r.sourceOwner = f(col::Source1Owner);
-    r.fort = f(col::FortificationLevel);
-    r.terrain = f(col::ProvinceTerrain);
-    r.armies = f(col::Armies);
-    return r;
+    TextOut out{sources, line};
+    sheetLines(texts, out);
+}
+
+void openProvinces(store::Query& query, const QString& game, const QString& character)
+{
+    query.close();
+    // Only the columns a row of the sheet shows, in ProvinceField's order.
+    query.open(campaign::alias, campaign::table::provinces,
+               {{col::GameName, game.toStdString()}, {col::CharacterName, character.toStdString()}},
+               {col::ProvinceName, col::ProvinceLevel, col::MaxSourcePotential, col::Temple1Level, col::Temple1Owner,
+                col::Guild1Level, col::Guild1Owner, col::Law1Level, col::Law1Owner, col::Source1Level,
+                col::Source1Owner, col::FortificationLevel, col::ProvinceTerrain, col::Armies});
+}
+
+void StoredProvinces::add(const store::Query& query)
+{
+    for (std::size_t i = 0; i < FieldCount; ++i) {
+        bytes_ += query.field(i);
+        ends_.push_back(bytes_.size());
+    }
+}
+
+ProvinceRow StoredProvinces::row(std::size_t r) const
+{
+    auto f = [this, r](ProvinceField i) {
+        const std::string_view v = field(r, i);
+        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+    };
+    return {f(Name),        f(Level),      f(MaxSource), f(TempleLevel), f(TempleOwner),
+            f(GuildLevel),  f(GuildOwner), f(LawLevel),  f(LawOwner),    f(SourceLevel),
+            f(SourceOwner), f(Fort),       f(Terrain),   f(ArmiesMemo)};
 }
 
 namespace {
@@ -260,6 +307,35 @@ public:
             start = i + 1;
         }
         return lines;
+    }
+
+    // The lines of a stored text whose bytes are all ASCII, as the above
+    // gives them, without making a QString of it; false (and `lines` to be
+    // ignored) when only the text itself can tell.
+    bool asciiLines(std::string_view text, std::vector<std::string_view>& lines) const
+    {
+        lines.clear();
+        if (text.empty())
+            return true;
+        std::size_t start = 0;
+        qreal width = 0;
+        for (std::size_t i = 0; i <= text.size(); ++i) {
+            const auto c = i < text.size() ? static_cast<unsigned char>(text[i]) : '\n';
+            if (c != '\r' && c != '\n') {
+                if (c >= 0x80 || advance_[c] < 0)
+                    return false;
+                width += advance_[c];
+                continue;
+            }
+            if (width > room_)
+                return false;
+            lines.push_back(text.substr(start, i - start));
+            if (i + 1 < text.size() && c == '\r' && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+            width = 0;
+        }
+        return true;
     }
 
 private:
@@ -310,6 +386,163 @@ Sources sourcesOf(const RowsReader& rows, store::Session& session, QWidget* owne
     };
     return s;
 }
+
+bool isAscii(std::string_view text)
+{
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// The sheet straight into the file's bytes. A stored text of ASCII alone
+// has the same bytes in every encoding the file may have and counts one
+// character a byte: it is copied as it is; any other goes through QString.
+class ByteOut {
+public:
+    ByteOut(std::string& bytes, SheetFile& file, const std::function<void()>& readRows,
+            const StoredProvinces& rows, store::Session& session, QWidget* owner)
+        : out_(bytes), file_(file), readRows_(readRows), rows_(rows), session_(session), owner_(owner)
+    {
+    }
+
+    void line(const QString& l)
+    {
+        encoded(l);
+        out_ += "\r\n";
+    }
+
+    void provinces()
+    {
+        readRows_();
+        int index = 0;
+        for (std::size_t r = 0; r < rows_.size(); ++r) {
+            const Row p{rows_, r};
+            if (!asciiRow(p)) {
+                line(provinceRowLine(index++, rows_.row(r)));
+                continue;
+            }
+            // As provinceRowLine: A, B, ... and on through the codes after Z.
+            const auto label = static_cast<char16_t>((65 + index++) % 256);
+            if (label < 0x80)
+                out_ += static_cast<char>(label);
+            else
+                encoded(QString(QChar(label)));
+            out_ += ") ";
+            padded(p[Name], 12);
+            out_ += p[Level];
+            out_ += '/';
+            out_ += p[MaxSource];
+            out_ += ' ';
+            holding(p[TempleLevel], p[TempleOwner]);
+            holding(p[GuildLevel], p[GuildOwner]);
+            holding(p[LawLevel], p[LawOwner]);
+            holding(p[SourceLevel], p[SourceOwner]);
+            padded(p[Fort], 7);
+            out_ += p[Terrain];
+            out_ += "\r\n";
+        }
+    }
+
+    void armies()
+    {
+        readRows_();
+        const std::unique_ptr<TfrmTemp> window(new TfrmTemp(owner_, session_));
+        frmTemp = window.get();
+        ArmiesLines lines(*frmTemp->dmemArmies);
+        std::vector<std::string_view> plain;
+        for (std::size_t r = 0; r < rows_.size(); ++r) {
+            const Row p{rows_, r};
+            out_ += " Province: ";
+            text(p[Name]);
+            out_ += "\r\n";
+            if (isAscii(p[ArmiesMemo]) && lines.asciiLines(p[ArmiesMemo], plain)) {
+                // A text ending with a line break shows a last empty line; it is not written.
+                if (!plain.empty() && plain.back().empty())
+                    plain.pop_back();
+                for (const std::string_view l : plain) {
+                    out_ += "  ";
+                    out_ += l;
+                    out_ += "\r\n";
+                }
+                continue;
+            }
+            QStringList laid = lines(utf16(p[ArmiesMemo]));
+            if (!laid.isEmpty() && laid.back().isEmpty())
+                laid.removeLast();
+            for (const QString& l : laid)
+                line(QStringLiteral("  ") + l);
+        }
+    }
+
+private:
+    struct Row {
+        const StoredProvinces& rows;
+        std::size_t r;
+        std::string_view operator[](ProvinceField f) const { return rows.field(r, f); }
+    };
+
+    static bool asciiRow(const Row& p)
+    {
+        for (int i = 0; i < FieldCount; ++i)
+            if (i != ArmiesMemo && !isAscii(p[static_cast<ProvinceField>(i)]))
+                return false;
+        return true;
+    }
+
+    static QString utf16(std::string_view stored)
+    {
+        return QString::fromUtf8(stored.data(), static_cast<qsizetype>(stored.size()));
+    }
+
+    void encoded(const QString& text)
+    {
+        const QByteArray bytes = file_.encode(text);
+        out_.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+
+    void text(std::string_view stored)
+    {
+        if (isAscii(stored))
+            out_ += stored;
+        else
+            encoded(utf16(stored));
+    }
+
+    // ASCII only, from here on.
+    void padded(std::string_view text, std::size_t n)
+    {
+        out_ += text;
+        if (text.size() < n)
+            out_.append(n - text.size(), ' ');
+    }
+
+    void holding(std::string_view level, std::string_view owner)
+    {
+        while (!owner.empty() && static_cast<unsigned char>(owner.front()) <= 32)
+            owner.remove_prefix(1);
+        while (!owner.empty() && static_cast<unsigned char>(owner.back()) <= 32)
+            owner.remove_suffix(1);
+        out_ += ' ';
+        padded(level, 1);
+        if (owner.empty()) {
+            out_.append(9, ' ');
+            return;
+        }
+        out_ += '(';
+        out_ += owner;
+        out_ += ')';
+        if (owner.size() + 2 < 9)
+            out_.append(9 - owner.size() - 2, ' ');
+    }
+
+    std::string& out_;
+    SheetFile& file_;
+    const std::function<void()>& readRows_;
+    const StoredProvinces& rows_;
+    store::Session& session_;
+    QWidget* owner_;
+};
 
 }  // namespace
 
@@ -408,7 +641,28 @@ void saveSheet(const QString& fileName, const RealmTexts& texts, const Sources& 
 void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
                QWidget* owner)
 {
-    saveSheet(fileName, texts, storeSources(texts, query, session, owner));
+    SheetFile file(fileName);
+    // Read at the province section, once for both.
+    StoredProvinces rows;
+    bool read = false;
+    // The whole sheet in memory, then one write: a failure before its end
+    // leaves nothing written.
+    std::string sheet;
+    sheet.reserve(1 << 16);
+    const std::function<void()> readRows = [&] {
+        if (read)
+            return;
+        openProvinces(query, texts.gameName, texts.characterName);
+        for (; !query.eof(); query.next())
+            rows.add(query);
+        read = true;
+        // A row's line and its armies' take about its fields' bytes and the padding.
+        sheet.reserve(sheet.size() + rows.bytes() + rows.size() * 96 + (1 << 14));
+    };
+    ByteOut out(sheet, file, readRows, rows, session, owner);
+    sheetLines(texts, out);
+    file.write(QByteArray::fromRawData(sheet.data(), static_cast<qsizetype>(sheet.size())));
+    file.close();
 }
 
 std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFolder)

@@ -79,9 +79,6 @@ struct ProvinceRow {
     QString templeLevel, templeOwner, guildLevel, guildOwner, lawLevel, lawOwner, sourceLevel, sourceOwner;
     QString fort, terrain;
     QString armies;  // the whole memo, for the printed sheet; the text sheet reads it through TfrmTemp
-
-    // The current row of a query on the province table.
-    static ProvinceRow fromQuery(const store::Query& query);
 };
 
 // One province of the armies section: its name and its armies memo's

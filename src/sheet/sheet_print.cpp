@@ -18,6 +18,7 @@
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/text.h"
+#include "sheet/province_fields.h"
 #include "store/query.h"
 
 namespace sheet {
@@ -169,17 +170,14 @@ QStringList textLines(const QString& text)
 
 std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, const QString& character)
 {
-    query.close();
-    namespace col = campaign::col;
-    // Only the columns a row of the sheet shows.
-    query.open(campaign::alias, campaign::table::provinces,
-               {{col::GameName, game.toStdString()}, {col::CharacterName, character.toStdString()}},
-               {col::ProvinceName, col::ProvinceLevel, col::MaxSourcePotential, col::Temple1Level, col::Temple1Owner,
-                col::Guild1Level, col::Guild1Owner, col::Law1Level, col::Law1Owner, col::Source1Level,
-                col::Source1Owner, col::FortificationLevel, col::ProvinceTerrain, col::Armies});
-    std::vector<ProvinceRow> rows;
+    openProvinces(query, game, character);
+    StoredProvinces stored;
     for (; !query.eof(); query.next())
-        rows.push_back(ProvinceRow::fromQuery(query));
+        stored.add(query);
+    std::vector<ProvinceRow> rows;
+    rows.reserve(stored.size());
+    for (std::size_t i = 0; i < stored.size(); ++i)
+        rows.push_back(stored.row(i));
     return rows;
 }
 

@@ -1,6 +1,8 @@
 // Running the realm sheet's query with its values bound as parameters.
 #include "store/query.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 #include "store/database.h"
@@ -77,12 +79,14 @@ void Query::fetch()
             row_.resize(picked_.size());
             for (std::size_t i = 0; i < row_.size(); ++i) {
                 const int c = static_cast<int>(i);
-                if (st_.isNull(c))
-                    row_[i].clear();
-                else if (layout_->columns[static_cast<std::size_t>(picked_[i])].type == ColumnType::Logical)
-                    row_[i] = st_.int64(c) ? "True" : "False";  // as a table object shows it
-                else
-                    row_[i] = st_.text(c);
+                if (layout_->columns[static_cast<std::size_t>(picked_[i])].type == ColumnType::Logical) {
+                    row_[i] = st_.isNull(c) ? "" : st_.int64(c) ? "True" : "False";  // as a table object shows it
+                } else if (const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_.get(), c))) {
+                    // Into the buffer the field had on the last row: no allocation per field.
+                    row_[i].assign(p, static_cast<std::size_t>(sqlite3_column_bytes(st_.get(), c)));
+                } else {
+                    row_[i].clear();  // NULL
+                }
             }
             eof_ = false;
             return;
@@ -119,6 +123,17 @@ std::string Query::text(std::string_view column) const
     if (eof_)
         return {};
     return row_[static_cast<std::size_t>(at - picked_.begin())];
+}
+
+std::string_view Query::field(std::size_t position) const
+{
+    if (!open_)
+        throw StoreError(msg::notOpen);
+    if (position >= picked_.size())
+        throw StoreError(msg::fieldNotFound(std::to_string(position)));
+    if (eof_)
+        return {};
+    return row_[position];
 }
 
 }  // namespace store

@@ -33,6 +33,10 @@ public:
     void next();
     // The current row's field by column name (letter case ignored), as text.
     std::string text(std::string_view column) const;
+    // The current row's field by its place among the columns `open` named;
+    // for reading many rows without looking each column up by name. Valid
+    // until the next move.
+    std::string_view field(std::size_t position) const;
 
 private:
     void fetch();

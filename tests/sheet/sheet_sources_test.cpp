@@ -3,6 +3,7 @@
 #include "sheet_fixture.h"
 
 #include <QFont>
+#include <QRegularExpression>
 #include <QWidget>
 
 #include "dbaware/dbmemo.h"
@@ -344,4 +345,50 @@ TEST_F(SheetSourcesTest, ManyProvincesWithArmiesOfSeveralLinesByteForByte)
     const QByteArray bytes = save(exampleTexts());
     EXPECT_EQ(QString::fromUtf8(bytes).split("\r\n"), expected + QStringList{""}) << "line by line";
     EXPECT_EQ(bytes, fileBytes(expected));
+}
+
+TEST_F(SheetSourcesTest, StoredTextsOfAnyLettersWriteTheSameBytesAsTheirLines)
+{
+    // The file takes ASCII fields as stored and any other through its text:
+    // both must give the bytes of the sheet's lines. Enough provinces for the
+    // labels to pass the ASCII codes and wrap after 255.
+    struct Case {
+        const char* name;
+        const char* level;
+        const char* owner;
+        const char* terrain;
+        const char* armies;
+    };
+    const std::vector<Case> cases = {
+        {"Plain", "3", "OTA", "Hills", "2 units of infantry\r\n1 unit of archers\r\n"},
+        {"A name longer than twelve", "12", "  AV\t ", "Plains", "1 ship\n2 ships\r3 ships"},
+        {"Ærø", "", " Ōda ", "Fjord", "Élite guard\r\n\r\nGarrison"},
+        {"Tam", "1", "Lengthy owner", "𝔄 marsh", "军队 two"},
+        {"Vale", "2", "", "", "Scouts\tand pickets\n"},
+        {"Wide", "0", "\t", "Forest",
+         "14 units of heavy infantry, 6 units of knights, 3 units of archers and two companies of scouts\r\nMilitia"},
+        {"Empty", "4", "Ré", "Moor", ""},
+    };
+    sheet::ProvinceRow r;
+    r.maxSource = "4";
+    r.templeLevel = "1";
+    r.lawLevel = "3";
+    r.lawOwner = "AV";
+    r.fort = "2";
+    for (int i = 0; i < 200; ++i) {
+        const Case& c = cases[static_cast<std::size_t>(i) % cases.size()];
+        r.name = QString::fromUtf8(c.name) + QString::number(i);
+        r.level = QString::fromUtf8(c.level);
+        r.templeOwner = QString::fromUtf8(c.owner);
+        r.terrain = QString::fromUtf8(c.terrain);
+        addProvince("Valdane", "Aldric", r, c.armies);
+    }
+    const sheet::RealmTexts t = exampleTexts();
+    const QStringList expected = lines(t);
+    ASSERT_EQ(expected.filter(QRegularExpression("^ Province: ")).size(), 200);
+    const QByteArray saved = save(t);
+    EXPECT_EQ(saved, fileBytes(expected));
+    for (const char* text : {"\r\nB) A name longer than twelve112/4  1(AV)     ", "Ærø2        /4  1(Ōda)    ", "1(Lengthy owner)",
+                             "𝔄 marsh", "\r\n  Élite guard\r\n  \r\n  Garrison\r\n", "\r\n  1 ship\r\n  2 ships\r\n"})
+        EXPECT_TRUE(saved.contains(text)) << text;
 }
