@@ -122,6 +122,21 @@ public:
     }
 
 protected:
+    // Every row's header is the marker alone, with no text, so one measure
+    // serves them all; otherwise each reset of the rows measures a hundred.
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        if (!measured_.isValid())
+            measured_ = QHeaderView::sectionSizeFromContents(logicalIndex);
+        return measured_;
+    }
+    void changeEvent(QEvent* e) override
+    {
+        if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+            measured_ = QSize();
+        QHeaderView::changeEvent(e);
+    }
+
     void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override
     {
         // The base class leaves the painter clipped to nothing.
@@ -148,6 +163,9 @@ protected:
         }
         p->restore();
     }
+
+private:
+    mutable QSize measured_;
 };
 
 }  // namespace
