@@ -181,6 +181,7 @@ DBGrid::DBGrid(QWidget* parent)
             guarded(this, [this] { model_->countAll(); });
     });
     connect(model_, &QAbstractItemModel::rowsInserted, this, &DBGrid::countLater);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &DBGrid::countLater);
     setVerticalHeader(new IndicatorHeader(this));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);

@@ -219,7 +219,7 @@ void GridModel::sync(bool recordShown)
 
     const int oldCurrent = currentRow_;
     version_ = v;
-    if (layoutChanged || stored != storedCount_) {
+    if (layoutChanged) {
         beginResetModel();
         active_ = true;
         if (layoutChanged)
@@ -233,6 +233,24 @@ void GridModel::sync(bool recordShown)
     } else {
         countKnown_ = known;
         lastShown_ = lastShown;
+        if (stored != storedCount_) {
+            // Only the rows changed: the column headers stay as measured,
+            // where a reset would have the view measure every title again.
+            if (insertRow_ >= 0) {
+                beginRemoveRows({}, insertRow_, insertRow_);
+                insertRow_ = -1;
+                endRemoveRows();
+            }
+            if (stored < storedCount_) {
+                beginRemoveRows({}, static_cast<int>(stored), static_cast<int>(storedCount_ - 1));
+                storedCount_ = stored;
+                endRemoveRows();
+            } else {
+                beginInsertRows({}, static_cast<int>(storedCount_), static_cast<int>(stored - 1));
+                storedCount_ = stored;
+                endInsertRows();
+            }
+        }
         if (newInsert != insertRow_) {
             if (insertRow_ >= 0) {
                 beginRemoveRows({}, insertRow_, insertRow_);
