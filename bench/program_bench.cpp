@@ -617,6 +617,11 @@ int main(int argc, char** argv)
             const double linear = sheetLinear();
             std::printf("ratio realm_sheet_1000 %.2f\nratio realm_sheet_linear %.2f\n", a / b, linear);
         }
+        if (only == "transfer")
+            for (const char* key : {"import", "export", "empty", "sheet"})
+                std::printf("ratio %s %.2f (program %.2f ms, plain %.2f ms)\n", key,
+                            median(std::string("prog_") + key) / median(std::string("plain_") + key),
+                            median(std::string("prog_") + key) * 1e3, median(std::string("plain_") + key) * 1e3);
         if (!only.empty()) {
             fs::remove_all(scratch);
             return 0;
