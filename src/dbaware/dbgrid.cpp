@@ -298,7 +298,12 @@ void DBGrid::syncFromTable()
         const QModelIndex target = model_->index(row, col);
         if (target != cur || !selectionModel()->isSelected(target))
             selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
-        scrollTo(target);
+        // A hidden grid scrolls when it shows: scrolling lays out its rows
+        // and measures its headers, work nobody sees.
+        if (isVisible())
+            scrollTo(target);
+        else
+            scrollOnShow_ = true;
     }
     syncing_ = false;
     verticalHeader()->viewport()->update();
@@ -504,6 +509,9 @@ void DBGrid::countLater()
 void DBGrid::showEvent(QShowEvent* e)
 {
     QTableView::showEvent(e);
+    if (scrollOnShow_ && currentIndex().isValid())
+        scrollTo(currentIndex());
+    scrollOnShow_ = false;
     countLater();
 }
 

@@ -96,6 +96,7 @@ private:
     QTimer* countTimer_;
     bool readOnly_ = false;
     bool syncing_ = false;
+    bool scrollOnShow_ = false;
     bool applyingWidths_ = false;
     std::vector<int> widths_;
     struct FailedEdit {

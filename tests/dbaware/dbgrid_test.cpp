@@ -329,6 +329,22 @@ TEST_F(DBGridTest, RowsBeyondTheFirstBlockAreReadWhenTheUserGoesOn)
     EXPECT_EQ(cell(n - 1, 0), "P39");
 }
 
+// A grid moved while hidden shows its current row once it is shown.
+TEST_F(DBGridTest, AGridMovedWhileHiddenShowsItsCurrentRowWhenShown)
+{
+    for (int i = 0; i < 60; ++i)
+        addProvince(*provs, "G", "Bors", QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')).toStdString());
+    provs->setFiltered(true);
+    provs->setFilter("Character_Name='Bors'");
+    activate();
+    grid->hide();
+    provs->last();
+    ASSERT_EQ(grid->currentIndex().row(), 59);
+    grid->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex()).center()));
+}
+
 // A cell shows a memo's first line, and no more of a huge one than fits a
 // cell, never cutting a character in two.
 TEST_F(DBGridTest, AMemoCellShowsTheStartOfItsFirstLine)
