@@ -587,7 +587,8 @@ int main(int argc, char** argv)
         }
 
         // "--only windows" or "--only transfer" runs one half, for a profiler
-        // ("--only sheet" the realm sheets alone, with their ratios);
+        // (the latter prints the copies' ratios; "--only sheet" runs the realm
+        // sheets alone, with theirs);
         // "--trace" the worst steps once with the statements they run.
         if (argc == 2 && std::string(argv[1]) == "--trace") {
             traceSteps(campaigns.front(), campaigns.back(), dialogs, modal);
@@ -609,19 +610,24 @@ int main(int argc, char** argv)
                 transferSteps(small, dialogs);
                 sheetSteps(small, dialogs, modal);
             }
+        // A step of the program beside the same work in plain code: its line
+        // of the table; the ratio.
+        auto pair = [&](const char* label, const std::string& key) {
+            const double a = median("prog_" + key), b = median("plain_" + key);
+            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, a * 1e3, b * 1e3, a / b);
+            return a / b;
+        };
         if (only == "sheet") {
             for (int rep = 0; rep < kRepetitions; ++rep)
                 sheetSteps(small, dialogs, modal);
-            const double a = median("prog_sheet"), b = median("plain_sheet");
-            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", "realm sheet, 1,000 provinces", a * 1e3, b * 1e3, a / b);
-            const double linear = sheetLinear();
-            std::printf("ratio realm_sheet_1000 %.2f\nratio realm_sheet_linear %.2f\n", a / b, linear);
+            const double sh = pair("realm sheet, 1,000 provinces", "sheet");
+            std::printf("ratio realm_sheet_1000 %.2f\nratio realm_sheet_linear %.2f\n", sh, sheetLinear());
         }
-        if (only == "transfer")
-            for (const char* key : {"import", "export", "empty", "sheet"})
-                std::printf("ratio %s %.2f (program %.2f ms, plain %.2f ms)\n", key,
-                            median(std::string("prog_") + key) / median(std::string("plain_") + key),
-                            median(std::string("prog_") + key) * 1e3, median(std::string("plain_") + key) * 1e3);
+        if (only == "transfer") {
+            const double imp = pair("import", "import"), exp = pair("export (one character at a time)", "export");
+            const double emp = pair("emptying the transfer tables", "empty");
+            std::printf("ratio import_1000 %.2f\nratio export_1000 %.2f\nratio empty_transfer %.2f\n", imp, exp, emp);
+        }
         if (!only.empty()) {
             fs::remove_all(scratch);
             return 0;
@@ -649,11 +655,6 @@ int main(int argc, char** argv)
         std::printf("%-34s %9ld kB %9ld kB %7.2fx\n", "peak memory at start-up", memory[100], memory[100000], mem);
 
         std::printf("\n%-34s %12s %12s %8s\n", "1,000 characters, 10,000 provinces", "program", "plain", "ratio");
-        auto pair = [&](const char* label, const std::string& key) {
-            const double a = median("prog_" + key), b = median("plain_" + key);
-            std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, a * 1e3, b * 1e3, a / b);
-            return a / b;
-        };
         const double imp = pair("import", "import");
         const double exp = pair("export (one character at a time)", "export");
         const double emp = pair("emptying the transfer tables", "empty");
