@@ -174,6 +174,7 @@ DBGrid::DBGrid(QWidget* parent)
     : QTableView(parent), model_(new GridModel(this)), delegate_(new CellDelegate(this)), writer_(new EditorWriter(this)),
       countTimer_(new QTimer(this))
 {
+    model_->setDeferred(true);  // until it shows
     countTimer_->setSingleShot(true);
     countTimer_->setInterval(countDelay);
     connect(countTimer_, &QTimer::timeout, this, [this] {
@@ -409,6 +410,7 @@ void DBGrid::appendRow()
 
 void DBGrid::appendRecord()
 {
+    model_->catchUp();
     if (readOnly_ || !model_->active() || !isEnabled())
         return;
     setFocus(Qt::OtherFocusReason);
@@ -433,6 +435,7 @@ void DBGrid::deleteCurrent()
 
 void DBGrid::cancelEdit()
 {
+    model_->catchUp();
     failed_.pending = false;
     if (CellEditor* ed = delegate_->openEditor())
         closeEditor(ed, QAbstractItemDelegate::RevertModelCache);
@@ -508,11 +511,18 @@ void DBGrid::countLater()
 
 void DBGrid::showEvent(QShowEvent* e)
 {
+    guarded(this, [this] { model_->setDeferred(false); });
     QTableView::showEvent(e);
     if (scrollOnShow_ && currentIndex().isValid())
         scrollTo(currentIndex());
     scrollOnShow_ = false;
     countLater();
+}
+
+void DBGrid::hideEvent(QHideEvent* e)
+{
+    QTableView::hideEvent(e);
+    model_->setDeferred(true);
 }
 
 void DBGrid::mouseDoubleClickEvent(QMouseEvent* e)

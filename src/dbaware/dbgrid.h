@@ -42,7 +42,13 @@ public:
     void setReadOnly(bool on);
     bool isReadOnly() const { return readOnly_; }
 
-    GridModel* gridModel() const { return model_; }
+    // The model, caught up with its table: a hidden grid reads its rows
+    // only when it shows or is asked for them.
+    GridModel* gridModel() const
+    {
+        model_->catchUp();
+        return model_;
+    }
 
     // Drops what is being typed: the open cell's text and the table's
     // pending change or new record, none of it written.
@@ -64,6 +70,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 

@@ -138,7 +138,9 @@ GridModel::Version GridModel::version() const
     // a post or delete anywhere makes the held rows stale, a plain move not.
     v.changes = t.dataVersion();
     v.filtered = t.filtered();
-    v.filter = t.filter();
+    // A filter's text selects nothing while it is off.
+    if (v.filtered)
+        v.filter = t.filter();
     return v;
 }
 
@@ -160,6 +162,16 @@ void GridModel::sync(bool recordShown)
         return;
     }
     store::Table& t = source_->table();
+    const bool inserting = t.state() == store::State::Insert;
+    if (!inserting && !inAppend_) {
+        appending_ = false;
+        touched_ = false;
+    }
+    if (deferred_ && !inAppend_) {
+        behind_ = true;
+        return;
+    }
+    behind_ = false;
     const Version v = version();
     const bool layoutChanged = !active_ || v.layout != version_.layout;
     const bool stale = layoutChanged || !(v == version_);
@@ -187,11 +199,6 @@ void GridModel::sync(bool recordShown)
         }
     };
 
-    const bool inserting = t.state() == store::State::Insert;
-    if (!inserting && !inAppend_) {
-        appending_ = false;
-        touched_ = false;
-    }
     int newInsert = -1;
     if (inserting) {
         if (appending_ || t.insertAtEnd()) {
@@ -280,12 +287,36 @@ void GridModel::sync(bool recordShown)
     emit currentRowChanged(currentRow_);
 }
 
+void GridModel::setDeferred(bool on)
+{
+    deferred_ = on;
+    if (!on)
+        catchUp();
+}
+
+void GridModel::catchUp()
+{
+    if (!behind_)
+        return;
+    const bool was = deferred_;
+    deferred_ = false;
+    try {
+        sync(true);
+    } catch (...) {
+        deferred_ = was;
+        throw;
+    }
+    deferred_ = was;
+}
+
 void GridModel::onField(int column)
 {
     if (!active_)
         return;
     if (source_->table().state() == store::State::Insert && !inAppend_)
         touched_ = true;
+    if (deferred_)
+        return;  // the row is read afresh when the grid catches up
     if (currentRow_ < 0 || currentRow_ >= rowCount())
         return;
     for (int c = 0; c < columnCount(); ++c)

@@ -90,6 +90,13 @@ public:
     // not count; for one inserted elsewhere the table's modified flag counts.
     bool insertUntouched() const;
 
+    // A grid nobody sees need not follow its table: while deferred, a change
+    // of the table only marks the rows behind, and they are read once, when
+    // deferring ends or catchUp() is asked for.
+    void setDeferred(bool on);
+    bool deferred() const { return deferred_; }
+    void catchUp();
+
     // Rows read from the table, and positionings by counting, since the
     // last reset of the counters.
     std::int64_t rowsRead() const { return rowsRead_; }
@@ -137,6 +144,8 @@ private:
     bool appending_ = false;  // the pending record came from append()
     bool inAppend_ = false;
     bool touched_ = false;
+    bool deferred_ = false;
+    bool behind_ = false;  // a change came while deferred
 
     // The held rows were read at this data version. Any table object may
     // write, and only this grid's own data source signals: a read compares

@@ -393,6 +393,7 @@ TEST_F(BrowserTest, ShowAllAfterAClickOnALowerRowGoesToTheFirstCharacter)
     for (auto n : {"Aric", "Bran", "Cora"})
         addCharacter("G", n);
     b->tblVDDB.refresh();
+    b->show();
     b->DBGrid1->setCurrentIndex(b->DBGrid1->model()->index(2, 0));
     ASSERT_EQ(b->tblVDDB.text("Character_Name"), "Cora");
     b->btnShowAll->click();

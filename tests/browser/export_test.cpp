@@ -118,6 +118,7 @@ TEST_F(ExportTest, EnterOnARowOfTheGridOpensItAsADoubleClickDoes)
     addCharacter("G", "Aric");
     addCharacter("G", "Bran");
     b->tblVDDB.refresh();
+    b->show();
     QTest::keyClick(b->DBGrid1, Qt::Key_Down);
     QTest::keyClick(b->DBGrid1, Qt::Key_Return);
     QTest::keyClick(b->DBGrid1, Qt::Key_Enter, Qt::KeypadModifier);
