@@ -218,9 +218,10 @@ void Database::checkObjectsOf(const std::string& schema)
     const std::string fileName = utf8(folder_ / file);
     std::int64_t version = 0;
     try {
-        sql::Statement st(conn_, "PRAGMA " + schema + ".schema_version");
+        sql::Statement& st = kept("PRAGMA " + schema + ".schema_version");
         st.step();
         version = st.int64(0);
+        st.reset();
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenDatabase(fileName, e.what()));
     }
@@ -266,6 +267,26 @@ bool Database::keepReading(const std::string& schema)
     return reader.step();
 }
 
+sql::Statement& Database::kept(const std::string& text)
+{
+    auto it = kept_.find(text);
+    if (it == kept_.end()) {
+        // A handful of texts in practice; a bound keeps odd nesting cheap.
+        if (kept_.size() >= 32)
+            kept_.clear();
+        it = kept_.emplace(text, sql::Statement(conn_, text)).first;
+    }
+    it->second.reset();
+    return it->second;
+}
+
+void Database::runKept(const std::string& text)
+{
+    sql::Statement& st = kept(text);
+    st.run();
+    st.reset();
+}
+
 void Database::releaseCursors()
 {
     ++readEpoch_;
@@ -286,12 +307,12 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
             // into a write would fail at once instead.
             db_.releaseCursors();
             if (lockWrites.empty()) {
-                db_.conn_.exec("BEGIN IMMEDIATE");
+                db_.runKept("BEGIN IMMEDIATE");
             } else {
-                db_.conn_.exec("BEGIN");
+                db_.runKept("BEGIN");
                 try {
                     for (const std::string& lock : lockWrites)
-                        db_.conn_.exec(lock);
+                        db_.runKept(lock);
                 } catch (const sql::SqlError&) {
                     db_.conn_.exec("ROLLBACK");
                     throw;
@@ -309,7 +330,7 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
                 throw;
             }
         } else {
-            db_.conn_.exec("SAVEPOINT " + name_);
+            db_.runKept("SAVEPOINT " + name_);
         }
     } catch (const sql::SqlError& e) {
         --db_.savepoints_;
@@ -336,7 +357,7 @@ void Database::Transaction::commit()
     try {
         // A commit that fails (the lock not granted in time, a full disk)
         // leaves the transaction open, and the destructor rolls it back.
-        db_.conn_.exec(db_.savepoints_ == 1 ? "COMMIT" : "RELEASE " + name_);
+        db_.runKept(db_.savepoints_ == 1 ? "COMMIT" : "RELEASE " + name_);
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::transactionFailed(e.what()));
     }

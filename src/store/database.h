@@ -100,6 +100,11 @@ private:
     // check.
     void checkObjectsOf(const std::string& schema);
     void checkOpenSchemas();
+    // A statement of the transactions' own (BEGIN, a lock, COMMIT, a
+    // savepoint) prepared once and kept: preparing them cost more than
+    // running them. Reset, ready to run.
+    sql::Statement& kept(const std::string& text);
+    void runKept(const std::string& text);
 
     std::filesystem::path folder_;
     const Catalogue& catalogue_;
@@ -114,6 +119,7 @@ private:
     // After conn_, so that they are finalised first: one statement per
     // schema, left standing on its first row while a read is kept.
     std::map<std::string, sql::Statement> readers_;
+    std::map<std::string, sql::Statement> kept_;
 };
 
 // Connection settings, applied to every connection the store opens and to the

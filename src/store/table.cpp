@@ -73,7 +73,7 @@ void Table::close()
     appending_ = false;
     reader_.reset();
     append_ = sql::Statement();
-    appendText_.clear();
+    appendFrom_.clear();
     db_->releaseCursors();
     db_.reset();
     record_.clear();

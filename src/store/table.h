@@ -205,7 +205,7 @@ private:
     bool filtered_ = false;
     // The last copy from another table, kept prepared: an export runs the
     // same one for every character.
-    std::string appendText_;
+    std::string appendFrom_;
     sql::Statement append_;
 };
 

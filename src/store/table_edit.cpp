@@ -296,11 +296,14 @@ void Table::appendFrom(Table& source)
     try {
         try {
             Database::Transaction tx(*db_);
-            std::string text = reader_->sql().appendFrom(source.reader_->sql(), source.reader_->where().sql);
-            if (!append_ || text != appendText_) {
+            // The statement follows from the source table and its filter:
+            // built and prepared again only when either changes.
+            std::string from = source.tableName_ + '\n' + source.reader_->where().sql;
+            if (!append_ || from != appendFrom_) {
                 append_ = sql::Statement();
-                append_ = sql::Statement(db_->connection(), text);
-                appendText_ = std::move(text);
+                append_ = sql::Statement(db_->connection(),
+                                         reader_->sql().appendFrom(source.reader_->sql(), source.reader_->where().sql));
+                appendFrom_ = std::move(from);
             }
             source.reader_->bindWhere(append_);
             try {

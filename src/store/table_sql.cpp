@@ -97,13 +97,15 @@ std::string TableSql::find(const std::string& where, int filterParams) const
     return s + " ORDER BY " + orderBy(false) + " LIMIT 1";
 }
 
-std::string TableSql::count(const std::string& where) const
-{
-    // Without a condition SQLite counts the smallest index's pages, not rows.
-    if (where == "1")
-        return "SELECT count(*) FROM " + table();
-    return "SELECT count(*) FROM " + table() + " WHERE (" + where + ")";
-}
+namespace {
+
+// No clause for the whole table: without one SQLite counts the smallest
+// index's pages, not rows, and empties a table by its pages, not row by row.
+std::string whereClause(const std::string& where) { return where == "1" ? std::string() : " WHERE (" + where + ")"; }
+
+}  // namespace
+
+std::string TableSql::count(const std::string& where) const { return "SELECT count(*) FROM " + table() + whereClause(where); }
 
 std::string TableSql::countUpTo(const std::string& where, int filterParams) const
 {
@@ -180,7 +182,7 @@ std::string TableSql::lockForWrite() const { return "UPDATE " + table() + " SET 
 
 std::string TableSql::removeWhere(const std::string& where) const
 {
-    return "DELETE FROM " + table() + " WHERE (" + where + ")";
+    return "DELETE FROM " + table() + whereClause(where);
 }
 
 std::string TableSql::appendFrom(const TableSql& source, const std::string& sourceWhere) const

@@ -14,6 +14,8 @@
 
 #include <QApplication>
 
+#include <stdexcept>
+
 namespace col = campaign::col;
 
 namespace {
@@ -143,6 +145,10 @@ void Commands::importCharacters()
                     tblProv.appendFrom(tblXfrProv);
                     progress->stage(3, 4, QStringLiteral("Emptying the transfer tables"));
                     tables_.EmptyTransferTables();
+                    // Emptying whole tables is too quick to be watched: a
+                    // stop asked for meanwhile still takes the import back.
+                    if (!keepGoing())
+                        throw std::runtime_error("stopped");
                 });
         } catch (const std::exception& e) {
             cancelled = stop.stopped;
