@@ -13,7 +13,10 @@ void StatementFinalizer::operator()(sqlite3_stmt* st) const { sqlite3_finalize(s
 Connection Connection::open(const std::string& path, bool create)
 {
     sqlite3* raw = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | (create ? SQLITE_OPEN_CREATE : 0);
+    // No per-call locking: a connection is opened, used and closed by one
+    // thread (the GUI's, or the daily copy's own), and locking each column
+    // read cost as much as reading it.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     Connection c;
     c.db_.reset(raw);

@@ -22,6 +22,8 @@ public:
     // Opens an existing file read-write, or creates it when `create` is set.
     // Every connection is defensive: a file's schema may not be written
     // directly, and functions with side effects may not be called from it.
+    // A connection belongs to one thread at a time: it does no locking of
+    // its own.
     static Connection open(const std::string& path, bool create);
 
     sqlite3* get() const { return db_.get(); }

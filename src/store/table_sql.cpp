@@ -82,6 +82,8 @@ std::string TableSql::sameRecord(const std::string& where, int filterParams) con
            std::to_string(filterParams + 1) + sameKey(filterParams + 2);
 }
 
+std::string TableSql::scan() const { return "SELECT " + selectList() + " FROM " + table(); }
+
 std::string TableSql::byRowNumber() const
 {
     return "SELECT " + selectList() + " FROM " + table() + " WHERE rowid = ?1";

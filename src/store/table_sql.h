@@ -45,6 +45,8 @@ public:
     std::string byRowNumber() const;
     // The row with the given key values.
     std::string find(const std::string& where, int filterParams) const;
+    // Every row, in the file's own order: for passes that need no order.
+    std::string scan() const;
     std::string count(const std::string& where) const;
     // How many rows the condition selects, counting no further than the
     // limit: the limit.

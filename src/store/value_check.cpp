@@ -93,8 +93,7 @@ void checkValues(sql::Connection& conn, const std::string& schema, const TableLa
     try {
         const TableSql sql(layout, schema);
         {
-            sql::Statement all(conn, sql.read("1", 0, TableSql::Range::Start));
-            all.bind(1, std::int64_t(-1));  // no row limit
+            sql::Statement all(conn, sql.scan());
             bool suspect = false;
             while (!suspect && all.step())
                 suspect = mayBeUnfit(all, layout, memoCharacters);
