@@ -226,7 +226,10 @@ void GridModel::sync(bool recordShown)
 
     const int oldCurrent = currentRow_;
     version_ = v;
-    if (layoutChanged) {
+    // Thousands of rows gone (a search over a long list) cost the view's
+    // row headers more one by one than a reset costs measuring the titles.
+    const bool mostGone = storedCount_ - stored > resetBeyond;
+    if (layoutChanged || mostGone) {
         beginResetModel();
         active_ = true;
         if (layoutChanged)

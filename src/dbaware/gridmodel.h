@@ -38,6 +38,8 @@ public:
     static constexpr std::size_t cachedBlocks = 8;
     // Blocks this near the current record's are read on from it.
     static constexpr std::int64_t nearBlocks = 3;
+    // More rows than this gone at once reset the model.
+    static constexpr std::int64_t resetBeyond = 1024;
     // headerData(row, Qt::Vertical, IndicatorRole): 0 none, else the marker
     // of the current record's row.
     static constexpr int IndicatorRole = Qt::UserRole + 1;

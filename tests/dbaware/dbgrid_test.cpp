@@ -280,6 +280,14 @@ TEST_F(DBGridTest, AHundredThousandRowsAreReadOnlyAsFarAsShown)
     EXPECT_EQ(big->currentIndex().row(), 99999);
     EXPECT_EQ(shownAt(big->visualRect(big->currentIndex()).center().y()).second, "C099999");
     EXPECT_LE(m->rowsRead(), visible + 2 * GridModel::blockSize);
+
+    // A filter that leaves one of them: that row, current.
+    chars->setFilter("Character_Name = 'C099990'");
+    chars->setFiltered(true);
+    big->grab();
+    EXPECT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(big->currentIndex().row(), 0);
+    EXPECT_EQ(shownAt(5).second, "C099990");
 }
 
 }  // namespace
