@@ -400,7 +400,9 @@ void GridModel::countAll()
     beginResetModel();
     storedCount_ = source_->table().recordCount();
     countKnown_ = true;
-    cache_.clear();
+    // The rows read stay: they are dropped only when the table changes, and
+    // without them the current record would be placed by counting the rows
+    // before it, which under a wide filter walks every match.
     endResetModel();
     sync(false);
 }

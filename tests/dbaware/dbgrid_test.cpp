@@ -338,6 +338,26 @@ TEST_F(DBGridTest, RowsBeyondTheFirstBlockAreReadWhenTheUserGoesOn)
     EXPECT_EQ(cell(n - 1, 0), "P39");
 }
 
+// The count for the scroll bar reads no row again: the rows read stay, and
+// the current record keeps its place without counting the rows before it.
+TEST_F(DBGridTest, CountingKeepsTheRowsRead)
+{
+    auto other = openTable("vdprovs.db");
+    for (int i = 0; i < 60; ++i)
+        addProvince(*other, "G", "Bors", QStringLiteral("P%1").arg(i, 2, 10, QLatin1Char('0')).toStdString());
+    provs->refresh();
+    provs->first();
+    provs->next();
+    GridModel* m = grid->gridModel();
+    ASSERT_TRUE(m->canFetchMore({}));
+    m->resetCounters();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m->canFetchMore({}); }, 5000));
+    grid->grab();
+    EXPECT_EQ(rows(), 63);
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    EXPECT_EQ(m->rowsRead(), 0);
+}
+
 // A grid moved while hidden shows its current row once it is shown.
 TEST_F(DBGridTest, AGridMovedWhileHiddenShowsItsCurrentRowWhenShown)
 {
