@@ -57,7 +57,7 @@ constexpr int kProvincesEach = 10;
 constexpr int kRepetitions = 3;
 // The window steps take milliseconds, and this machine's noise as much: more
 // pairs for a steadier median.
-constexpr int kWindowRepetitions = 7;
+constexpr int kWindowRepetitions = 11;
 constexpr int kTransferCharacters = 1000;  // with kProvincesEach provinces each
 constexpr int kSheetProvinces = 1000;
 const char* const kSheetGame = "Sheets";
