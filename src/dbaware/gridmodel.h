@@ -96,7 +96,6 @@ public:
     // of the table only marks the rows behind, and they are read once, when
     // deferring ends or catchUp() is asked for.
     void setDeferred(bool on);
-    bool deferred() const { return deferred_; }
     void catchUp();
 
     // Rows read from the table, and positionings by counting, since the
