@@ -81,6 +81,33 @@ TEST_F(DesktopTest, EscapeInTheProvinceGridCancelsTheCellBeforeItCloses)
     EXPECT_EQ(provincesOf("G", "Aric"), std::vector<std::string>{"a1"});
 }
 
+// The province grid on a page not shown follows the realm only once the page
+// shows again; what was typed before leaving it is kept.
+TEST_F(DesktopTest, TypingInTheProvinceGridThenPagingAndMovingOnKeepsBoth)
+{
+    addCharacter("G", "Bran");
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Bran", "b1");
+    addProvince("G", "Bran", "b2");
+    openOn("G", "Aric");
+    showActive(r);
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    r->dbgProvinces->setFocus();
+    QTest::keyClick(r->dbgProvinces, 'q');  // typing opens the name cell
+    QTest::keyClicks(QApplication::focusWidget(), "rst");
+    r->PageControl1->setCurrentWidget(r->tsGeneralInfo);
+    r->Next1Click();
+    ASSERT_EQ(r->tblVDDB.text("Character_Name"), "Bran");
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    QApplication::processEvents();
+    const QAbstractItemModel* m = r->dbgProvinces->model();
+    ASSERT_EQ(m->rowCount(), 2);
+    EXPECT_EQ(m->index(0, 0).data().toString(), "b1");
+    EXPECT_EQ(m->index(1, 0).data().toString(), "b2");
+    EXPECT_EQ(r->dbgProvinces->currentIndex().row(), 0);
+    EXPECT_EQ(provincesOf("G", "Aric"), std::vector<std::string>{"qrst"});
+}
+
 TEST_F(DesktopTest, EscapeClosesTheProvinceTransferAndHelpWindowsThroughTheirChecks)
 {
     addProvince("G", "Aric", "a1");
