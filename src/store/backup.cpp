@@ -3,6 +3,7 @@
 #include "store/backup.h"
 
 #include "store/database.h"
+#include "store/durable.h"
 #include "store/error.h"
 #include "store/layout.h"
 #include "store/paths.h"
@@ -18,13 +19,6 @@
 #include <regex>
 #include <system_error>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace store {
 
@@ -110,26 +104,6 @@ std::string mainSchema(Database& db)
     return {};
 }
 
-// Makes sure the copy is on the disk before it takes its final name: VACUUM
-// INTO itself does not sync the file it writes.
-bool syncFile(const fs::path& file)
-{
-#ifdef _WIN32
-    const int fd = _wopen(file.c_str(), _O_RDWR | _O_BINARY);
-    if (fd < 0)
-        return false;
-    const bool ok = _commit(fd) == 0;
-    _close(fd);
-#else
-    const int fd = ::open(file.c_str(), O_RDWR);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-#endif
-    return ok;
-}
-
 // Deletes the oldest copies beyond the number kept, never the one just made
 // (a clock set back gives it an older name than the rest).
 void prune(const fs::path& folder, const std::regex& pattern, const fs::path& made)
@@ -194,14 +168,12 @@ fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const
             fs::remove(part, ec);
         throw StoreError("Cannot make the backup " + utf8(target) + ": " + e.what());
     }
-    if (!syncFile(part)) {
+    // Synced before its final name and the folder after, so that a power cut
+    // leaves a finished copy under that name, never under `.part`.
+    if (!renameDurably(part, target, ec)) {
+        const std::string why = ec.message();
         fs::remove(part, ec);
-        throw StoreError("Cannot make the backup " + utf8(target) + ": the copy could not be written to the disk");
-    }
-    fs::rename(part, target, ec);
-    if (ec) {
-        fs::remove(part, ec);
-        throw StoreError("Cannot make the backup " + utf8(target) + ": " + ec.message());
+        throw StoreError("Cannot make the backup " + utf8(target) + ": " + why);
     }
     return target;
 }
