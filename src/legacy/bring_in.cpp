@@ -7,6 +7,7 @@
 #include "campaign/catalogue.h"
 #include "paradox/table.h"
 #include "store/database.h"
+#include "store/durable.h"
 #include "store/error.h"
 #include "store/paths.h"
 #include "store/sqlite.h"
@@ -63,12 +64,14 @@ std::string typeText(char letter, int size, bool sized)
     return sized ? std::string(1, letter) + std::to_string(size) : std::string(1, letter);
 }
 
-// One old table read and matched to its layout.
+// One old table opened and matched to its layout; its records are read as
+// they are brought in.
 struct Mapped {
     OldTable old;
-    paradox::Table table;
-    std::vector<int> source;          // per layout column: the old field, or -1
-    std::vector<std::size_t> order;   // the rows brought in, in the order they go in
+    paradox::TableReader reader;
+    std::vector<int> source;                // per layout column: the old field, or -1
+    paradox::TableReader::Wanted wanted;    // the old fields brought in
+    std::vector<std::uint32_t> order;       // the records in the order they go in; empty: the table's own
 };
 
 // The column's value as the store keeps it: empty stays empty, but a key
@@ -107,21 +110,24 @@ std::string recordName(const Mapped& m, const paradox::Row& row)
 
 Mapped readOne(const OldTable& old, Report& report)
 {
-    Mapped m{old, paradox::readTable(store::utf8(old.file)), {}, {}};
+    Mapped m{old, paradox::TableReader(store::utf8(old.file)), {}, {}, {}};
     const TableLayout& layout = *old.layout;
+    const std::vector<paradox::Field>& fields = m.reader.fields();
     const std::string where = layout.displayName + " ";
-    std::vector<bool> used(m.table.fields.size(), false);
+    std::vector<bool> used(fields.size(), false);
+    m.wanted.assign(fields.size(), false);
     for (const store::Column& column : layout.columns) {
-        const int field = m.table.fieldIndex(column.name);
+        const int field = m.reader.fieldIndex(column.name);
         if (field < 0) {
             m.source.push_back(-1);
             report.leftEmpty.push_back(where + column.name);
             continue;
         }
-        const paradox::Field& f = m.table.fields[static_cast<std::size_t>(field)];
+        const paradox::Field& f = fields[static_cast<std::size_t>(field)];
         used[static_cast<std::size_t>(field)] = true;
         if (fits(f, column)) {
             m.source.push_back(field);
+            m.wanted[static_cast<std::size_t>(field)] = true;
             continue;
         }
         m.source.push_back(-1);
@@ -132,43 +138,47 @@ Mapped readOne(const OldTable& old, Report& report)
     }
     for (std::size_t i = 0; i < used.size(); ++i)
         if (!used[i])
-            report.leftOut.push_back(where + m.table.fields[i].name + " (no such column)");
+            report.leftOut.push_back(where + fields[i].name + " (no such column)");
 
     // The order in which the records were added, where the table numbered
     // them, so that a character's provinces keep their order; the numbers
-    // themselves are given anew.
-    m.order.resize(m.table.rows.size());
-    std::iota(m.order.begin(), m.order.end(), std::size_t(0));
+    // themselves are given anew. Only the numbers are read for it, a few
+    // bytes a record, and nothing is kept when the table is in order.
     const int autoInc = layout.autoIncColumn();
     const int numbered = autoInc < 0 ? -1 : m.source[static_cast<std::size_t>(autoInc)];
     if (numbered >= 0) {
-        const auto number = [&](std::size_t r) -> std::int64_t {
-            const paradox::Cell& c = m.table.rows[r][static_cast<std::size_t>(numbered)];
-            const auto* n = c ? std::get_if<std::int32_t>(&*c) : nullptr;
-            return n ? *n : INT64_MAX;
-        };
-        std::stable_sort(m.order.begin(), m.order.end(),
-                         [&](std::size_t a, std::size_t b) { return number(a) < number(b); });
-    }
-    // A key the old table holds twice: the first record counts.
-    if (layout.uniqueKey) {
-        std::set<std::vector<std::string>> seen;
-        std::vector<std::size_t> kept;
-        for (std::size_t r : m.order) {
-            std::vector<std::string> key;
-            for (int k : layout.keyColumns) {
-                const store::Value v = valueOf(m, m.table.rows[r], k);
-                const std::string* text = std::get_if<std::string>(&v);
-                key.push_back(text ? *text : std::string());
-            }
-            if (seen.insert(std::move(key)).second)
-                kept.push_back(r);
-            else
-                report.duplicates.push_back(recordName(m, m.table.rows[r]) + " in " + old.file.filename().string());
+        paradox::TableReader::Wanted number(fields.size(), false);
+        number[static_cast<std::size_t>(numbered)] = true;
+        std::vector<std::pair<std::int64_t, std::uint32_t>> numbers;
+        bool inOrder = true;
+        m.reader.forEach(
+            [&](std::uint32_t record, const paradox::Row& row) {
+                const paradox::Cell& c = row[static_cast<std::size_t>(numbered)];
+                const auto* n = c ? std::get_if<std::int32_t>(&*c) : nullptr;
+                numbers.emplace_back(n ? *n : INT64_MAX, record);
+                inOrder = inOrder && (numbers.size() < 2 || numbers[numbers.size() - 2].first <= numbers.back().first);
+            },
+            number);
+        if (!inOrder) {
+            std::stable_sort(numbers.begin(), numbers.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            m.order.reserve(numbers.size());
+            for (const auto& [n, record] : numbers)
+                m.order.push_back(record);
         }
-        m.order = std::move(kept);
     }
     return m;
+}
+
+// Each record to bring in, in the order it goes in, its wanted fields read.
+void eachRecord(Mapped& m, const std::function<void(const paradox::Row&)>& each)
+{
+    if (m.order.empty()) {
+        m.reader.forEach([&](std::uint32_t, const paradox::Row& row) { each(row); }, m.wanted);
+        return;
+    }
+    for (std::uint32_t record : m.order)
+        each(m.reader.row(record, m.wanted));
 }
 
 // Every old table there, read and matched; stages 0 to n-1 of `total`.
@@ -190,25 +200,49 @@ void checkGoingOn(const Steps& steps)
         throw Cancelled();
 }
 
+// Whether the table already holds a record of the row's key, as the store
+// keeps it.
+bool keyHeld(store::sql::Statement& find, const Mapped& m, const paradox::Row& row)
+{
+    find.reset();
+    int param = 1;
+    for (int k : m.old.layout->keyColumns) {
+        const store::Value v = valueOf(m, row, k);
+        const std::string* text = std::get_if<std::string>(&v);
+        text ? find.bind(param++, std::string_view(*text)) : find.bindNull(param++);
+    }
+    return find.step();
+}
+
 // Inserts the table's records through the connection; the caller holds the
-// transaction.
-void write(store::sql::Connection& conn, const std::string& schema, const Mapped& m, Report& report,
+// transaction. A key the old table holds twice: the first record counts, and
+// the table being filled tells which came first.
+void write(store::sql::Connection& conn, const std::string& schema, Mapped& m, Report& report,
            const Steps& steps)
 {
     const TableLayout& layout = *m.old.layout;
     const int autoInc = layout.autoIncColumn();
+    int written = 0;
     try {
-        store::sql::Statement insert(conn, store::TableSql(layout, schema).insert());
+        const store::TableSql sql(layout, schema);
+        store::sql::Statement insert(conn, sql.insert());
+        std::optional<store::sql::Statement> find;
+        if (layout.uniqueKey)
+            find.emplace(conn, sql.find("1", 0));
         std::size_t done = 0;
-        for (std::size_t r : m.order) {
+        eachRecord(m, [&](const paradox::Row& row) {
             if (++done % rowsPerTick == 0)
                 checkGoingOn(steps);
+            if (find && keyHeld(*find, m, row)) {
+                report.duplicates.push_back(recordName(m, row) + " in " + m.old.file.filename().string());
+                return;
+            }
             insert.reset();
             int param = 1;
             for (int c = 0; c < static_cast<int>(layout.columns.size()); ++c) {
                 if (c == autoInc)
                     continue;
-                const store::Value v = valueOf(m, m.table.rows[r], c);
+                const store::Value v = valueOf(m, row, c);
                 if (const auto* n = std::get_if<std::int64_t>(&v))
                     insert.bind(param, *n);
                 else if (const auto* s = std::get_if<std::string>(&v))
@@ -218,13 +252,17 @@ void write(store::sql::Connection& conn, const std::string& schema, const Mapped
                 ++param;
             }
             insert.run();
-        }
+            ++written;
+        });
     } catch (const store::sql::SqlError& e) {
         throw store::StoreError(store::msg::cannotWrite(layout.displayName, e.what()));
     }
     // A memo too long to show, a NUL inside a text: the record is named.
-    store::checkValues(conn, schema, layout);
-    report.rows[layout.name] += static_cast<int>(m.order.size());
+    store::checkValues(conn, schema, layout, store::memoLimit, [&steps] {
+        checkGoingOn(steps);
+        return true;
+    });
+    report.rows[layout.name] += written;
 }
 
 std::string plural(int n, const char* one, const char* many)
@@ -256,11 +294,23 @@ AlreadyThere::AlreadyThere(std::vector<std::string> names)
 
 std::vector<OldTable> findOldTables(const fs::path& folder, const store::Catalogue& catalogue)
 {
+    // A folder that cannot be listed whole is never taken as one without old
+    // tables, nor is an entry that cannot be looked at taken as no table:
+    // that would build empty files over the old ones, for good.
     std::vector<fs::path> files;
     std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec))
+    fs::directory_iterator it(folder, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        std::error_code entry;
+        if (it->is_regular_file(entry))
             files.push_back(it->path());
+        else if (entry && entry != std::errc::no_such_file_or_directory)  // gone, or a dangling link
+            throw paradox::Error(store::utf8(it->path()), "cannot be read: " + entry.message());
+    }
+    if (ec == std::errc::no_such_file_or_directory)
+        return {};  // no folder yet: a first start
+    if (ec)
+        throw paradox::Error(store::utf8(folder), "the folder cannot be listed: " + ec.message());
     // Two names that differ only in letter case: the first in name order.
     std::sort(files.begin(), files.end());
     std::vector<OldTable> found;
@@ -278,7 +328,11 @@ bool needsFirstImport(const fs::path& folder, const store::Catalogue& catalogue)
     std::error_code ec;
     if (fs::exists(folder / catalogue.mainFile, ec) || fs::exists(folder / catalogue.sideFile, ec))
         return false;
-    return !findOldTables(folder, catalogue).empty();
+    try {
+        return !findOldTables(folder, catalogue).empty();
+    } catch (const paradox::Error&) {
+        return true;  // the bring-in names what cannot be read
+    }
 }
 
 Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalogue, const Steps& steps)
@@ -288,6 +342,7 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
     const int total = 2 * static_cast<int>(found.size()) + 1;
     const fs::path files[] = {folder / catalogue.mainFile, folder / catalogue.sideFile};
     const std::string which[] = {catalogue.mainFile, catalogue.sideFile};
+    bool keepWaiting = false;  // the campaign file is in place and its partner waits
     try {
         std::vector<Mapped> all = readAll(found, report, steps, total);
         int stage = static_cast<int>(all.size());
@@ -302,28 +357,36 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
                     continue;
                 steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
                 write(conn, "main", m, report, steps);
-                m.table.rows = {};  // written: its memory goes back at once
             }
             conn.exec("COMMIT");
         }
         steps.stage(stage, total, "Putting the files in place");
-        // The campaign file first: a start that finds only the transfer file
-        // still waiting finishes it, empty, and the characters are safe.
+        // Both files appear or neither. The campaign file first: should its
+        // partner's rename fail and the campaign file not go back, a start
+        // that finds only the transfer file still waiting finishes it, and
+        // the characters are safe.
         for (const fs::path& file : files) {
             std::error_code ec;
-            if (fs::exists(file, ec))
-                throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), "the file already exists"));
-            fs::rename(store::pendingName(file), file, ec);
-            if (ec)
-                throw store::StoreError(store::msg::cannotCreateFile(store::utf8(file), ec.message()));
+            if (fs::exists(file, ec) || ec)
+                throw store::StoreError(store::msg::cannotCreateFile(
+                    store::utf8(file), ec ? ec.message() : std::string("the file already exists")));
+        }
+        std::error_code ec;
+        if (!store::renameDurably(store::pendingName(files[0]), files[0], ec))
+            throw store::StoreError(store::msg::cannotCreateFile(store::utf8(files[0]), ec.message()));
+        if (!store::renameDurably(store::pendingName(files[1]), files[1], ec)) {
+            const std::string why = ec.message();
+            keepWaiting = !store::renameDurably(files[0], store::pendingName(files[0]), ec);
+            throw store::StoreError(store::msg::cannotCreateFile(store::utf8(files[1]), why));
         }
     } catch (const store::sql::SqlError& e) {
         for (const fs::path& file : files)
             store::removePending(file);
         throw store::StoreError(store::msg::cannotCreateFile(store::utf8(folder), e.what()));
     } catch (...) {
-        for (const fs::path& file : files)
-            store::removePending(file);
+        if (!keepWaiting)
+            for (const fs::path& file : files)
+                store::removePending(file);
         throw;
     }
     return report;
@@ -344,22 +407,29 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
     // written: the user renames or deletes them and tries again.
     std::vector<std::string> there;
     try {
-        for (const Mapped& m : all) {
+        for (Mapped& m : all) {
             const TableLayout& layout = *m.old.layout;
             if (!layout.uniqueKey)
                 continue;
             store::sql::Statement find(conn, store::TableSql(layout, schemas[&layout]).find("1", 0));
-            for (std::size_t r : m.order) {
-                find.reset();
-                int param = 1;
-                for (int k : layout.keyColumns) {
-                    const store::Value v = valueOf(m, m.table.rows[r], k);
-                    const std::string* text = std::get_if<std::string>(&v);
-                    text ? find.bind(param++, std::string_view(*text)) : find.bindNull(param++);
-                }
-                if (find.step())
-                    there.push_back(recordName(m, m.table.rows[r]) + " in " + layout.displayName);
-            }
+            // Only the key is read; a key the old table holds twice is named once.
+            paradox::TableReader::Wanted key(m.wanted.size(), false);
+            std::vector<int> columns = layout.keyColumns;
+            for (const store::RecordLabel& label : layout.labels)
+                columns.push_back(label.column);
+            for (int c : columns)
+                if (const int field = m.source[static_cast<std::size_t>(c)]; field >= 0)
+                    key[static_cast<std::size_t>(field)] = true;
+            std::set<std::string> named;
+            m.reader.forEach(
+                [&](std::uint32_t, const paradox::Row& row) {
+                    if (!keyHeld(find, m, row))
+                        return;
+                    std::string name = recordName(m, row) + " in " + layout.displayName;
+                    if (named.insert(name).second)
+                        there.push_back(std::move(name));
+                },
+                key);
         }
     } catch (const store::sql::SqlError& e) {
         throw store::StoreError(store::msg::cannotRead(db.catalogue().mainFile, e.what()));
@@ -367,7 +437,7 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
     if (!there.empty())
         throw AlreadyThere(std::move(there));
     int stage = static_cast<int>(all.size());
-    for (const Mapped& m : all) {
+    for (Mapped& m : all) {
         steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
         write(conn, schemas[m.old.layout], m, report, steps);
     }

@@ -25,6 +25,7 @@ struct OldTable {
 
 // The old tables in the folder, whatever the letter case of their names, in
 // the catalogue's order; index files (.PX, .X??, .Y??) are not needed.
+// Throws paradox::Error naming the folder, or the entry, that cannot be read.
 std::vector<OldTable> findOldTables(const std::filesystem::path& folder, const store::Catalogue& catalogue);
 
 // True when the folder holds old tables and neither of the catalogue's files:

@@ -21,12 +21,16 @@ int storedSize(FieldType type, int declared)
     case FieldType::Number:
     case FieldType::Timestamp: return declared == 8 ? 8 : 0;
     case FieldType::Logical: return declared == 1 ? 1 : 0;
-    case FieldType::Memo:
+    case FieldType::Memo: return declared > int(blobTrailerSize) ? declared : 0;
+    // Without a leading part in the record the data lives in the memo file
+    // only; Paradox writes such fields.
     case FieldType::Blob:
     case FieldType::FormattedMemo:
     case FieldType::Ole:
-    case FieldType::Graphic: return declared > int(blobTrailerSize) ? declared : 0;
-    case FieldType::Bcd: return 0;
+    case FieldType::Graphic: return declared >= int(blobTrailerSize) ? declared : 0;
+    // The descriptor gives a BCD number's decimal places; it always takes
+    // 17 bytes.
+    case FieldType::Bcd: return declared <= 32 ? 17 : 0;
     }
     return 0;
 }

@@ -10,11 +10,6 @@
 
 namespace paradox::detail {
 
-// A file this size is no table of this program's; refusing it keeps the
-// memory spent bounded. 100,000 provinces with long memo leads in 4 KiB
-// blocks, one record to a block, pass 256 MiB and must still come in.
-constexpr std::uintmax_t maxFileSize = std::uintmax_t(1) << 30;
-
 // Offsets in the header.
 constexpr std::size_t baseHeaderSize = 0x58;
 constexpr std::size_t dataHeaderSize = 0x78;  // level 4.0 on
@@ -23,26 +18,35 @@ constexpr std::size_t blobTrailerSize = 10;   // offset, length, modification nu
 constexpr std::size_t memoBlockSize = 4096;
 constexpr std::size_t subAllocatedEntries = 64;
 
-// One file's bytes, read only through bounds-checked accessors.
+// A window on a file's bytes, read only through bounds-checked accessors
+// that take offsets in the whole file: the window holds the bytes from
+// `base` on of a file of `fileSize` bytes, and an offset past the end of the
+// file is reported as such.
 class Bytes {
 public:
-    Bytes(std::string_view data, const std::string& name) : data_(data), name_(name) {}
+    Bytes(std::string_view data, const std::string& name, std::size_t base = 0,
+          std::size_t fileSize = std::size_t(-1))
+        : data_(data), name_(name), base_(base), size_(fileSize == std::size_t(-1) ? data.size() : fileSize)
+    {
+    }
 
-    std::size_t size() const { return data_.size(); }
+    std::size_t size() const { return size_; }
     const std::string& name() const { return name_; }
 
     [[noreturn]] void fail(const std::string& reason) const { throw Error(name_, reason); }
 
     void need(std::size_t offset, std::size_t length, const char* what) const
     {
-        if (offset > data_.size() || length > data_.size() - offset)
-            fail(std::string(what) + " lies beyond the end of the file (" + std::to_string(data_.size()) +
+        if (offset > size_ || length > size_ - offset)
+            fail(std::string(what) + " lies beyond the end of the file (" + std::to_string(size_) +
                  " bytes); the file is truncated or damaged");
+        if (offset < base_ || offset - base_ > data_.size() || length > data_.size() - (offset - base_))
+            fail(std::string(what) + " lies outside the part of the file read");
     }
     std::string_view at(std::size_t offset, std::size_t length, const char* what) const
     {
         need(offset, length, what);
-        return data_.substr(offset, length);
+        return data_.substr(offset - base_, length);
     }
     unsigned u8(std::size_t offset, const char* what) const
     {
@@ -65,6 +69,8 @@ public:
 private:
     std::string_view data_;
     const std::string& name_;
+    std::size_t base_;
+    std::size_t size_;
 };
 
 // Bytes a field takes in a record; 0 for a type this reader does not know.

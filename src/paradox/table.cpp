@@ -55,69 +55,201 @@ namespace {
 
 using namespace detail;
 
-class Reader {
+// A file's bytes, read a part at a time.
+class Source {
 public:
-    Reader(std::string_view table, std::optional<std::string_view> memo, const std::string& tableName,
-           const std::string& memoName)
-        : db_(table, tableName), memoName_(memoName)
-    {
-        if (memo)
-            mb_.emplace(*memo, memoName_);
-    }
+    virtual ~Source() = default;
+    virtual std::size_t size() const = 0;
+    // The bytes from `offset` on, at most `length` of them, into `into`.
+    virtual void read(std::size_t offset, std::size_t length, std::string& into) = 0;
+};
 
-    Table read()
+class InMemory final : public Source {
+public:
+    explicit InMemory(std::string_view data) : data_(data) {}
+    std::size_t size() const override { return data_.size(); }
+    void read(std::size_t offset, std::size_t length, std::string& into) override
     {
-        readHeader();
-        readFields();
-        readBlocks();
-        return std::move(table_);
+        into.assign(data_.substr(std::min(offset, data_.size()), length));
     }
 
 private:
+    std::string_view data_;
+};
+
+class OnDisk final : public Source {
+public:
+    explicit OnDisk(const std::filesystem::path& path) : name_(path.string()), in_(path, std::ios::binary)
+    {
+        std::error_code ec;
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        if (ec)
+            throw Error(name_, "cannot be read: " + ec.message());
+        if (!in_)
+            throw Error(name_, "cannot be read");
+        size_ = static_cast<std::size_t>(size);
+    }
+    std::size_t size() const override { return size_; }
+    void read(std::size_t offset, std::size_t length, std::string& into) override
+    {
+        const std::size_t n = offset >= size_ ? 0 : std::min(length, size_ - offset);
+        into.resize(n);
+        in_.clear();
+        if (n > 0 && (!in_.seekg(static_cast<std::streamoff>(offset)) ||
+                      !in_.read(into.data(), static_cast<std::streamsize>(n))))
+            throw Error(name_, "cannot be read at byte " + std::to_string(offset));
+    }
+
+private:
+    std::string name_;
+    std::ifstream in_;
+    std::size_t size_ = 0;
+};
+
+// The most a header can take: its size is a 16-bit number.
+constexpr std::size_t headerWindow = 0x10000;
+
+}  // namespace
+
+struct TableReader::Impl {
+    Impl(std::unique_ptr<Source> table, std::unique_ptr<Source> memo, std::string tableName, std::string memoName)
+        : dbFile_(std::move(table)), mbFile_(std::move(memo)), dbName_(std::move(tableName)),
+          memoName_(std::move(memoName))
+    {
+        dbFile_->read(0, headerWindow, header_);
+        db_.emplace(header_, dbName_, 0, dbFile_->size());
+        readHeader();
+        readFields();
+    }
+
+    Table table_;  // the header and the fields; its rows stay empty
+
+    // Where each block of the chain lies and the number of its first record.
+    struct Block {
+        std::size_t start;
+        std::uint32_t first;
+    };
+    std::vector<Block> blocks_;
+    bool mapped_ = false;
+
+    void forEach(const std::function<void(std::uint32_t, const Row&)>& each, const Wanted& wanted)
+    {
+        const Header& h = table_.header;
+        const std::size_t blockSize = std::size_t(h.blockSize);
+        const std::size_t recordSize = std::size_t(h.recordSize);
+        const std::size_t fileSize = db_->size();
+        const std::size_t blocksInFile = (fileSize - headerEnd() + blockSize - 1) / blockSize;
+        std::vector<bool> seen(blocksInFile + 1, false);
+        std::vector<Block> blocks;
+        std::uint32_t count = 0;
+        Row row;
+        for (std::size_t block = std::size_t(h.firstBlock); block != 0;) {
+            const std::string where = "block " + std::to_string(block);
+            if (block > blocksInFile)
+                db_->fail(where + " lies beyond the end of the file; the file is truncated or damaged");
+            if (seen[block])
+                db_->fail("the chain of blocks loops back to " + where);
+            seen[block] = true;
+            const std::size_t start = headerEnd() + (block - 1) * blockSize;
+            const Bytes b = loadBlock(start);
+            const std::size_t next = b.u16(start, "a block header");
+            const auto lastOffset = static_cast<std::int16_t>(b.u16(start + 4, "a block header"));
+            blocks.push_back({start, count});
+            if (lastOffset >= 0) {
+                const auto last = std::size_t(lastOffset);
+                if (last % recordSize != 0 || blockHeaderSize + last + recordSize > blockSize)
+                    db_->fail(where + " gives the invalid offset " + std::to_string(last) + " of its last record");
+                const std::size_t records = last / recordSize + 1;
+                b.need(start + blockHeaderSize, records * recordSize, ("the records of " + where).c_str());
+                for (std::size_t r = 0; r < records; ++r) {
+                    if (count >= h.recordCount)
+                        db_->fail("its blocks hold more records than the " + std::to_string(h.recordCount) +
+                                  " that the header counts");
+                    number_ = count;
+                    readRecord(b.at(start + blockHeaderSize + r * recordSize, recordSize, "a record"), wanted, row);
+                    each(count++, row);
+                }
+            }
+            block = next;
+        }
+        if (count != h.recordCount)
+            db_->fail("the header counts " + std::to_string(h.recordCount) + " records but its blocks hold " +
+                      std::to_string(count));
+        blocks_ = std::move(blocks);
+        mapped_ = true;
+    }
+
+    Row row(std::uint32_t number, const Wanted& wanted)
+    {
+        if (!mapped_ || number >= table_.header.recordCount)
+            db_->fail("record " + std::to_string(number + 1) + " was asked for before the table was read");
+        const auto it = std::upper_bound(blocks_.begin(), blocks_.end(), number,
+                                         [](std::uint32_t n, const Block& b) { return n < b.first; });
+        const Block& block = *std::prev(it);
+        const Bytes b = loadBlock(block.start);
+        const std::size_t at = block.start + blockHeaderSize + (number - block.first) * std::size_t(table_.header.recordSize);
+        number_ = number;
+        Row row;
+        readRecord(b.at(at, std::size_t(table_.header.recordSize), "a record"), wanted, row);
+        return row;
+    }
+
+private:
+    // The block from `start` on, read once while it is the one in use.
+    Bytes loadBlock(std::size_t start)
+    {
+        if (blockStart_ != start) {
+            blockStart_ = std::size_t(-1);
+            dbFile_->read(start, std::size_t(table_.header.blockSize), block_);
+            blockStart_ = start;
+        }
+        return Bytes(block_, dbName_, start, dbFile_->size());
+    }
+
     void readHeader()
     {
         Header& h = table_.header;
-        db_.need(0, baseHeaderSize, "the header");
-        h.recordSize = static_cast<int>(db_.u16(0x00, "the header"));
-        h.headerSize = static_cast<int>(db_.u16(0x02, "the header"));
-        h.fileType = static_cast<int>(db_.u8(0x04, "the header"));
-        const unsigned blockKib = db_.u8(0x05, "the header");
-        h.recordCount = db_.u32(0x06, "the header");
-        h.usedBlocks = static_cast<int>(db_.u16(0x0A, "the header"));
-        h.firstBlock = static_cast<int>(db_.u16(0x0E, "the header"));
-        numFields_ = db_.u16(0x21, "the header");
-        h.keyFields = static_cast<int>(db_.u16(0x23, "the header"));
-        h.versionId = static_cast<int>(db_.u8(0x39, "the header"));
-        h.nextAutoInc = static_cast<std::int32_t>(db_.u32(0x49, "the header"));
+        db_->need(0, baseHeaderSize, "the header");
+        h.recordSize = static_cast<int>(db_->u16(0x00, "the header"));
+        h.headerSize = static_cast<int>(db_->u16(0x02, "the header"));
+        h.fileType = static_cast<int>(db_->u8(0x04, "the header"));
+        const unsigned blockKib = db_->u8(0x05, "the header");
+        h.recordCount = db_->u32(0x06, "the header");
+        h.usedBlocks = static_cast<int>(db_->u16(0x0A, "the header"));
+        h.firstBlock = static_cast<int>(db_->u16(0x0E, "the header"));
+        numFields_ = db_->u16(0x21, "the header");
+        h.keyFields = static_cast<int>(db_->u16(0x23, "the header"));
+        h.versionId = static_cast<int>(db_->u8(0x39, "the header"));
+        h.nextAutoInc = static_cast<std::int32_t>(db_->u32(0x49, "the header"));
 
         if (h.fileType != 0 && h.fileType != 2)
-            db_.fail("is not a table but an index or another kind of Paradox file (file type " +
+            db_->fail("is not a table but an index or another kind of Paradox file (file type " +
                      std::to_string(h.fileType) + ")");
         if (h.versionId < 3 || h.versionId > 12)
-            db_.fail("unknown file format version " + std::to_string(h.versionId));
+            db_->fail("unknown file format version " + std::to_string(h.versionId));
         // Level 4.0 on keeps the password in the data header and marks the
         // old place with FF00FF00.
-        const std::uint32_t oldPassword = db_.u32(0x25, "the header");
-        const std::uint32_t password = h.versionId >= 5 ? db_.u32(0x5C, "the header") : oldPassword;
+        const std::uint32_t oldPassword = db_->u32(0x25, "the header");
+        const std::uint32_t password = h.versionId >= 5 ? db_->u32(0x5C, "the header") : oldPassword;
         if (password != 0 && password != 0xFF00FF00u)
-            db_.fail("the table is password-protected");
+            db_->fail("the table is password-protected");
         if (blockKib != 1 && blockKib != 2 && blockKib != 3 && blockKib != 4 && blockKib != 8 && blockKib != 16 &&
             blockKib != 32)
-            db_.fail("invalid block size of " + std::to_string(blockKib) + " KiB");
+            db_->fail("invalid block size of " + std::to_string(blockKib) + " KiB");
         h.blockSize = static_cast<int>(blockKib * 1024);
         if (numFields_ == 0 || numFields_ > 255)
-            db_.fail("invalid number of fields " + std::to_string(numFields_));
+            db_->fail("invalid number of fields " + std::to_string(numFields_));
         if (h.recordSize == 0)
-            db_.fail("invalid record size 0");
+            db_->fail("invalid record size 0");
         if (std::size_t(h.recordSize) + blockHeaderSize > std::size_t(h.blockSize))
-            db_.fail("a record of " + std::to_string(h.recordSize) + " bytes does not fit in a block of " +
+            db_->fail("a record of " + std::to_string(h.recordSize) + " bytes does not fit in a block of " +
                      std::to_string(h.blockSize));
-        if (std::size_t(h.headerSize) > db_.size())
-            db_.fail("the header of " + std::to_string(h.headerSize) +
+        if (std::size_t(h.headerSize) > db_->size())
+            db_->fail("the header of " + std::to_string(h.headerSize) +
                      " bytes lies beyond the end of the file; the file is truncated");
 
         hasDataHeader_ = h.versionId >= 5;
-        h.codePage = hasDataHeader_ ? static_cast<int>(db_.u16(0x6A, "the header")) : 0;
+        h.codePage = hasDataHeader_ ? static_cast<int>(db_->u16(0x6A, "the header")) : 0;
         if (h.codePage == 0)
             h.codePage = fallbackCodePage;
     }
@@ -127,9 +259,9 @@ private:
 
     void needInHeader(std::size_t offset, std::size_t length, const char* what) const
     {
-        db_.need(offset, length, what);
+        db_->need(offset, length, what);
         if (offset + length > headerEnd())
-            db_.fail(std::string(what) + " overruns the header's " + std::to_string(headerEnd()) + " bytes");
+            db_->fail(std::string(what) + " overruns the header's " + std::to_string(headerEnd()) + " bytes");
     }
 
     void readFields()
@@ -140,14 +272,14 @@ private:
         int total = 0;
         bool hasText = false;
         for (std::size_t i = 0; i < numFields_; ++i) {
-            const unsigned code = db_.u8(at + 2 * i, "a field descriptor");
-            const int declared = static_cast<int>(db_.u8(at + 2 * i + 1, "a field descriptor"));
+            const unsigned code = db_->u8(at + 2 * i, "a field descriptor");
+            const int declared = static_cast<int>(db_->u8(at + 2 * i + 1, "a field descriptor"));
             if (!knownType(code))
-                db_.fail("field " + std::to_string(i + 1) + " has the unknown type code " + std::to_string(code));
+                db_->fail("field " + std::to_string(i + 1) + " has the unknown type code " + std::to_string(code));
             const auto type = static_cast<FieldType>(code);
             const int size = storedSize(type, declared);
             if (size == 0)
-                db_.fail("field " + std::to_string(i + 1) + " of type " + typeLetter(type) +
+                db_->fail("field " + std::to_string(i + 1) + " of type " + typeLetter(type) +
                          (type == FieldType::Bcd ? " cannot be read by this program"
                                                  : " has the invalid size " + std::to_string(declared)));
             hasText = hasText || isText(type);
@@ -155,10 +287,10 @@ private:
             total += size;
         }
         if (total != h.recordSize)
-            db_.fail("the fields take " + std::to_string(total) + " bytes but the header gives records of " +
+            db_->fail("the fields take " + std::to_string(total) + " bytes but the header gives records of " +
                      std::to_string(h.recordSize));
         if (hasText && !knownCodePage(h.codePage))
-            db_.fail("text in code page " + std::to_string(h.codePage) +
+            db_->fail("text in code page " + std::to_string(h.codePage) +
                      " cannot be converted (code pages 437, 850 and 1252 can)");
         codePage_ = h.codePage;
 
@@ -168,75 +300,38 @@ private:
         at += numFields_ * 2 + 4 + numFields_ * 4;
         const std::size_t nameSlot = h.versionId >= 12 ? 261 : 79;
         needInHeader(at, nameSlot, "the table name");
-        h.tableName = text(cString(db_.at(at, nameSlot, "the table name")));
+        h.tableName = text(cString(db_->at(at, nameSlot, "the table name")));
         at += nameSlot;
         for (std::size_t i = 0; i < numFields_; ++i) {
-            const std::size_t end = std::min(headerEnd(), db_.size());
-            const std::string_view rest = db_.at(at, end - std::min(at, end), "the field names");
+            const std::size_t end = std::min(headerEnd(), db_->size());
+            const std::string_view rest = db_->at(at, end - std::min(at, end), "the field names");
             const std::size_t nul = rest.find('\0');
             if (nul == std::string_view::npos)
-                db_.fail("the name of field " + std::to_string(i + 1) + " overruns the header");
+                db_->fail("the name of field " + std::to_string(i + 1) + " overruns the header");
             if (nul == 0)
-                db_.fail("field " + std::to_string(i + 1) + " has no name");
+                db_->fail("field " + std::to_string(i + 1) + " has no name");
             table_.fields[i].name = text(rest.substr(0, nul));
             at += nul + 1;
         }
     }
 
-    void readBlocks()
+    void readRecord(std::string_view record, const Wanted& wanted, Row& row)
     {
-        const Header& h = table_.header;
-        const std::size_t blockSize = std::size_t(h.blockSize);
-        const std::size_t recordSize = std::size_t(h.recordSize);
-        const std::size_t blocksInFile = (db_.size() - headerEnd() + blockSize - 1) / blockSize;
-        std::vector<bool> seen(blocksInFile + 1, false);
-        for (std::size_t block = std::size_t(h.firstBlock); block != 0;) {
-            const std::string where = "block " + std::to_string(block);
-            if (block > blocksInFile)
-                db_.fail(where + " lies beyond the end of the file; the file is truncated or damaged");
-            if (seen[block])
-                db_.fail("the chain of blocks loops back to " + where);
-            seen[block] = true;
-            const std::size_t start = headerEnd() + (block - 1) * blockSize;
-            const std::size_t next = db_.u16(start, "a block header");
-            const auto lastOffset = static_cast<std::int16_t>(db_.u16(start + 4, "a block header"));
-            if (lastOffset >= 0) {
-                const auto last = std::size_t(lastOffset);
-                if (last % recordSize != 0 || blockHeaderSize + last + recordSize > blockSize)
-                    db_.fail(where + " gives the invalid offset " + std::to_string(last) + " of its last record");
-                const std::size_t count = last / recordSize + 1;
-                db_.need(start + blockHeaderSize, count * recordSize, ("the records of " + where).c_str());
-                for (std::size_t r = 0; r < count; ++r) {
-                    if (table_.rows.size() >= h.recordCount)
-                        db_.fail("its blocks hold more records than the " + std::to_string(h.recordCount) +
-                                 " that the header counts");
-                    readRecord(db_.at(start + blockHeaderSize + r * recordSize, recordSize, "a record"));
-                }
-            }
-            block = next;
-        }
-        if (table_.rows.size() != h.recordCount)
-            db_.fail("the header counts " + std::to_string(h.recordCount) + " records but its blocks hold " +
-                     std::to_string(table_.rows.size()));
-    }
-
-    void readRecord(std::string_view record)
-    {
-        Row row;
-        row.reserve(table_.fields.size());
+        row.assign(table_.fields.size(), std::nullopt);
         std::size_t at = 0;
-        for (const Field& f : table_.fields) {
+        for (std::size_t i = 0; i < table_.fields.size(); ++i) {
+            const Field& f = table_.fields[i];
             const std::string_view b = record.substr(at, std::size_t(f.size));
             at += std::size_t(f.size);
-            row.push_back(value(f, b));
+            if (wanted.empty() || (i < wanted.size() && wanted[i]))
+                row[i] = value(f, b);
         }
-        table_.rows.push_back(std::move(row));
     }
 
     // The record and field in an error: "record 3, field 'Vassals'".
     std::string where(const Field& f) const
     {
-        return "record " + std::to_string(table_.rows.size() + 1) + ", field '" + f.name + "'";
+        return "record " + std::to_string(number_ + 1) + ", field '" + f.name + "'";
     }
 
     Cell value(const Field& f, std::string_view b)
@@ -262,7 +357,7 @@ private:
         case FieldType::Date: {
             const std::int32_t days = signFlipped32(b);
             if (days < 1 || days > lastDay)
-                db_.fail(where(f) + ": the day number " + std::to_string(days) + " is no date");
+                db_->fail(where(f) + ": the day number " + std::to_string(days) + " is no date");
             return Value(dateFromDays(days));
         }
         case FieldType::Currency:
@@ -272,13 +367,14 @@ private:
         case FieldType::Logical: {
             const unsigned v = static_cast<unsigned char>(b[0]);
             if (v != 0x80 && v != 0x81)
-                db_.fail(where(f) + ": the byte " + std::to_string(v) + " is neither true nor false");
+                db_->fail(where(f) + ": the byte " + std::to_string(v) + " is neither true nor false");
             return Value(v == 0x81);
         }
         case FieldType::Bytes:
+        case FieldType::Bcd:
             return Value(Binary{std::string(b)});
         default:
-            db_.fail(where(f) + ": the type cannot be read");
+            db_->fail(where(f) + ": the type cannot be read");
         }
     }
 
@@ -289,13 +385,13 @@ private:
     Cell blob(const Field& f, std::string_view b)
     {
         const std::size_t leader = b.size() - blobTrailerSize;
-        const Bytes trailer(b, db_.name());
+        const Bytes trailer(b, db_->name());
         const std::uint32_t offset = trailer.u32(leader, "a memo reference");
         const std::uint32_t length = trailer.u32(leader + 4, "a memo reference");
         if (length == 0)
             return std::nullopt;
         if (isText(f.type) && length > std::uint32_t(store::memoLimit))
-            db_.fail(where(f) + ": the memo of " + std::to_string(length) + " characters is longer than the " +
+            db_->fail(where(f) + ": the memo of " + std::to_string(length) + " characters is longer than the " +
                      std::to_string(store::memoLimit) + " that the program can show");
         std::string_view data;
         if (length <= leader)
@@ -309,12 +405,14 @@ private:
 
     std::string_view memoData(const Field& f, std::uint32_t offset, std::uint32_t length)
     {
-        if (!mb_)
-            throw Error(memoName_, "the memo file is missing; " + db_.name() + " needs it for " + where(f));
-        const Bytes& mb = *mb_;
-        const std::string ref = "the memo of " + db_.name() + " " + where(f);
+        if (!mbFile_)
+            throw Error(memoName_, "the memo file is missing; " + db_->name() + " needs it for " + where(f));
+        const std::string ref = "the memo of " + db_->name() + " " + where(f);
         const std::size_t block = offset & ~0xFFu;
         const unsigned index = offset & 0xFFu;
+        // The memo's block, and all of a memo longer than a block.
+        mbFile_->read(block, std::max(memoBlockSize, 9 + std::size_t(length)), memo_);
+        const Bytes mb(memo_, memoName_, block, mbFile_->size());
         if (block == 0 || block % memoBlockSize != 0)
             mb.fail(ref + " points at " + std::to_string(block) + ", which is not the start of a data block");
         const unsigned type = mb.u8(block, ("the block of " + ref).c_str());
@@ -357,30 +455,22 @@ private:
         return toUtf8(s, knownCodePage(codePage_) ? codePage_ : fallbackCodePage);
     }
 
-    Bytes db_;
-    const std::string& memoName_;
-    std::optional<Bytes> mb_;
-    Table table_;
+    std::unique_ptr<Source> dbFile_;
+    std::unique_ptr<Source> mbFile_;
+    std::string dbName_;
+    std::string memoName_;
+    std::string header_;
+    std::optional<Bytes> db_;  // the header's window, which errors name the file by
+    std::string block_;
+    std::size_t blockStart_ = std::size_t(-1);
+    std::string memo_;
     std::size_t numFields_ = 0;
     bool hasDataHeader_ = false;
     int codePage_ = fallbackCodePage;
+    std::uint32_t number_ = 0;  // the record being read, for errors
 };
 
-std::string readFile(const std::filesystem::path& path)
-{
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
-    if (ec)
-        throw Error(path.string(), "cannot be read: " + ec.message());
-    if (size > maxFileSize)
-        throw Error(path.string(), "is larger than " + std::to_string(maxFileSize >> 20) +
-                                       " MiB, too large for a table of this program");
-    std::ifstream in(path, std::ios::binary);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (!in.read(data.data(), static_cast<std::streamsize>(size)))
-        throw Error(path.string(), "cannot be read");
-    return data;
-}
+namespace {
 
 // The memo file beside a table: its name with the extension .MB, in the
 // letter case of the table's extension first, since file systems may tell
@@ -402,23 +492,54 @@ std::filesystem::path memoPath(const std::filesystem::path& table)
 
 }  // namespace
 
+TableReader::TableReader(const std::string& path)
+{
+    const std::filesystem::path mbPath = memoPath(path);
+    std::unique_ptr<Source> db = std::make_unique<OnDisk>(path);
+    std::unique_ptr<Source> mb;
+    if (std::filesystem::exists(mbPath))
+        mb = std::make_unique<OnDisk>(mbPath);
+    impl_ = std::make_unique<Impl>(std::move(db), std::move(mb), path, mbPath.string());
+}
+
+TableReader::TableReader(std::string_view tableFile, std::optional<std::string_view> memoFile,
+                         const std::string& tableName, const std::string& memoName)
+    : impl_(std::make_unique<Impl>(std::make_unique<InMemory>(tableFile),
+                                   memoFile ? std::make_unique<InMemory>(*memoFile) : nullptr, tableName, memoName))
+{
+}
+
+TableReader::TableReader(TableReader&&) noexcept = default;
+TableReader::~TableReader() = default;
+
+const Header& TableReader::header() const { return impl_->table_.header; }
+const std::vector<Field>& TableReader::fields() const { return impl_->table_.fields; }
+int TableReader::fieldIndex(std::string_view name) const { return impl_->table_.fieldIndex(name); }
+
+void TableReader::forEach(const std::function<void(std::uint32_t, const Row&)>& each, const Wanted& wanted)
+{
+    impl_->forEach(each, wanted);
+}
+
+Row TableReader::row(std::uint32_t number, const Wanted& wanted) { return impl_->row(number, wanted); }
+
+namespace {
+
+Table readWhole(TableReader reader)
+{
+    Table t{reader.header(), reader.fields(), {}};
+    reader.forEach([&t](std::uint32_t, const Row& row) { t.rows.push_back(row); });
+    return t;
+}
+
+}  // namespace
+
 Table parseTable(std::string_view tableFile, std::optional<std::string_view> memoFile,
                  const std::string& tableName, const std::string& memoName)
 {
-    return Reader(tableFile, memoFile, tableName, memoName).read();
+    return readWhole(TableReader(tableFile, memoFile, tableName, memoName));
 }
 
-Table readTable(const std::string& path)
-{
-    const std::string db = readFile(path);
-    const std::filesystem::path mbPath = memoPath(path);
-    std::optional<std::string> mb;
-    if (std::filesystem::exists(mbPath))
-        mb = readFile(mbPath);
-    std::optional<std::string_view> mbView;
-    if (mb)
-        mbView = *mb;
-    return parseTable(db, mbView, path, mbPath.string());
-}
+Table readTable(const std::string& path) { return readWhole(TableReader(path)); }
 
 }  // namespace paradox

@@ -4,6 +4,8 @@
 // the file's size, and a damaged file is reported, never read past.
 #pragma once
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -64,7 +66,8 @@ struct Date {
     bool operator==(const Date&) const = default;
 };
 
-// Raw bytes of a binary field (B, O, G, Y), apart from text.
+// Raw bytes of a binary field (B, O, G, Y, and #, whose packed digits this
+// reader does not decode), apart from text.
 struct Binary {
     std::string bytes;
     bool operator==(const Binary&) const = default;
@@ -77,7 +80,7 @@ struct Binary {
 //   double        Number, Currency, and Timestamp (milliseconds since 1 Jan 1);
 //   bool          Logical;
 //   Date          Date;
-//   Binary        Blob, Ole, Graphic and Bytes.
+//   Binary        Blob, Ole, Graphic, Bytes and Bcd.
 using Value = std::variant<std::string, std::int32_t, double, bool, Date, Binary>;
 
 // std::nullopt when the field holds no value. Paradox keeps no empty text
@@ -112,8 +115,42 @@ struct Table {
 // written by DOS programs; their text is taken as code page 437.
 inline constexpr int fallbackCodePage = 437;
 
+// A table read a record at a time, as the records are wanted: it holds one
+// block of the table and one memo, whatever the size of its files. Opening
+// reads the header and the fields; every call may throw Error.
+class TableReader {
+public:
+    // The table and, when a memo needs it, the memo file beside it (same
+    // name, extension .MB in any letter case).
+    explicit TableReader(const std::string& path);
+    // Bytes already in memory; memoFile is nullopt when there is none.
+    TableReader(std::string_view tableFile, std::optional<std::string_view> memoFile, const std::string& tableName,
+                const std::string& memoName);
+    TableReader(TableReader&&) noexcept;
+    ~TableReader();
+
+    const Header& header() const;
+    const std::vector<Field>& fields() const;
+    int fieldIndex(std::string_view name) const;  // -1 when absent; letter case ignored
+
+    // Which fields to decode, by index; the others come back as no value and
+    // are never read, so a field nobody wants cannot refuse the table. Empty:
+    // every field.
+    using Wanted = std::vector<bool>;
+
+    // Every record in the order of the table's blocks, with its number from 0.
+    // The whole chain of blocks is checked as it is read.
+    void forEach(const std::function<void(std::uint32_t number, const Row&)>& each, const Wanted& wanted = {});
+    // Record `number` as forEach numbered it; forEach has run to its end.
+    Row row(std::uint32_t number, const Wanted& wanted = {});
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // Reads a table and, when a memo needs it, the memo file beside it (same
-// name, extension .MB in any letter case). Throws Error.
+// name, extension .MB in any letter case), every row at once. Throws Error.
 Table readTable(const std::string& path);
 
 // Reads a table from bytes already in memory. memoFile is the content of the

@@ -165,6 +165,12 @@ TEST_F(LegacyTest, AFailureLeavesNoFileAndTheOldTablesUntouched)
         const char* what;
         std::function<void()> damage;
         std::string expected;  // in the error's text
+        legacy::Steps steps = {};
+    };
+    legacy::Steps inTheWay;  // another program makes a folder where the transfer file goes
+    inTheWay.stage = [&](int, int, const std::string& what) {
+        if (what == "Putting the files in place")
+            fs::create_directory(dir / campaign::transferFile);
     };
     const auto twoTables = [this](std::string armies) {
         TableWriter ch = writer("vddb.DB");
@@ -181,6 +187,9 @@ TEST_F(LegacyTest, AFailureLeavesNoFileAndTheOldTablesUntouched)
         {"memo too long to show", [&] { twoTables(std::string(store::memoLimit + 1, 'a')); }, "longer than"},
         // Read fine, refused once the campaign file is half written.
         {"NUL inside a memo", [&] { twoTables(std::string("two\0parts", 9)); }, "Province 'P'"},
+        {"an old table that cannot be looked at",
+         [&] { twoTables("x"); fs::create_symlink("VDDB.DB", dir / "VDDB.DB"); }, "VDDB.DB: cannot be read"},
+        {"a folder in the way of the second file", [&] { twoTables("x"); }, "transfer.sqlite", inTheWay},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -189,12 +198,48 @@ TEST_F(LegacyTest, AFailureLeavesNoFileAndTheOldTablesUntouched)
         c.damage();
         const auto before = snapshot();
         try {
-            legacy::bringInAtFirstOpen(dir, cat());
+            legacy::bringInAtFirstOpen(dir, cat(), c.steps);
             ADD_FAILURE() << "no error";
         } catch (const std::exception& e) {
             EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
         }
+        fs::remove(dir / campaign::transferFile);  // the other program's empty folder
         EXPECT_EQ(snapshot(), before);
+    }
+}
+
+// A genuine table is never refused for a field the bring-in leaves out
+// anyway: no leading part of a blob in the record, a BCD number, a graphic
+// whose memo file is gone.
+TEST_F(LegacyTest, FieldsLeftOutNeverRefuseTheTable)
+{
+    struct Case {
+        FieldType type;
+        int size;
+        In value;
+        char letter;
+        bool memoFile = true;
+    };
+    const std::vector<Case> cases = {
+        {FieldType::FormattedMemo, 10, std::string("formatted"), 'F'}, {FieldType::Blob, 10, std::string("bytes"), 'B'},
+        {FieldType::Ole, 10, std::string("object"), 'O'},           {FieldType::Graphic, 10, std::string("image"), 'G'},
+        {FieldType::Bcd, 2, std::string(17, '\xC1'), '#'},
+        {FieldType::Graphic, 20, std::string(300, 'g'), 'G', false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, c.letter) + std::to_string(c.size));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        TableWriter ch;
+        ch.fields = {{"Game_Name", FieldType::Alpha, 30}, {"Vassals", c.type, c.size}, {"Character_Name", FieldType::Alpha, 30}};
+        ch.rows = {{std::string("G"), c.value, std::string("Aric")}};
+        pxtest::writeTable(ch, dir, "vddb.DB");
+        if (!c.memoFile)
+            fs::remove(dir / "vddb.MB");
+        const legacy::Report r = legacy::bringInAtFirstOpen(dir, cat());
+        EXPECT_EQ(r.count("vddb"), 1);
+        EXPECT_EQ(r.leftOut, std::vector<std::string>{"vddb.DB Vassals (" + std::string(1, c.letter) + " where M is expected)"});
+        EXPECT_EQ(column("campaign.sqlite", "vddb", "Character_Name"), std::vector<std::string>{"Aric"});
     }
 }
 

@@ -263,7 +263,7 @@ TEST(ParadoxDamage, RefusedWithFileAndReason)
         {"record size", [](std::string& db, std::string&) { pxtest::putU16(db, 0, 44); }, "t.DB", "the fields take"},
         {"unknown type", [](std::string& db, std::string&) { db[0x78] = 0x30; }, "t.DB", "unknown type code 48"},
         {"alpha of size 0", [](std::string& db, std::string&) { db[0x79] = 0; }, "t.DB", "invalid size 0"},
-        {"BCD", [](std::string& db, std::string&) { db[0x78] = 0x17; }, "t.DB", "cannot be read"},
+        {"BCD", [](std::string& db, std::string&) { db[0x78] = 0x17; }, "t.DB", "the fields take 42 bytes"},
         {"names overrun the header", [&](std::string& db, std::string&) { pxtest::putU16(db, 2, 0x78 + 8 + 20 + 261 + 3); },
          "t.DB", "overruns the header"},
         {"first block far away", [](std::string& db, std::string&) { pxtest::putU16(db, 0x0E, 60000); }, "t.DB",

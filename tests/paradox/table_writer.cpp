@@ -40,7 +40,7 @@ void putBigEndian(std::string& b, std::size_t at, std::uint64_t v, std::size_t n
 
 int recordBytes(const FieldSpec& f)
 {
-    return f.size;
+    return f.type == FieldType::Bcd ? 17 : f.size;  // the size gives a BCD's decimal places
 }
 
 int daysOf(paradox::Date d)
@@ -144,8 +144,9 @@ void putValue(std::string& rec, std::size_t at, const FieldSpec& f, const In& v,
         putU16(rec, at + leader + 8, 1);
         break;
     }
-    case FieldType::Bcd:
-        throw std::logic_error("no BCD values");
+    case FieldType::Bcd:  // its packed digits as given
+        rec.replace(at, 17, std::get<std::string>(v).substr(0, 17));
+        break;
     }
 }
 
