@@ -18,6 +18,7 @@
 #include "store/schema.h"
 #include "store/sqlite.h"
 #include "store/table_sql.h"
+#include "store/utf8.h"
 #include "store/value_check.h"
 
 #include <cstdint>
@@ -49,20 +50,6 @@ struct Input {
     }
 };
 
-// Characters as SQLite's length() counts them, which the tables' own CHECKs
-// use too: a lead byte with the continuation bytes after it is one.
-std::size_t characters(const std::string& s)
-{
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        const bool lead = static_cast<unsigned char>(s[i++]) >= 0xC0;
-        ++n;
-        while (lead && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80)
-            ++i;
-    }
-    return n;
-}
-
 // Whether a stored value fits its column, worked out apart from the check.
 bool fits(const store::Column& c, const std::string& type, const std::string& bytes, std::int64_t number,
           int memoCharacters)
@@ -73,7 +60,9 @@ bool fits(const store::Column& c, const std::string& type, const std::string& by
     case ColumnType::Text:
     case ColumnType::Memo: {
         const std::size_t limit = static_cast<std::size_t>(c.type == ColumnType::Memo ? memoCharacters : c.size);
-        return type == "text" && bytes.find('\0') == std::string::npos && characters(bytes) <= limit;
+        // Only valid UTF-8 has characters to count.
+        const std::optional<std::size_t> characters = store::utf8Characters(bytes);
+        return type == "text" && bytes.find('\0') == std::string::npos && characters && *characters <= limit;
     }
     case ColumnType::Short: return type == "integer" && number >= -32768 && number <= 32767;
     case ColumnType::Logical: return type == "integer" && (number == 0 || number == 1);

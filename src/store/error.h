@@ -79,6 +79,10 @@ inline std::string nulInText(std::string_view field)
 {
     return "Field '" + std::string(field) + "' holds a NUL character";
 }
+inline std::string notUtf8(std::string_view field)
+{
+    return "Field '" + std::string(field) + "' holds text that is not valid UTF-8";
+}
 // A value that the tables cannot hold, with the record that holds it: a
 // character record has no `province`.
 inline std::string unfitValue(std::string_view table, std::string_view record, std::string_view why)

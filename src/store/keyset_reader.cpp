@@ -4,6 +4,7 @@
 
 #include "store/database.h"
 #include "store/error.h"
+#include "store/utf8.h"
 
 #include <algorithm>
 
@@ -161,7 +162,14 @@ void KeysetReader::readRow(sql::Statement& st, Row& r) const
             continue;
         const ColumnType type = layout.columns[i].type;
         if (type == ColumnType::Text || type == ColumnType::Memo) {
+            // Text another program left that is no UTF-8 is shown with each
+            // bad run as one U+FFFD: the record stays to be read, mended or
+            // deleted, and a save writes only the fields changed here, so the
+            // stored bytes stay unless retyped. The key below keeps them as
+            // stored, to find the row by.
             std::string s = st.text(c);
+            if (!isValidUtf8(s))
+                s = withInvalidUtf8Replaced(s);
             if (!s.empty())
                 r.values[i] = std::move(s);
         } else {

@@ -10,6 +10,7 @@
 #include "store/filter.h"
 #include "store/session.h"
 #include "store/table_sql.h"
+#include "store/utf8.h"
 
 namespace store {
 
@@ -84,6 +85,8 @@ void Query::fetch()
                 } else if (const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_.get(), c))) {
                     // Into the buffer the field had on the last row: no allocation per field.
                     row_[i].assign(p, static_cast<std::size_t>(sqlite3_column_bytes(st_.get(), c)));
+                    if (!isValidUtf8(row_[i]))
+                        row_[i] = withInvalidUtf8Replaced(row_[i]);  // as a table object shows it
                 } else {
                     row_[i].clear();  // NULL
                 }

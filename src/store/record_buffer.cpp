@@ -3,21 +3,9 @@
 
 #include "store/error.h"
 #include "store/int_text.h"
+#include "store/utf8.h"
 
 namespace store {
-
-namespace {
-
-std::size_t codePoints(std::string_view s)
-{
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
-}  // namespace
 
 Value valueFromText(const Column& column, std::string_view text)
 {
@@ -27,11 +15,15 @@ Value valueFromText(const Column& column, std::string_view text)
         return Value{};
     switch (column.type) {
     case ColumnType::Text:
-        if (codePoints(text) > static_cast<std::size_t>(column.size))
+    case ColumnType::Memo: {
+        // Only valid UTF-8 has a count of characters to hold to.
+        const std::optional<std::size_t> characters = utf8Characters(text);
+        if (!characters)
+            throw StoreError(msg::notUtf8(column.name));
+        if (column.type == ColumnType::Text && *characters > static_cast<std::size_t>(column.size))
             throw StoreError(msg::tooLong(column.name, column.size));
         return std::string(text);
-    case ColumnType::Memo:
-        return std::string(text);
+    }
     case ColumnType::Short: {
         const auto i = parseInteger(text);
         if (!i)

@@ -7,6 +7,7 @@
 // browse state, whatever fails after.
 #include "store/table.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "store/database.h"
@@ -124,7 +125,12 @@ void Table::post()
                     rowid = db_->connection().lastInsertRowid();
             }
             if (!inserting && keyChanged) {
-                const std::vector<Value> key = record_.keyAsWritten(was.rowid);
+                std::vector<Value> key = record_.keyAsWritten(was.rowid);
+                // A key field not changed here is as stored, whatever its
+                // text shows (bytes that are no UTF-8 show replaced).
+                for (std::size_t k = 0; k < key.size() && k < was.key.size(); ++k)
+                    if (std::find(columns.begin(), columns.end(), layout_->keyColumns[k]) == columns.end())
+                        key[k] = was.key[k];
                 if (key != was.key)
                     keyChanged(*this, was.key, key);
             }

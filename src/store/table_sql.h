@@ -78,16 +78,6 @@ public:
     // paired by position; empty key texts stored as ''.
     std::string appendFrom(const TableSql& source, const std::string& sourceWhere) const;
 
-    // What is wrong with a value that its column cannot hold.
-    enum class Unfit { Binary = 1, NumberInText, Nul, TooLong, NotInteger, OutOfRange, NotBoolean };
-    // One scan for the first row (by row number) with such a value: rowid,
-    // then the column's index * 8 + its Unfit. Text lengths are counted in
-    // characters; memos may hold ?1 characters.
-    std::string firstUnfitValue() const;
-    // For the message: the row's label columns in the layout's order, then
-    // the column's value, each cut to its first 164 bytes: rowid.
-    std::string unfitRecord(int column) const;
-
     const TableLayout& layout() const { return layout_; }
 
 private:

@@ -238,6 +238,41 @@ TEST_F(RealmTest, SaveChangesKeepsAnotherProgramsChangeAndRefusesToOverwriteIt)
     EXPECT_EQ(r->dedtDomainName->text(), "Aric Hold");
 }
 
+// Text another program stored that is no UTF-8 shows each bad run as one
+// U+FFFD at once, and a save of another field leaves every stored byte, the
+// key's included, as it was.
+TEST_F(RealmTest, TextThatIsNoUtf8ShowsReplacedAndASaveKeepsItsBytes)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "p1");
+    const auto bad = [](int continuations) {
+        std::string hex = "CAST(x'F0";
+        for (int i = 0; i < continuations; ++i)
+            hex += "80";
+        return hex + "' AS TEXT)";
+    };
+    auto other = store::sql::Connection::open(
+        store::utf8(r->tblVDDB.database().folder() / campaign::campaignFile), false);
+    other.exec("UPDATE vdprovs SET Game_Name = CAST(x'47FF' AS TEXT); UPDATE vddb SET Game_Name = CAST(x'47FF' AS TEXT), "
+               "Vassals = 'Liege ' || " + bad(200000) + ", Domain_Name = " + bad(5000) + " || 'ia'");
+    openOn("G\xFF", "Aric");
+    EXPECT_EQ(r->dmemVassals->toPlainText(), QString::fromUtf8("Liege \xEF\xBF\xBD"));
+    EXPECT_EQ(r->dedtDomainName->text(), QString::fromUtf8("\xEF\xBF\xBDia"));
+    EXPECT_EQ(r->dedtGameName->text(), QString::fromUtf8("G\xEF\xBF\xBD"));
+
+    type(r->dedtCurrGB, "12");
+    r->SaveChanges1->trigger();
+    EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();
+    store::sql::Statement stored(other, "SELECT length(CAST(Vassals AS BLOB)), length(CAST(Domain_Name AS BLOB)), "
+                                        "Current_GB, (SELECT count(*) FROM vdprovs WHERE Game_Name = vddb.Game_Name) "
+                                        "FROM vddb WHERE Game_Name = CAST(x'47FF' AS TEXT)");
+    ASSERT_TRUE(stored.step());
+    EXPECT_EQ(stored.int64(0), 200007);
+    EXPECT_EQ(stored.int64(1), 5003);
+    EXPECT_EQ(stored.int64(2), 12);
+    EXPECT_EQ(stored.int64(3), 1);
+}
+
 TEST_F(RealmTest, DeleteAsksRemovesOnlyThatCharactersProvincesAndTheLastOneClosesTheWindow)
 {
     addCharacter("G", "O'Neil");

@@ -349,6 +349,13 @@ TEST_F(ImportTest, AValueTheTablesCannotHoldRefusesTheWholeImport)
         return files;
     };
     const std::string x50(50, 'x'), a31(31, 'a');
+    // A lead byte, then continuation bytes that SQLite counts as one character.
+    const auto notUtf8 = [](int continuations) {
+        std::string hex = "CAST(x'F0";
+        for (int i = 0; i < continuations; ++i)
+            hex += "80";
+        return hex + "' AS TEXT)";
+    };
     const std::string cara = "Character 'Cara' of game 'H' in table vdtrans.DB: ";
     struct Case {
         const char* table;
@@ -369,6 +376,10 @@ TEST_F(ImportTest, AValueTheTablesCannotHoldRefusesTheWholeImport)
         {"vdtrans", "Palace_Value", "'many'", cara + "'many' is not a valid integer value for field 'Palace_Value'"},
         {"vdtrans", "Vassals", "replace(hex(zeroblob(100001)), '00', 'v')",
          cara + "Value is too long for field 'Vassals': at most 100000 characters"},
+        {"vdtrans", "Vassals", notUtf8(1000000), cara + "Field 'Vassals' holds text that is not valid UTF-8"},
+        {"vdtrans", "Domain_Name", notUtf8(5000), cara + "Field 'Domain_Name' holds text that is not valid UTF-8"},
+        {"vdtrans", "Character_Name", "'Cara' || " + notUtf8(2),
+         "Character 'Cara\xEF\xBF\xBD' of game 'H' in table vdtrans.DB: Field 'Character_Name' holds text that is not valid UTF-8"},
         {"expprovs", "Law1_Level", "x'01'",
          "Province 'c1' of character 'Cara' of game 'H' in table expprovs.DB: Field 'Law1_Level' holds binary data"},
     };
@@ -583,7 +594,7 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
     const std::string transfer = fileBytes(data / campaign::transferFile);
     ASSERT_GT(transfer.size(), 100000u);
 
-    for (int stage : {0, 1, 2, 3}) {
+    for (int stage : {0, 1, 2, 3, 4}) {
         dialogs_.progressScript = {};
         dialogs_.progressScript.cancelInStage = stage;
         w->ImportCurrentCharacter1->trigger();
@@ -599,10 +610,11 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
     dialogs_.progressScript = {};
     w->ImportCurrentCharacter1->trigger();
     EXPECT_EQ(status(), "Import Complete");
-    EXPECT_EQ(dialogs_.progressTitles, std::vector<QString>(5, "Import Characters"));
+    EXPECT_EQ(dialogs_.progressTitles, std::vector<QString>(6, "Import Characters"));
     EXPECT_EQ(dialogs_.progressScript.stages,
-              (std::vector<QString>{"0/4 Making a backup of the campaign file", "1/4 Copying the characters",
-                                    "2/4 Copying the provinces", "3/4 Emptying the transfer tables"}));
+              (std::vector<QString>{"0/5 Checking the transfer tables", "1/5 Making a backup of the campaign file",
+                                    "2/5 Copying the characters", "3/5 Copying the provinces",
+                                    "4/5 Emptying the transfer tables"}));
     EXPECT_EQ(characters(characterTable).size(), 6002u);
     EXPECT_TRUE(characters(transferCharacters).empty());
 }
