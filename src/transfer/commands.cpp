@@ -125,11 +125,13 @@ void Commands::importCharacters()
                 t->checkBrowseMode();
             shown = tblVDDB.bookmark();
             // A value the tables cannot hold refuses the whole import before
-            // anything is written.
-            store::checkValues({&tblTransfer, &tblXfrProv});
+            // anything is written. A million rows take seconds: the progress
+            // window shows and Cancel is heard meanwhile.
+            progress->stage(0, 5, QStringLiteral("Checking the transfer tables"));
+            store::checkValues({&tblTransfer, &tblXfrProv}, keepGoing);
             // A copy of the campaign file as it stood before the import;
             // without one, the user decides whether to go on.
-            progress->stage(0, 4, QStringLiteral("Making a backup of the campaign file"));
+            progress->stage(1, 5, QStringLiteral("Making a backup of the campaign file"));
             cancelled = !app::backupFirst(tblVDDB.database(), stop, boxParent_(),
                                           QStringLiteral("Cannot make a backup before importing: "),
                                           QStringLiteral("Import without a backup?"));
@@ -139,11 +141,11 @@ void Commands::importCharacters()
             if (!cancelled)
                 store::allOrNothing(tblVDDB, {&tblVDDB, &tblProv, &tblTransfer, &tblXfrProv}, [&] {
                     store::Database::Watch watch(tblVDDB.database(), keepGoing);
-                    progress->stage(1, 4, QStringLiteral("Copying the characters"));
+                    progress->stage(2, 5, QStringLiteral("Copying the characters"));
                     tblVDDB.appendFrom(tblTransfer);
-                    progress->stage(2, 4, QStringLiteral("Copying the provinces"));
+                    progress->stage(3, 5, QStringLiteral("Copying the provinces"));
                     tblProv.appendFrom(tblXfrProv);
-                    progress->stage(3, 4, QStringLiteral("Emptying the transfer tables"));
+                    progress->stage(4, 5, QStringLiteral("Emptying the transfer tables"));
                     tables_.EmptyTransferTables();
                     // Emptying whole tables is too quick to be watched: a
                     // stop asked for meanwhile still takes the import back.
