@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -575,6 +576,100 @@ long startupPeakKb(const Campaign& c)
 
 }  // namespace
 
+// ---- progress: when the import's progress window shows and Cancel is heard ----
+
+// Wall time since the command began; the window shows at the first question
+// whether to go on from half a second on, and the user presses Cancel once the
+// chosen stage has run for half a second.
+struct Timeline {
+    int cancelInStage = -1;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double shown = -1, cancelled = -1, stageBegan = 0;
+    int stages = 0;
+    double now() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); }
+};
+
+class TimedProgress final : public dbaware::Progress {
+public:
+    explicit TimedProgress(Timeline& t) : t_(t) {}
+    void stage(int, int, const QString& text) override
+    {
+        t_.stageBegan = t_.now();
+        ++t_.stages;
+        std::printf("  %6.3f s  stage: %s\n", t_.stageBegan, qPrintable(text));
+    }
+    bool keepGoing() override
+    {
+        const double now = t_.now();
+        if (t_.shown < 0 && now >= 0.5)
+            t_.shown = now;
+        // A stage too short for that: Cancel at the first question after it.
+        const int stage = t_.stages - 1;
+        if (t_.cancelled < 0 && t_.cancelInStage >= 0 &&
+            (stage > t_.cancelInStage || (stage == t_.cancelInStage && now - t_.stageBegan >= 0.5)))
+            t_.cancelled = now;
+        return t_.cancelled < 0;
+    }
+
+private:
+    Timeline& t_;
+};
+
+class TimedDialogs final : public dbaware::Dialogs {
+public:
+    explicit TimedDialogs(Timeline& t) : t_(t) {}
+    dbaware::Answer ask(QWidget*, const QString&, const QString& text, dbaware::Icon, dbaware::Buttons) override
+    {
+        std::printf("  box: %s\n", qPrintable(text.left(200)));
+        return dbaware::Answer::Ok;
+    }
+    std::optional<QString> saveFileName(QWidget*, const dbaware::SaveRequest&) override { return std::nullopt; }
+    std::optional<QString> folderName(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    void beep() override {}
+    std::unique_ptr<dbaware::Progress> progress(QWidget*, const QString&) override
+    {
+        return std::make_unique<TimedProgress>(t_);
+    }
+
+private:
+    Timeline& t_;
+};
+
+// `rows` characters and as many provinces in the transfer tables; the import
+// is cancelled in each stage in turn, then left to run.
+void progressSteps(const fs::path& scratch, int rows)
+{
+    Campaign c = generate(scratch / "progress", 100);
+    {
+        auto conn = plainConnection(c);
+        const std::string n = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                              std::to_string(rows) + ") ";
+        conn.exec("BEGIN");
+        conn.exec(n + "INSERT INTO t.vdtrans (Game_Name, Character_Name, Domain_Name, Misc_Leftovers) "
+                      "SELECT 'Imported', 'C' || i, 'Domain of ' || i, 'Two knights and a squire' FROM n");
+        conn.exec(n + "INSERT INTO t.expprovs (Game_Name, Character_Name, Province_Name, Armies) "
+                      "SELECT 'Imported', 'C' || i, 'P' || i, '2 units of infantry' FROM n");
+        conn.exec("COMMIT");
+    }
+    auto r = startProgram(c);
+    for (int stage : {0, 1, 2, 3, 4, -1}) {
+        Timeline t;
+        t.cancelInStage = stage;
+        TimedDialogs timed(t);
+        dbaware::setDialogs(&timed);
+        std::printf("%s\n", stage < 0 ? "left to run:" : ("Cancel in stage " + std::to_string(stage) + ":").c_str());
+        t.start = std::chrono::steady_clock::now();
+        r->browser()->ImportCharacters1Click();
+        const double end = t.now();
+        std::printf("  window shown at %.3f s", t.shown);
+        if (t.cancelled >= 0)
+            std::printf(", Cancel at %.3f s, the import back at %.3f s (%.3f s later)", t.cancelled, end,
+                        end - t.cancelled);
+        std::printf(", done at %.3f s\n", end);
+        dbaware::setDialogs(nullptr);
+    }
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -598,6 +693,13 @@ int main(int argc, char** argv)
         }
 
         const fs::path scratch = fs::temp_directory_path() / ("vddb-program-bench-" + std::to_string(getpid()));
+        // "--progress N": the import's progress window and Cancel over N
+        // characters and N provinces.
+        if (argc == 3 && std::string(argv[1]) == "--progress") {
+            progressSteps(scratch, std::stoi(argv[2]));
+            fs::remove_all(scratch);
+            return 0;
+        }
         const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
         // The copies and the sheet run on the small campaign alone.
         const bool smallOnly = only == "transfer" || only == "sheet";

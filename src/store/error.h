@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/utf8.h"
+
 namespace store {
 
 // Every failure of the store reaches its caller as this exception; its text
@@ -162,8 +164,9 @@ inline std::string unexpectedKey(std::string_view table, std::string_view file, 
 // since SQLite would run what the object holds.
 inline std::string foreignObject(std::string_view file, std::string_view type, std::string_view name)
 {
+    // The name is the file's text: bytes that are no UTF-8 show replaced.
     return "The file " + std::string(file) + " cannot be opened: it holds the " + std::string(type) + " \"" +
-           std::string(name) + "\", which this program did not create";
+           excerpt(withInvalidUtf8Replaced(name)) + "\", which this program did not create";
 }
 
 // Databases and aliases.

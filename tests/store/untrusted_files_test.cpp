@@ -80,6 +80,8 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
         {campaign::transferFile, "DROP TABLE vdtrans; CREATE VIRTUAL TABLE vdtrans USING fts5(Game_Name)",
          "Table vdtrans.DB in"},
         {campaign::transferFile, "CREATE VIRTUAL TABLE notes USING fts5(x)", "it holds the table \"notes"},
+        {campaign::transferFile, "CREATE TABLE \"\xF0" + std::string(5000, '\x80') + "\" (x)",
+         "it holds the table \"\xEF\xBF\xBD\", which"},
         // A temporary trigger cannot come from a file: one written into its
         // schema by hand is a trigger of the file like any other.
         {campaign::transferFile,
