@@ -410,8 +410,15 @@ private:
         const std::string ref = "the memo of " + db_->name() + " " + where(f);
         const std::size_t block = offset & ~0xFFu;
         const unsigned index = offset & 0xFFu;
-        // The memo's block, and all of a memo longer than a block.
-        mbFile_->read(block, std::max(memoBlockSize, 9 + std::size_t(length)), memo_);
+        // The memo's block, and all of a memo longer than a block; small
+        // memos share a block, which is read once for all of them.
+        const std::size_t want = std::max(memoBlockSize, 9 + std::size_t(length));
+        const std::size_t inFile = block < mbFile_->size() ? std::min(want, mbFile_->size() - block) : 0;
+        if (memoStart_ != block || memo_.size() < inFile) {
+            memoStart_ = std::size_t(-1);
+            mbFile_->read(block, want, memo_);
+            memoStart_ = block;
+        }
         const Bytes mb(memo_, memoName_, block, mbFile_->size());
         if (block == 0 || block % memoBlockSize != 0)
             mb.fail(ref + " points at " + std::to_string(block) + ", which is not the start of a data block");
@@ -464,6 +471,7 @@ private:
     std::string block_;
     std::size_t blockStart_ = std::size_t(-1);
     std::string memo_;
+    std::size_t memoStart_ = std::size_t(-1);
     std::size_t numFields_ = 0;
     bool hasDataHeader_ = false;
     int codePage_ = fallbackCodePage;
