@@ -34,7 +34,7 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vddb-sweep.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-"$crashtest" --prepare "$work/before" || exit 2
+"$crashtest" --prepare "$work/before" 2>/dev/null || exit 2
 
 # Runs one operation on a fresh copy of the laid-out folder; with a fault,
 # under strace from the moment the files are open. Leaves the folder in
@@ -80,7 +80,7 @@ for op in "${ops[@]}"; do
                 runs=$((runs + 1))
                 result=$(head -n 1 "$work/result")
                 [ "${result:0:2}" = "A " ] || result="A fail no report (the process ended)"
-                verdict=$("$crashtest" --verify "$op" "$work/run" "$work/before" "$work/after" "$result")
+                verdict=$("$crashtest" --verify "$op" "$work/run" "$work/before" "$work/after" "$result" 2>/dev/null)
                 case "$verdict" in
                 intact) intact=$((intact + 1)) ;;
                 reported) intact=$((intact + 1)) reported=$((reported + 1)) ;;
