@@ -20,6 +20,15 @@
 // one or the new one, complete, never a part. --full-disk lets the files grow
 // no further during some operations: the refusals that follow are counted,
 // and are no loss as long as the files hold what they held before.
+//
+// --power-loss makes each kill a power cut: the files and folders are then
+// laid out as the disk held them at the child's last syncs (see powercut.h)
+// before the same checks.
+//
+// crashtest --prepare DIR | --op OPERATION DIR [--stop] | --verify OPERATION DIR BEFORE AFTER RESULT
+//
+// The fault sweep's steps (crash/sweep.sh): lay out a folder, run one
+// operation on it (see driver.h), judge what a run left.
 #include "campaign/catalogue.h"
 #include "crash/driver.h"
 #include "crash/files.h"
