@@ -533,11 +533,13 @@ int main(int argc, char** argv)
 
         if (options.backups) {
             const std::set<std::string> found = dailyCopies(data);
-            bool allowed = found == copies;
+            bool allowed = found == copies || (options.powerLoss && withStaleCopies(copies, found));
             if (current && current->kind == Kind::Backup && !copies.count(backupName(current->arg))) {
                 const std::string name = backupName(current->arg);
                 copyHolds[name] = expected.campaign;
-                allowed = backupsAllowedInFlight(copies, name, found);
+                allowed = backupsAllowedInFlight(copies, name, found) ||
+                          (options.powerLoss && (withStaleCopies(copies, found) ||
+                                                 withStaleCopies(withBackup(copies, name), found)));
             }
             if (!allowed) {
                 std::string list;

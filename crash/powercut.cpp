@@ -32,6 +32,19 @@ Watched& watched()
     return w;
 }
 
+// A file's identity while it lives and after: its inode number with its
+// time of birth, since a freed inode's number is soon given to another file.
+std::string fileKey(int dir, const char* name, int flags)
+{
+    struct statx st {};
+    if (::statx(dir, name, flags | AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
+        return {};
+    std::string key = std::to_string(st.stx_ino);
+    if (st.stx_mask & STATX_BTIME)
+        key += "." + std::to_string(st.stx_btime.tv_sec) + "." + std::to_string(st.stx_btime.tv_nsec);
+    return key;
+}
+
 // Writes `bytes` as the record `name`: whole, or not at all.
 void writeRecord(const std::string& records, const std::string& name, const std::string& bytes)
 {
@@ -68,14 +81,14 @@ bool readAll(const std::string& path, std::string& bytes)
     return n == 0;
 }
 
-void recordFile(const std::string& records, const std::string& path, ino_t ino)
+void recordFile(const std::string& records, const std::string& path, const std::string& key)
 {
     std::string bytes;
-    if (readAll(path, bytes))
-        writeRecord(records, "f-" + std::to_string(ino), bytes);
+    if (!key.empty() && readAll(path, bytes))
+        writeRecord(records, "f-" + key, bytes);
 }
 
-// A folder's names: "<inode> <f|d> <name>" a line.
+// A folder's names: "<file key> <f|d> <name>" a line.
 void recordFolder(const std::string& records, std::size_t index, const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
@@ -89,15 +102,16 @@ void recordFolder(const std::string& records, std::size_t index, const std::stri
         struct stat st {};
         if (::fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
-            listing += std::to_string(st.st_ino) + (S_ISDIR(st.st_mode) ? " d " : " f ") + name + "\n";
+        const std::string key = fileKey(dirfd(dir), e->d_name, 0);
+        if (!key.empty() && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)))
+            listing += key + (S_ISDIR(st.st_mode) ? " d " : " f ") + name + "\n";
     }
     ::closedir(dir);
     writeRecord(records, "d-" + std::to_string(index), listing);
 }
 
 struct Entry {
-    ino_t ino = 0;
+    std::string key;
     bool folder = false;
 };
 
@@ -110,7 +124,7 @@ std::map<std::string, Entry> listing(const fs::path& records, std::size_t index)
         std::istringstream fields(line);
         Entry e;
         char kind = 0;
-        fields >> e.ino >> kind;
+        fields >> e.key >> kind;
         fields.get();
         std::string name;
         std::getline(fields, name);
@@ -152,7 +166,7 @@ void synced(int fd)
     } else if (S_ISREG(st.st_mode)) {
         const std::string parent = path.substr(0, path.rfind('/'));
         if (std::find(w.folders.begin(), w.folders.end(), parent) != w.folders.end())
-            recordFile(w.records, self, st.st_ino);
+            recordFile(w.records, self, fileKey(fd, "", AT_EMPTY_PATH));
     }
 }
 
@@ -169,7 +183,7 @@ void baseline(const fs::path& records, const std::vector<fs::path>& folders)
         for (fs::directory_iterator it(list[i], ec), end; !ec && it != end; it.increment(ec)) {
             struct stat st {};
             if (::stat(it->path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                recordFile(records.string(), it->path().string(), st.st_ino);
+                recordFile(records.string(), it->path().string(), fileKey(AT_FDCWD, it->path().c_str(), 0));
         }
     }
 }
@@ -210,7 +224,7 @@ void restore(const fs::path& records, const std::vector<fs::path>& folders)
             if (entry.folder)
                 continue;
             std::string bytes;
-            readAll((records / ("f-" + std::to_string(entry.ino))).string(), bytes);
+            readAll((records / ("f-" + entry.key)).string(), bytes);
             std::ofstream(folder / name, std::ios::binary) << bytes;
         }
     }
