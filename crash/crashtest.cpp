@@ -278,6 +278,11 @@ Options parseArgs(int argc, char** argv)
             std::exit(2);
         }
     }
+    if (o.powerLoss && o.fullDisk) {
+        // The file size limit of a full disk would refuse the records too.
+        std::cerr << "crashtest: --power-loss and --full-disk do not go together\n";
+        std::exit(2);
+    }
     if (o.seed == 0)
         o.seed = std::random_device{}();
     return o;
