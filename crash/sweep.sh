@@ -50,11 +50,19 @@ run_once() {
     fi
     "$crashtest" --op "$op" "$work/run" --stop >"$work/result" 2>/dev/null &
     local pid=$!
-    # Stopped once the files are open (state T).
-    while [ -e /proc/$pid ] && [ "$(awk '{print $3}' /proc/$pid/stat 2>/dev/null)" != T ]; do sleep 0.01; done
+    # Stopped once the files are open (state T); ended (Z) when it could not
+    # open them.
+    local state=
+    while state=$(awk '{print $3}' /proc/$pid/stat 2>/dev/null) && [ "$state" != T ] && [ "$state" != Z ]; do
+        sleep 0.01
+    done
+    if [ "$state" != T ]; then
+        wait $pid
+        return
+    fi
     strace -f -qq -o "$work/trace" -e trace="${inject%%:*}" -e inject="$inject" -p $pid 2>/dev/null &
     local tracer=$!
-    while [ -e /proc/$pid ] && [ "$(awk '/^TracerPid/ {print $2}' /proc/$pid/status 2>/dev/null)" = 0 ]; do
+    while kill -0 $tracer 2>/dev/null && [ "$(awk '/^TracerPid/ {print $2}' /proc/$pid/status 2>/dev/null)" = 0 ]; do
         sleep 0.01
     done
     kill -CONT $pid 2>/dev/null
