@@ -278,6 +278,10 @@ Options parseArgs(int argc, char** argv)
             std::exit(2);
         }
     }
+    if (o.powerLoss && !powercut::supported) {
+        std::cerr << "crashtest: --power-loss needs Linux\n";
+        std::exit(2);
+    }
     if (o.powerLoss && o.fullDisk) {
         // The file size limit of a full disk would refuse the records too.
         std::cerr << "crashtest: --power-loss and --full-disk do not go together\n";

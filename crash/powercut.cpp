@@ -1,5 +1,7 @@
 #include "crash/powercut.h"
 
+#ifdef __linux__
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -248,3 +250,15 @@ extern "C" int fdatasync(int fd)
         crash::powercut::synced(fd);
     return rc;
 }
+
+#else
+
+namespace crash::powercut {
+
+void baseline(const std::filesystem::path&, const std::vector<std::filesystem::path>&) {}
+void watch(const std::filesystem::path&, const std::vector<std::filesystem::path>&) {}
+void restore(const std::filesystem::path&, const std::vector<std::filesystem::path>&) {}
+
+}  // namespace crash::powercut
+
+#endif

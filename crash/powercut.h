@@ -15,6 +15,14 @@
 // leaves the last complete record of every file and folder.
 namespace crash::powercut {
 
+// Only where every library's syncs can be taken over and a descriptor's file
+// found (Linux); elsewhere these do nothing and crashtest refuses --power-loss.
+#ifdef __linux__
+inline constexpr bool supported = true;
+#else
+inline constexpr bool supported = false;
+#endif
+
 // Records the folders as they are now as their synced state (the parent
 // does this before each child starts; they are on the disk by then).
 // `folders` must be absolute, a parent folder before those inside it.
