@@ -1,5 +1,5 @@
 // crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] [--record-by-record]
-//           [--backups] [--sheets] [--full-disk]
+//           [--backups] [--sheets] [--full-disk] [--power-loss]
 //
 // Kills a process driving the store with SIGKILL at random moments, KILLS
 // times (200 by default), and after each kill checks the two files: both pass
@@ -20,10 +20,20 @@
 // one or the new one, complete, never a part. --full-disk lets the files grow
 // no further during some operations: the refusals that follow are counted,
 // and are no loss as long as the files hold what they held before.
+//
+// --power-loss makes each kill a power cut: the files and folders are then
+// laid out as the disk held them at the child's last syncs (see powercut.h)
+// before the same checks.
+//
+// crashtest --prepare DIR | --op OPERATION DIR [--stop] | --verify OPERATION DIR BEFORE AFTER RESULT
+//
+// The fault sweep's steps (crash/sweep.sh): lay out a folder, run one
+// operation on it (see driver.h), judge what a run left.
 #include "campaign/catalogue.h"
 #include "crash/driver.h"
 #include "crash/files.h"
 #include "crash/model.h"
+#include "crash/powercut.h"
 #include "store/backup.h"
 #include "store/database.h"
 #include "store/layout.h"
@@ -62,6 +72,7 @@ struct Options {
     bool backups = false;
     bool sheets = false;
     bool fullDisk = false;
+    bool powerLoss = false;
 };
 
 // Reads the files with plain SQLite, apart from the store under test. The
@@ -80,10 +91,10 @@ public:
     }
     ~Reader() { sqlite3_close(db_); }
 
-    std::string quickCheck(const std::string& schema)
+    std::string quickCheck(const std::string& schema, const std::string& pragma = "quick_check")
     {
         std::string result;
-        query("PRAGMA " + schema + ".quick_check", [&](sqlite3_stmt* st) {
+        query("PRAGMA " + schema + "." + pragma, [&](sqlite3_stmt* st) {
             if (!result.empty())
                 result += "; ";
             result += text(st, 0);
@@ -147,6 +158,13 @@ struct Child {
 
 fs::path sheetFile(const fs::path& data) { return data.parent_path() / "Save" / "sheet.txt"; }
 
+// What a power cut can undo: the two files, the daily copies and the sheet.
+std::vector<fs::path> cutFolders(const fs::path& data)
+{
+    return {data, data / store::backupFolderName, sheetFile(data).parent_path()};
+}
+fs::path cutRecords(const fs::path& data) { return data.parent_path() / "synced"; }
+
 // The daily copies in the data folder, by name.
 std::set<std::string> dailyCopies(const fs::path& data)
 {
@@ -171,6 +189,8 @@ Child startChild(const Options& options, const fs::path& data, std::uint32_t see
     }
     if (pid == 0) {
         close(fds[0]);
+        if (options.powerLoss)
+            powercut::watch(cutRecords(data), cutFolders(data));
         DriverOptions d{data,     seed,           options.splitImport, options.wholeCommands, options.backups,
                         options.sheets, sheetFile(data), options.fullDisk};
         _exit(runDriver(d, fds[1]));
@@ -248,13 +268,24 @@ Options parseArgs(int argc, char** argv)
             o.sheets = true;
         else if (a == "--full-disk")
             o.fullDisk = true;
+        else if (a == "--power-loss")
+            o.powerLoss = true;
         else if (!a.empty() && a.find_first_not_of("0123456789") == std::string::npos)
             o.kills = std::stoi(a);
         else {
             std::cerr << "usage: crashtest [KILLS] [--seed N] [--folder DIR] [--max-delay MS] [--split-import] "
-                         "[--record-by-record] [--backups] [--sheets] [--full-disk]\n";
+                         "[--record-by-record] [--backups] [--sheets] [--full-disk] [--power-loss]\n";
             std::exit(2);
         }
+    }
+    if (o.powerLoss && !powercut::supported) {
+        std::cerr << "crashtest: --power-loss needs Linux\n";
+        std::exit(2);
+    }
+    if (o.powerLoss && o.fullDisk) {
+        // The file size limit of a full disk would refuse the records too.
+        std::cerr << "crashtest: --power-loss and --full-disk do not go together\n";
+        std::exit(2);
     }
     if (o.seed == 0)
         o.seed = std::random_device{}();
@@ -278,10 +309,103 @@ const char* kindName(Kind k)
     return "?";
 }
 
+// What a sweep folder holds of an operation's work: the tables and the
+// files that operation writes, each as a text to compare.
+struct Holds {
+    State tables;
+    std::vector<std::pair<std::string, std::optional<std::string>>> files;
+    std::string problem;
+};
+
+Holds holds(const fs::path& folder, const std::string& op)
+{
+    Holds h;
+    try {
+        Reader reader(folder / "Data");
+        for (const char* schema : {"main", "xfer"})
+            if (const std::string check = reader.quickCheck(schema, "integrity_check"); check != "ok")
+                h.problem += std::string("integrity_check of ") + schema + ": " + check + " ";
+        h.tables.campaign = reader.side("main", "vddb", "vdprovs");
+        h.tables.transfer = reader.side("xfer", "vdtrans", "expprovs");
+    } catch (const std::exception& e) {
+        h.problem += std::string("reading the files: ") + e.what() + " ";
+    }
+    if (op == "backup") {
+        const fs::path copy = folder / "Data" / store::backupFolderName / backupName(0);
+        std::optional<std::string> what;
+        if (fs::exists(copy)) {
+            try {
+                Reader reader(copy, false);
+                const std::string check = reader.quickCheck("main", "integrity_check");
+                what = check != "ok" ? "a copy failing integrity_check: " + check
+                       : reader.side("main", "vddb", "vdprovs") == h.tables.campaign ? "a copy of the campaign file"
+                                                                                      : "a copy of other tables";
+            } catch (const std::exception& e) {
+                what = std::string("a copy that cannot be read: ") + e.what();
+            }
+        }
+        h.files.emplace_back(copy.filename().string(), what);
+    }
+    if (op == "sheet")
+        h.files.emplace_back("sheet.txt", fileBytes(folder / "Save" / "sheet.txt"));
+    if (op == "csv")
+        for (const char* name : {"characters.csv", "provinces.csv"})
+            h.files.emplace_back(name, fileBytes(folder / "Out" / name));
+    if (op == "pdf") {
+        std::optional<std::string> pdf = fileBytes(folder / "Out" / "game.pdf");
+        // The PDF carries its time of making: a new one is judged by its
+        // length and its end.
+        if (pdf && pdf->starts_with("%PDF"))
+            pdf = std::to_string(pdf->size()) + " bytes" +
+                  (pdf->find("%%EOF", pdf->size() > 8 ? pdf->size() - 8 : 0) != std::string::npos ? "" : ", no end");
+        h.files.emplace_back("game.pdf", pdf);
+    }
+    return h;
+}
+
+// Judges one run of the fault sweep: `run` after the operation reported
+// `result`, against `before` (the folder as laid out) and `after` (the
+// operation run without a fault). Prints "intact", "reported" (a failure
+// reported, nothing changed), "stored-though-failed" or "lost: <why>".
+int verify(const std::string& op, const fs::path& run, const fs::path& before, const fs::path& after,
+           const std::string& result)
+{
+    const Holds now = holds(run, op), was = holds(before, op), done = holds(after, op);
+    std::string lost = now.problem;
+    bool allNew = now.tables == done.tables, allOld = now.tables == was.tables;
+    if (!allNew && !allOld)
+        lost += "the tables are neither as before nor as after:\n" + describeDifference(done.tables, now.tables);
+    for (std::size_t i = 0; i < now.files.size(); ++i) {
+        const auto& [name, bytes] = now.files[i];
+        const bool isNew = bytes == done.files[i].second, isOld = bytes == was.files[i].second;
+        allNew = allNew && isNew;
+        allOld = allOld && isOld;
+        if (!isNew && !isOld)
+            lost += name + " is neither the old file nor the new one (" +
+                    (bytes ? std::to_string(bytes->size()) + " bytes" : std::string("missing")) + ") ";
+    }
+    const bool ok = result == "A ok";
+    if (lost.empty() && ok && !allNew)
+        lost = "success reported for what was not stored";
+    if (!lost.empty())
+        std::cout << "lost: " << lost << " (" << result << ")\n";
+    else
+        std::cout << (ok ? "intact" : allOld ? "reported" : "stored-though-failed") << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // The fault sweep's single operations (crash/sweep.sh).
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--prepare" && argc == 3)
+        return prepareFolder(argv[2]);
+    if (mode == "--op" && argc >= 4 && knownOperation(argv[2]))
+        return runOperation(argv[3], argv[2], argc == 5 && std::string(argv[4]) == "--stop");
+    if (mode == "--verify" && argc == 7 && knownOperation(argv[2]))
+        return verify(argv[2], argv[3], argv[4], argv[5], argv[6]);
     const Options options = parseArgs(argc, argv);
     const bool ownFolder = options.folder.empty();
     const fs::path folder =
@@ -299,7 +423,8 @@ int main(int argc, char** argv)
               << (options.splitImport ? ", imports split in two transactions" : "")
               << (options.wholeCommands ? "" : ", commands record by record")
               << (options.backups ? ", daily backups" : "") << (options.sheets ? ", realm sheets" : "")
-              << (options.fullDisk ? ", full disk at times" : "") << "\n";
+              << (options.fullDisk ? ", full disk at times" : "")
+              << (options.powerLoss ? ", each kill a power cut" : "") << "\n";
 
     std::mt19937 rng(options.seed);
     State model;
@@ -313,6 +438,8 @@ int main(int argc, char** argv)
     std::map<Kind, int> killedDuring;
 
     for (int kill = 1; kill <= options.kills; ++kill) {
+        if (options.powerLoss)
+            powercut::baseline(cutRecords(data), cutFolders(data));
         Child child = startChild(options, data, rng());
         std::string pending;
         std::vector<std::string> lines;
@@ -334,6 +461,8 @@ int main(int argc, char** argv)
         while (open)
             open = readLines(child.fd, pending, lines, std::nullopt);
         close(child.fd);
+        if (options.powerLoss)
+            powercut::restore(cutRecords(data), cutFolders(data));
 
         std::vector<std::string> problems;
         if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
@@ -413,11 +542,13 @@ int main(int argc, char** argv)
 
         if (options.backups) {
             const std::set<std::string> found = dailyCopies(data);
-            bool allowed = found == copies;
+            bool allowed = found == copies || (options.powerLoss && withStaleCopies(copies, found));
             if (current && current->kind == Kind::Backup && !copies.count(backupName(current->arg))) {
                 const std::string name = backupName(current->arg);
                 copyHolds[name] = expected.campaign;
-                allowed = backupsAllowedInFlight(copies, name, found);
+                allowed = backupsAllowedInFlight(copies, name, found) ||
+                          (options.powerLoss && (withStaleCopies(copies, found) ||
+                                                 withStaleCopies(withBackup(copies, name), found)));
             }
             if (!allowed) {
                 std::string list;

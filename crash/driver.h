@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace crash {
 
@@ -30,5 +31,18 @@ struct DriverOptions {
 // "R" once the tables are open, "F <message>" when it cannot go on.
 // Returns only on such a fatal error.
 int runDriver(const DriverOptions& options, int fd);
+
+// The operations the fault sweep runs one at a time, each in a process of
+// its own: "save", "import", "export", "backup", "sheet", "csv", "pdf".
+// `folder` holds Data/, Save/sheet.txt, Out/ (the CSV and PDF files) and the
+// alias file, as prepareFolder lays them out.
+bool knownOperation(const std::string& name);
+// Lays out `folder` with characters 1 to 4 in the campaign file, character 5
+// in the transfer file, sheet 1 and stand-ins for the CSV and PDF files.
+int prepareFolder(const std::filesystem::path& folder);
+// Runs one operation on `folder` as the windows do and prints "A ok" or
+// "A fail <message>". With `stop` the process stops itself (SIGSTOP) once
+// the files are open, so that a tracer can take it from there.
+int runOperation(const std::filesystem::path& folder, const std::string& name, bool stop);
 
 }  // namespace crash

@@ -192,6 +192,16 @@ bool backupsAllowedInFlight(const std::set<std::string>& before, const std::stri
     return actual == before || actual == added || actual == withBackup(before, made);
 }
 
+bool withStaleCopies(const std::set<std::string>& wanted, const std::set<std::string>& actual)
+{
+    if (!std::includes(actual.begin(), actual.end(), wanted.begin(), wanted.end()))
+        return false;
+    for (const std::string& name : actual)
+        if (!wanted.count(name) && !wanted.empty() && name > *wanted.begin())
+            return false;
+    return true;
+}
+
 bool partialDelete(const State& before, const Op& op, const State& actual)
 {
     if (op.kind != Kind::Delete || actual.transfer != before.transfer || actual.campaign.chars != before.campaign.chars)

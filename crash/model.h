@@ -84,6 +84,10 @@ std::set<std::string> withBackup(const std::set<std::string>& before, const std:
 // copies `actual`: none added, or added with the oldest maybe not yet gone.
 bool backupsAllowedInFlight(const std::set<std::string>& before, const std::string& made,
                             const std::set<std::string>& actual);
+// Whether the copies `actual` are `wanted` but for older copies whose
+// removal a power cut undid (the program removes them without a folder
+// sync; the next copy removes them again).
+bool withStaleCopies(const std::set<std::string>& wanted, const std::set<std::string>& actual);
 
 // True when the store must refuse the operation (a key that already exists);
 // a refused operation changes nothing.

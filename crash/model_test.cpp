@@ -204,3 +204,15 @@ TEST(CrashModel, DailyCopiesKeepTheLastSevenAndAKillMayLeaveTheOldestOneMore)
     oldGoneNewMissing.erase("c-01");
     EXPECT_FALSE(backupsAllowedInFlight(copies, "c-08", oldGoneNewMissing));
 }
+
+TEST(CrashModel, APowerCutMayBringBackOnlyOlderCopies)
+{
+    const std::set<std::string> wanted{"c-03", "c-04"};
+    const std::pair<std::set<std::string>, bool> cases[] = {
+        {{"c-03", "c-04"}, true},         {{"c-01", "c-02", "c-03", "c-04"}, true},
+        {{"c-03"}, false},                {{"c-03", "c-04", "c-05"}, false},
+        {{"c-02", "c-03", "c-05"}, false}, {{}, false},
+    };
+    for (const auto& [actual, allowed] : cases)
+        EXPECT_EQ(withStaleCopies(wanted, actual), allowed) << actual.size();
+}
