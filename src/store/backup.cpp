@@ -148,7 +148,9 @@ fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const
     fs::path part = target;
     part += ".part";
     std::error_code ec;
-    fs::create_directories(folder, ec);
+    // A new folder's name must last as its first copy does.
+    if (fs::create_directories(folder, ec))
+        syncFolder(dataFolder, ec);
     if (ec || !fs::is_directory(folder))
         throw StoreError("Cannot make the backup folder " + utf8(folder) + (ec ? ": " + ec.message() : ": a file has its name"));
     if (fs::exists(target, ec))
