@@ -434,4 +434,17 @@ Bookmark KeysetReader::rowAt(std::int64_t position)
     });
 }
 
+void throwRecordGone(KeysetReader& reader, const TableLayout& layout, std::int64_t rowid)
+{
+    const std::optional<Row> row = reader.byRowNumber(rowid);
+    if (!row)
+        throw StoreError(msg::recordKeyDeleted);
+    std::string key;
+    for (int k : layout.keyColumns) {
+        const auto column = static_cast<std::size_t>(k);
+        key += (key.empty() ? "'" : ", '") + textOf(row->values[column], layout.columns[column].type) + "'";
+    }
+    throw StoreError(msg::recordKeyChanged(key));
+}
+
 }  // namespace store

@@ -129,4 +129,8 @@ private:
     static constexpr std::int64_t manyMatches = 256;
 };
 
+// Throws the error for a record no longer stored under its key: deleted, or
+// renamed by another program (its row number now under another key).
+[[noreturn]] void throwRecordGone(KeysetReader& reader, const TableLayout& layout, std::int64_t rowid);
+
 }  // namespace store

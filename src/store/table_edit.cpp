@@ -60,7 +60,7 @@ void Table::edit()
     const std::vector<Value> before = record_.values();
     auto row = reader_->same(record_.mark(), false);
     if (!row)
-        throw StoreError(msg::recordKeyDeleted);
+        throwRecordGone(*reader_, *layout_, record_.mark().rowid);
     record_.take(std::move(*row));
     modified_ = false;
     setState(State::Edit);
@@ -97,7 +97,7 @@ void Table::post()
             columns = record_.changedColumns();
             auto stored = reader_->same(was, false);
             if (!stored)
-                throw StoreError(msg::recordKeyDeleted);
+                throwRecordGone(*reader_, *layout_, was.rowid);
             for (int i : columns) {
                 const Value& now = stored->values[static_cast<std::size_t>(i)];
                 if (now != record_.original(i) && now != record_.value(i)) {
@@ -119,7 +119,7 @@ void Table::post()
                 }
                 st.run();
                 if (!inserting && db_->connection().changes() == 0)
-                    throw StoreError(msg::recordKeyDeleted);
+                    throwRecordGone(*reader_, *layout_, was.rowid);
                 if (inserting)
                     rowid = db_->connection().lastInsertRowid();
             }

@@ -1,6 +1,7 @@
 // File > Export Game as CSV, and Enter on the browser's grid.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +9,7 @@
 #include <QTest>
 
 #include "app/shell_fixture.h"
+#include "support/file_size_limit.h"
 #include "campaign/csv.h"
 #include "dbaware/dbgrid.h"
 
@@ -17,7 +19,10 @@ TEST(Csv, FieldsAreQuotedOnlyWhenTheyMustBe)
 {
     const std::pair<QString, QString> cases[] = {
         {"", ""}, {" plain ", " plain "}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"cr\rlf\n", "\"cr\rlf\n\""}, {"é;", "é;"}};
+        {"cr\rlf\n", "\"cr\rlf\n\""}, {"é;", "é;"},
+        // What a spreadsheet would run as a formula is text; numbers stay numbers.
+        {"=1+1", "\"'=1+1\""}, {"+cmd|' /C calc'!A0", "\"'+cmd|' /C calc'!A0\""}, {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"-2+3", "\"'-2+3\""}, {"=\"x\",y", "\"'=\"\"x\"\",y\""}, {"-5", "-5"}, {"+3.5", "+3.5"}, {"a=b", "a=b"}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(campaign::csv::field(text), expected) << text.toStdString();
     EXPECT_EQ(campaign::csv::record({"a", "b,c", "é"}), QByteArray("a,\"b,c\",\xc3\xa9\r\n"));
@@ -126,3 +131,37 @@ TEST_F(ExportTest, EnterOnARowOfTheGridOpensItAsADoubleClickDoes)
     EXPECT_EQ(modal_.shown, (std::vector<QWidget*>{frmRealmDetails, frmRealmDetails}));
     EXPECT_EQ(frmRealmDetails->tblVDDB.text("Character_Name"), "Bran");
 }
+
+#ifndef _WIN32
+// The disk fills up during the export, in the first file or (the first one
+// written whole) in the second: neither old file is replaced, none is left
+// half written, and the error box names the file that could not be written.
+TEST_F(ExportTest, ADiskThatFillsUpReplacesNeitherFileAndTheBoxNamesTheFile)
+{
+    addCharacter("G", "Aric");
+    for (int i = 0; i < 12; ++i)
+        addProvince("G", "Aric", "Province " + std::to_string(i));
+    b->tblVDDB.refresh();
+    exportTo(out);
+    const auto size = static_cast<rlim_t>(read("characters.csv").size());
+    ASSERT_GT(static_cast<rlim_t>(read("provinces.csv").size()), size + 1);
+    const std::pair<rlim_t, const char*> cases[] = {{64, "characters.csv"}, {size + 1, "provinces.csv"}};
+    for (const auto& [limit, cut] : cases) {
+        for (const char* name : {"characters.csv", "provinces.csv"}) {
+            QFile old(out + "/" + name);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        {
+            testing_support::FileSizeLimit full(limit);
+            exportTo(out, Answer::Yes);
+        }
+        ASSERT_EQ(dialogs_.shown.size(), 2u) << dialogs_.texts().join('|').toStdString();
+        const QString text = dialogs_.shown[1].text;
+        EXPECT_EQ(dialogs_.shown[1].icon, dbaware::Icon::Error) << text.toStdString();
+        EXPECT_TRUE(text.startsWith("Cannot write " + out + "/" + cut + ": ")) << text.toStdString();
+        EXPECT_TRUE(text.contains("Neither file was replaced")) << text.toStdString();
+        EXPECT_EQ(read("characters.csv") + read("provinces.csv"), "oldold") << cut;
+        EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2) << QDir(out).entryList().join(' ').toStdString();
+    }
+}
+#endif

@@ -518,3 +518,24 @@ TEST_F(SaveToFileTest, MemosAreCopiedAtTheSheetsWidthsWhateverTheWindowsSize)
     EXPECT_EQ(lines.mid(vassals, 5),
               (QStringList{"Lieutenant/Vassal Information:", "", "Sir Ormond, lieutenant", "", "Trade Routes:"}));
 }
+
+// A character's name is only the suggestion: what the dialog is handed has no
+// separator and no "..", so the suggestion stays inside the save folder, for
+// the text sheet and the PDF alike.
+TEST_F(SaveToFileTest, TheSuggestedFileNameStaysInsideTheSaveFolder)
+{
+    const std::pair<QString, QString> cases[] = {
+        {"../../x", "_._x"}, {"a/b\\c", "a_b_c"}, {"...", ""}, {".hidden", "hidden"}, {"~root", "_root"},
+        {"Al. Bryn", "Al. Bryn"}};
+    for (const auto& [name, suggested] : cases) {
+        typeCharacter("Valdane", name);
+        dialogs_.saveRequests.clear();
+        for (QAction* command : {r->SaveToFile1, r->SaveAsPDF1}) {
+            dialogs_.saveAs(std::nullopt);
+            command->trigger();
+        }
+        ASSERT_EQ(dialogs_.saveRequests.size(), 2u) << name.toStdString();
+        EXPECT_EQ(dialogs_.saveRequests[0].fileName, suggested) << name.toStdString();
+        EXPECT_EQ(dialogs_.saveRequests[1].fileName, suggested.isEmpty() ? "" : suggested + ".pdf");
+    }
+}

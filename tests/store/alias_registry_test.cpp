@@ -55,6 +55,12 @@ TEST(AliasRegistry, FailedWriteLeavesTheOldFile)
     // The temporary file cannot be made where a folder stands (as root too).
     fs::create_directories(temp.path() / "aliases.conf.tmp" / "x");
     EXPECT_THROW(AliasRegistry(file).add(Alias{"B", "STANDARD", {}}, true), store::StoreError);
+    // The message names the alias file, not the temporary one.
+    try {
+        AliasRegistry(file).add(Alias{"B", "STANDARD", {}}, true);
+    } catch (const store::StoreError& e) {
+        EXPECT_EQ(e.what(), "Cannot write the alias file " + file.string());
+    }
     EXPECT_EQ(AliasRegistry(file).names(), std::vector<std::string>{"A"});
 }
 

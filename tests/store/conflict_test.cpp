@@ -217,3 +217,33 @@ TEST_F(ConflictTest, WorkOnTheTransferFileLeavesTheCampaignFileFreeToWrite)
     store::Database::Transaction whole(chars->database());
     EXPECT_FALSE(tryWrite(other));
 }
+
+// A record the other program renamed is still stored: the error says what
+// became of it rather than that it was deleted, whether it was renamed before
+// editing began or during it.
+TEST_F(ConflictTest, ARenamedRecordIsCalledRenamedAndADeletedOneDeleted)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"UPDATE vddb SET Character_Name = 'Bran' WHERE Character_Name = 'Aric'",
+         store::msg::recordKeyChanged("'G', 'Bran'")},
+        {"DELETE FROM vddb WHERE Character_Name = 'Aric'", store::msg::recordKeyDeleted},
+    };
+    for (const auto& [sql, expected] : cases)
+        for (const bool editing : {false, true}) {
+            ASSERT_TRUE(chars->findKey({"G", "Aric"}));
+            if (editing)
+                chars->edit();
+            theyDo(sql);
+            try {
+                chars->edit();
+                chars->setText("Current_GB", "12");
+                chars->post();
+                ADD_FAILURE() << "posted a record stored no more under its key: " << sql;
+            } catch (const store::StoreError& e) {
+                EXPECT_EQ(e.what(), expected) << sql << (editing ? " while editing" : "");
+            }
+            chars->cancel();
+            theyDo("DELETE FROM vddb WHERE Character_Name IN ('Aric', 'Bran')");
+            addCharacter(*chars, "G", "Aric");
+        }
+}
