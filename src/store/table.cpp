@@ -270,8 +270,6 @@ void Table::gotoBookmark(const Bookmark& mark)
         throw StoreError(msg::recordNotFound);
     checkBrowseMode();
     auto row = reader_->same(mark, true);
-    if (!row && !reader_->same(mark, false))
-        throwRecordGone(*reader_, *layout_, mark.rowid);
     if (!row)
         throw StoreError(msg::recordKeyDeleted);
     record_.take(std::move(*row));
