@@ -1,35 +1,18 @@
-// A disk that fills up, as the system makes one: no file this process writes
-// grows past `bytes` while the object lives (writes past it fail with EFBIG,
-// the signal that would end the process ignored).
+// A disk that fills up, as the system makes one: while `run` runs, no file
+// grows past `bytes` (a write past it fails with EFBIG; SIGXFSZ is ignored).
 #pragma once
-#ifndef _WIN32
 #include <sys/resource.h>
-
 #include <csignal>
+#include <functional>
 
-namespace testing_support {
-
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &keep_);
-        rlimit small = keep_;
-        small.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &keep_);
-        std::signal(SIGXFSZ, handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit keep_{};
-    void (*handler_)(int);
-};
-
-}  // namespace testing_support
-#endif
+inline void withFileSizeLimit(rlim_t bytes, const std::function<void()>& run)
+{
+    rlimit keep{};
+    getrlimit(RLIMIT_FSIZE, &keep);
+    const rlimit small{bytes, keep.rlim_max};
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    run();
+    setrlimit(RLIMIT_FSIZE, &keep);
+    std::signal(SIGXFSZ, handler);
+}
