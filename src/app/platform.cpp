@@ -1,9 +1,11 @@
 #include "app/platform.h"
 
 #include "store/alias_registry.h"
+#include "store/durable.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -198,12 +200,39 @@ ForeignFile readForeignFile(const fs::path& file, std::size_t limit)
 
 QString syncToDisk(int handle)
 {
+    std::error_code ec;
+    return store::syncDescriptor(handle, ec) ? QString() : QString::fromStdString(ec.message());
+}
+
+QString safeFileName(const QString& name)
+{
+    // Refused everywhere: either platform's separator, and control characters.
+    // Windows refuses more, and names that end in a dot or a blank.
 #ifdef _WIN32
-    const bool ok = handle >= 0 && _commit(handle) == 0;
+    static const QString refused = QStringLiteral("/\\<>:\"|?*");
 #else
-    const bool ok = handle >= 0 && ::fsync(handle) == 0;
+    static const QString refused = QStringLiteral("/\\");
 #endif
-    return ok ? QString() : QString::fromLocal8Bit(std::strerror(handle >= 0 ? errno : EBADF));
+    QString out;
+    for (const QChar c : name)
+        out += refused.contains(c) || c.unicode() < 0x20 || c.unicode() == 0x7f ? QChar(u'_') : c;
+    // No ".." that a dialog could take for the folder above.
+    while (out.contains(QStringLiteral("..")))
+        out.replace(QStringLiteral(".."), QStringLiteral("."));
+    while (out.startsWith(u'.'))
+        out.remove(0, 1);
+    // The dialog reads a leading tilde as the home folder.
+    if (out.startsWith(u'~'))
+        out[0] = u'_';
+#ifdef _WIN32
+    while (out.endsWith(u'.') || out.endsWith(u' '))
+        out.chop(1);
+    static const QRegularExpression device(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (device.match(out).hasMatch())
+        out.prepend(u'_');
+#endif
+    return out;
 }
 
 fs::path requestFile()

@@ -40,6 +40,11 @@ ForeignFile readForeignFile(const std::filesystem::path& file, std::size_t limit
 // empty, or the system's reason when the disk refuses it.
 QString syncToDisk(int handle);
 
+// A name (a character's, a game's) made fit to suggest as a file name in a
+// folder: no separator, no "..", no character the file system refuses, no
+// leading dot or tilde; empty when nothing is left.
+QString safeFileName(const QString& name);
+
 std::filesystem::path toPath(const QString& text);
 QString toQString(const std::filesystem::path& path);
 

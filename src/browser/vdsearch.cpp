@@ -19,7 +19,8 @@
 #include "realm/record_sheet.h"
 #include "realm/vddetails.h"
 #include "sheet/sheet_print.h"
-#include "app/platform.h"
+#include "app/written_file.h"
+#include "store/durable.h"
 #include "store/filter.h"
 #include "transfer/transfer.h"
 
@@ -32,8 +33,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 namespace col = campaign::col;
 
@@ -239,20 +242,40 @@ void TfrmVDDBSearch::ExportGameAsCSV1Click()
         if (dbaware::confirm(this, question, dbaware::Buttons::YesNoDefaultNo) != dbaware::Answer::Yes)
             return;
     }
-    // Each file takes its place whole or not at all; the second is written
-    // in full before the first takes its place.
+    // Both files are written whole and checked beside their targets before
+    // either takes its place: a full disk replaces neither.
     QSaveFile first(charactersFile), second(provincesFile);
-    auto failed = [](const QSaveFile& file) {
-        return std::runtime_error(QStringLiteral("Cannot write %1: %2")
-                                      .arg(QDir::toNativeSeparators(file.fileName()), file.errorString())
-                                      .toStdString());
+    auto failed = [](const QString& refused, const QString& outcome) {
+        return std::runtime_error((refused + QStringLiteral(". ") + outcome).toStdString());
     };
+    const QString neither = QStringLiteral("Neither file was replaced");
     for (auto [file, bytes] : {std::pair{&first, &characters.bytes}, std::pair{&second, &provinces.bytes}})
-        if (!file->open(QIODevice::WriteOnly) || file->write(*bytes) != bytes->size())
-            throw failed(*file);
-    for (QSaveFile* file : {&first, &second})
-        if (!file->commit())
-            throw failed(*file);
+        if (const QString refused = app::writeAside(*file, *bytes); !refused.isEmpty())
+            throw failed(refused, neither);
+    // Only a rename can fail now. The old characters.csv stays reachable
+    // under a second name (a hard link, which takes no room) until
+    // provinces.csv is in place, so that it can come back.
+    const std::filesystem::path target = app::platform::toPath(charactersFile);
+    std::filesystem::path kept = target;
+    kept += ".previous";
+    std::error_code ec;
+    const bool keeping = std::filesystem::is_regular_file(target, ec) && !std::filesystem::exists(kept, ec) &&
+                         (std::filesystem::create_hard_link(target, kept, ec), !ec);
+    auto dropKept = [&] {
+        if (keeping)
+            std::filesystem::remove(kept, ec);
+    };
+    if (const QString refused = app::putInPlace(first); !refused.isEmpty()) {
+        dropKept();
+        throw failed(refused, neither);
+    }
+    if (const QString refused = app::putInPlace(second); !refused.isEmpty()) {
+        // Where the old file cannot come back it stays under its second name.
+        if (!keeping || !store::renameDurably(kept, target, ec))
+            throw failed(refused, QStringLiteral("characters.csv was written, provinces.csv was not"));
+        throw failed(refused, neither);
+    }
+    dropKept();
 
     auto count = [](int n, const char* one, const char* many) {
         return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));

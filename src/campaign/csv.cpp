@@ -1,5 +1,7 @@
 #include "campaign/csv.h"
 
+#include <QRegularExpression>
+
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "store/query.h"
@@ -8,13 +10,20 @@ namespace campaign::csv {
 
 QString field(const QString& text)
 {
+    // A spreadsheet runs a cell that begins with = + - @ as a formula. A
+    // leading apostrophe, inside quotes, makes it text and shows the reader
+    // that the value was guarded (a leading tab would change it unseen).
+    // Plain numbers (-5, +3) are no formulas and stay numbers.
+    static const QString formula = QStringLiteral("=+-@");
+    static const QRegularExpression number(QStringLiteral("^[-+]?[0-9]+(\\.[0-9]+)?$"));
+    const bool guard = !text.isEmpty() && formula.contains(text.front()) && !number.match(text).hasMatch();
     static const QString special = QStringLiteral("\",\r\n");
-    bool quote = false;
+    bool quote = guard;
     for (QChar c : text)
         quote = quote || special.contains(c);
     if (!quote)
         return text;
-    QString out = text;
+    QString out = guard ? QStringLiteral("'") + text : text;
     out.replace(u'"', QStringLiteral("\"\""));
     return u'"' + out + u'"';
 }

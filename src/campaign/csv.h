@@ -14,7 +14,9 @@ class Session;
 namespace campaign::csv {
 
 // A field as it goes into the file: quoted when it holds a quote, a comma,
-// CR or LF, with its quotes doubled; otherwise as it is.
+// CR or LF, with its quotes doubled; otherwise as it is. One that a
+// spreadsheet would run as a formula (it begins with =, +, - or @ and is no
+// plain number) is quoted behind an apostrophe, so that it is shown as text.
 QString field(const QString& text);
 
 // One record: the fields joined by commas, then CR LF, in UTF-8.

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "app/platform.h"
+#include "app/written_file.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/dbmemo.h"
@@ -598,18 +599,19 @@ void SheetFile::write(const QByteArray& bytes)
         if (n <= 0)
             fail(*file_);
         done += n;
+        written_ += n;
     }
 }
 
 void SheetFile::close()
 {
     if (file_ == &saved_) {
-        // The sheet is on the disk before it takes the old one's place;
-        // commit() itself does not report a failed sync.
-        if (const QString refused = app::platform::syncToDisk(saved_.handle()); !refused.isEmpty())
+        // The sheet is whole on the disk before it takes the old one's place.
+        QString refused = app::checkAside(saved_, written_);
+        if (refused.isEmpty())
+            refused = app::putInPlace(saved_);
+        if (!refused.isEmpty())
             throw SheetError(refused);
-        if (!saved_.commit())
-            fail(saved_);
         return;
     }
     direct_.close();
@@ -623,6 +625,8 @@ void SheetFile::fail(const QFileDevice& device)
     QString reason = device.errorString();
     if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
         reason = QStringLiteral("The file %1 could not be written").arg(QDir::toNativeSeparators(device.fileName()));
+    else if (&device == &saved_)
+        reason = app::cannotWrite(device.fileName(), reason);  // a device is its own name
     throw SheetError(reason);
 }
 
@@ -680,7 +684,7 @@ dbaware::SaveRequest saveRequest(const QString& folder, const QString& character
     r.filters = QStringList{QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*.*)")};
     r.defaultSuffix = QStringLiteral("txt");
     r.folder = folder;
-    r.fileName = characterName;
+    r.fileName = app::platform::safeFileName(characterName);
     r.confirmOverwrite = true;
     r.refuseReadOnly = true;
     return r;

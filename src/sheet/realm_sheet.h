@@ -137,6 +137,7 @@ private:
     QSaveFile saved_;
     QFile direct_;
     QFileDevice* file_ = nullptr;
+    qint64 written_ = 0;
     QStringEncoder encoder_;
 };
 

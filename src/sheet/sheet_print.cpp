@@ -1,6 +1,7 @@
 #include "sheet/sheet_print.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -15,6 +16,7 @@
 #include <exception>
 
 #include "app/platform.h"
+#include "app/written_file.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "dbaware/text.h"
@@ -237,12 +239,13 @@ void printSheets(QPagedPaintDevice& device, const std::vector<PrintedSheet>& she
 
 void writePdf(const QString& fileName, const std::vector<PrintedSheet>& sheets)
 {
-    // An error on the way leaves the temporary file uncommitted: it goes.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw SheetError(file.errorString());
+    // Made in memory, so that it can be seen to end as a PDF ends before any
+    // of it reaches the disk; QPdfWriter reports no failed write.
+    QByteArray pdf;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setResolution(300);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
@@ -253,8 +256,15 @@ void writePdf(const QString& fileName, const std::vector<PrintedSheet>& sheets)
             writer.setTitle(sheets.front().texts.gameName);
         printSheets(writer, sheets);
     }
-    if (file.error() != QFileDevice::NoError || !file.commit())
-        throw SheetError(file.errorString());
+    if (!pdf.startsWith("%PDF-") || !pdf.trimmed().endsWith("%%EOF"))
+        throw SheetError(app::cannotWrite(fileName, QStringLiteral("the PDF was not made whole")));
+    // An error on the way leaves the temporary file uncommitted: it goes.
+    QSaveFile file(fileName);
+    QString refused = app::writeAside(file, pdf);
+    if (refused.isEmpty())
+        refused = app::putInPlace(file);
+    if (!refused.isEmpty())
+        throw SheetError(refused);
 }
 
 dbaware::SaveRequest pdfSaveRequest(const QString& folder, const QString& characterName)
@@ -264,7 +274,8 @@ dbaware::SaveRequest pdfSaveRequest(const QString& folder, const QString& charac
     r.filters = QStringList{QStringLiteral("PDF Files (*.pdf)"), QStringLiteral("All Files (*.*)")};
     r.defaultSuffix = QStringLiteral("pdf");
     r.folder = folder;
-    r.fileName = characterName + QStringLiteral(".pdf");
+    const QString name = app::platform::safeFileName(characterName);
+    r.fileName = name.isEmpty() ? name : name + QStringLiteral(".pdf");
     r.confirmOverwrite = true;
     r.refuseReadOnly = true;
     return r;

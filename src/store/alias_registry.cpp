@@ -1,6 +1,7 @@
 // Reading and atomically rewriting the alias file.
 #include "store/alias_registry.h"
 
+#include "store/durable.h"
 #include "store/error.h"
 #include "store/paths.h"
 #include "store/layout.h"
@@ -145,17 +146,17 @@ void AliasRegistry::save(const std::string& text) const
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw StoreError(msg::cannotWriteAliases(utf8(tmp)));
+            throw StoreError(msg::cannotWriteAliases(utf8(file_)));
         out << text;
-        out.flush();
+        out.close();
         if (!out) {
-            out.close();
             fs::remove(tmp, ec);
-            throw StoreError(msg::cannotWriteAliases(utf8(tmp)));
+            throw StoreError(msg::cannotWriteAliases(utf8(file_)));
         }
     }
-    fs::rename(tmp, file_, ec);
-    if (ec) {
+    // Synced before its new name and its folder after, so that a power cut
+    // leaves the old file or the new one, never an empty one.
+    if (!renameDurably(tmp, file_, ec)) {
         fs::remove(tmp, ec);
         throw StoreError(msg::cannotReplaceAliases(utf8(file_)));
     }

@@ -23,27 +23,37 @@ std::error_code lastError() { return std::error_code(errno, std::generic_categor
 
 }  // namespace
 
+bool syncDescriptor(int fd, std::error_code& ec)
+{
+    if (fd < 0)
+        return ec = std::make_error_code(std::errc::bad_file_descriptor), false;
+#ifdef _WIN32
+    const bool ok = _commit(fd) == 0;
+#else
+    int rc;
+    do
+        rc = ::fsync(fd);
+    while (rc != 0 && errno == EINTR);
+    const bool ok = rc == 0;
+#endif
+    if (!ok)
+        ec = lastError();
+    return ok;
+}
+
 bool syncFile(const fs::path& file, std::error_code& ec)
 {
 #ifdef _WIN32
     const int fd = _wopen(file.c_str(), _O_RDWR | _O_BINARY);
     if (fd < 0)
         return ec = lastError(), false;
-    const bool ok = _commit(fd) == 0;
-    if (!ok)
-        ec = lastError();
+    const bool ok = syncDescriptor(fd, ec);
     _close(fd);
 #else
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return ec = lastError(), false;
-    int rc;
-    do
-        rc = ::fsync(fd);
-    while (rc != 0 && errno == EINTR);
-    const bool ok = rc == 0;
-    if (!ok)
-        ec = lastError();
+    const bool ok = syncDescriptor(fd, ec);
     ::close(fd);
 #endif
     return ok;
@@ -59,13 +69,7 @@ bool syncFolder(const fs::path& folder, std::error_code& ec)
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return ec = lastError(), false;
-    int rc;
-    do
-        rc = ::fsync(fd);
-    while (rc != 0 && errno == EINTR);
-    const bool ok = rc == 0;
-    if (!ok)
-        ec = lastError();
+    const bool ok = syncDescriptor(fd, ec);
     ::close(fd);
     return ok;
 #endif

@@ -6,6 +6,10 @@
 
 namespace store {
 
+// Syncs what the system holds of an open file (its descriptor) to the disk;
+// false, with errno's reason in `ec`, when the disk refuses it.
+bool syncDescriptor(int fd, std::error_code& ec);
+
 // Syncs a file's contents to the disk; false (with errno's reason in `ec`)
 // when it cannot be opened or synced.
 bool syncFile(const std::filesystem::path& file, std::error_code& ec);

@@ -41,6 +41,11 @@ inline constexpr const char* notEditing = "Dataset not in edit or insert mode";
 inline constexpr const char* notOpen = "Cannot perform this operation on a closed dataset";
 inline constexpr const char* recordNotFound = "Record not found";
 inline constexpr const char* recordKeyDeleted = "Record/Key deleted";
+// The record is still stored, under another key: another program renamed it.
+inline std::string recordKeyChanged(std::string_view key)
+{
+    return "Another program has renamed this record: it is now stored as " + std::string(key);
+}
 inline constexpr const char* fieldIndexOutOfRange = "Field index out of range";
 inline constexpr const char* otherTable = "Cannot synchronise with a table object on another table";
 inline constexpr const char* appendAcrossDatabases = "A batch append needs both tables in one database";

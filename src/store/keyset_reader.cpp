@@ -442,4 +442,26 @@ Bookmark KeysetReader::rowAt(std::int64_t position)
     });
 }
 
+void throwRecordGone(KeysetReader& reader, const TableLayout& layout, std::int64_t rowid,
+                     const std::vector<Value>& known)
+{
+    // Renamed: the row is there under another key with every other field as
+    // known. A new record that took a deleted one's row number differs.
+    const std::optional<Row> row = reader.byRowNumber(rowid);
+    bool renamed = row.has_value();
+    for (std::size_t c = 0; renamed && c < known.size() && c < row->values.size(); ++c) {
+        const bool key = std::find(layout.keyColumns.begin(), layout.keyColumns.end(), static_cast<int>(c)) !=
+                         layout.keyColumns.end();
+        renamed = key || row->values[c] == known[c];
+    }
+    if (!renamed)
+        throw StoreError(msg::recordKeyDeleted);
+    std::string key;
+    for (int k : layout.keyColumns) {
+        const auto column = static_cast<std::size_t>(k);
+        key += (key.empty() ? "'" : ", '") + textOf(row->values[column], layout.columns[column].type) + "'";
+    }
+    throw StoreError(msg::recordKeyChanged(key));
+}
+
 }  // namespace store

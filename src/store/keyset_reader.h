@@ -129,4 +129,10 @@ private:
     static constexpr std::int64_t manyMatches = 256;
 };
 
+// Throws the error for a record no longer stored under its key: deleted, or
+// renamed by another program (its row number under another key, every other
+// field as `known`, the values last read).
+[[noreturn]] void throwRecordGone(KeysetReader& reader, const TableLayout& layout, std::int64_t rowid,
+                                  const std::vector<Value>& known);
+
 }  // namespace store

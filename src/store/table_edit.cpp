@@ -61,7 +61,7 @@ void Table::edit()
     const std::vector<Value> before = record_.values();
     auto row = reader_->same(record_.mark(), false);
     if (!row)
-        throw StoreError(msg::recordKeyDeleted);
+        throwRecordGone(*reader_, *layout_, record_.mark().rowid, before);
     record_.take(std::move(*row));
     modified_ = false;
     setState(State::Edit);
@@ -79,6 +79,13 @@ void Table::post()
         return;
     const bool inserting = state_ == State::Insert;
     const Bookmark was = record_.mark();
+    // The values last read, wanted only to tell a rename from a delete.
+    auto read = [this] {
+        std::vector<Value> v;
+        for (int i = 0; i < record_.size(); ++i)
+            v.push_back(record_.original(i));
+        return v;
+    };
     const TableSql& sql = reader_->sql();
     std::int64_t rowid = was.rowid;
     std::string conflicts;
@@ -98,7 +105,7 @@ void Table::post()
             columns = record_.changedColumns();
             auto stored = reader_->same(was, false);
             if (!stored)
-                throw StoreError(msg::recordKeyDeleted);
+                throwRecordGone(*reader_, *layout_, was.rowid, read());
             for (int i : columns) {
                 const Value& now = stored->values[static_cast<std::size_t>(i)];
                 if (now != record_.original(i) && now != record_.value(i)) {
@@ -120,7 +127,7 @@ void Table::post()
                 }
                 st.run();
                 if (!inserting && db_->connection().changes() == 0)
-                    throw StoreError(msg::recordKeyDeleted);
+                    throwRecordGone(*reader_, *layout_, was.rowid, read());
                 if (inserting)
                     rowid = db_->connection().lastInsertRowid();
             }

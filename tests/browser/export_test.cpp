@@ -1,6 +1,7 @@
 // File > Export Game as CSV, and Enter on the browser's grid.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,7 +18,10 @@ TEST(Csv, FieldsAreQuotedOnlyWhenTheyMustBe)
 {
     const std::pair<QString, QString> cases[] = {
         {"", ""}, {" plain ", " plain "}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"cr\rlf\n", "\"cr\rlf\n\""}, {"é;", "é;"}};
+        {"cr\rlf\n", "\"cr\rlf\n\""}, {"é;", "é;"},
+        // What a spreadsheet would run as a formula is text; numbers stay numbers.
+        {"=1+1", "\"'=1+1\""}, {"+cmd|' /C calc'!A0", "\"'+cmd|' /C calc'!A0\""}, {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"-2+3", "\"'-2+3\""}, {"=\"x\",y", "\"'=\"\"x\"\",y\""}, {"-5", "-5"}, {"+3.5", "+3.5"}, {"a=b", "a=b"}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(campaign::csv::field(text), expected) << text.toStdString();
     EXPECT_EQ(campaign::csv::record({"a", "b,c", "é"}), QByteArray("a,\"b,c\",\xc3\xa9\r\n"));
@@ -126,3 +130,26 @@ TEST_F(ExportTest, EnterOnARowOfTheGridOpensItAsADoubleClickDoes)
     EXPECT_EQ(modal_.shown, (std::vector<QWidget*>{frmRealmDetails, frmRealmDetails}));
     EXPECT_EQ(frmRealmDetails->tblVDDB.text("Character_Name"), "Bran");
 }
+
+#ifndef _WIN32
+#include "support/file_size_limit.h"
+// The disk fills up in provinces.csv, characters.csv written whole: neither old
+// file is replaced nor anything left beside them, and the box names the file.
+TEST_F(ExportTest, ADiskThatFillsUpReplacesNeitherFileAndTheBoxNamesTheFile)
+{
+    addCharacter("G", "Aric");
+    for (int i = 0; i < 12; ++i)
+        addProvince("G", "Aric", "Province " + std::to_string(i));
+    b->tblVDDB.refresh();
+    exportTo(out);
+    const auto whole = static_cast<rlim_t>(read("characters.csv").size());
+    for (const char* name : {"/characters.csv", "/provinces.csv"})
+        QFile::resize(out + name, 3);  // the old files: their first bytes
+    withFileSizeLimit(whole + 1, [&] { exportTo(out, Answer::Yes); });
+    const QString text = dialogs_.shown.back().text;
+    EXPECT_TRUE(text.startsWith("Cannot write " + out + "/provinces.csv: ")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Neither file was replaced")) << text.toStdString();
+    EXPECT_EQ(read("characters.csv") + read("provinces.csv"), "GamGam");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+#endif

@@ -1,6 +1,7 @@
 // The printed realm sheet: Save as PDF and Print on the realm window, Export
 // Game as PDF in the browser. The PDFs are read back with poppler's tools.
 #include <QAction>
+#include <QDir>
 #include <QImage>
 #include <QPdfWriter>
 #include <QProcess>
@@ -184,3 +185,23 @@ TEST_F(PrintTest, ExportGameWritesEveryCharacterOfTheGameOnPagesOfTheirOwn)
             dark += qGray(image.pixel(x, y)) < 128;
     EXPECT_GT(dark, image.width() * image.height() / 200) << "ink on the page";
 }
+
+#ifndef _WIN32
+#include "support/file_size_limit.h"
+// A disk that fills up before the PDF's last byte: the old PDF stays, nothing
+// is left beside it, and the box names the file.
+TEST_F(PrintTest, ADiskThatFillsUpLeavesTheOldPdfWholeAndTheBoxNamesIt)
+{
+    addExample("Valdane", "Aldric");
+    frmVDDBSearch->tblVDDB.refresh();
+    dialogs_.saveAs(out("game.pdf"));
+    frmVDDBSearch->ExportGameAsPDF1->trigger();
+    const auto whole = static_cast<rlim_t>(fs::file_size(temp_.path() / "game.pdf"));
+    QFile::resize(out("game.pdf"), 5);  // the old file: "%PDF-"
+    dialogs_.saveAs(out("game.pdf"));
+    withFileSizeLimit(whole - 1, [&] { frmVDDBSearch->ExportGameAsPDF1->trigger(); });
+    EXPECT_TRUE(dialogs_.texts().join('|').startsWith("Cannot write " + out("game.pdf") + ": "));
+    EXPECT_EQ(fs::file_size(temp_.path() / "game.pdf"), 5u);
+    EXPECT_EQ(QDir(out("")).entryList({"game.pdf*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+#endif

@@ -22,12 +22,11 @@
 #include "realm/vddetails.h"
 #include "sheet/vdtemp.h"
 
-#include <csignal>
 #include <cstring>
 #include <fstream>
 
 #ifndef _WIN32
-#include <sys/resource.h>
+#include "support/file_size_limit.h"
 #endif
 
 using namespace sheet_testing;
@@ -362,16 +361,8 @@ TEST_F(SaveToFileTest, ADiskThatFillsUpLeavesTheOldSheetWhole)
 
     // The system lets no file grow past 300 bytes: the sheet's writes fail
     // part way, as on a disk that fills up.
-    rlimit keep{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &keep), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = keep;
-    small.rlim_cur = 300;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     dialogs_.saveAs(out("Aldric.txt"));
-    r->SaveToFile1->trigger();
-    setrlimit(RLIMIT_FSIZE, &keep);
-    std::signal(SIGXFSZ, oldHandler);
+    withFileSizeLimit(300, [&] { r->SaveToFile1->trigger(); });
 
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
@@ -517,4 +508,18 @@ TEST_F(SaveToFileTest, MemosAreCopiedAtTheSheetsWidthsWhateverTheWindowsSize)
     const qsizetype vassals = lines.indexOf("Lieutenant/Vassal Information:");
     EXPECT_EQ(lines.mid(vassals, 5),
               (QStringList{"Lieutenant/Vassal Information:", "", "Sir Ormond, lieutenant", "", "Trade Routes:"}));
+}
+
+// The name suggested for a sheet or PDF keeps the file inside the save folder.
+TEST_F(SaveToFileTest, TheSuggestedFileNameStaysInsideTheSaveFolder)
+{
+    const std::pair<QString, QString> cases[] = {{"../../x", "_._x"}, {"a/b\\c", "a_b_c"}, {"...", ""},
+                                                 {".hidden", "hidden"}, {"~root", "_root"}, {"Al. B", "Al. B"}};
+    for (const auto& [name, suggested] : cases) {
+        typeCharacter("Valdane", name);
+        for (QAction* command : {r->SaveToFile1, r->SaveAsPDF1})
+            dialogs_.saveAs(std::nullopt), command->trigger();
+        EXPECT_EQ(dialogs_.saveRequests.end()[-2].fileName, suggested) << name.toStdString();
+        EXPECT_EQ(dialogs_.saveRequests.back().fileName, suggested.isEmpty() ? "" : suggested + ".pdf");
+    }
 }

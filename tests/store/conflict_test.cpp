@@ -217,3 +217,29 @@ TEST_F(ConflictTest, WorkOnTheTransferFileLeavesTheCampaignFileFreeToWrite)
     store::Database::Transaction whole(chars->database());
     EXPECT_FALSE(tryWrite(other));
 }
+
+// A record another program renamed, before editing began or during it, is
+// said to be renamed; one it deleted, deleted.
+TEST_F(ConflictTest, ARenamedRecordIsCalledRenamedAndADeletedOneDeleted)
+{
+    const std::tuple<const char*, bool, std::string> cases[] = {
+        {"UPDATE vddb SET Character_Name = 'Bran'", false, store::msg::recordKeyChanged("'G', 'Bran'")},
+        {"UPDATE vddb SET Game_Name = 'H'", true, store::msg::recordKeyChanged("'H', 'Aric'")},
+        {"DELETE FROM vddb", true, store::msg::recordKeyDeleted}};
+    for (const auto& [sql, editing, expected] : cases) {
+        theyDo("DELETE FROM vddb");
+        addCharacter(*chars, "G", "Aric");
+        if (editing)
+            chars->edit();
+        theyDo(sql);
+        try {
+            chars->edit();
+            chars->setText("Current_GB", "12");
+            chars->post();
+            ADD_FAILURE() << sql;
+        } catch (const store::StoreError& e) {
+            EXPECT_EQ(e.what(), expected) << sql << (editing ? " while editing" : "");
+        }
+        chars->cancel();
+    }
+}
