@@ -101,6 +101,24 @@ public:
             return std::nullopt;
         return f;
     }
+    // What the next open dialog and list return; nothing: the user cancels.
+    std::deque<std::optional<QString>> opens;
+    std::deque<std::optional<int>> choices;
+    std::vector<QStringList> lists;  // the items of each list shown
+    std::optional<QString> openFileName(QWidget*, const dbaware::OpenRequest&) override { return next(opens); }
+    std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList& items) override
+    {
+        lists.push_back(items);
+        return next(choices);
+    }
+    template <class T> static std::optional<T> next(std::deque<std::optional<T>>& queue)
+    {
+        if (queue.empty())
+            return std::nullopt;
+        std::optional<T> answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
     void beep() override { ++beeps; }
 
     QStringList texts() const
