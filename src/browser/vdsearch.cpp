@@ -19,13 +19,20 @@
 #include "realm/record_sheet.h"
 #include "realm/vddetails.h"
 #include "sheet/sheet_print.h"
+#include "app/platform.h"
 #include "app/written_file.h"
+#include "store/backup.h"
+#include "store/carry.h"
 #include "store/durable.h"
+#include "store/error.h"
 #include "store/filter.h"
+#include "store/paths.h"
+#include "transfer/commands.h"
 #include "transfer/transfer.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -77,6 +84,9 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     on(ImportCharacters1, &QAction::triggered, &TfrmVDDBSearch::ImportCharacters1Click);
     on(ViewTransferTableContents1, &QAction::triggered, &TfrmVDDBSearch::ViewTransferTableContents1Click);
     on(EmptyTransferTable1, &QAction::triggered, &TfrmVDDBSearch::EmptyTransferTable1Click);
+    on(SaveTransferFileAs1, &QAction::triggered, &TfrmVDDBSearch::SaveTransferFileAs1Click);
+    on(OpenTransferFile1, &QAction::triggered, &TfrmVDDBSearch::OpenTransferFile1Click);
+    on(RestoreBackup1, &QAction::triggered, &TfrmVDDBSearch::RestoreBackup1Click);
     on(Help2, &QAction::triggered, &TfrmVDDBSearch::Help2Click);
     on(About1, &QAction::triggered, &TfrmVDDBSearch::About1Click);
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
@@ -327,6 +337,66 @@ void TfrmVDDBSearch::EmptyTransferTable1Click()
 {
     if (realm_)
         realm_->Delete1Click();
+}
+
+void TfrmVDDBSearch::SaveTransferFileAs1Click()
+{
+    if (realm_)
+        realm_->SaveTransferFileAs1Click();
+}
+
+void TfrmVDDBSearch::OpenTransferFile1Click()
+{
+    if (realm_)
+        realm_->OpenTransferFile1Click();
+}
+
+void TfrmVDDBSearch::RestoreBackup1Click()
+{
+    store::Database& db = tables_.tblVDDB.database();
+    const std::vector<store::BackupSummary> backups = store::listBackups(db);
+    const QString title = QStringLiteral("Restore Backup");
+    if (backups.empty()) {
+        dbaware::showMessage(this, QStringLiteral("There is no backup in %1.")
+                                       .arg(app::platform::toQString(db.folder() / store::backupFolderName)));
+        return;
+    }
+    QStringList items;
+    for (const store::BackupSummary& backup : backups) {
+        const QDateTime written = QFileInfo(app::platform::toQString(backup.file)).lastModified();
+        const QString counts = backup.rows.size() == 2 ? transfer::charactersAndProvinces(backup.rows[0], backup.rows[1])
+                                                       : QStringLiteral("cannot be read");
+        items << QStringLiteral("%1   %2   %3")
+                     .arg(written.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                          app::platform::toQString(backup.file.filename()), counts);
+    }
+    const std::optional<int> row =
+        dbaware::dialogs().chooseItem(this, title, QStringLiteral("The backup to restore:"), items);
+    if (!row || *row < 0 || *row >= static_cast<int>(backups.size()))
+        return;
+    const store::BackupSummary& chosen = backups[static_cast<std::size_t>(*row)];
+    if (!chosen.damage.empty())
+        throw store::StoreError("Cannot restore " + store::utf8(chosen.file) + ": " + chosen.damage);
+    const QString name = app::platform::toQString(chosen.file.filename());
+    if (dbaware::dialogs().ask(this, title,
+                               QStringLiteral("Replace every character and province with those of the backup %1 "
+                                              "(%2)?\r\rThe campaign as it is now is kept in a file of its own.")
+                                   .arg(name, transfer::charactersAndProvinces(chosen.rows[0], chosen.rows[1])),
+                               dbaware::Icon::Question, dbaware::Buttons::YesNoDefaultNo) != dbaware::Answer::Yes)
+        return;
+    // Editing ends first, so that a rollback never takes a saved change.
+    for (store::Table* t : {&tblVDDB, &tables_.tblVDDB, &tables_.tblProv})
+        if (t->isOpen())
+            t->checkBrowseMode();
+    const std::filesystem::path kept = store::restoreBackup(db, chosen.file);
+    for (store::Table* t : {&tblVDDB, &tables_.tblVDDB})
+        if (t->isOpen())
+            t->refresh();
+    emit tables_.charactersImported();
+    tables_.applyProvinceFilter();
+    dbaware::showMessage(this, QStringLiteral("Restored the backup %1: %2. The campaign as it was is kept as %3.")
+                                   .arg(name, transfer::charactersAndProvinces(chosen.rows[0], chosen.rows[1]),
+                                        app::platform::toQString(kept)));
 }
 
 void TfrmVDDBSearch::Help2Click() { app::openHelp(); }

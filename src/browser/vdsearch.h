@@ -49,11 +49,17 @@ public:
     void ExportGameAsCSV1Click();
     // The printed sheets of every character of the current row's game, in one PDF.
     void ExportGameAsPDF1Click();
+    // A copy from the Backups folder, chosen from a list with its date and
+    // counts, put in place of the campaign's tables; the tables as they
+    // were are kept in a file of their own.
+    void RestoreBackup1Click();
     void BringInOldTables1Click();
     void Exit1Click();
     void ImportCharacters1Click();
     void ViewTransferTableContents1Click();
     void EmptyTransferTable1Click();
+    void SaveTransferFileAs1Click();
+    void OpenTransferFile1Click();
     void Help2Click();
     void About1Click();
 

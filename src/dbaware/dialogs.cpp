@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -75,6 +76,30 @@ public:
         if (chosen.isEmpty())
             return std::nullopt;
         return chosen;
+    }
+
+    std::optional<QString> openFileName(QWidget* parent, const OpenRequest& r) override
+    {
+        QFileDialog dialog(parent, r.title, r.folder);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters(r.filters);
+        if (!r.filters.isEmpty())
+            dialog.selectNameFilter(r.filters.front());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return dialog.selectedFiles().front();
+    }
+
+    std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
+                                  const QStringList& items) override
+    {
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(parent, title, label, items, 0, false, &ok);
+        if (!ok)
+            return std::nullopt;
+        const int row = static_cast<int>(items.indexOf(chosen));
+        return row < 0 ? std::nullopt : std::optional<int>(row);
     }
 
     void beep() override { QApplication::beep(); }
@@ -230,6 +255,13 @@ static QString& titleText()
 {
     static QString title;
     return title;
+}
+
+std::optional<QString> Dialogs::openFileName(QWidget*, const OpenRequest&) { return std::nullopt; }
+
+std::optional<int> Dialogs::chooseItem(QWidget*, const QString&, const QString&, const QStringList&)
+{
+    return std::nullopt;
 }
 
 std::unique_ptr<Progress> Dialogs::progress(QWidget* parent, const QString& title)

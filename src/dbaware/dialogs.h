@@ -28,6 +28,12 @@ struct SaveRequest {
     bool refuseReadOnly = false;   // a read-only file is not accepted; the dialog stays
 };
 
+struct OpenRequest {
+    QString title;
+    QStringList filters;  // the first is selected
+    QString folder;
+};
+
 // Long work that the user can follow and stop. Nothing is shown while the
 // work is short; after about half a second a window with its stage and a
 // Cancel button appears over the others.
@@ -50,6 +56,13 @@ public:
     virtual std::optional<QString> saveFileName(QWidget* parent, const SaveRequest& request) = 0;
     // An existing folder chosen from `folder` on, or nothing when cancelled.
     virtual std::optional<QString> folderName(QWidget* parent, const QString& title, const QString& folder) = 0;
+    // An existing file chosen, or nothing when the dialog was cancelled.
+    // The base answers as a cancelled dialog, for boxes that never open one.
+    virtual std::optional<QString> openFileName(QWidget* parent, const OpenRequest& request);
+    // The row of `items` chosen from a list, or nothing when cancelled; the
+    // base answers as cancelled, as above.
+    virtual std::optional<int> chooseItem(QWidget* parent, const QString& title, const QString& label,
+                                          const QStringList& items);
     virtual void beep() = 0;
     // Progress of long work, shown over `parent`; a window of Qt's unless
     // overridden.

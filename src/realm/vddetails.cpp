@@ -418,3 +418,7 @@ void TfrmRealmDetails::ExportCurrentCharacter1Click() { transfer_->exportCurrent
 void TfrmRealmDetails::ViewContentsofTransferTable1Click() { transfer_->view(); }
 
 void TfrmRealmDetails::Delete1Click() { transfer_->empty(); }
+
+void TfrmRealmDetails::SaveTransferFileAs1Click() { transfer_->saveTransferFileAs(); }
+
+void TfrmRealmDetails::OpenTransferFile1Click() { transfer_->openTransferFile(); }

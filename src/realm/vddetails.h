@@ -110,6 +110,8 @@ public:
     void ExportCurrentCharacter1Click();
     void ViewContentsofTransferTable1Click();
     void Delete1Click();
+    void SaveTransferFileAs1Click();
+    void OpenTransferFile1Click();
     void Help2Click();
     void About1Click();
 

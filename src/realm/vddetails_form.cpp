@@ -184,6 +184,8 @@ void TfrmRealmDetails::connectHandlers()
     on(ExportCurrentCharacter1, &QAction::triggered, &W::ExportCurrentCharacter1Click);
     on(ViewContentsofTransferTable1, &QAction::triggered, &W::ViewContentsofTransferTable1Click);
     on(Delete1, &QAction::triggered, &W::Delete1Click);
+    on(SaveTransferFileAs1, &QAction::triggered, &W::SaveTransferFileAs1Click);
+    on(OpenTransferFile1, &QAction::triggered, &W::OpenTransferFile1Click);
     on(Help2, &QAction::triggered, &W::Help2Click);
     on(About1, &QAction::triggered, &W::About1Click);
 

@@ -15,6 +15,7 @@
 #include "transfer/transfer.h"
 
 #include <QAbstractEventDispatcher>
+#include <QPointer>
 
 namespace app {
 
@@ -56,7 +57,10 @@ bool Program::startUp()
     // that started it, or a second program could not write meanwhile.
     idleHook_ = std::make_unique<QObject>();
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, idleHook_.get(),
-                     [this] { dbaware::guarded(nullptr, [this] { context.session.releaseCursors(); }); });
+                     [this] {
+                         dbaware::guarded(nullptr, [this] { context.session.releaseCursors(); });
+                         tellNotices();
+                     });
 
     frmSplash = nullptr;
     createWindow(frmSplash);
@@ -86,6 +90,18 @@ bool Program::startUp()
         });
     });
     return true;
+}
+
+void Program::tellNotices()
+{
+    // Told once the handler that opened the file has ended, as a box of its
+    // own: a box cannot open while the event loop is about to wait.
+    for (const std::string& notice : context.session.takeNotices()) {
+        QPointer<QWidget> over = frmVDDBSearch;
+        QMetaObject::invokeMethod(
+            idleHook_.get(), [over, text = QString::fromStdString(notice)] { dbaware::showMessage(over, text); },
+            Qt::QueuedConnection);
+    }
 }
 
 Program::~Program()

@@ -48,6 +48,7 @@ public:
     std::unique_ptr<store::DailyBackupJob> dailyBackup;
 
 private:
+    void tellNotices();
     std::unique_ptr<QObject> idleHook_;
 };
 

@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/durable.h"
 #include "store/error.h"
+#include "store/journal.h"
 #include "store/layout.h"
 #include "store/paths.h"
 #include "store/session.h"
@@ -165,6 +166,9 @@ fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const
         sql::Statement vacuum(conn, "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
         vacuum.bind(1, std::string_view(utf8(part)));
         vacuum.run();
+        // A file of its own, so that the live file's journal never plays into it.
+        if (!giveNewIdentity(part, ec))
+            throw std::system_error(ec);
     } catch (const std::exception& e) {
         if (fs::is_regular_file(part, ec))
             fs::remove(part, ec);

@@ -3,12 +3,14 @@
 #include "store/database.h"
 
 #include "store/error.h"
+#include "store/journal.h"
 #include "store/paths.h"
 #include "store/schema.h"
 
 #include <chrono>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 namespace store {
 
@@ -70,7 +72,7 @@ void Database::createFile(const Catalogue& catalogue, const fs::path& file, cons
     for (const auto& layout : catalogue.tables)
         if (layout.file == which)
             ddl += createTableSql(layout, "");
-    ddl += "COMMIT;";
+    ddl += identityPragma("") + "COMMIT;";
     conn.exec(ddl);
 }
 
@@ -161,6 +163,7 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
                 (which == mainFile ? haveMain : haveSide) = true;
             }
         }
+        admitJournals({mainPath, sidePath});
         if (haveMain) {
             conn_ = sql::Connection::open(utf8(mainPath), false);
             mainDamage_ = damageOf(conn_, mainPath);
@@ -182,6 +185,8 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
             sideSchema_ = "main";
         }
         applyPragmas(conn_);
+        if (mainSchema_ == "main" || sideSchema_ == "main")
+            ensureFileIdentity(conn_, "main");
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenDatabase(utf8(folder_), e.what()));
     }
@@ -191,9 +196,11 @@ std::string Database::schemaFor(const TableLayout& layout)
 {
     if (layout.file == catalogue_.sideFile && sidePending_) {
         releaseCursors();  // ATTACH needs no read in progress
+        admitJournals({folder_ / catalogue_.sideFile});
         try {
             conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / catalogue_.sideFile)) + " AS xfer");
             conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
+            ensureFileIdentity(conn_, "xfer");
         } catch (const sql::SqlError& e) {
             throw StoreError(msg::cannotOpenTable(layout.displayName, e.what()));
         }
@@ -211,6 +218,15 @@ std::string Database::schemaFor(const TableLayout& layout)
     checkObjectsOf(schema);
     return schema;
 }
+
+void Database::admitJournals(std::initializer_list<fs::path> files)
+{
+    for (const fs::path& file : files)
+        if (std::string notice = setAsideForeignJournal(file); !notice.empty())
+            notices_.push_back(std::move(notice));
+}
+
+std::vector<std::string> Database::takeNotices() { return std::exchange(notices_, {}); }
 
 void Database::checkObjectsOf(const std::string& schema)
 {

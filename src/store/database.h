@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -45,6 +46,11 @@ public:
     // Creates the tables of one file; used for a first start and by tests.
     // `which` names the file in the catalogue.
     static void createFile(const Catalogue& catalogue, const std::filesystem::path& file, const std::string& which);
+
+    // What opening the files did that the user must hear of (a left-over
+    // journal of another file set aside), each told once: taking them
+    // empties the list.
+    std::vector<std::string> takeNotices();
 
     // Reads of table objects within one event share one read of the file, so
     // that each move costs one indexed seek and not a new lock on the file.
@@ -100,6 +106,9 @@ private:
     // check.
     void checkObjectsOf(const std::string& schema);
     void checkOpenSchemas();
+    // Sets aside a journal beside each file that belongs to another file,
+    // before SQLite would play it; see journal.h.
+    void admitJournals(std::initializer_list<std::filesystem::path> files);
     // A statement of the transactions' own (BEGIN, a lock, COMMIT, a
     // savepoint) prepared once and kept: preparing them cost more than
     // running them. Reset, ready to run.
@@ -116,6 +125,7 @@ private:
     int savepoints_ = 0;
     std::uint64_t readEpoch_ = 0;
     std::map<std::string, std::int64_t> checkedSchemaVersion_;
+    std::vector<std::string> notices_;
     // After conn_, so that they are finalised first: one statement per
     // schema, left standing on its first row while a read is kept.
     std::map<std::string, sql::Statement> readers_;

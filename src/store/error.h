@@ -187,6 +187,18 @@ inline std::string cannotOpenDatabase(std::string_view folder, std::string_view 
 {
     return "Cannot open the database in " + std::string(folder) + ": " + std::string(why);
 }
+// A journal left beside a file by a write to another file (the file was
+// replaced by a copy since): it is not played into this one.
+inline std::string journalSetAside(std::string_view journal, std::string_view file, std::string_view aside)
+{
+    return "The journal " + std::string(journal) + " was left by an interrupted write to another file than " +
+           std::string(file) + ", so it was not played into it; it was kept as " + std::string(aside);
+}
+inline std::string journalNotSetAside(std::string_view journal, std::string_view file, std::string_view why)
+{
+    return "The file " + std::string(file) + " cannot be opened: the journal " + std::string(journal) +
+           " beside it belongs to another file and cannot be set aside: " + std::string(why);
+}
 inline std::string unknownAlias(std::string_view alias) { return "Unknown database: " + std::string(alias); }
 inline std::string aliasWithoutFolder(std::string_view alias)
 {

@@ -39,6 +39,15 @@ void Session::releaseCursors()
         db->releaseCursors();
 }
 
+std::vector<std::string> Session::takeNotices()
+{
+    std::vector<std::string> notices;
+    for (auto& [folder, db] : databases_)
+        for (std::string& notice : db->takeNotices())
+            notices.push_back(std::move(notice));
+    return notices;
+}
+
 std::shared_ptr<Database> Session::databaseForFolder(const fs::path& folder)
 {
     std::error_code ec;

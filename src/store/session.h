@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "store/alias_registry.h"
 #include "store/database.h"
@@ -38,6 +39,10 @@ public:
     // Ends every table object's read in progress; the program calls it each
     // time it goes idle, so that no read lock is held between events.
     void releaseCursors();
+
+    // What opening the databases did that the user must hear of, each told
+    // once (Database::takeNotices).
+    std::vector<std::string> takeNotices();
 
 private:
     AliasRegistry registry_;

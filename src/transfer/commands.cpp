@@ -2,18 +2,23 @@
 
 #include "app/backup_first.h"
 #include "app/modal.h"
+#include "app/platform.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
 #include "campaign/tables.h"
 #include "dbaware/dialogs.h"
 #include "store/all_or_nothing.h"
 #include "store/backup.h"
+#include "store/carry.h"
+#include "store/database.h"
 #include "store/error.h"
+#include "store/paths.h"
 #include "store/value_check.h"
 #include "transfer/transfer.h"
 
 #include <QApplication>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace col = campaign::col;
@@ -44,6 +49,15 @@ QString importErrorText(const QString& storeMessage, const QString& existing)
 }  // namespace
 
 namespace transfer {
+
+QString charactersAndProvinces(std::int64_t characters, std::int64_t provinces)
+{
+    auto counted = [](std::int64_t n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
+    };
+    return counted(characters, "character", "characters") + QStringLiteral(" and ") +
+           counted(provinces, "province", "provinces");
+}
 
 Commands::Commands(campaign::Tables& tables, Status status, std::function<QWidget*()> boxParent)
     : tables_(tables), status_(std::move(status)), boxParent_(std::move(boxParent))
@@ -221,6 +235,75 @@ void Commands::empty()
     }
     tables_.EmptyTransferTables();
     status_(QStringLiteral("Transfer Table Contents Deleted."));
+}
+
+namespace {
+
+const QStringList transferFilters = {QStringLiteral("Transfer Files (*.sqlite)"), QStringLiteral("All Files (*)")};
+
+}  // namespace
+
+void Commands::saveTransferFileAs()
+{
+    store::Table& tblTransfer = tables_.tblTransfer;
+    store::Table& tblXfrProv = tables_.tblXfrProv;
+    tblTransfer.checkBrowseMode();
+    tblXfrProv.checkBrowseMode();
+    store::Database& db = tblTransfer.database();
+    dbaware::SaveRequest request{QStringLiteral("Save Transfer File As"), transferFilters, QStringLiteral("sqlite"),
+                                 QString(), QString::fromLatin1(campaign::transferFile), true, true};
+    const std::optional<QString> chosen = dbaware::dialogs().saveFileName(boxParent_(), request);
+    if (!chosen) {
+        status_(QStringLiteral("Save Transfer File Canceled"));
+        return;
+    }
+    const std::filesystem::path target = app::platform::toPath(*chosen);
+    // Renamed over, a file of the open database would go on being written
+    // where nobody can see it.
+    for (const char* own : {campaign::campaignFile, campaign::transferFile}) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(target, db.folder() / own, ec))
+            throw store::StoreError("Cannot write " + store::utf8(target) +
+                                    ": it is a file of the open database; choose another name or folder");
+    }
+    store::saveFileAs(db, campaign::transferFile, target);
+    const QString counts = charactersAndProvinces(tblTransfer.recordCount(), tblXfrProv.recordCount());
+    status_(QStringLiteral("Transfer File Saved"));
+    dbaware::showMessage(boxParent_(), QStringLiteral("Saved the transfer tables (%1) to %2.")
+                                           .arg(counts, app::platform::toQString(target)));
+}
+
+void Commands::openTransferFile()
+{
+    store::Table& tblTransfer = tables_.tblTransfer;
+    store::Table& tblXfrProv = tables_.tblXfrProv;
+    const std::optional<QString> chosen = dbaware::dialogs().openFileName(
+        boxParent_(), dbaware::OpenRequest{QStringLiteral("Open Transfer File"), transferFilters, QString()});
+    if (!chosen) {
+        status_(QStringLiteral("Open Transfer File Canceled"));
+        return;
+    }
+    // Editing ends outside the transaction, so that its rollback never takes
+    // a change the user saved.
+    tblTransfer.checkBrowseMode();
+    tblXfrProv.checkBrowseMode();
+    const std::filesystem::path source = app::platform::toPath(*chosen);
+    std::vector<std::int64_t> rows;
+    {
+        store::ControlsSuspended a(tblTransfer), b(tblXfrProv);
+        try {
+            rows = store::takeTablesFrom(tblTransfer.database(), campaign::transferFile, source);
+        } catch (...) {
+            status_(QStringLiteral("Error in Open Transfer File"));
+            throw;
+        }
+        tblTransfer.refresh();
+        tblXfrProv.refresh();
+    }
+    status_(QStringLiteral("Transfer File Opened"));
+    dbaware::showMessage(boxParent_(), QStringLiteral("Opened the transfer file %1: %2 came in.")
+                                           .arg(app::platform::toQString(source),
+                                                charactersAndProvinces(rows.at(0), rows.at(1))));
 }
 
 }  // namespace transfer

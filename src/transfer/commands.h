@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class QWidget;
@@ -11,6 +12,9 @@ class Tables;
 }
 
 namespace transfer {
+
+// "1 character and 3 provinces", as the messages count them.
+QString charactersAndProvinces(std::int64_t characters, std::int64_t provinces);
 
 // The transfer commands of the realm window's menu, which the browser gives
 // too: export the shown character, import every transferred one, show the
@@ -29,6 +33,12 @@ public:
     void importCharacters();
     void view();
     void empty();
+    // The transfer tables as one file written where the user chooses, to be
+    // carried to another database folder and opened there.
+    void saveTransferFileAs();
+    // A transfer file chosen by the user, checked as any file from elsewhere,
+    // taken in place of the transfer tables in one step.
+    void openTransferFile();
 
 private:
     // The first transfer character whose game and name the character table

@@ -101,6 +101,26 @@ public:
             return std::nullopt;
         return f;
     }
+    // What the next open dialog and list return; a null string or -1, or none
+    // left: the user cancels.
+    std::deque<QString> opens;
+    std::deque<int> choices;
+    std::vector<QStringList> lists;  // the items of each list shown
+    std::optional<QString> openFileName(QWidget*, const dbaware::OpenRequest&) override
+    {
+        const QString f = opens.empty() ? QString() : opens.front();
+        if (!opens.empty())
+            opens.pop_front();
+        return f.isNull() ? std::nullopt : std::optional<QString>(f);
+    }
+    std::optional<int> chooseItem(QWidget*, const QString&, const QString&, const QStringList& items) override
+    {
+        lists.push_back(items);
+        const int row = choices.empty() ? -1 : choices.front();
+        if (!choices.empty())
+            choices.pop_front();
+        return row < 0 ? std::nullopt : std::optional<int>(row);
+    }
     void beep() override { ++beeps; }
 
     QStringList texts() const

@@ -1,0 +1,194 @@
+// Files carried between folders: a journal left beside a file that was
+// replaced by hand, and the commands that spare the copying by hand.
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <fstream>
+
+#include "app/shell_fixture.h"
+
+namespace fs = std::filesystem;
+using dbaware::Answer;
+
+namespace {
+
+class CarryTest : public testing_support::ShellTest {
+protected:
+    fs::path data() const { return programFolder() / "Data"; }
+    // A run killed in the middle of a write to `file`: the file half written
+    // and its journal, made by a write that is given up once the pages are
+    // on the disk.
+    static void leaveHotJournal(const fs::path& file, const std::string& table)
+    {
+        fs::path journal = file;
+        journal += "-journal";
+        const fs::path kept = file.string() + ".kept", keptJournal = journal.string() + ".kept";
+        {
+            store::sql::Connection conn = store::sql::Connection::open(file.string(), false);
+            conn.exec("PRAGMA cache_size=10; BEGIN; DELETE FROM " + table + "; INSERT INTO " + table +
+                      " (Game_Name, Character_Name) SELECT 'G', 'Half' || value || printf('%.20c', 'x') "
+                      "FROM (WITH RECURSIVE n(value) AS (SELECT 1 UNION ALL SELECT value + 1 FROM n WHERE value < 3000) "
+                      "SELECT value FROM n)");
+            fs::copy_file(file, kept, fs::copy_options::overwrite_existing);
+            fs::copy_file(journal, keptJournal, fs::copy_options::overwrite_existing);
+            conn.exec("ROLLBACK");
+        }
+        fs::rename(kept, file);
+        fs::rename(keptJournal, journal);
+    }
+    void restart()
+    {
+        shutDown();
+        context_ = std::make_unique<app::Context>(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+        ASSERT_TRUE(startUp());
+        // The notices of the open come once the event loop waits.
+        QEventLoop wait;
+        QTimer::singleShot(50, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    void addTo(const char* table, const std::string& name)
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", table);
+        testing_support::post(t, {{"Game_Name", "G"}, {"Character_Name", name}});
+    }
+    std::vector<fs::path> setAside(const fs::path& file)
+    {
+        std::vector<fs::path> out;
+        for (const auto& entry : fs::directory_iterator(file.parent_path()))
+            if (entry.path().filename().string().rfind(file.filename().string() + "-journal.set-aside-", 0) == 0)
+                out.push_back(entry.path());
+        return out;
+    }
+};
+
+// Exported, then killed during the next export; another folder's transfer
+// file copied in: its characters come in, and the journal is set aside.
+TEST_F(CarryTest, AJournalIsPlayedOnlyIntoItsOwnFile)
+{
+    struct Case {
+        const char* file;
+        const char* table;
+        const char* label;
+    };
+    for (const Case c : {Case{"transfer.sqlite", "vdtrans", "another folder's transfer file"},
+                         Case{"campaign.sqlite", "vddb", "a backup put back by hand"}}) {
+        SCOPED_TRACE(c.label);
+        restart();
+        const fs::path file = data() / c.file, other = temp_.path() / "other";
+        addTo(c.table == std::string("vdtrans") ? "vdtrans.DB" : "vddb.DB", "Old");
+        if (c.table == std::string("vdtrans")) {
+            makeDatabase(other);
+            store::sql::Connection::open((other / c.file).string(), false)
+                .exec("INSERT INTO vdtrans (Game_Name, Character_Name) VALUES ('G', 'New')");
+        } else {
+            // Today's copy holds Old; New is added since.
+            fs::remove_all(data() / store::backupFolderName);
+            restart();
+            addTo("vddb.DB", "New");
+            fs::create_directories(other);
+            fs::copy_file(store::dailyBackups(data() / store::backupFolderName, campaign::catalogue()).at(0),
+                          other / c.file, fs::copy_options::overwrite_existing);
+        }
+        shutDown();
+        context_.reset();
+        leaveHotJournal(file, c.table);
+        fs::copy_file(other / c.file, file, fs::copy_options::overwrite_existing);
+        dialogs_.shown.clear();
+        restart();
+        EXPECT_TRUE(dialogs_.texts().join('|').contains("was not played into")) << dialogs_.texts().join('|').toStdString();
+        if (c.table == std::string("vdtrans")) {
+            frmVDDBSearch->ImportCharacters1->trigger();
+            EXPECT_EQ(characters(), (std::vector<std::string>{"G/New"}));
+        } else {
+            EXPECT_EQ(characters(), (std::vector<std::string>{"G/Old"}));
+        }
+        EXPECT_FALSE(fs::exists(file.string() + "-journal"));
+        EXPECT_EQ(setAside(file).size(), 1u);
+        fs::remove_all(other);
+        fs::remove_all(data());
+    }
+}
+
+// Transfer > Save Transfer File As and Open Transfer File: carried to
+// another folder and opened there, or refused whole when it is not sound.
+TEST_F(CarryTest, TheTransferFileIsSavedAndOpenedThroughTheMenus)
+{
+    restart();
+    addTo("vdtrans.DB", "Carried");
+    const fs::path saved = temp_.path() / "carried.sqlite", own = data() / "transfer.sqlite";
+    dialogs_.saveAs(QString::fromStdString(own.string()));
+    dialogs_.saveAs(QString::fromStdString(saved.string()));
+    frmVDDBSearch->SaveTransferFileAs1->trigger();  // over the open file: refused
+    frmVDDBSearch->SaveTransferFileAs1->trigger();
+    EXPECT_TRUE(dialogs_.texts().join('|').contains("it is a file of the open database"));
+    EXPECT_TRUE(dialogs_.texts().back().startsWith("Saved the transfer tables (1 character and 0 provinces)"));
+    auto userVersion = [](const fs::path& f) {
+        store::sql::Connection c = store::sql::Connection::open(f.string(), false);
+        store::sql::Statement st(c, "PRAGMA user_version");
+        st.step();
+        return st.int64(0);
+    };
+    EXPECT_NE(userVersion(saved), userVersion(own));
+    // Opened in another folder, with what each hostile file brings.
+    fs::remove_all(data());
+    restart();
+    addTo("vdtrans.DB", "Here");
+    const fs::path notDb = temp_.path() / "note.sqlite";
+    std::ofstream(notDb) << "not a database";
+    struct Case {
+        const char* change;  // made to a copy of the saved file; empty: none
+        const char* said;
+        const char* shown;
+    };
+    for (const Case c : {Case{"CREATE TRIGGER t AFTER INSERT ON vdtrans BEGIN SELECT 1; END", "the trigger", "G/Here"},
+                         Case{"UPDATE vdtrans SET Character_Name = x'00ff'", "Character_Name", "G/Here"},
+                         Case{"-", "file is not a database", "G/Here"},
+                         Case{"", "1 character and 0 provinces came in", "G/Carried"}}) {
+        const fs::path copy = temp_.path() / "copy.sqlite";
+        fs::copy_file(saved, copy, fs::copy_options::overwrite_existing);
+        if (*c.change && *c.change != '-')
+            store::sql::Connection::open(copy.string(), false).exec(c.change);
+        dialogs_.shown.clear();
+        dialogs_.opens.push_back(QString::fromStdString((*c.change == '-' ? notDb : copy).string()));
+        frmVDDBSearch->OpenTransferFile1->trigger();
+        EXPECT_TRUE(dialogs_.texts().join('|').contains(c.said)) << c.said << ": " << dialogs_.texts().join('|').toStdString();
+        store::Table t(context_->session);
+        t.open("VDDB", "vdtrans.DB");
+        EXPECT_EQ(t.text("Game_Name") + "/" + t.text("Character_Name"), c.shown);
+        EXPECT_EQ(t.recordCount(), 1);
+    }
+}
+
+// File > Restore Backup: the copies listed with their counts; the one chosen
+// replaces the tables, and the campaign as it was is kept.
+TEST_F(CarryTest, ABackupIsRestoredFromTheList)
+{
+    restart();
+    fs::remove_all(data() / store::backupFolderName);
+    dialogs_.shown.clear();
+    frmVDDBSearch->RestoreBackup1->trigger();
+    EXPECT_TRUE(dialogs_.texts().join('|').contains("There is no backup in"));
+    addTo("vddb.DB", "Kept");
+    restart();  // today's copy holds Kept
+    addTo("vddb.DB", "Later");
+    for (const Answer answer : {Answer::No, Answer::Yes}) {
+        dialogs_.lists.clear();
+        dialogs_.choices.push_back(0);
+        dialogs_.answer(answer);
+        frmVDDBSearch->RestoreBackup1->trigger();
+        ASSERT_EQ(dialogs_.lists.size(), 1u);
+        EXPECT_TRUE(dialogs_.lists[0].join('|').contains("1 character and 0 provinces"));
+        EXPECT_EQ(characters().size(), answer == Answer::Yes ? 1u : 2u);
+    }
+    EXPECT_TRUE(dialogs_.texts().back().startsWith("Restored the backup campaign-"));
+    EXPECT_EQ(frmVDDBSearch->tblVDDB.recordCount(), 1);
+    int kept = 0;
+    for (const auto& entry : fs::directory_iterator(data()))
+        kept += entry.path().filename().string().rfind("campaign-replaced-", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(kept, 1);
+}
+
+}  // namespace
