@@ -47,8 +47,7 @@ void StoreTest::addCharacter(store::Table& t, const std::string& game, const std
     t.post();
 }
 
-void StoreTest::addProvince(store::Table& t, const std::string& game, const std::string& name,
-                            const std::string& province)
+void StoreTest::addOwner(store::Table& t, const std::string& game, const std::string& name)
 {
     // A province belongs to a stored character; tests of other things get
     // one made when it is missing.
@@ -58,6 +57,12 @@ void StoreTest::addProvince(store::Table& t, const std::string& game, const std:
     st.bind(1, std::string_view(game));
     st.bind(2, std::string_view(name));
     st.run();
+}
+
+void StoreTest::addProvince(store::Table& t, const std::string& game, const std::string& name,
+                            const std::string& province)
+{
+    addOwner(t, game, name);
     t.insert();
     t.setText("Game_Name", game);
     t.setText("Character_Name", name);
