@@ -170,11 +170,15 @@ store::Catalogue makeCatalogue()
     const std::vector<store::RecordLabel> characterLabel = {{gameName, "game"}, {characterName, "character"}};
     const std::vector<store::RecordLabel> provinceLabel = {
         {gameName, "game"}, {characterName, "character"}, {provinceName, "province"}};
+    // A province belongs to a character of its own file.
+    const store::Owner ofCharacter = {"vddb", {gameName, characterName}};
+    const store::Owner ofTransferCharacter = {"vdtrans", {gameName, characterName}};
     return {campaignFile, transferFile, {
-        {"vddb", "vddb.DB", campaignFile, character, {gameName, characterName}, true, byName, characterLabel},
-        {"vdprovs", "vdprovs.db", campaignFile, province, {gameName, characterName, provinceAutoKey}, false, {}, provinceLabel},
-        {"vdtrans", "vdtrans.DB", transferFile, character, {gameName, characterName}, true, byName, characterLabel},
-        {"expprovs", "expprovs.DB", transferFile, province, {gameName, characterName, provinceAutoKey}, false, {}, provinceLabel},
+        {"vddb", "vddb.DB", campaignFile, character, {gameName, characterName}, true, byName, characterLabel, {}},
+        {"vdprovs", "vdprovs.db", campaignFile, province, {gameName, characterName, provinceAutoKey}, false, {}, provinceLabel, ofCharacter},
+        {"vdtrans", "vdtrans.DB", transferFile, character, {gameName, characterName}, true, byName, characterLabel, {}},
+        {"expprovs", "expprovs.DB", transferFile, province, {gameName, characterName, provinceAutoKey}, false, {},
+         provinceLabel, ofTransferCharacter},
     }};
 }
 

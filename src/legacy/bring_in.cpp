@@ -10,6 +10,7 @@
 #include "store/durable.h"
 #include "store/error.h"
 #include "store/paths.h"
+#include "store/schema.h"
 #include "store/sqlite.h"
 #include "store/table_sql.h"
 #include "store/value.h"
@@ -265,16 +266,32 @@ void write(store::sql::Connection& conn, const std::string& schema, Mapped& m, R
     report.rows[layout.name] += written;
 }
 
+// The old tables never refused a province without its character; the
+// files do, and rather than lose such provinces they get one.
+void keepRowsWithoutOwner(store::sql::Connection& conn, const std::string& schema, const TableLayout& layout,
+                          Report& report)
+{
+    if (!layout.owner.table.empty())
+        report.ownersMade += static_cast<int>(
+            store::addMissingOwners(conn, schema, schema + "." + store::sql::quoteIdentifier(layout.name), layout));
+}
+
 std::string plural(int n, const char* one, const char* many)
 {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The first few items and how many more: a table without its key columns
+// makes every record after the first a duplicate, and a list of them all
+// made a box taller than any screen.
 std::string joined(const std::vector<std::string>& items)
 {
+    constexpr std::size_t shown = 10;
     std::string out;
-    for (const auto& s : items)
-        out += (out.empty() ? "" : ", ") + s;
+    for (std::size_t i = 0; i < items.size() && i < shown; ++i)
+        out += (out.empty() ? "" : ", ") + items[i];
+    if (items.size() > shown)
+        out += " and " + std::to_string(items.size() - shown) + " more";
     return out;
 }
 
@@ -357,6 +374,7 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
                     continue;
                 steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
                 write(conn, "main", m, report, steps);
+                keepRowsWithoutOwner(conn, "main", *m.old.layout, report);
             }
             conn.exec("COMMIT");
         }
@@ -441,6 +459,12 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
         steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
         write(conn, schemas[m.old.layout], m, report, steps);
     }
+    try {
+        for (const Mapped& m : all)
+            keepRowsWithoutOwner(conn, schemas[m.old.layout], *m.old.layout, report);
+    } catch (const store::sql::SqlError& e) {
+        throw store::StoreError(store::msg::cannotWrite(db.catalogue().mainFile, e.what()));
+    }
     tx.commit();
     return report;
 }
@@ -465,6 +489,10 @@ std::string summary(const Report& report, const fs::path& folder)
     if (!report.duplicates.empty())
         text += "\n\nLeft out as duplicates (the first record of each key was kept): " +
                 joined(report.duplicates) + ".";
+    if (report.ownersMade > 0)
+        text += "\n\nProvinces whose character the old tables lack were kept: " +
+                plural(report.ownersMade, "character holding only its names was", "characters holding only their names were") +
+                " made for them.";
     return text;
 }
 

@@ -44,6 +44,7 @@ struct Report {
     std::vector<std::string> leftOut;        // old columns not brought in, with the reason
     std::vector<std::string> leftEmpty;      // the program's columns the old tables lack
     std::vector<std::string> duplicates;     // records left out for a key seen before
+    int ownersMade = 0;                      // owner records made for rows that had none
 
     int count(const std::string& table) const;
 };

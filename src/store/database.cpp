@@ -31,9 +31,11 @@ void applyPragmas(sql::Connection& conn)
     // Rollback journal with full syncs: every commit is durable and atomic
     // across attached files; see the README. A file another program is
     // writing is waited for a few seconds before the store gives up: the
-    // wait is set first, since setting the journal reads the file.
+    // wait is set first, since setting the journal reads the file. The
+    // files' own rules on which rows belong to which (foreign keys) hold
+    // only where a connection asks for them.
     conn.exec("PRAGMA busy_timeout=" + std::to_string(busyTimeout.count()) +
-              "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
+              "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
 }
 
 namespace {
@@ -216,6 +218,7 @@ std::string Database::schemaFor(const TableLayout& layout)
     // The table's own check first, so that its faults are named by table.
     checkTable(conn_, schema, layout, utf8(folder_ / layout.file));
     checkObjectsOf(schema);
+    giveOwnerRule(schema, layout);
     return schema;
 }
 
@@ -227,6 +230,23 @@ void Database::admitJournals(std::initializer_list<fs::path> files)
 }
 
 std::vector<std::string> Database::takeNotices() { return std::exchange(notices_, {}); }
+
+void Database::giveOwnerRule(const std::string& schema, const TableLayout& layout)
+{
+    try {
+        if (!predatesOwner(conn_, schema, layout))
+            return;
+        Transaction tx(*this);
+        // Checked again under the write lock: another program may have done it.
+        if (predatesOwner(conn_, schema, layout))
+            giveOwner(conn_, schema, layout);
+        tx.commit();
+    } catch (const sql::SqlError&) {
+        // A file that cannot be written now (read-only, locked) is used as
+        // an earlier version made it, and given the rule at a later opening.
+    } catch (const StoreError&) {
+    }
+}
 
 void Database::checkObjectsOf(const std::string& schema)
 {

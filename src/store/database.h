@@ -109,6 +109,9 @@ private:
     // Sets aside a journal beside each file that belongs to another file,
     // before SQLite would play it; see journal.h.
     void admitJournals(std::initializer_list<std::filesystem::path> files);
+    // A table made by an earlier version, before its rows had to belong to
+    // a stored owner, is made again with that rule, in one transaction.
+    void giveOwnerRule(const std::string& schema, const TableLayout& layout);
     // A statement of the transactions' own (BEGIN, a lock, COMMIT, a
     // savepoint) prepared once and kept: preparing them cost more than
     // running them. Reset, ready to run.

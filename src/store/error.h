@@ -138,6 +138,14 @@ inline std::string changedElsewhere(std::string_view fields, bool several)
            " of this record while you were editing it. Your changes were not saved; the record now shows what is "
            "stored";
 }
+// A row posted for an owner that is not stored: `record` and `owner` as
+// unfitValue names them ("Province 'P' of character 'C' of game 'G'",
+// "character 'C' of game 'G'").
+inline std::string ownerMissing(std::string_view table, std::string_view record, std::string_view owner)
+{
+    return std::string(record) + " in table " + std::string(table) + " was not saved: its " + std::string(owner) +
+           " is not stored (not saved yet, or renamed or deleted by another program)";
+}
 inline std::string transactionFailed(std::string_view why) { return "Cannot save the changes: " + std::string(why); }
 
 // Opening a table and checking its file.

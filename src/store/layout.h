@@ -29,6 +29,15 @@ struct RecordLabel {
     std::string noun;
 };
 
+// The table whose records own this table's rows, in the same file: a row
+// holds its owner's key in `columns` (named as the owner's key columns, in
+// their order). The file itself refuses a row whose owner is not stored,
+// carries an owner's new key to its rows and deletes them with their owner.
+struct Owner {
+    std::string table;         // SQL name; empty: the rows belong to no other table
+    std::vector<int> columns;
+};
+
 struct TableLayout {
     std::string name;              // SQL name
     std::string displayName;       // the name the program opens it by
@@ -40,6 +49,7 @@ struct TableLayout {
     // Most general first: a message names the record most specific first,
     // "Province 'P' of character 'C' of game 'G'".
     std::vector<RecordLabel> labels;
+    Owner owner;
 
     int columnIndex(std::string_view columnName) const;  // -1 when absent; letter case ignored
     int autoIncColumn() const;                           // -1 when absent

@@ -57,11 +57,6 @@ bool isKeyIndex(sql::Connection& conn, const std::string& schema, const std::str
     return indexOn(conn, schema, index, layout, layout.keyColumns);
 }
 
-bool startsWithNoCase(const std::string& text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equalsNoCase(std::string_view(text).substr(0, prefix.size()), prefix);
-}
-
 // Whether the index of the program's table is one that the program creates:
 // its name, its columns, unique where the key is, over every row.
 bool isOwnIndex(sql::Connection& conn, const std::string& schema, const std::string& index, const TableLayout& layout)
@@ -88,10 +83,14 @@ bool isOwnIndex(sql::Connection& conn, const std::string& schema, const std::str
 
 }  // namespace
 
-std::string createTableSql(const TableLayout& layout, const std::string& schema)
+namespace {
+
+// The table's definition from its name on, as the program writes it and as
+// SQLite keeps it; without the owner's clause as every file made before the
+// owner rule held it.
+std::string definition(const TableLayout& layout, bool withOwner)
 {
-    const std::string prefix = schema.empty() ? "" : sql::quoteIdentifier(schema) + ".";
-    std::string s = "CREATE TABLE " + prefix + sql::quoteIdentifier(layout.name) + " (\n";
+    std::string s = sql::quoteIdentifier(layout.name) + " (\n";
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {
         const Column& c = layout.columns[i];
         const std::string q = sql::quoteIdentifier(c.name);
@@ -106,7 +105,45 @@ std::string createTableSql(const TableLayout& layout, const std::string& schema)
             s += " CHECK(" + q + " IN (0, 1))";
         s += i + 1 < layout.columns.size() ? ",\n" : "\n";
     }
-    s += ");\n";
+    if (withOwner && !layout.owner.table.empty()) {
+        // Deferred to the commit, so that a batch may copy rows and owners
+        // in either order.
+        const std::string key = columnList(layout, layout.owner.columns);
+        s.insert(s.size() - 1, ",\n  FOREIGN KEY (" + key + ") REFERENCES " + sql::quoteIdentifier(layout.owner.table) +
+                                   " (" + key + ") ON UPDATE CASCADE ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED");
+    }
+    return s + ")";
+}
+
+// SQLite keeps a table's CREATE statement as it was written, from the
+// table's name on (the schema name before it left out), and answers every
+// clause of it: collation, conflict clause, default, check, generated
+// column, WITHOUT ROWID, a foreign key. table_xinfo shows only some of them,
+// and a parser of the rest would have to be complete to be safe. So the
+// stored text is compared whole with the ones the program writes; every
+// version of it has written exactly these, and a table edited by another
+// tool, even in its spacing only, is refused, which errs on the safe side.
+enum class Definition { Own, BeforeOwner, Other };
+
+Definition definitionOf(const std::string& stored, const TableLayout& layout)
+{
+    const std::string prefix = "CREATE TABLE ";
+    if (stored.compare(0, prefix.size(), prefix) != 0)
+        return Definition::Other;
+    const std::string rest = stored.substr(prefix.size());
+    if (rest == definition(layout, true))
+        return Definition::Own;
+    if (!layout.owner.table.empty() && rest == definition(layout, false))
+        return Definition::BeforeOwner;
+    return Definition::Other;
+}
+
+}  // namespace
+
+std::string createTableSql(const TableLayout& layout, const std::string& schema)
+{
+    const std::string prefix = schema.empty() ? "" : sql::quoteIdentifier(schema) + ".";
+    std::string s = "CREATE TABLE " + prefix + definition(layout, true) + ";\n";
     const std::string table = sql::quoteIdentifier(layout.name);
     s += std::string("CREATE ") + (layout.uniqueKey ? "UNIQUE " : "") + "INDEX " + prefix +
          sql::quoteIdentifier(layout.keyIndexName()) + " ON " + table + " (" + columnList(layout, layout.keyColumns) +
@@ -188,7 +225,7 @@ void checkObjects(sql::Connection& conn, const std::string& schema, const Catalo
                 // SQLite's own: AutoInc counters, and statistics that a user's
                 // ANALYZE leaves; they hold values, never code.
                 own = o.name == "sqlite_sequence" || o.name == "sqlite_stat1" || o.name == "sqlite_stat4" ||
-                      (layoutOf(o.name) && startsWithNoCase(o.sql, "CREATE TABLE"));
+                      (layoutOf(o.name) && definitionOf(o.sql, *layoutOf(o.name)) != Definition::Other);
             } else if (o.type == "index") {
                 const TableLayout* layout = layoutOf(o.table);
                 own = layout && !o.sql.empty() && isOwnIndex(conn, schema, o.name, *layout);
@@ -198,6 +235,66 @@ void checkObjects(sql::Connection& conn, const std::string& schema, const Catalo
         }
         if (!own)
             throw StoreError(msg::foreignObject(fileName, o.type, o.name));
+    }
+}
+
+bool predatesOwner(sql::Connection& conn, const std::string& schema, const TableLayout& layout)
+{
+    if (layout.owner.table.empty())
+        return false;
+    sql::Statement st(conn, "SELECT sql FROM " + schema + ".sqlite_master WHERE type = 'table' AND name = ?1");
+    st.bind(1, std::string_view(layout.name));
+    return st.step() && definitionOf(st.text(0), layout) == Definition::BeforeOwner;
+}
+
+std::int64_t addMissingOwners(sql::Connection& conn, const std::string& schema, const std::string& rows,
+                              const TableLayout& layout)
+{
+    const std::string key = columnList(layout, layout.owner.columns);
+    std::string same;
+    for (int k : layout.owner.columns) {
+        const std::string c = sql::quoteIdentifier(layout.columns[static_cast<std::size_t>(k)].name);
+        same += (same.empty() ? "" : " AND ") + ("o." + c) + " = r." + c;
+    }
+    conn.exec("INSERT INTO " + schema + "." + sql::quoteIdentifier(layout.owner.table) + " (" + key + ") SELECT DISTINCT " +
+              key + " FROM " + rows + " AS r WHERE NOT EXISTS (SELECT 1 FROM " + schema + "." +
+              sql::quoteIdentifier(layout.owner.table) + " AS o WHERE " + same + ")");
+    return conn.changes();
+}
+
+void giveOwner(sql::Connection& conn, const std::string& schema, const TableLayout& layout)
+{
+    // A table's definition cannot be changed in place: its rows wait in a
+    // table of the connection's own while it is made again, with their row
+    // numbers. Their copy has no column types, so that no value is
+    // converted on the way.
+    const std::string table = schema + "." + sql::quoteIdentifier(layout.name);
+    const std::string aside = sql::quoteIdentifier(layout.name + "_rows");
+    std::string columns = "rowid";  // the AutoInc column, where there is one
+    for (int i = 0; i < static_cast<int>(layout.columns.size()); ++i)
+        if (i != layout.autoIncColumn())
+            columns += ", " + sql::quoteIdentifier(layout.columns[static_cast<std::size_t>(i)].name);
+    std::int64_t counter = -1;  // the AutoInc counter: a number once given is never given again
+    if (layout.autoIncColumn() >= 0) {
+        sql::Statement seq(conn, "SELECT seq FROM " + schema + ".sqlite_sequence WHERE name = ?1");
+        seq.bind(1, std::string_view(layout.name));
+        if (seq.step())
+            counter = seq.int64(0);
+    }
+    conn.exec("CREATE TEMP TABLE " + aside + " (" + columns + "); INSERT INTO temp." + aside + " SELECT " + columns +
+              " FROM " + table + "; DROP TABLE " + table + ";");
+    conn.exec(createTableSql(layout, schema));
+    // Rows whose owner is not stored come from a time nothing refused them:
+    // rather than lose them, each key gets an owner holding only the key,
+    // which shows the rows again.
+    addMissingOwners(conn, schema, "temp." + aside, layout);
+    conn.exec("INSERT INTO " + table + " (" + columns + ") SELECT " + columns + " FROM temp." + aside +
+              "; DROP TABLE temp." + aside + ";");
+    if (counter >= 0) {
+        sql::Statement seq(conn, "UPDATE " + schema + ".sqlite_sequence SET seq = max(seq, ?1) WHERE name = ?2");
+        seq.bind(1, counter);
+        seq.bind(2, std::string_view(layout.name));
+        seq.run();
     }
 }
 

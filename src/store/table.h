@@ -185,6 +185,9 @@ private:
     void setValue(int column, Value v);
     // Re-reads the current record after a committed write.
     void storedAt(std::int64_t rowid);
+    // Refuses, naming the record, a post that wrote `written` (layout
+    // columns) when they hold an owner key that no owner record holds.
+    void requireOwner(const std::vector<int>& written);
 
     Session& session_;
     std::shared_ptr<Database> db_;

@@ -8,6 +8,7 @@
 #include "store/table.h"
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 #include "store/database.h"
@@ -25,6 +26,20 @@ namespace {
     if (ext == 1555 || ext == 2067)
         throw StoreError(msg::keyViolation);
     throw StoreError(msg::cannotWrite(table, e.what()));
+}
+
+// The record as messages name it, most specific label first ("province 'P'
+// of character 'C' of game 'G'"); only the owner's labels when `owner`.
+std::string recordName(const TableLayout& layout, const RecordBuffer& record, bool owner)
+{
+    std::string name;
+    for (auto label = layout.labels.rbegin(); label != layout.labels.rend(); ++label) {
+        const auto& of = layout.owner.columns;
+        if (owner && std::find(of.begin(), of.end(), label->column) == of.end())
+            continue;
+        name += (name.empty() ? "" : " of ") + label->noun + " '" + msg::excerpt(record.text(label->column)) + "'";
+    }
+    return name;
 }
 
 }  // namespace
@@ -130,6 +145,7 @@ void Table::post()
                     throwRecordGone(*reader_, *layout_, was.rowid, read());
                 if (inserting)
                     rowid = db_->connection().lastInsertRowid();
+                requireOwner(columns);
             }
             if (!inserting && keyChanged) {
                 std::vector<Value> key = record_.keyAsWritten(was.rowid);
@@ -160,6 +176,26 @@ void Table::post()
     setState(State::Browse);
     storedAt(rowid);
     fire(afterPost);
+}
+
+void Table::requireOwner(const std::vector<int>& written)
+{
+    // The file refuses the row at the commit all the same; asked here, the
+    // user is told which record and why.
+    const std::vector<int>& key = layout_->owner.columns;
+    if (key.empty() || std::none_of(key.begin(), key.end(), [&written](int k) {
+            return std::find(written.begin(), written.end(), k) != written.end();
+        }))
+        return;
+    sql::Statement st(db_->connection(), reader_->sql().ownerStored());
+    int n = 1;
+    for (int k : key)
+        bindValue(st, n++, record_.stored(k));
+    if (st.step())
+        return;
+    std::string record = recordName(*layout_, record_, false);
+    record[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(record[0])));
+    throw StoreError(msg::ownerMissing(layout_->displayName, record, recordName(*layout_, record_, true)));
 }
 
 void Table::storedAt(std::int64_t rowid)

@@ -182,6 +182,16 @@ std::string TableSql::remove() const { return "DELETE FROM " + table() + " WHERE
 
 std::string TableSql::lockForWrite() const { return "UPDATE " + table() + " SET rowid = rowid WHERE 0"; }
 
+std::string TableSql::ownerStored() const
+{
+    std::string where;
+    int n = 1;
+    for (int k : layout_.owner.columns)
+        where += (where.empty() ? " WHERE " : " AND ") + sql::quoteIdentifier(layout_.columns[static_cast<std::size_t>(k)].name) +
+                 " = ?" + std::to_string(n++);
+    return "SELECT 1 FROM " + schema_ + "." + sql::quoteIdentifier(layout_.owner.table) + where;
+}
+
 std::string TableSql::removeWhere(const std::string& where) const
 {
     return "DELETE FROM " + table() + whereClause(where);

@@ -69,6 +69,9 @@ public:
     // A write that changes nothing but takes the write lock on the table's
     // file.
     std::string lockForWrite() const;
+    // A row when the layout's owner holds the key: the values of the owner
+    // columns, in their order.
+    std::string ownerStored() const;
     // Every row that `where` selects, its parameters numbered from 1.
     std::string removeWhere(const std::string& where) const;
     // Every row whose columns equal the old values takes the new ones: the

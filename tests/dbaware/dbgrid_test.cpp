@@ -226,7 +226,7 @@ TEST_F(DBGridTest, ReadOnlyGridAndAutomaticEditingOff)
 TEST_F(DBGridTest, AHundredThousandRowsAreReadOnlyAsFarAsShown)
 {
     chars->database().connection().exec(
-        "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
+        "DELETE FROM vddb; WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 99999) "
         "INSERT INTO vddb (Game_Name, Character_Name, Total_Provinces) SELECT 'G', printf('C%06d', i), i % 100 FROM n");
     chars->refresh();
     DataSource cds(*chars);
@@ -385,6 +385,7 @@ TEST_F(DBGridTest, AMemoCellShowsTheStartOfItsFirstLine)
     std::string accents;
     for (int i = 0; i < 600; ++i)
         accents += "é";
+    chars->database().connection().exec("DELETE FROM vddb");  // the provinces' character, Aric, would come first
     addCharacter(*chars, "G", "Bran", {{"Vassals", "a" + accents + "\r\nsecond"}});
     addCharacter(*chars, "G", "Cara", {{"Vassals", "one\ntwo"}});
     chars->first();

@@ -293,3 +293,22 @@ TEST_F(LegacyTest, BringingIntoADatabaseIsAllOrNothing)
 }
 
 }  // namespace
+
+// A table without its key columns makes every record after the first a
+// duplicate: a few are named, the rest counted. A province whose character
+// the old tables lack is kept, under a character of its names.
+TEST_F(LegacyTest, ManyDuplicatesAreCountedAndProvincesWithoutCharacterKept)
+{
+    TableWriter ch, pr;
+    ch.fields = {{"Domain_Name", FieldType::Alpha, 30}};
+    ch.rows.assign(25, {std::string("Realm")});
+    pr.fields = {{"Character_Name", FieldType::Alpha, 30}, {"Province_Name", FieldType::Alpha, 30}};
+    pr.rows = {{std::string("Lost"), std::string("Hill")}};
+    pxtest::writeTable(ch, dir, "vddb.DB");
+    pxtest::writeTable(pr, dir, "vdprovs.db");
+    const legacy::Report r = legacy::bringInAtFirstOpen(dir, cat());
+    EXPECT_EQ(r.ownersMade, 1);
+    EXPECT_NE(legacy::summary(r, dir).find("in vddb.DB and 14 more.\n\nProvinces whose character the old tables lack were kept: 1 character"), std::string::npos)
+        << legacy::summary(r, dir);
+    EXPECT_EQ(column("campaign.sqlite", "vddb", "Character_Name"), (std::vector<std::string>{"", "Lost"}));
+}

@@ -27,6 +27,7 @@ protected:
     void addProvince(const std::string& game, const std::string& name, const sheet::ProvinceRow& r,
                      const std::string& armies = {})
     {
+        addOwner(*provs, game, name);
         provs->insert();
         const std::vector<std::pair<const char*, QString>> fields = {
             {"Province_Name", r.name},        {"Province_Level", r.level},     {"Max_Source_Potential", r.maxSource},

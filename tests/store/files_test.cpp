@@ -154,7 +154,7 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
             store::Table c(s), p(s), x(s);
             c.open("VDDB", "vddb.DB");
             p.open("VDDB", "vdprovs.db");
-            x.open("VDDB", "expprovs.DB");
+            x.open("VDDB", "vdtrans.DB");
             for (int i = 0;; ++i) {
                 std::string name = "R" + std::to_string(round) + "-" + std::to_string(i);
                 c.insert();
@@ -167,7 +167,7 @@ TEST_F(FilesTest, KillDuringWritesLosesAtMostTheOperationInFlight)
                 p.setText("Character_Name", name);
                 p.post();
                 x.insert();
-                x.setText("Province_Name", name);
+                x.setText("Character_Name", name);
                 x.post();
                 if (i % 5 == 4) {
                     x.first();

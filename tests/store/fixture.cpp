@@ -3,6 +3,7 @@
 #include <random>
 
 #include "campaign/catalogue.h"
+#include "store/database.h"
 
 namespace testing_support {
 
@@ -46,9 +47,22 @@ void StoreTest::addCharacter(store::Table& t, const std::string& game, const std
     t.post();
 }
 
+void StoreTest::addOwner(store::Table& t, const std::string& game, const std::string& name)
+{
+    // A province belongs to a stored character; tests of other things get
+    // one made when it is missing.
+    const std::string owner = t.database().schemaFor(t.layout()) + "." + t.layout().owner.table;
+    store::sql::Statement st(t.database().connection(),
+                             "INSERT OR IGNORE INTO " + owner + " (Game_Name, Character_Name) VALUES (?1, ?2)");
+    st.bind(1, std::string_view(game));
+    st.bind(2, std::string_view(name));
+    st.run();
+}
+
 void StoreTest::addProvince(store::Table& t, const std::string& game, const std::string& name,
                             const std::string& province)
 {
+    addOwner(t, game, name);
     t.insert();
     t.setText("Game_Name", game);
     t.setText("Character_Name", name);

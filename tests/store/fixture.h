@@ -30,6 +30,8 @@ protected:
     void addCharacter(store::Table& t, const std::string& game, const std::string& name,
                       const std::vector<std::pair<std::string, std::string>>& fields = {});
     void addProvince(store::Table& t, const std::string& game, const std::string& name, const std::string& province);
+    // The character of a province to come, unless it is stored.
+    void addOwner(store::Table& t, const std::string& game, const std::string& name);
     // The values of one column over every row, in the object's order.
     std::vector<std::string> column(store::Table& t, const std::string& name);
 

@@ -20,8 +20,8 @@ store::Catalogue toyCatalogue()
     const std::vector<store::Column> people = {{"Name", ColumnType::Text, 20}, {"Age", ColumnType::Short, 0}};
     return {"people.sqlite",
             "guests.sqlite",
-            {{"people", "people.DB", "people.sqlite", people, {0}, true, {}, {{0, "person"}}},
-             {"guests", "guests.DB", "guests.sqlite", people, {0}, true, {}, {{0, "guest"}}}}};
+            {{"people", "people.DB", "people.sqlite", people, {0}, true, {}, {{0, "person"}}, {}},
+             {"guests", "guests.DB", "guests.sqlite", people, {0}, true, {}, {{0, "guest"}}, {}}}};
 }
 
 TEST(ToyLayoutTest, TheStoreKeepsFindsCopiesAndBacksUpTablesItWasHanded)

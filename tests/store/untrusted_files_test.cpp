@@ -54,6 +54,12 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
 {
     std::string withGenerated = store::createTableSql(*campaign::findLayout("vdtrans"), "");
     withGenerated.replace(withGenerated.find("\n);"), 3, ",\n  \"Extra\" AS (1)\n);");
+    // The table made again with a clause the program never writes.
+    const auto redefined = [](const char* table, const std::string& from, const std::string& to) {
+        std::string ddl = store::createTableSql(*campaign::findLayout(table), "");
+        return "DROP TABLE " + std::string(table) + "; " + ddl.replace(ddl.find(from), from.size(), to);
+    };
+    const std::string key = "\"Character_Name\" VARCHAR(30) NOT NULL";
     struct Case {
         const char* file;
         std::string sql;
@@ -89,6 +95,13 @@ TEST_F(UntrustedFilesTest, AnObjectTheProgramDidNotCreateIsRefusedNamingFileAndO
          "'CREATE TEMP TRIGGER sneak AFTER DELETE ON vdtrans BEGIN SELECT 1; END')",
          "sneak"},
         {campaign::transferFile, "DROP TABLE vdtrans; " + withGenerated, "does not have the expected columns"},
+        // Deleting "c1" would delete the provinces of "C1"; an import drop a
+        // province and still empty the transfer tables; a save report success.
+        {campaign::campaignFile, redefined("vdprovs", key, key + " COLLATE NOCASE"), "it holds the table \"vdprovs\""},
+        {campaign::transferFile, redefined("expprovs", key, key + " ON CONFLICT IGNORE"), "the table \"expprovs\""},
+        {campaign::transferFile, redefined("vdtrans", "NULL DEFAULT ''", "NULL DEFAULT 'x'"), "the table \"vdtrans\""},
+        {campaign::campaignFile, redefined("vddb", "<= 30)", "<= 31)"), "it holds the table \"vddb\""},
+        {campaign::transferFile, redefined("expprovs", "DELETE CASCADE", "DELETE SET NULL"), "the table \"expprovs\""},
         // SQLite's own statistics hold values, never code.
         {campaign::transferFile, "ANALYZE", ""},
     };
@@ -128,4 +141,54 @@ TEST_F(UntrustedFilesTest, AnObjectAddedWhileTheProgramRunsIsRefusedBeforeItCanA
     transfer->cancel();
     transfer->refresh();
     EXPECT_EQ(column(*transfer, "Character_Name"), std::vector<std::string>{"Aric"});
+}
+
+// Files of the earlier definition, provinces under no foreign key, open and
+// get the rule: rows, numbers and counter kept, an orphan given a character.
+TEST_F(UntrustedFilesTest, AFileOfAnEarlierVersionGetsTheOwnerRuleKeepingEveryRow)
+{
+    fs::create_directories(dataFolder());
+    const std::vector<std::pair<const char*, const char*>> pairs = {{"vddb", "vdprovs"}, {"vdtrans", "expprovs"}};
+    for (const auto& [chars, provs] : pairs) {
+        std::string ddl;
+        for (store::TableLayout layout : campaign::catalogue().tables)
+            ddl += layout.file == campaign::findLayout(chars)->file ? store::createTableSql((layout.owner = {}, layout), "") : "";
+        rawExec(dataFolder() / campaign::findLayout(chars)->file,
+                ddl + "INSERT INTO " + chars + " (Character_Name) VALUES ('Aric'); INSERT INTO " + provs +
+                    " (Character_Name, AutoKeyInc) VALUES ('Aric', 7), ('Lost', 9), ('Gone', 20); DELETE FROM " + provs +
+                    " WHERE AutoKeyInc = 20");
+    }
+    for (const auto& [chars, provs] : pairs) {
+        auto p = openTable(provs), c = openTable(chars);
+        EXPECT_EQ(column(*c, "Character_Name"), (std::vector<std::string>{"Aric", "Lost"}));
+        addProvince(*p, "", "Aric", "New");
+        EXPECT_EQ(column(*p, "AutoKeyInc"), (std::vector<std::string>{"7", "21", "9"})) << chars;  // in key order
+    }
+}
+
+// Two programs on one folder: a province posted for a character the other
+// renamed or deleted meanwhile is refused; the stored ones followed it.
+TEST_F(UntrustedFilesTest, AProvinceOfACharacterAnotherProgramRenamedOrDeletedIsRefused)
+{
+    auto chars = openTable("vddb.DB"), provs = openTable("vdprovs.db");
+    store::Session other(session_.aliases(), campaign::catalogue());
+    for (const std::string name : {"Aric", "Bran"}) {
+        addCharacter(*chars, "G", name);
+        addProvince(*provs, "G", name, "Hill");
+        session_.releaseCursors();
+        store::Table theirs(other);
+        theirs.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(theirs.findKey({"G", name}));
+        name == "Aric" ? (theirs.edit(), theirs.setText("Character_Name", "Abe"), theirs.post()) : theirs.remove();
+        theirs.close();
+        provs->insert();
+        provs->setText("Game_Name", "G"), provs->setText("Character_Name", name), provs->setText("Province_Name", "Moor");
+        std::string refusal;
+        try { provs->post(); } catch (const store::StoreError& e) { refusal = e.what(); }
+        EXPECT_EQ(refusal, "Province 'Moor' of character '" + name + "' of game 'G' in table vdprovs.db was not saved: its "
+                           "character '" + name + "' of game 'G' is not stored (not saved yet, or renamed or deleted by another program)");
+        provs->cancel();
+    }
+    provs->refresh();
+    EXPECT_EQ(column(*provs, "Character_Name"), std::vector<std::string>{"Abe"});
 }

@@ -10,14 +10,29 @@
 #include <utility>
 #include <vector>
 
+#include "store/database.h"
 #include "store/table.h"
 
 namespace testing_support {
 
 using Fields = std::vector<std::pair<const char*, std::string>>;
 
+// Rows that belong to a character (provinces) are written as an earlier
+// version wrote them, with no rule on it: a test may hold orphans.
 inline void post(store::Table& t, const Fields& fields)
 {
+    if (!t.layout().owner.table.empty()) {
+        std::string names, marks;
+        for (const auto& [k, v] : fields)
+            names += (names.empty() ? "" : ", ") + store::sql::quoteIdentifier(k), marks += marks.empty() ? "?" : ", ?";
+        store::sql::Connection& c = t.database().connection();
+        c.exec("PRAGMA foreign_keys=OFF");
+        store::sql::Statement st(c, "INSERT INTO " + t.database().schemaFor(t.layout()) + "." + t.layout().name + " (" + names + ") VALUES (" + marks + ")");
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            st.bind(static_cast<int>(i) + 1, std::string_view(fields[i].second));
+        st.run(), c.exec("PRAGMA foreign_keys=ON");
+        return;
+    }
     t.insert();
     for (const auto& [k, v] : fields)
         t.setText(k, v);

@@ -31,10 +31,7 @@ protected:
     {
         store::Table t(context_->session);
         t.open("VDDB", table);
-        t.insert();
-        for (const auto& [k, v] : fields)
-            t.setText(k, v);
-        t.post();
+        post(t, fields);
     }
     void addCharacter(const char* table, const std::string& game, const std::string& name, Fields more = {})
     {

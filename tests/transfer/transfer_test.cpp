@@ -4,6 +4,7 @@
 #include "campaign/catalogue.h"
 
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -95,6 +96,30 @@ TEST_F(ExportTest, YesReplacesWhatTheTransferTablesHeldWithTheShownCharacter)
     // The campaign tables are as they were.
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Aric"}));
     EXPECT_EQ(provinces(provinceTable).size(), 5u);
+}
+
+// A move: export, then delete. A change saved since to the record or its
+// provinces, by another program or this one, refuses the delete.
+TEST_F(ExportTest, ADeleteAfterTheExportIsRefusedWhenTheStoredCharacterChangedSince)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"record", [this] { w->tblVDDB.database().connection().exec("UPDATE vddb SET Domain_Name = 'X'"); }},
+        {"province", [this] { addProvince(provinceTable, "G", "Aric", "a4"); }},
+        {"", [] {}},
+    };
+    for (const auto& [what, change] : changes) {
+        show("G", "Aric");
+        run(&TfrmRealmDetails::ExportCurrentCharacter1Click);
+        change();
+        show("G", "Aric");
+        dialogs_.shown.clear();
+        run(&TfrmRealmDetails::DeleteRecord1Click);
+        const bool refused = *what != '\0';
+        EXPECT_EQ(characters(characterTable).size(), refused ? 3u : 2u) << what;
+        EXPECT_EQ(dialogs_.shown.back().text, refused ? "The character \"Aric\" of the game \"G\" was not deleted: it was "
+                                                        "changed since it was exported. Export it again to move it as it is now."
+                                                      : "Confirm delete of this record") << what;
+    }
 }
 
 TEST_F(ExportTest, NoAppendsAndEveryProvinceGetsAKeyOfItsOwn)
