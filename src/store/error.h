@@ -175,6 +175,10 @@ inline std::string cannotOpenDatabase(std::string_view folder, std::string_view 
 {
     return "Cannot open the database in " + std::string(folder) + ": " + std::string(why);
 }
+inline std::string readOnlyFile(std::string_view file)
+{
+    return "the file " + std::string(file) + " can only be read, not written";
+}
 inline std::string unknownAlias(std::string_view alias) { return "Unknown database: " + std::string(alias); }
 inline std::string aliasWithoutFolder(std::string_view alias)
 {

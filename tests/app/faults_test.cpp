@@ -5,12 +5,14 @@
 #include "campaign/catalogue.h"
 #include "transfer/transfer_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/sqlite.h"
+#include "support/fault_vfs.h"
 
 namespace fs = std::filesystem;
 using testing_support::ShellTest;
@@ -197,6 +199,46 @@ TEST_F(WindowFaultsTest, AChangeSavedWhileAnotherProgramWritesStaysPendingUntilI
     EXPECT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(field(characterTable, "G", "Aric", "Domain_Name"), "Aricia");
     EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "theirs");
+}
+
+// ---- faults of the disk under SQLite ------------------------------------------
+
+class DiskFaultsTest : public WindowFaultsTest {
+protected:
+    testing_support::FaultVfs vfs_;
+};
+
+// An import's commit across both files failing at its super-journal: stored
+// when that was unlinked (its folder's sync failed), not when it stayed.
+TEST_F(DiskFaultsTest, AnImportWhoseCommitFailsIsReportedAsTheFilesHoldItAndStoredOnce)
+{
+    for (const bool unlinked : {true, false}) {
+        const std::string name = unlinked ? "Stored" : "Pending";
+        addCharacter(transferCharacters, "H", name);
+        vfs_.failDelete("campaign.sqlite-mj", unlinked);
+        run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        EXPECT_EQ(status(), unlinked ? "Import Complete" : "Error in Import") << name;
+        if (!unlinked)
+            run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        EXPECT_EQ(std::ranges::count(characters(characterTable), "H/" + name), 1) << name;
+        EXPECT_TRUE(characters(transferCharacters).empty()) << name;
+    }
+}
+
+// A read-write open that fails for a moment (SQLite then reads only) is made
+// again, so that the session still saves.
+TEST_F(DiskFaultsTest, AFileOpenedReadOnlyForAMomentIsOpenedAgainAndSaves)
+{
+    for (const char* file : {"campaign.sqlite", "transfer.sqlite"}) {
+        addCharacter(transferCharacters, "H", file);
+        vfs_.failOpenReadWrite(file);
+        app::Context restarted(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+        ASSERT_TRUE(startUp(restarted));
+        w = frmRealmDetails;
+        run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        EXPECT_EQ(status(), "Import Complete") << file;
+        shutDown();
+    }
 }
 
 // ---- a damaged campaign file at start -----------------------------------------
