@@ -160,7 +160,11 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
             // made is simply made again.
             for (const auto& [target, which] : toMake) {
                 removePending(target);
-                createFile(catalogue_, pendingName(target), which);
+                try {
+                    createFile(catalogue_, pendingName(target), which);
+                } catch (const sql::SqlError& e) {
+                    throw StoreError(msg::cannotCreateFile(utf8(pendingName(target)), e.what()));
+                }
             }
             // Both files take their names or neither does: after a failed
             // rename the ones renamed go back to their temporary names, so

@@ -203,40 +203,27 @@ TEST_F(WindowFaultsTest, AChangeSavedWhileAnotherProgramWritesStaysPendingUntilI
 
 // ---- faults of the disk under SQLite ------------------------------------------
 
-class DiskFaultsTest : public WindowFaultsTest {
-protected:
-    testing_support::FaultVfs vfs_;
-};
-
-// An import's commit across both files failing at its super-journal: stored
-// when that was unlinked (its folder's sync failed), not when it stayed.
-TEST_F(DiskFaultsTest, AnImportWhoseCommitFailsIsReportedAsTheFilesHoldItAndStoredOnce)
+// An import after a restart, across both files: its commit failing at the
+// super-journal is stored when that was unlinked (its folder's sync failed),
+// not when it stayed; a file opened read-only for a moment (SQLite's fallback)
+// is opened again, so that the session still saves.
+TEST_F(WindowFaultsTest, AnImportAfterDiskFaultsIsReportedAsTheFilesHoldItAndStoredOnce)
 {
-    for (const bool unlinked : {true, false}) {
-        const std::string name = unlinked ? "Stored" : "Pending";
-        addCharacter(transferCharacters, "H", name);
-        vfs_.failDelete("campaign.sqlite-mj", unlinked);
-        run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
-        EXPECT_EQ(status(), unlinked ? "Import Complete" : "Error in Import") << name;
-        if (!unlinked)
-            run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
-        EXPECT_EQ(std::ranges::count(characters(characterTable), "H/" + name), 1) << name;
-        EXPECT_TRUE(characters(transferCharacters).empty()) << name;
-    }
-}
-
-// A read-write open that fails for a moment (SQLite then reads only) is made
-// again, so that the session still saves.
-TEST_F(DiskFaultsTest, AFileOpenedReadOnlyForAMomentIsOpenedAgainAndSaves)
-{
-    for (const char* file : {"campaign.sqlite", "transfer.sqlite"}) {
-        addCharacter(transferCharacters, "H", file);
-        vfs_.failOpenReadWrite(file);
+    struct Case { const char* name; const char* unlink; bool removed; const char* readOnly; };
+    for (const Case& c : {Case{"Stored", "campaign.sqlite-mj", true, ""}, Case{"Pending", "campaign.sqlite-mj", false, ""},
+                          Case{"Main", "", false, "campaign.sqlite"}, Case{"Side", "", false, "transfer.sqlite"}}) {
+        addCharacter(transferCharacters, "H", c.name);
+        testing_support::FaultVfs vfs;
+        vfs.failDelete = c.unlink, vfs.removed = c.removed, vfs.readOnly = c.readOnly;
         app::Context restarted(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
         ASSERT_TRUE(startUp(restarted));
         w = frmRealmDetails;
         run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
-        EXPECT_EQ(status(), "Import Complete") << file;
+        const bool stored = status() == "Import Complete";
+        EXPECT_EQ(stored, !*c.unlink || c.removed) << c.name;
+        if (!stored)
+            run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        EXPECT_EQ(std::ranges::count(characters(characterTable), std::string("H/") + c.name), 1) << c.name;
         shutDown();
     }
 }

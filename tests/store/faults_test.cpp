@@ -184,7 +184,8 @@ TEST_F(FaultsTest, AFirstStartWhoseSecondFileCannotTakeItsNameLeavesNeitherAndSa
 {
     // Another program takes the transfer file's name while the two are made.
     testing_support::FaultVfs vfs;
-    vfs.onOpen("transfer.sqlite.new", [this] { fs::create_directories(dataFolder() / "transfer.sqlite" / "x"); });
+    vfs.onOpen = "transfer.sqlite.new";
+    vfs.action = [this] { fs::create_directories(dataFolder() / "transfer.sqlite" / "x"); };
     try {
         store::Database db(dataFolder(), campaign::catalogue());
         ADD_FAILURE() << "opened";
