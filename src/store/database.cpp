@@ -2,6 +2,7 @@
 // the side file, savepoint transactions and the shared read of an event.
 #include "store/database.h"
 
+#include "store/durable.h"
 #include "store/error.h"
 #include "store/journal.h"
 #include "store/paths.h"
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -129,8 +131,16 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
     const fs::path mainPath = folder_ / mainFile;
     const fs::path sidePath = folder_ / sideFile;
     std::error_code ec;
-    bool haveMain = fs::exists(mainPath, ec);
-    bool haveSide = fs::exists(sidePath, ec);
+    // A file that cannot even be looked up is named, never taken for a
+    // missing one: a first start would otherwise begin beside it.
+    const auto present = [&ec](const fs::path& file) {
+        const bool there = fs::exists(file, ec);
+        if (ec)
+            throw StoreError(msg::cannotOpenDatabase(utf8(file), ec.message()));
+        return there;
+    };
+    bool haveMain = present(mainPath);
+    bool haveSide = present(sidePath);
     // A first start builds both files aside and only then renames them, so
     // that a kill leaves either no file (and the next start begins again) or
     // files waiting under their temporary names, which the next start
@@ -140,9 +150,9 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
     if (!haveMain && !haveSide) {
         toMake = {{mainPath, mainFile}, {sidePath, sideFile}};
     } else {
-        if (!haveMain && fs::exists(pendingName(mainPath), ec))
+        if (!haveMain && present(pendingName(mainPath)))
             toMake.emplace_back(mainPath, mainFile);
-        if (!haveSide && fs::exists(pendingName(sidePath), ec))
+        if (!haveSide && present(pendingName(sidePath)))
             toMake.emplace_back(sidePath, sideFile);
     }
     try {
@@ -154,16 +164,33 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
             // made is simply made again.
             for (const auto& [target, which] : toMake) {
                 removePending(target);
-                createFile(catalogue_, pendingName(target), which);
+                try {
+                    createFile(catalogue_, pendingName(target), which);
+                } catch (const sql::SqlError& e) {
+                    throw StoreError(msg::cannotCreateFile(utf8(pendingName(target)), e.what()));
+                }
             }
+            // Both files take their names or neither does: after a failed
+            // rename the ones renamed go back to their temporary names, so
+            // that no start finds one file of a pair and takes it for data.
+            std::vector<fs::path> renamed;
             for (const auto& [target, which] : toMake) {
-                if (fs::exists(target, ec))
-                    throw StoreError(msg::cannotCreateFile(utf8(target), "the file already exists"));
-                fs::rename(pendingName(target), target, ec);
-                if (ec)
-                    throw StoreError(msg::cannotCreateFile(utf8(target), ec.message()));
-                (which == mainFile ? haveMain : haveSide) = true;
+                std::string why;
+                if (present(target))
+                    why = "the file already exists";
+                else if (!renameDurably(pendingName(target), target, ec))
+                    why = ec.message();
+                if (!why.empty()) {
+                    std::error_code undo;
+                    if (!fs::exists(pendingName(target), undo) && fs::exists(target, undo))
+                        renamed.push_back(target);  // renamed, but its folder not synced
+                    for (const fs::path& done : renamed)
+                        renameDurably(done, pendingName(done), undo);
+                    throw StoreError(msg::cannotCreateFile(utf8(target), why));
+                }
+                renamed.push_back(target);
             }
+            haveMain = haveSide = true;
         }
         admitJournals({mainPath, sidePath});
         if (haveMain) {
@@ -200,7 +227,16 @@ std::string Database::schemaFor(const TableLayout& layout)
         releaseCursors();  // ATTACH needs no read in progress
         admitJournals({folder_ / catalogue_.sideFile});
         try {
-            conn_.exec("ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / catalogue_.sideFile)) + " AS xfer");
+            const std::string attach = "ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / catalogue_.sideFile)) + " AS xfer";
+            conn_.exec(attach);
+            // As at open: a read-write open that failed for a moment leaves
+            // the file read-only for the session unless it is opened again.
+            for (int attempt = 0; conn_.readOnly("xfer"); ++attempt) {
+                conn_.exec("DETACH DATABASE xfer");
+                if (attempt == 2)
+                    throw StoreError(msg::cannotOpenTable(layout.displayName, msg::readOnlyFile(utf8(folder_ / catalogue_.sideFile))));
+                conn_.exec(attach);
+            }
             conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
             ensureFileIdentity(conn_, "xfer");
         } catch (const sql::SqlError& e) {
@@ -356,6 +392,7 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
             }
             try {
                 db_.checkOpenSchemas();
+                db_.noteChangeCounters();
             } catch (const StoreError&) {
                 --db_.savepoints_;
                 try {
@@ -391,13 +428,78 @@ Database::Transaction::~Transaction()
 void Database::Transaction::commit()
 {
     try {
-        // A commit that fails (the lock not granted in time, a full disk)
+        // A commit refused before it wrote (the lock not granted in time)
         // leaves the transaction open, and the destructor rolls it back.
         db_.runKept(db_.savepoints_ == 1 ? "COMMIT" : "RELEASE " + name_);
     } catch (const sql::SqlError& e) {
-        throw StoreError(msg::transactionFailed(e.what()));
+        // Any other failed COMMIT ends the transaction. A fault after the
+        // commit point (removing the journal or super-journal, unlocking)
+        // leaves it stored, and reporting it unsaved would have it stored
+        // twice when the user saves again.
+        if (db_.savepoints_ != 1 || !db_.conn_.autocommit() || !db_.committedAfterAll())
+            throw StoreError(msg::transactionFailed(e.what()));
     }
     done_ = true;
+}
+
+namespace {
+
+// The file change counter of a database's header, which every commit that
+// writes the file raises; 0 for a file without a header yet.
+std::optional<std::uint32_t> changeCounter(const std::string& file)
+{
+    std::ifstream in(pathFromUtf8(file), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    unsigned char header[28] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    if (in.gcount() == 0)
+        return 0;
+    if (in.gcount() != sizeof header)
+        return std::nullopt;
+    return bigEndian(header + 24);
+}
+
+}  // namespace
+
+void Database::noteChangeCounters()
+{
+    // Under the write lock, before anything is written: what the file holds
+    // is the last commit's, and no other program can commit until this one
+    // ends. Only this transaction moves the counter on from here.
+    changeCounters_.clear();
+    for (const std::string* schema : {&mainSchema_, &sideSchema_}) {
+        if (schema->empty() || !conn_.writing(*schema))
+            continue;
+        if (auto counter = changeCounter(conn_.fileName(*schema)))
+            changeCounters_.emplace_back(*schema, *counter);
+    }
+}
+
+bool Database::committedAfterAll()
+{
+    // A first read of each file settles it as every reader finds it: a hot
+    // journal left by the failure (its deletion failed) is played back, one
+    // whose super-journal is gone is discarded. While that read holds the
+    // file no other program can commit, so the counter read beside it tells
+    // whether this transaction is in the file. A file that cannot be read
+    // yet is asked again a few times.
+    bool stored = false;
+    for (const auto& [schema, before] : changeCounters_) {
+        std::optional<std::uint32_t> now;
+        for (int attempt = 0; attempt < 3 && !now; ++attempt) {
+            try {
+                if (keepReading(schema))
+                    now = changeCounter(conn_.fileName(schema));
+            } catch (const sql::SqlError&) {
+            }
+            releaseCursors();
+        }
+        if (!now)
+            return false;  // unknown: reported as not saved, as before
+        stored = stored || *now != before;
+    }
+    return stored;
 }
 
 }  // namespace store

@@ -117,6 +117,12 @@ private:
     // running them. Reset, ready to run.
     sql::Statement& kept(const std::string& text);
     void runKept(const std::string& text);
+    // The change counters of the files the outermost transaction has
+    // locked for writing, read when it begins; and after a COMMIT that
+    // failed with the transaction ended, whether the files hold it all the
+    // same (the fault came after the commit point).
+    void noteChangeCounters();
+    bool committedAfterAll();
 
     std::filesystem::path folder_;
     const Catalogue& catalogue_;
@@ -129,6 +135,7 @@ private:
     std::uint64_t readEpoch_ = 0;
     std::map<std::string, std::int64_t> checkedSchemaVersion_;
     std::vector<std::string> notices_;
+    std::vector<std::pair<std::string, std::uint32_t>> changeCounters_;  // schema, counter
     // After conn_, so that they are finalised first: one statement per
     // schema, left standing on its first row while a read is kept.
     std::map<std::string, sql::Statement> readers_;

@@ -207,6 +207,10 @@ inline std::string journalNotSetAside(std::string_view journal, std::string_view
     return "The file " + std::string(file) + " cannot be opened: the journal " + std::string(journal) +
            " beside it belongs to another file and cannot be set aside: " + std::string(why);
 }
+inline std::string readOnlyFile(std::string_view file)
+{
+    return "the file " + std::string(file) + " can only be read, not written";
+}
 inline std::string unknownAlias(std::string_view alias) { return "Unknown database: " + std::string(alias); }
 inline std::string aliasWithoutFolder(std::string_view alias)
 {

@@ -3,6 +3,8 @@
 
 #include <sqlite3.h>
 
+#include "store/error.h"
+
 #include <stdexcept>
 
 namespace store::sql {
@@ -17,11 +19,21 @@ Connection Connection::open(const std::string& path, bool create)
     // thread (the GUI's, or the daily copy's own), and locking each column
     // read cost as much as reading it.
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     Connection c;
-    c.db_.reset(raw);
-    if (rc != SQLITE_OK)
-        throw SqlError(rc, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+    // A read-write open that fails for a moment (an I/O error) makes SQLite
+    // open the file read-only without a word, and every later save of the
+    // session would fail: such a file is opened again, and refused when it
+    // stays read-only.
+    for (int attempt = 0;; ++attempt) {
+        int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+        c.db_.reset(raw);
+        if (rc != SQLITE_OK)
+            throw SqlError(rc, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+        if (sqlite3_db_readonly(raw, "main") != 1)
+            break;
+        if (attempt == 2)
+            throw SqlError(SQLITE_READONLY, msg::readOnlyFile(path));
+    }
     sqlite3_extended_result_codes(raw, 1);
     // The files come from elsewhere (a transfer file is carried between
     // databases): nothing stored in them may act on the program.
@@ -62,6 +74,20 @@ void Connection::exec(const std::string& sql)
 
 std::int64_t Connection::changes() const { return sqlite3_changes64(db_.get()); }
 std::int64_t Connection::totalChanges() const { return sqlite3_total_changes64(db_.get()); }
+bool Connection::autocommit() const { return sqlite3_get_autocommit(db_.get()) != 0; }
+bool Connection::writing(const std::string& schema) const
+{
+    return sqlite3_txn_state(db_.get(), schema.c_str()) == SQLITE_TXN_WRITE;
+}
+bool Connection::readOnly(const std::string& schema) const
+{
+    return sqlite3_db_readonly(db_.get(), schema.c_str()) != 0;
+}
+std::string Connection::fileName(const std::string& schema) const
+{
+    const char* name = sqlite3_db_filename(db_.get(), schema.c_str());
+    return name ? name : "";
+}
 std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(db_.get()); }
 
 Statement::Statement(const Connection& db, const std::string& sql) : db_(db.get())

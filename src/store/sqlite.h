@@ -32,6 +32,16 @@ public:
     std::int64_t changes() const;
     std::int64_t lastInsertRowid() const;
     std::int64_t totalChanges() const;
+    // No transaction open: SQLite ended the last one (a failed COMMIT rolls
+    // back by itself unless the lock was only busy).
+    bool autocommit() const;
+    // The schema's file is written by the open transaction.
+    bool writing(const std::string& schema) const;
+    // The schema's file was opened read-only (SQLite falls back to reading
+    // when a read-write open fails) or does not exist.
+    bool readOnly(const std::string& schema) const;
+    // The schema's file name; empty for a database in memory.
+    std::string fileName(const std::string& schema) const;
 
     // Calls `tick` every `steps` steps of a running statement; a tick that
     // returns false interrupts the statement (SQLITE_INTERRUPT). An empty

@@ -180,7 +180,9 @@ std::string TableSql::replaceValues(const std::vector<int>& columns) const
 
 std::string TableSql::remove() const { return "DELETE FROM " + table() + " WHERE rowid = ?1" + sameKey(2); }
 
-std::string TableSql::lockForWrite() const { return "UPDATE " + table() + " SET rowid = rowid WHERE 0"; }
+// It reads no column, so that it needs nothing a reading restriction (an
+// authorizer) might refuse.
+std::string TableSql::lockForWrite() const { return "DELETE FROM " + table() + " WHERE 0"; }
 
 std::string TableSql::ownerStored() const
 {

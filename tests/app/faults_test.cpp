@@ -5,12 +5,14 @@
 #include "campaign/catalogue.h"
 #include "transfer/transfer_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
 #include "store/backup.h"
 #include "store/error.h"
 #include "store/sqlite.h"
+#include "support/fault_vfs.h"
 
 namespace fs = std::filesystem;
 using testing_support::ShellTest;
@@ -197,6 +199,33 @@ TEST_F(WindowFaultsTest, AChangeSavedWhileAnotherProgramWritesStaysPendingUntilI
     EXPECT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(field(characterTable, "G", "Aric", "Domain_Name"), "Aricia");
     EXPECT_EQ(field(characterTable, "G", "Bran", "Domain_Name"), "theirs");
+}
+
+// ---- faults of the disk under SQLite ------------------------------------------
+
+// An import after a restart, across both files: its commit failing at the
+// super-journal is stored when that was unlinked (its folder's sync failed),
+// not when it stayed; a file opened read-only for a moment (SQLite's fallback)
+// is opened again, so that the session still saves.
+TEST_F(WindowFaultsTest, AnImportAfterDiskFaultsIsReportedAsTheFilesHoldItAndStoredOnce)
+{
+    struct Case { const char* name; const char* unlink; bool removed; const char* readOnly; };
+    for (const Case& c : {Case{"Stored", "campaign.sqlite-mj", true, ""}, Case{"Pending", "campaign.sqlite-mj", false, ""},
+                          Case{"Main", "", false, "campaign.sqlite"}, Case{"Side", "", false, "transfer.sqlite"}}) {
+        addCharacter(transferCharacters, "H", c.name);
+        testing_support::FaultVfs vfs;
+        vfs.failDelete = c.unlink, vfs.removed = c.removed, vfs.readOnly = c.readOnly;
+        app::Context restarted(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
+        ASSERT_TRUE(startUp(restarted));
+        w = frmRealmDetails;
+        run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        const bool stored = status() == "Import Complete";
+        EXPECT_EQ(stored, !*c.unlink || c.removed) << c.name;
+        if (!stored)
+            run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+        EXPECT_EQ(std::ranges::count(characters(characterTable), std::string("H/") + c.name), 1) << c.name;
+        shutDown();
+    }
 }
 
 // ---- a damaged campaign file at start -----------------------------------------

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -20,6 +21,7 @@
 #include "dbaware/dbnavigator.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "support/fault_vfs.h"
 #include "support/gui_helpers.h"
 
 using dbaware::DBEdit;
@@ -703,4 +705,32 @@ TEST_F(ProvinceTest, TheFormNamesOnlyRealColumnsOfItsOwnTableEachOnce)
     ASSERT_GE(bound.size(), 2u);
     EXPECT_EQ(bound[0].control, p->dedtGameName);
     EXPECT_EQ(bound[1].control, p->dedtCharName);
+}
+
+// A save whose commit fails shows what the file holds: saved when the fault
+// came after the commit point (the journal unlinked), pending when the journal
+// stayed to be rolled back; saving on stores the province once.
+class ProvinceCommitTest : public ProvinceTest {
+protected:
+    testing_support::FaultVfs vfs_;
+};
+
+TEST_F(ProvinceCommitTest, ASaveWhoseCommitFailsShowsWhatTheFileHoldsAndIsStoredOnce)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "a1");
+    for (const bool unlinked : {true, false}) {
+        const std::string name = unlinked ? "stored" : "pending";
+        open("G", "Aric", "a1");
+        click(NavButton::Insert);
+        p->dedtProvName->setFocus();
+        QTest::keyClicks(p->dedtProvName, QString::fromStdString(name));
+        vfs_.failDelete = "campaign.sqlite-journal", vfs_.removed = unlinked;
+        p->btnClose->click();
+        EXPECT_EQ(p->isVisible(), !unlinked) << name;  // the error shown, the province pending
+        if (p->isVisible())
+            p->btnClose->click();  // saving again, as the message invites
+        EXPECT_EQ(std::ranges::count(stored(), "G/Aric/" + name), 1) << name;
+    }
+    EXPECT_EQ(dialogs_.shown.size(), 1u);
 }

@@ -23,6 +23,7 @@
 #include "store/layout.h"
 #include "store/paths.h"
 #include "store/sqlite.h"
+#include "support/fault_vfs.h"
 
 namespace fs = std::filesystem;
 using testing_support::StoreTest;
@@ -177,6 +178,25 @@ TEST_F(FaultsTest, AFirstStartNeverCreatesOverDataOrBesideItWithoutATemporaryFil
     EXPECT_THROW(t.open("VDDB", "vdtrans.DB"), store::StoreError);
     EXPECT_FALSE(fs::exists(dataFolder() / "transfer.sqlite"));
     EXPECT_EQ(bytesOf(dataFolder() / "campaign.sqlite"), campaign);
+}
+
+TEST_F(FaultsTest, AFirstStartWhoseSecondFileCannotTakeItsNameLeavesNeitherAndSaysWhy)
+{
+    // Another program takes the transfer file's name while the two are made.
+    testing_support::FaultVfs vfs;
+    vfs.onOpen = "transfer.sqlite.new";
+    vfs.action = [this] { fs::create_directories(dataFolder() / "transfer.sqlite" / "x"); };
+    try {
+        store::Database db(dataFolder(), campaign::catalogue());
+        ADD_FAILURE() << "opened";
+    } catch (const store::StoreError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create " + (dataFolder() / "transfer.sqlite").string() +
+                                             ": the file already exists");
+    }
+    EXPECT_FALSE(fs::exists(dataFolder() / "campaign.sqlite"));
+    fs::remove_all(dataFolder() / "transfer.sqlite");
+    store::Database next(dataFolder(), campaign::catalogue());
+    EXPECT_TRUE(fs::exists(dataFolder() / "campaign.sqlite") && fs::exists(dataFolder() / "transfer.sqlite"));
 }
 
 // Kills at every moment of a first start: the next start always ends with
