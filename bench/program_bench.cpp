@@ -118,7 +118,7 @@ sql::Connection plainConnection(const Campaign& c)
     sql::Statement attach(conn, "ATTACH DATABASE ?1 AS t");
     attach.bind(1, c.transferFile().string());
     attach.run();
-    conn.exec("PRAGMA t.journal_mode=DELETE; PRAGMA t.synchronous=FULL;");
+    conn.exec("PRAGMA t.journal_mode=DELETE; PRAGMA t.synchronous=EXTRA;");
     return conn;
 }
 

@@ -31,13 +31,15 @@ std::chrono::milliseconds busyTimeoutSetting() { return busyTimeout; }
 void applyPragmas(sql::Connection& conn)
 {
     // Rollback journal with full syncs: every commit is durable and atomic
-    // across attached files; see the README. A file another program is
+    // across attached files; see the README. EXTRA syncs the folder after a
+    // commit deletes its journal: otherwise a power cut can bring the journal
+    // back, and the next open rolls a commit of one file back. A file another program is
     // writing is waited for a few seconds before the store gives up: the
     // wait is set first, since setting the journal reads the file. The
     // files' own rules on which rows belong to which (foreign keys) hold
     // only where a connection asks for them.
     conn.exec("PRAGMA busy_timeout=" + std::to_string(busyTimeout.count()) +
-              "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON;");
+              "; PRAGMA journal_mode=DELETE; PRAGMA synchronous=EXTRA; PRAGMA foreign_keys=ON;");
 }
 
 namespace {
@@ -237,7 +239,7 @@ std::string Database::schemaFor(const TableLayout& layout)
                     throw StoreError(msg::cannotOpenTable(layout.displayName, msg::readOnlyFile(utf8(folder_ / catalogue_.sideFile))));
                 conn_.exec(attach);
             }
-            conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=FULL;");
+            conn_.exec("PRAGMA xfer.journal_mode=DELETE; PRAGMA xfer.synchronous=EXTRA;");
             ensureFileIdentity(conn_, "xfer");
         } catch (const sql::SqlError& e) {
             throw StoreError(msg::cannotOpenTable(layout.displayName, e.what()));
