@@ -207,7 +207,7 @@ TEST_F(TransferWindowTest, AHalfTypedRowIsDroppedBeforeTheQuestion)
     EXPECT_EQ(transferCharacters().size(), 3u);
 }
 
-TEST_F(TransferWindowTest, CtrlDeleteInTheGridTakesOnlyTheCharacterRow)
+TEST_F(TransferWindowTest, CtrlDeleteInTheGridTakesTheCharacterRowWithItsProvinces)
 {
     frmTransfer->show();
     select("G", "Aric");
