@@ -1,6 +1,8 @@
 // The SQLite calls behind the connection and statement owners.
 #include "store/sqlite.h"
 
+#include <string_view>
+
 #include <sqlite3.h>
 
 #include "store/error.h"
@@ -29,7 +31,9 @@ Connection Connection::open(const std::string& path, bool create)
         c.db_.reset(raw);
         if (rc != SQLITE_OK)
             throw SqlError(rc, raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        if (sqlite3_db_readonly(raw, "main") != 1)
+        // A URI that asks for reading only (a backup looked at) is meant so.
+        const char* mode = sqlite3_uri_parameter(sqlite3_db_filename(raw, "main"), "mode");
+        if (sqlite3_db_readonly(raw, "main") != 1 || (mode && std::string_view(mode) == "ro"))
             break;
         if (attempt == 2)
             throw SqlError(SQLITE_READONLY, msg::readOnlyFile(path));
