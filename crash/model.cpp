@@ -126,6 +126,15 @@ bool mustFail(const State& s, const Op& op)
     switch (op.kind) {
     case Kind::PostCharacter: return s.campaign.chars.count(key) > 0;
     case Kind::ExportAppend: return s.transfer.chars.count(key) > 0;
+    case Kind::Delete: {
+        // A delete after an export is a move: refused when what is stored
+        // is no longer what the transfer tables hold.
+        const auto sent = s.transfer.chars.find(key);
+        const auto stored = s.campaign.chars.find(key);
+        return sent != s.transfer.chars.end() && stored != s.campaign.chars.end() &&
+               (sent->second != stored->second ||
+                provsOf(s.campaign.provs, key, true) != provsOf(s.transfer.provs, key, true));
+    }
     case Kind::Import:
         for (const auto& [k, v] : s.transfer.chars)
             if (s.campaign.chars.count(k))
