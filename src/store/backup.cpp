@@ -62,16 +62,7 @@ constexpr auto tornAfter = std::chrono::hours(1);
 
 std::string stamp(Clock::time_point now, bool withTime)
 {
-    const std::time_t t = Clock::to_time_t(now);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, withTime ? "%Y-%m-%d-%H%M%S" : "%Y-%m-%d", &tm);
-    std::string s = text;
+    std::string s = localStamp(now, withTime ? "%Y-%m-%d-%H%M%S" : "%Y-%m-%d");
     if (withTime) {
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
         char part[8];

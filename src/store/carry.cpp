@@ -31,18 +31,6 @@ std::vector<const TableLayout*> layoutsOf(const Catalogue& catalogue, const std:
     return layouts;
 }
 
-// A file from elsewhere is only read: never written, never created.
-std::string readOnlyUri(const fs::path& file)
-{
-    std::string uri = "file:";
-    for (char c : utf8(file)) {
-        if (c == '%' || c == '?' || c == '#')
-            uri += c == '%' ? "%25" : (c == '?' ? "%3f" : "%23");
-        else
-            uri += c;
-    }
-    return uri + "?mode=ro";
-}
 
 std::string literal(const std::string& s)
 {
@@ -66,19 +54,6 @@ void checkUntrusted(sql::Connection& conn, const std::string& schema, const Cata
     checkObjects(conn, schema, catalogue, which, utf8(file));
 }
 
-std::string timeStamp(std::chrono::system_clock::time_point now)
-{
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &tm);
-    return text;
-}
 
 }  // namespace
 
@@ -118,7 +93,7 @@ std::vector<std::int64_t> takeTablesFrom(Database& db, const std::string& which,
     std::vector<std::int64_t> rows;
     try {
         db.releaseCursors();  // ATTACH needs no read in progress
-        conn.exec("ATTACH DATABASE " + literal(readOnlyUri(source)) + " AS " + incoming);
+        conn.exec("ATTACH DATABASE " + literal(fileUri(source, "ro")) + " AS " + incoming);
     } catch (const sql::SqlError& e) {
         throw StoreError("Cannot open " + utf8(source) + ": " + e.what());
     }
@@ -168,7 +143,7 @@ std::vector<BackupSummary> listBackups(Database& db)
         std::error_code ec;
         summary.written = fs::last_write_time(file, ec);
         try {
-            sql::Connection conn = sql::Connection::open(readOnlyUri(file), false);
+            sql::Connection conn = sql::Connection::open(fileUri(file, "ro"), false);
             checkUntrusted(conn, "main", db.catalogue(), db.catalogue().mainFile, file);
             for (const TableLayout* layout : layouts) {
                 sql::Statement count(conn, "SELECT count(*) FROM " + tableIn("main", *layout));
@@ -191,11 +166,11 @@ fs::path restoreBackup(Database& db, const fs::path& backup, std::chrono::system
 {
     const fs::path main = pathFromUtf8(db.catalogue().mainFile);
     fs::path kept = db.folder() / main.stem();
-    kept += "-replaced-" + timeStamp(now) + utf8(main.extension());
+    kept += "-replaced-" + localStamp(now, "%Y-%m-%d-%H%M%S") + utf8(main.extension());
     std::error_code ec;
     for (int n = 2; fs::exists(kept, ec); ++n) {
         kept = db.folder() / main.stem();
-        kept += "-replaced-" + timeStamp(now) + "-" + std::to_string(n) + utf8(main.extension());
+        kept += "-replaced-" + localStamp(now, "%Y-%m-%d-%H%M%S") + "-" + std::to_string(n) + utf8(main.extension());
     }
     saveFileAs(db, db.catalogue().mainFile, kept);
     takeTablesFrom(db, db.catalogue().mainFile, backup);

@@ -44,18 +44,6 @@ void applyPragmas(sql::Connection& conn)
 
 namespace {
 
-std::string attachUri(const fs::path& file)
-{
-    // mode=rw: attaching must never create the file.
-    std::string uri = "file:";
-    for (char c : utf8(file)) {
-        if (c == '%' || c == '?' || c == '#')
-            uri += c == '%' ? "%25" : (c == '?' ? "%3f" : "%23");
-        else
-            uri += c;
-    }
-    return uri + "?mode=rw";
-}
 
 std::string sqlLiteral(const std::string& s)
 {
@@ -229,7 +217,8 @@ std::string Database::schemaFor(const TableLayout& layout)
         releaseCursors();  // ATTACH needs no read in progress
         admitJournals({folder_ / catalogue_.sideFile});
         try {
-            const std::string attach = "ATTACH DATABASE " + sqlLiteral(attachUri(folder_ / catalogue_.sideFile)) + " AS xfer";
+            // mode=rw: attaching must never create the file.
+            const std::string attach = "ATTACH DATABASE " + sqlLiteral(fileUri(folder_ / catalogue_.sideFile, "rw")) + " AS xfer";
             conn_.exec(attach);
             // As at open: a read-write open that failed for a moment leaves
             // the file read-only for the session unless it is opened again.

@@ -119,19 +119,6 @@ bool sameBesideIdentity(const std::vector<unsigned char>& before, const std::vec
     return true;
 }
 
-std::string timeStamp()
-{
-    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm tm{};
-#ifdef _WIN32
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &tm);
-    return text;
-}
 
 }  // namespace
 
@@ -231,11 +218,11 @@ std::string setAsideForeignJournal(const fs::path& file)
         return {};
     const fs::path journal = journalOf(file);
     fs::path aside = journal;
-    aside += ".set-aside-" + timeStamp();
+    aside += ".set-aside-" + localStamp(std::chrono::system_clock::now(), "%Y-%m-%d-%H%M%S");
     std::error_code ec;
     for (int n = 2; fs::exists(aside, ec); ++n) {
         aside = journal;
-        aside += ".set-aside-" + timeStamp() + "-" + std::to_string(n);
+        aside += ".set-aside-" + localStamp(std::chrono::system_clock::now(), "%Y-%m-%d-%H%M%S") + "-" + std::to_string(n);
     }
     if (!renameDurably(journal, aside, ec))
         throw StoreError(msg::journalNotSetAside(utf8(journal), utf8(file), ec.message()));

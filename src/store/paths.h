@@ -1,5 +1,7 @@
 // File names as UTF-8 text on every platform, and the store's path helpers.
 #pragma once
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -17,6 +19,35 @@ inline std::string utf8(const std::filesystem::path& p)
 inline std::filesystem::path pathFromUtf8(const std::string& s)
 {
     return std::filesystem::path(std::u8string(s.begin(), s.end()));
+}
+
+// An SQLite URI for the file, opened in `mode` ("ro", "rw"): the characters
+// a URI gives a meaning of its own are escaped.
+inline std::string fileUri(const std::filesystem::path& file, const char* mode)
+{
+    std::string uri = "file:";
+    for (char c : utf8(file)) {
+        if (c == '%' || c == '?' || c == '#')
+            uri += c == '%' ? "%25" : (c == '?' ? "%3f" : "%23");
+        else
+            uri += c;
+    }
+    return uri + "?mode=" + mode;
+}
+
+// The local time in a strftime format, for names of files.
+inline std::string localStamp(std::chrono::system_clock::time_point now, const char* format)
+{
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &t);
+#else
+    localtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, format, &tm);
+    return text;
 }
 
 // A file of a first start is built under this name and renamed into place
