@@ -44,14 +44,21 @@ public:
         return Answer::Cancel;
     }
 
+    // Both file dialogs: the mode, and the first filter chosen.
+    static void prepare(QFileDialog& dialog, QFileDialog::AcceptMode accept, QFileDialog::FileMode mode,
+                        const QStringList& filters)
+    {
+        dialog.setAcceptMode(accept);
+        dialog.setFileMode(mode);
+        dialog.setNameFilters(filters);
+        if (!filters.isEmpty())
+            dialog.selectNameFilter(filters.front());
+    }
+
     std::optional<QString> saveFileName(QWidget* parent, const SaveRequest& r) override
     {
         QFileDialog dialog(parent, r.title, r.folder);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setNameFilters(r.filters);
-        if (!r.filters.isEmpty())
-            dialog.selectNameFilter(r.filters.front());
+        prepare(dialog, QFileDialog::AcceptSave, QFileDialog::AnyFile, r.filters);
         dialog.setDefaultSuffix(r.defaultSuffix);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
         dialog.selectFile(r.fileName);
@@ -81,11 +88,7 @@ public:
     std::optional<QString> openFileName(QWidget* parent, const OpenRequest& r) override
     {
         QFileDialog dialog(parent, r.title, r.folder);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters(r.filters);
-        if (!r.filters.isEmpty())
-            dialog.selectNameFilter(r.filters.front());
+        prepare(dialog, QFileDialog::AcceptOpen, QFileDialog::ExistingFile, r.filters);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return std::nullopt;
         return dialog.selectedFiles().front();
