@@ -192,11 +192,20 @@ void Commands::importCharacters()
                                dbaware::Icon::Error, dbaware::Buttons::Ok);
         return;
     }
-    tblVDDB.refresh();
-    tblTransfer.refresh();
-    emit tables_.charactersImported();
-    tables_.applyProvinceFilter();
+    // The import is stored: a read that fails now must not tell the user
+    // otherwise, or a second import would be tried on an empty transfer area.
     status_(QStringLiteral("Import Complete"));
+    try {
+        tblVDDB.refresh();
+        tblTransfer.refresh();
+        emit tables_.charactersImported();
+        tables_.applyProvinceFilter();
+    } catch (const std::exception& e) {
+        dbaware::dialogs().ask(boxParent_(), QStringLiteral("Error"),
+                               QStringLiteral("The characters are imported, but they cannot be shown now: %1")
+                                   .arg(QString::fromUtf8(e.what())),
+                               dbaware::Icon::Error, dbaware::Buttons::Ok);
+    }
 }
 
 QString Commands::characterAlreadyThere()
@@ -287,6 +296,13 @@ void Commands::openTransferFile()
     // a change the user saved.
     tblTransfer.checkBrowseMode();
     tblXfrProv.checkBrowseMode();
+    // Characters exported and not yet imported anywhere would be gone.
+    if ((!tblTransfer.isEmpty() || !tblXfrProv.isEmpty()) &&
+        dbaware::confirm(boxParent_(), QStringLiteral("Replace the records in the Transfer Tables with those of the file?")) !=
+            dbaware::Answer::Yes) {
+        status_(QStringLiteral("Open Transfer File Canceled"));
+        return;
+    }
     const std::filesystem::path source = app::platform::toPath(*chosen);
     std::vector<std::int64_t> rows;
     {

@@ -142,8 +142,10 @@ TEST_F(CarryTest, TheTransferFileIsSavedAndOpenedThroughTheMenus)
         const char* change;  // made to a copy of the saved file; empty: none
         const char* said;
         const char* shown;
+        Answer replace = Answer::Yes;
     };
-    for (const Case c : {Case{"CREATE TRIGGER t AFTER INSERT ON vdtrans BEGIN SELECT 1; END", "the trigger", "G/Here"},
+    for (const Case c : {Case{"", "Replace the records in the Transfer Tables", "G/Here", Answer::No},
+                         Case{"CREATE TRIGGER t AFTER INSERT ON vdtrans BEGIN SELECT 1; END", "the trigger", "G/Here"},
                          Case{"UPDATE vdtrans SET Character_Name = x'00ff'", "Character_Name", "G/Here"},
                          Case{"-", "file is not a database", "G/Here"},
                          Case{"", "1 character and 0 provinces came in", "G/Carried"}}) {
@@ -153,6 +155,7 @@ TEST_F(CarryTest, TheTransferFileIsSavedAndOpenedThroughTheMenus)
             store::sql::Connection::open(copy.string(), false).exec(c.change);
         dialogs_.shown.clear();
         dialogs_.opens.push_back(QString::fromStdString((*c.change == '-' ? notDb : copy).string()));
+        dialogs_.answer(c.replace);
         frmVDDBSearch->OpenTransferFile1->trigger();
         EXPECT_TRUE(dialogs_.texts().join('|').contains(c.said)) << c.said << ": " << dialogs_.texts().join('|').toStdString();
         store::Table t(context_->session);

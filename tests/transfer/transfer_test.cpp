@@ -2,6 +2,7 @@
 #include "transfer/transfer_fixture.h"
 
 #include "campaign/catalogue.h"
+#include "campaign/tables.h"
 
 #include <algorithm>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <set>
 
+#include "store/error.h"
 #include "store/filter.h"
 #include "store/sqlite.h"
 
@@ -354,6 +356,21 @@ TEST_F(ImportTest, AFailedEmptyingTakesTheImportBack)
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran"}));
     EXPECT_EQ(provinces(provinceTable).size(), 2u);
     EXPECT_EQ(provinces(transferProvinces), Strings{"H/Cara/c1"});
+}
+
+TEST_F(ImportTest, AReadFailingAfterTheCommitStillTellsTheImportIsStored)
+{
+    addCharacter(transferCharacters, "H", "Cara");
+    // The lists' read after the commit meets a failing disk.
+    QObject::connect(&w->tables(), &campaign::Tables::charactersImported, w, [] {
+        throw store::StoreError("Cannot read table vddb.DB: disk I/O error");
+    });
+    run(&TfrmRealmDetails::ImportCurrentCharacter1Click);
+    EXPECT_EQ(status(), "Import Complete");
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].text,
+              "The characters are imported, but they cannot be shown now: Cannot read table vddb.DB: disk I/O error");
+    EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
 }
 
 // Values that another program can leave in a transfer file but the tables
