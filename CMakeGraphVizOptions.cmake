@@ -1,4 +1,4 @@
-# cmake --graphviz=graph/vddb.dot build: the program's libraries and their
+# cmake --graphviz=build/graph/vddb.dot build: the program's libraries and their
 # links (dotted: linked by the sources only), without the programs, the test
 # support and the libraries from outside.
 set(GRAPHVIZ_GRAPH_NAME "vddb libraries")
