@@ -9,12 +9,9 @@
 #include "store/database.h"
 #include "store/durable.h"
 #include "store/error.h"
+#include "store/load.h"
 #include "store/paths.h"
-#include "store/schema.h"
-#include "store/sqlite.h"
-#include "store/table_sql.h"
 #include "store/value.h"
-#include "store/value_check.h"
 
 namespace fs = std::filesystem;
 
@@ -203,63 +200,48 @@ void checkGoingOn(const Steps& steps)
 
 // Whether the table already holds a record of the row's key, as the store
 // keeps it.
-bool keyHeld(store::sql::Statement& find, const Mapped& m, const paradox::Row& row)
+bool keyHeld(store::Load::Records& records, const Mapped& m, const paradox::Row& row)
 {
-    find.reset();
-    int param = 1;
+    std::vector<store::Value> key;
     for (int k : m.old.layout->keyColumns) {
         const store::Value v = valueOf(m, row, k);
         const std::string* text = std::get_if<std::string>(&v);
-        text ? find.bind(param++, std::string_view(*text)) : find.bindNull(param++);
+        key.push_back(text ? store::Value(*text) : store::Value());
     }
-    return find.step();
+    return records.holds(key);
 }
 
-// Inserts the table's records through the connection; the caller holds the
-// transaction. A key the old table holds twice: the first record counts, and
-// the table being filled tells which came first.
-void write(store::sql::Connection& conn, const std::string& schema, Mapped& m, Report& report,
-           const Steps& steps)
+// Inserts the table's records; the load is the transaction. A key the old
+// table holds twice: the first record counts, and the table being filled
+// tells which came first.
+void write(store::Load& load, Mapped& m, Report& report, const Steps& steps)
 {
     const TableLayout& layout = *m.old.layout;
     const int autoInc = layout.autoIncColumn();
     int written = 0;
     try {
-        const store::TableSql sql(layout, schema);
-        store::sql::Statement insert(conn, sql.insert());
-        std::optional<store::sql::Statement> find;
-        if (layout.uniqueKey)
-            find.emplace(conn, sql.find("1", 0));
+        store::Load::Records records = load.records(layout, true, layout.uniqueKey);
         std::size_t done = 0;
+        std::vector<store::Value> values;
         eachRecord(m, [&](const paradox::Row& row) {
             if (++done % rowsPerTick == 0)
                 checkGoingOn(steps);
-            if (find && keyHeld(*find, m, row)) {
+            if (layout.uniqueKey && keyHeld(records, m, row)) {
                 report.duplicates.push_back(recordName(m, row) + " in " + m.old.file.filename().string());
                 return;
             }
-            insert.reset();
-            int param = 1;
-            for (int c = 0; c < static_cast<int>(layout.columns.size()); ++c) {
-                if (c == autoInc)
-                    continue;
-                const store::Value v = valueOf(m, row, c);
-                if (const auto* n = std::get_if<std::int64_t>(&v))
-                    insert.bind(param, *n);
-                else if (const auto* s = std::get_if<std::string>(&v))
-                    insert.bind(param, std::string_view(*s));
-                else
-                    insert.bindNull(param);
-                ++param;
-            }
-            insert.run();
+            values.clear();
+            for (int c = 0; c < static_cast<int>(layout.columns.size()); ++c)
+                if (c != autoInc)
+                    values.push_back(valueOf(m, row, c));
+            records.insert(values);
             ++written;
         });
-    } catch (const store::sql::SqlError& e) {
+    } catch (const store::LoadError& e) {
         throw store::StoreError(store::msg::cannotWrite(layout.displayName, e.what()));
     }
     // A memo too long to show, a NUL inside a text: the record is named.
-    store::checkValues(conn, schema, layout, store::memoLimit, [&steps] {
+    load.checkValues(layout, [&steps] {
         checkGoingOn(steps);
         return true;
     });
@@ -268,12 +250,10 @@ void write(store::sql::Connection& conn, const std::string& schema, Mapped& m, R
 
 // The old tables never refused a province without its character; the
 // files do, and rather than lose such provinces they get one.
-void keepRowsWithoutOwner(store::sql::Connection& conn, const std::string& schema, const TableLayout& layout,
-                          Report& report)
+void keepRowsWithoutOwner(store::Load& load, const TableLayout& layout, Report& report)
 {
     if (!layout.owner.table.empty())
-        report.ownersMade += static_cast<int>(
-            store::addMissingOwners(conn, schema, schema + "." + store::sql::quoteIdentifier(layout.name), layout));
+        report.ownersMade += static_cast<int>(load.addMissingOwners(layout));
 }
 
 std::string plural(int n, const char* one, const char* many)
@@ -365,18 +345,15 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
         int stage = static_cast<int>(all.size());
         for (int i = 0; i < 2; ++i) {
             store::removePending(files[i]);
-            store::Database::createFile(catalogue, store::pendingName(files[i]), which[i]);
-            store::sql::Connection conn = store::sql::Connection::open(store::utf8(store::pendingName(files[i])), false);
-            store::applyPragmas(conn);
-            conn.exec("BEGIN");
+            store::Load load(catalogue, store::pendingName(files[i]), which[i]);
             for (Mapped& m : all) {
                 if (m.old.layout->file != which[i])
                     continue;
                 steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
-                write(conn, "main", m, report, steps);
-                keepRowsWithoutOwner(conn, "main", *m.old.layout, report);
+                write(load, m, report, steps);
+                keepRowsWithoutOwner(load, *m.old.layout, report);
             }
-            conn.exec("COMMIT");
+            load.commit();
         }
         steps.stage(stage, total, "Putting the files in place");
         // Both files appear or neither. The campaign file first: should its
@@ -397,7 +374,7 @@ Report bringInAtFirstOpen(const fs::path& folder, const store::Catalogue& catalo
             keepWaiting = !store::renameDurably(files[0], store::pendingName(files[0]), ec);
             throw store::StoreError(store::msg::cannotCreateFile(store::utf8(files[1]), why));
         }
-    } catch (const store::sql::SqlError& e) {
+    } catch (const store::LoadError& e) {
         for (const fs::path& file : files)
             store::removePending(file);
         throw store::StoreError(store::msg::cannotCreateFile(store::utf8(folder), e.what()));
@@ -416,11 +393,10 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
     const std::vector<OldTable> found = findOldTables(folder, db.catalogue());
     const int total = 2 * static_cast<int>(found.size());
     std::vector<Mapped> all = readAll(found, report, steps, total);
-    std::map<const TableLayout*, std::string> schemas;
+    std::vector<const TableLayout*> layouts;
     for (const Mapped& m : all)
-        schemas[m.old.layout] = db.schemaFor(*m.old.layout);
-    store::sql::Connection& conn = db.connection();
-    store::Database::Transaction tx(db);
+        layouts.push_back(m.old.layout);
+    store::Load load(db, layouts);
     // Records already there are named, all of them, before anything is
     // written: the user renames or deletes them and tries again.
     std::vector<std::string> there;
@@ -429,7 +405,7 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
             const TableLayout& layout = *m.old.layout;
             if (!layout.uniqueKey)
                 continue;
-            store::sql::Statement find(conn, store::TableSql(layout, schemas[&layout]).find("1", 0));
+            store::Load::Records find = load.records(layout, false, true);
             // Only the key is read; a key the old table holds twice is named once.
             paradox::TableReader::Wanted key(m.wanted.size(), false);
             std::vector<int> columns = layout.keyColumns;
@@ -449,7 +425,7 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
                 },
                 key);
         }
-    } catch (const store::sql::SqlError& e) {
+    } catch (const store::LoadError& e) {
         throw store::StoreError(store::msg::cannotRead(db.catalogue().mainFile, e.what()));
     }
     if (!there.empty())
@@ -457,15 +433,15 @@ Report bringInto(store::Database& db, const fs::path& folder, const Steps& steps
     int stage = static_cast<int>(all.size());
     for (Mapped& m : all) {
         steps.stage(stage++, total, "Bringing in " + m.old.layout->displayName);
-        write(conn, schemas[m.old.layout], m, report, steps);
+        write(load, m, report, steps);
     }
     try {
         for (const Mapped& m : all)
-            keepRowsWithoutOwner(conn, schemas[m.old.layout], *m.old.layout, report);
-    } catch (const store::sql::SqlError& e) {
+            keepRowsWithoutOwner(load, *m.old.layout, report);
+    } catch (const store::LoadError& e) {
         throw store::StoreError(store::msg::cannotWrite(db.catalogue().mainFile, e.what()));
     }
-    tx.commit();
+    load.commit();
     return report;
 }
 
