@@ -1,9 +1,7 @@
 #pragma once
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include <QString>
@@ -21,14 +19,8 @@ public:
         int cancelledInStage = -1;  // where keepGoing() first answered no
         int calls = 0;
         std::vector<QString> stages;
-        std::function<void()> whenClosed;  // runs as the progress window goes, the work done
     };
     explicit ScriptedProgress(Script& script) : script_(script) {}
-    ~ScriptedProgress() override
-    {
-        if (script_.whenClosed)
-            std::exchange(script_.whenClosed, {})();
-    }
     void stage(int done, int total, const QString& text) override
     {
         script_.stages.push_back(QStringLiteral("%1/%2 %3").arg(done).arg(total).arg(text));
