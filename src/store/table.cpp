@@ -82,12 +82,6 @@ void Table::close()
     notifier_.recordChanged();
 }
 
-void Table::releaseCursor()
-{
-    if (db_)
-        db_->releaseCursors();
-}
-
 void Table::show(std::optional<Row> row)
 {
     if (row)
@@ -308,8 +302,6 @@ int Table::fieldIndex(std::string_view name) const
         throw StoreError(msg::fieldNotFound(name));
     return i;
 }
-
-int Table::fieldCount() const { return layout_ ? static_cast<int>(layout_->columns.size()) : 0; }
 
 const Value& Table::value(int column) const
 {
