@@ -1,6 +1,9 @@
 #include "dbaware/dbnavigator.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -18,15 +21,15 @@ const char* const defaultHints[navButtonCount] = {
 };
 
 // The button faces, drawn rather than taken from a theme so that they look
-// alike on every platform.
-QIcon glyph(NavButton b)
+// alike on every platform. `ink` draws the shapes, `go` the tick and the
+// refresh arrow, `stop` the cross.
+QPixmap glyph(NavButton b, const QColor& ink, const QColor& go, const QColor& stop)
 {
     const int s = 32;  // drawn at twice the shown size, sharp on dense screens
     QPixmap pm(s, s);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(32, 32, 32), green(0, 128, 0), red(192, 0, 0);
     auto triangle = [&](qreal tipX, qreal baseX) {
         QPainterPath path;
         path.moveTo(tipX, 16);
@@ -61,31 +64,46 @@ QIcon glyph(NavButton b)
         break;
     }
     case NavButton::Post: {
-        p.setPen(QPen(green, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(go, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const QPointF tick[] = {{7, 17}, {13, 23}, {25, 9}};
         p.drawPolyline(tick, 3);
         break;
     }
     case NavButton::Cancel:
-        p.setPen(QPen(red, 4, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(stop, 4, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(9, 9), QPointF(23, 23));
         p.drawLine(QPointF(23, 9), QPointF(9, 23));
         break;
     case NavButton::Refresh: {
-        p.setPen(QPen(green, 3.5, Qt::SolidLine, Qt::FlatCap));
+        p.setPen(QPen(go, 3.5, Qt::SolidLine, Qt::FlatCap));
         p.drawArc(QRectF(8, 8, 16, 16), 90 * 16, 270 * 16);
         QPainterPath head;
         head.moveTo(16, 3);
         head.lineTo(22, 8);
         head.lineTo(16, 13);
         head.closeSubpath();
-        p.fillPath(head, green);
+        p.fillPath(head, go);
         break;
     }
     }
     p.end();
     pm.setDevicePixelRatio(2.0);
-    return QIcon(pm);
+    return pm;
+}
+
+// A face in the palette's colours: the button text's for the shapes, a
+// green and a red that stand out from the button's colour; disabled, the
+// whole face in the disabled button text.
+QIcon face(NavButton b, const QPalette& palette)
+{
+    const bool dark = palette.color(QPalette::Active, QPalette::Button).lightness() < 128;
+    const QColor go = dark ? QColor(96, 200, 96) : QColor(0, 128, 0);
+    const QColor stop = dark ? QColor(240, 96, 96) : QColor(192, 0, 0);
+    const QColor off = palette.color(QPalette::Disabled, QPalette::ButtonText);
+    QIcon icon;
+    icon.addPixmap(glyph(b, palette.color(QPalette::Active, QPalette::ButtonText), go, stop), QIcon::Normal);
+    icon.addPixmap(glyph(b, off, off, off), QIcon::Disabled);
+    return icon;
 }
 
 }  // namespace
@@ -97,7 +115,6 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent), layout_(new QHBoxLa
     for (int i = 0; i < navButtonCount; ++i) {
         const auto kind = static_cast<NavButton>(i);
         auto* btn = new QToolButton(this);
-        btn->setIcon(glyph(kind));
         btn->setIconSize(QSize(16, 16));
         btn->setToolTip(QString::fromLatin1(defaultHints[i]));
         btn->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -108,10 +125,24 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent), layout_(new QHBoxLa
         visible_ << kind;
     }
     setVisibleButtons(visible_);
+    paintFaces();
     updateButtons();
 }
 
 DBNavigator::~DBNavigator() = default;
+
+void DBNavigator::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        paintFaces();
+    QWidget::changeEvent(event);
+}
+
+void DBNavigator::paintFaces()
+{
+    for (int i = 0; i < navButtonCount; ++i)
+        buttons_[static_cast<std::size_t>(i)]->setIcon(face(static_cast<NavButton>(i), palette()));
+}
 
 void DBNavigator::setDataSource(DataSource* source)
 {

@@ -55,8 +55,14 @@ signals:
     // After a button's action ran without error.
     void clicked(dbaware::NavButton button);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void updateButtons();
+    // The button faces in the colours of the navigator's palette, again
+    // whenever it changes (a dark palette needs light ink).
+    void paintFaces();
 
     QPointer<DataSource> source_;
     std::array<QToolButton*, navButtonCount> buttons_{};

@@ -21,9 +21,6 @@ std::int64_t readNumber(const QString& text)
         return 0;
     if (auto v = store::parseInteger(text.toStdString()))
         return *v;
-    const QString sign = dbaware::trimmed(text);
-    if (sign == u"-" || sign == u"+")
-        throw IncompleteNumber(text);
     throw ConversionError(text);
 }
 

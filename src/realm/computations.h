@@ -32,14 +32,6 @@ public:
     explicit ConversionError(const QString& text);
 };
 
-// A sign alone ("-" or "+", blanks around it allowed): a number the user has
-// begun to type. It is no number, so it fails as any other bad text; the
-// window tells it apart and lets its figures wait for the digits.
-class IncompleteNumber : public ConversionError {
-public:
-    using ConversionError::ConversionError;
-};
-
 // Nothing left once the characters with codes up to 32 are removed from both
 // ends: the rule of every box in the program.
 using dbaware::isBlank;
@@ -49,7 +41,7 @@ using dbaware::isBlank;
 // optional sign and decimal digits from -2147483647 to 2147483647, or "$" and
 // at most eight significant hexadecimal digits taken as a 32-bit pattern
 // ("$FFFFFFFF" is -1), and nothing after the digits. Throws ConversionError,
-// IncompleteNumber for a sign alone.
+// a sign alone included.
 std::int64_t readNumber(const QString& text);
 
 // The number in a computed box that is read again (edtContrib, edtCourtValue,

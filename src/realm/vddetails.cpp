@@ -41,11 +41,6 @@ namespace col = campaign::col;
 
 namespace {
 
-// Set by the window's first activation and kept for the rest of the run:
-// until then the tables are still being opened, and the province list is
-// left alone.
-bool activated = false;
-
 bool blankField(const store::Table& table, const char* field)
 {
     return dbaware::isBlank(QString::fromStdString(table.text(field)));
@@ -72,8 +67,6 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
           // their boxes go over the window the user is looking at.
           [this]() -> QWidget* { return isVisible() ? this : QApplication::activeWindow(); }))
 {
-    // The window is created once per run: this is the start of the run.
-    activated = false;
     setAttribute(Qt::WA_QuitOnClose, false);
     setupUi(this);
     finishForm();
@@ -136,7 +129,7 @@ void TfrmRealmDetails::FormCreate() { tables_.open(); }
 
 void TfrmRealmDetails::FormActivate()
 {
-    activated = true;
+    activated_ = true;
     ApplyProvinceFilter();
     dedtGameName->setFocus();
     dbgProvinces->setEnabled(namesFilledIn());
@@ -219,7 +212,7 @@ bool TfrmRealmDetails::namesFilledIn() const
 
 void TfrmRealmDetails::dedtCharNameChange()
 {
-    if (activated)
+    if (activated_)
         ApplyProvinceFilter();
 }
 
@@ -277,7 +270,7 @@ void TfrmRealmDetails::tblVDDBAfterDelete(store::Table& table)
 
 void TfrmRealmDetails::tblVDDBAfterScroll(store::Table&)
 {
-    if (activated)
+    if (activated_)
         ApplyProvinceFilter();
 }
 
@@ -295,7 +288,7 @@ void TfrmRealmDetails::tblVDDBKeyChanged(store::Table& table, const std::vector<
 void TfrmRealmDetails::tblVDDBAfterPost(store::Table& table)
 {
     // After a rename the list follows the provinces to the new names.
-    if (activated && tblProv.filter() != campaign::recordFilter(table.text(col::GameName), table.text(col::CharacterName)))
+    if (activated_ && tblProv.filter() != campaign::recordFilter(table.text(col::GameName), table.text(col::CharacterName)))
         ApplyProvinceFilter();
 }
 

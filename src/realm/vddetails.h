@@ -162,6 +162,9 @@ private:
     store::Bookmark postedProvince_;
     // Set once the figures have been worked out for the first record shown.
     bool figuresShown_ = false;
+    // Set by the window's first activation and kept from then on: until then
+    // the tables are still being opened, and the province list is left alone.
+    bool activated_ = false;
     // Runs the figures that one change sets off; see vddetails_figures.cpp.
     void runFigures(const std::vector<void (TfrmRealmDetails::*)()>& handlers);
     int figureDepth_ = 0;

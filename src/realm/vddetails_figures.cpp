@@ -103,14 +103,12 @@ void TfrmRealmDetails::runFigures(const std::vector<void (TfrmRealmDetails::*)()
 {
     // A figure that meets a text that is not a number stops there; the
     // others go on. A bad text read by several figures of one change is told
-    // once, when the change and all it set off have run. A sign alone is a
-    // number being typed: its figures keep what they show until the digits
-    // come, and nothing is told.
+    // once, when the change and all it set off have run; a sign typed before
+    // its digits is such a text, and its figures keep what they show.
     ++figureDepth_;
     for (auto h : handlers) {
         try {
             (this->*h)();
-        } catch (const realm::IncompleteNumber&) {
         } catch (const std::exception& e) {
             const QString text = QString::fromUtf8(e.what());
             if (!figureErrors_.contains(text))

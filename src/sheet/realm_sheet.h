@@ -106,8 +106,9 @@ void writeSheet(const RealmTexts& texts, const Sources& sources, const std::func
 // rows broken into lines as the memo of the hidden window TfrmTemp, created
 // with `owner` for the section and freed after it, breaks them.
 Sources storeSources(const RealmTexts& texts, store::Query& query, store::Session& session, QWidget* owner);
-// The same for rows read already.
-Sources rowSources(const std::vector<ProvinceRow>& rows, store::Session& session, QWidget* owner);
+
+// The provinces of one character as the sheet selects them, read whole.
+std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, const QString& character);
 
 // The pieces of the sheet with rules of their own.
 QString padRight(const QString& text, int n);       // counted in characters

@@ -17,11 +17,7 @@
 
 #include "app/platform.h"
 #include "app/written_file.h"
-#include "campaign/catalogue.h"
-#include "campaign/columns.h"
 #include "dbaware/text.h"
-#include "sheet/province_fields.h"
-#include "store/query.h"
 
 namespace sheet {
 
@@ -168,19 +164,6 @@ QStringList textLines(const QString& text)
     if (text.isEmpty())
         return {};
     return text.split(lineBreak);
-}
-
-std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, const QString& character)
-{
-    openProvinces(query, game, character);
-    StoredProvinces stored;
-    for (; !query.eof(); query.next())
-        stored.add(query);
-    std::vector<ProvinceRow> rows;
-    rows.reserve(stored.size());
-    for (std::size_t i = 0; i < stored.size(); ++i)
-        rows.push_back(stored.row(i));
-    return rows;
 }
 
 QString sheetsHtml(const std::vector<PrintedSheet>& sheets)

@@ -13,10 +13,6 @@ class QPagedPaintDevice;
 class QTextDocument;
 class QWidget;
 
-namespace store {
-class Query;
-}
-
 // The realm sheet on paper: the same texts as the text sheet, laid out for
 // pages (a heading, the provinces as a table, memos wrapped by the page,
 // numbered pages), printed or written as PDF.
@@ -32,9 +28,6 @@ struct PrintedSheet {
 
 // A memo's text split at its line breaks, as PrintedSheet's memos take it.
 QStringList textLines(const QString& text);
-
-// The provinces of one character, as the text sheet selects them.
-std::vector<ProvinceRow> provinceRows(store::Query& query, const QString& game, const QString& character);
 
 // The HTML of the sheets, each character from a new page; every text taken
 // from the data is escaped.

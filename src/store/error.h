@@ -12,10 +12,29 @@
 namespace store {
 
 // Every failure of the store reaches its caller as this exception; its text
-// is what the user is shown.
+// is what the user is shown, its code what a caller that treats one failure
+// apart from the others tests (the text may change, the code does not).
 class StoreError : public std::runtime_error {
 public:
-    explicit StoreError(const std::string& message) : std::runtime_error(message) {}
+    enum class Code {
+        Other,
+        KeyViolation,      // a record with the key of another
+        EmptyDataset,      // no current record to act on
+        NotOpen,           // the table or query is closed
+        NotEditing,        // a post or field write outside edit or insert
+        RecordNotFound,    // a bookmark or record that leads nowhere
+        RecordKeyDeleted,  // the record was deleted by another program
+        RecordKeyChanged,  // the record was renamed by another program
+        ChangedElsewhere,  // a post refused: another program changed the same fields
+    };
+    explicit StoreError(const std::string& message, Code code = Code::Other)
+        : std::runtime_error(message), code_(code)
+    {
+    }
+    Code code() const { return code_; }
+
+private:
+    Code code_;
 };
 
 namespace msg {

@@ -455,13 +455,13 @@ void throwRecordGone(KeysetReader& reader, const TableLayout& layout, std::int64
         renamed = key || row->values[c] == known[c];
     }
     if (!renamed)
-        throw StoreError(msg::recordKeyDeleted);
+        throw StoreError(msg::recordKeyDeleted, StoreError::Code::RecordKeyDeleted);
     std::string key;
     for (int k : layout.keyColumns) {
         const auto column = static_cast<std::size_t>(k);
         key += (key.empty() ? "'" : ", '") + textOf(row->values[column], layout.columns[column].type) + "'";
     }
-    throw StoreError(msg::recordKeyChanged(key));
+    throw StoreError(msg::recordKeyChanged(key), StoreError::Code::RecordKeyChanged);
 }
 
 }  // namespace store

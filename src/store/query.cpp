@@ -107,7 +107,7 @@ void Query::fetch()
 void Query::next()
 {
     if (!open_)
-        throw StoreError(msg::notOpen);
+        throw StoreError(msg::notOpen, StoreError::Code::NotOpen);
     if (!eof_)
         fetch();
 }
@@ -115,7 +115,7 @@ void Query::next()
 std::string Query::text(std::string_view column) const
 {
     if (!open_)
-        throw StoreError(msg::notOpen);
+        throw StoreError(msg::notOpen, StoreError::Code::NotOpen);
     const int i = layout_->columnIndex(column);
     // Every column read: the row is in the layout's order.
     const auto at = picked_.size() == layout_->columns.size() || i < 0
@@ -131,7 +131,7 @@ std::string Query::text(std::string_view column) const
 std::string_view Query::field(std::size_t position) const
 {
     if (!open_)
-        throw StoreError(msg::notOpen);
+        throw StoreError(msg::notOpen, StoreError::Code::NotOpen);
     if (position >= picked_.size())
         throw StoreError(msg::fieldNotFound(std::to_string(position)));
     if (eof_)

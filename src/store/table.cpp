@@ -29,7 +29,7 @@ const TableLayout& Table::layout() const
 void Table::requireOpen() const
 {
     if (state_ == State::Inactive)
-        throw StoreError(msg::notOpen);
+        throw StoreError(msg::notOpen, StoreError::Code::NotOpen);
 }
 
 Database& Table::database() const
@@ -80,12 +80,6 @@ void Table::close()
     bof_ = eof_ = true;
     setState(State::Inactive);
     notifier_.recordChanged();
-}
-
-void Table::releaseCursor()
-{
-    if (db_)
-        db_->releaseCursors();
 }
 
 void Table::show(std::optional<Row> row)
@@ -239,11 +233,11 @@ void Table::gotoCurrent(const Table& other)
     if (other.layout_ != layout_ || other.db_ != db_)
         throw StoreError(msg::otherTable);
     if (!other.hasCurrentRecord() || other.state_ == State::Insert)
-        throw StoreError(msg::emptyDataset);
+        throw StoreError(msg::emptyDataset, StoreError::Code::EmptyDataset);
     checkBrowseMode();
     auto row = reader_->same(other.bookmark(), true);
     if (!row)
-        throw StoreError(msg::recordNotFound);
+        throw StoreError(msg::recordNotFound, StoreError::Code::RecordNotFound);
     record_.take(std::move(*row));
     arrive(false, false);
 }
@@ -267,11 +261,11 @@ void Table::gotoBookmark(const Bookmark& mark)
 {
     requireOpen();
     if (!mark.valid)
-        throw StoreError(msg::recordNotFound);
+        throw StoreError(msg::recordNotFound, StoreError::Code::RecordNotFound);
     checkBrowseMode();
     auto row = reader_->same(mark, true);
     if (!row)
-        throw StoreError(msg::recordKeyDeleted);
+        throw StoreError(msg::recordKeyDeleted, StoreError::Code::RecordKeyDeleted);
     record_.take(std::move(*row));
     arrive(false, false);
 }
@@ -308,8 +302,6 @@ int Table::fieldIndex(std::string_view name) const
         throw StoreError(msg::fieldNotFound(name));
     return i;
 }
-
-int Table::fieldCount() const { return layout_ ? static_cast<int>(layout_->columns.size()) : 0; }
 
 const Value& Table::value(int column) const
 {

@@ -105,7 +105,6 @@ public:
 
     // Fields of the current record (the pending one while editing).
     int fieldIndex(std::string_view name) const;  // throws for an unknown column
-    int fieldCount() const;
     const Value& value(int column) const;
     std::string text(int column) const;
     std::string text(std::string_view name) const { return text(fieldIndex(name)); }
@@ -167,11 +166,6 @@ public:
     {
         return store::whereFor(layout, filter, firstParam);
     }
-
-    // Ends the read of the file that table objects on this database share,
-    // releasing its lock; the next read starts a fresh one. The program does
-    // so between events.
-    void releaseCursor();
 
 private:
     void requireOpen() const;

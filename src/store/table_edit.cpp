@@ -24,7 +24,7 @@ namespace {
     const int ext = e.code();
     // SQLITE_CONSTRAINT_PRIMARYKEY (1555) and SQLITE_CONSTRAINT_UNIQUE (2067)
     if (ext == 1555 || ext == 2067)
-        throw StoreError(msg::keyViolation);
+        throw StoreError(msg::keyViolation, StoreError::Code::KeyViolation);
     throw StoreError(msg::cannotWrite(table, e.what()));
 }
 
@@ -169,7 +169,7 @@ void Table::post()
         // and saving again would overwrite them after all, so the edit ends
         // and the record shows what is stored now.
         cancel();
-        throw StoreError(msg::changedElsewhere(conflicts, conflicting > 1));
+        throw StoreError(msg::changedElsewhere(conflicts, conflicting > 1), StoreError::Code::ChangedElsewhere);
     }
     modified_ = false;
     appending_ = false;
@@ -293,7 +293,7 @@ void Table::remove()
     if (state_ == State::Edit)
         cancel();
     if (!record_.hasRecord())
-        throw StoreError(msg::emptyDataset);
+        throw StoreError(msg::emptyDataset, StoreError::Code::EmptyDataset);
     Bookmark mark;
     try {
         // The handler's writes (a character's provinces) and the delete are
@@ -301,7 +301,7 @@ void Table::remove()
         Database::Transaction tx(*db_, {reader_->sql().lockForWrite()});
         fire(beforeDelete);
         if (!record_.hasRecord())
-            throw StoreError(msg::emptyDataset);
+            throw StoreError(msg::emptyDataset, StoreError::Code::EmptyDataset);
         mark = record_.mark();
         sql::Statement st(db_->connection(), reader_->sql().remove());
         st.bind(1, mark.rowid);
@@ -379,7 +379,7 @@ void Table::setValue(int column, Value v)
 {
     requireOpen();
     if (!editing())
-        throw StoreError(msg::notEditing);
+        throw StoreError(msg::notEditing, StoreError::Code::NotEditing);
     const Column& col = layout_->columns[static_cast<std::size_t>(column)];
     if (col.type == ColumnType::AutoInc)
         throw StoreError(msg::fieldReadOnly(col.name));
@@ -393,7 +393,7 @@ void Table::setText(int column, std::string_view text)
     requireOpen();
     record_.value(column);  // range check
     if (!editing())
-        throw StoreError(msg::notEditing);
+        throw StoreError(msg::notEditing, StoreError::Code::NotEditing);
     setValue(column, valueFromText(layout_->columns[static_cast<std::size_t>(column)], text));
 }
 

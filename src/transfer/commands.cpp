@@ -71,7 +71,7 @@ void Commands::exportCurrentCharacter()
     // names are read, so that the filter finds the record as stored.
     tblVDDB.checkBrowseMode();
     if (!tblVDDB.hasCurrentRecord())
-        throw store::StoreError(store::msg::emptyDataset);
+        throw store::StoreError(store::msg::emptyDataset, store::StoreError::Code::EmptyDataset);
     tblVDDB.setFilter(campaign::recordFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName)));
     tblVDDB.setFiltered(true);
     store::ControlsSuspended suspended(tblVDDB);
@@ -170,7 +170,8 @@ void Commands::importCharacters()
             cancelled = stop.stopped;
             failed = !stop.stopped;
             failure = QString::fromUtf8(e.what());
-            if (failed && failure == QLatin1String(store::msg::keyViolation))
+            const auto* storeError = dynamic_cast<const store::StoreError*>(&e);
+            if (failed && storeError && storeError->code() == store::StoreError::Code::KeyViolation)
                 existing = characterAlreadyThere();
             // Nothing was imported: the window goes on showing what it showed.
             try {

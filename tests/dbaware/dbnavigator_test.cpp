@@ -1,5 +1,10 @@
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
+#include <QPalette>
 #include <QToolButton>
+
+#include <tuple>
 
 #include "dbaware/dbedit.h"
 #include "dbaware/dbnavigator.h"
@@ -129,3 +134,24 @@ TEST_F(DBNavigatorTest, PostWritesWhatABoundBoxHoldsAndShowsTheStoresError)
 }
 
 }  // namespace
+
+TEST_F(DBNavigatorTest, GlyphsAreDrawnInThePalettesButtonText)
+{
+    // A light and a dark palette; each glyph's plain ink is its button text,
+    // in the disabled state too.
+    for (const auto& [button, text, disabledText] :
+         {std::tuple{QColor(240, 240, 240), QColor(Qt::black), QColor(120, 120, 120)},
+          std::tuple{QColor(53, 53, 53), QColor(Qt::white), QColor(127, 127, 127)}}) {
+        QPalette palette = nav->palette();
+        palette.setColor(QPalette::Button, button);
+        palette.setColor(QPalette::ButtonText, text);
+        palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabledText);
+        nav->setPalette(palette);
+        // The middle of the plus, in the icon as drawn for a dense screen.
+        auto ink = [&](QIcon::Mode mode) {
+            return nav->button(NavButton::Insert)->icon().pixmap(QSize(16, 16), 2.0, mode).toImage().pixelColor(16, 16);
+        };
+        EXPECT_EQ(ink(QIcon::Normal), text) << text.name().toStdString();
+        EXPECT_EQ(ink(QIcon::Disabled), disabledText) << text.name().toStdString();
+    }
+}

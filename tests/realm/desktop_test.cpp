@@ -150,25 +150,30 @@ TEST_F(DesktopTest, AddProvinceAppendsARowWithTheCursorInItsNameWhileTheGridIsEn
     EXPECT_TRUE(r->btnAddProvince->isEnabled());
 }
 
-TEST_F(DesktopTest, ASignAloneIsANumberNotYetTypedAndTheFiguresWait)
+TEST_F(DesktopTest, ASignAloneIsToldOncePerChangeAndTheFiguresWait)
 {
     openOn("G", "Aric");
     showActive(r);
     r->PageControl1->setCurrentWidget(r->tsDiplomacy);
     r->dedtPalaceValue->setFocus();
     for (const char* sign : {"-", "+", " - ", "+ "}) {
+        dialogs_.shown.clear();
         r->dedtPalaceValue->setText(sign);
         EXPECT_EQ(r->edtContrib->text() + r->edtPalaceMaint->text(), "21") << sign;
+        EXPECT_EQ(shown(), "'" + std::string(sign) + "' is not a valid integer value.") << sign;
     }
+    dialogs_.shown.clear();
     type(r->dedtPalaceValue, "-12");
     EXPECT_EQ(r->edtContrib->text() + r->edtPalaceMaint->text(), "-20");
+    EXPECT_EQ(shown(), "'-' is not a valid integer value.");  // right after the sign, not after its digits
+    dialogs_.shown.clear();
     r->dedtPalaceValue->setText("5-");
     EXPECT_EQ(shown(), "'5-' is not a valid integer value.");
     EXPECT_EQ(dialogs_.shown[0].icon, dbaware::Icon::Error);
 
     // Left with the sign alone, the box is not written: said, and kept.
-    dialogs_.shown.clear();
     type(r->dedtPalaceValue, "-");
+    dialogs_.shown.clear();
     QTest::keyClick(r->dedtPalaceValue, Qt::Key_Tab);
     EXPECT_EQ(shown(), "'-' is not a valid integer value for field 'Palace_Value'");
     EXPECT_EQ(QApplication::focusWidget(), r->dedtPalaceValue);

@@ -110,9 +110,9 @@ TEST_F(FiguresTest, PalaceValueGivesContributionAndMaintenanceAsTyped)
         EXPECT_EQ(r->edtContrib->text(), contrib) << value.toStdString();
         EXPECT_EQ(r->edtPalaceMaint->text(), maint) << value.toStdString();
     }
-    // The minus sign alone, typed into the selected text, is a number on
-    // its way: no error box; the finished numbers computed normally.
-    EXPECT_TRUE(dialogs_.shown.empty());
+    // The minus sign alone, typed into the selected text, is no number: told
+    // once as it is typed; the finished numbers computed normally.
+    EXPECT_EQ(dialogs_.texts(), QStringList(2, "'-' is not a valid integer value."));
 
     // -12 with no court expenditure: the court value is clamped to "0".
     EXPECT_EQ(r->dedtCourtExpenditure->text(), "");

@@ -329,7 +329,7 @@ TEST_F(FaultsTest, AFolderWhereNoJournalCanBeMadeFailsThePostAndKeepsItPending)
 {
     auto chars = openTable("vddb.DB");
     addCharacter(*chars, "G", "Aric");
-    chars->releaseCursor();
+    chars->database().releaseCursors();
     fs::create_directory(dataFolder() / "campaign.sqlite-journal");
     chars->insert();
     chars->setText("Game_Name", "G");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "campaign/catalogue.h"
 #include "fixture.h"
 #include "store/error.h"
@@ -709,4 +711,27 @@ TEST_F(TableTest, RemoveAllTakesWhatTheFilterShowsWithOrWithoutHandlers)
         chars->removeAll();
         EXPECT_TRUE(chars->isEmpty());
     }
+}
+
+TEST_F(TableTest, FailuresCarryTheCodeACallerTests)
+{
+    using Code = StoreError::Code;
+    auto codeOf = [](const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const StoreError& e) {
+            return e.code();
+        }
+        ADD_FAILURE() << "nothing thrown";
+        return Code::Other;
+    };
+    EXPECT_EQ(codeOf([&] { chars->remove(); }), Code::EmptyDataset);
+    addCharacter(*chars, "G", "A");
+    EXPECT_EQ(codeOf([&] { addCharacter(*chars, "G", "A"); }), Code::KeyViolation);
+    chars->cancel();
+    EXPECT_EQ(codeOf([&] { chars->setText("Domain_Name", "x"); }), Code::NotEditing);
+    EXPECT_EQ(codeOf([&] { chars->gotoBookmark({}); }), Code::RecordNotFound);
+    EXPECT_EQ(codeOf([&] { chars->fieldIndex("No_Such_Field"); }), Code::Other);
+    chars->close();
+    EXPECT_EQ(codeOf([&] { chars->first(); }), Code::NotOpen);
 }

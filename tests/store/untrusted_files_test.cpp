@@ -127,7 +127,7 @@ TEST_F(UntrustedFilesTest, AnObjectAddedWhileTheProgramRunsIsRefusedBeforeItCanA
 {
     auto transfer = openTable("vdtrans.DB");
     addCharacter(*transfer, "G", "Aric");
-    transfer->releaseCursor();  // as between two events, so that others may write
+    transfer->database().releaseCursors();  // as between two events, so that others may write
     // Another program adds a trigger to the transfer file meanwhile.
     rawExec(dataFolder() / campaign::transferFile,
             "CREATE TRIGGER twin AFTER INSERT ON vdtrans BEGIN INSERT INTO vdtrans (Game_Name, Character_Name) "
