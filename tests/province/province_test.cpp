@@ -459,6 +459,17 @@ TEST_F(ProvinceTest, ClosingIsRefusedWhileANameIsBlank)
     EXPECT_EQ(stored().size(), 3u);
 }
 
+TEST_F(ProvinceTest, ReopenedTheWindowStartsInTheProvinceNameNotInAGreyBox)
+{
+    addCharacter("G", "Aric");
+    addProvince("G", "Aric", "a1");
+    open("G", "Aric", "a1");
+    QTest::mouseClick(p->dedtGameName, Qt::LeftButton);
+    p->btnClose->click();
+    open("G", "Aric", "a1");
+    EXPECT_EQ(QApplication::focusWidget(), p->dedtProvName);
+}
+
 TEST_F(ProvinceTest, ClosingWithBothNamesSavesWhatIsPendingAndHides)
 {
     addCharacter("G", "Aric");
