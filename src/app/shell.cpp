@@ -122,7 +122,7 @@ bool restorePlace(QWidget& window, const QString& key)
     // it is being shown its frame is not known yet, and a frame position
     // would be taken for the inside's.
     const QRect client = settings.value(QStringLiteral("client")).toRect();
-    if (client.size() == size && frame.contains(client))
+    if (client.size() == size)
         window.setGeometry(QRect(framePlace + (client.topLeft() - frame.topLeft()), window.size()));
     else
         window.move(framePlace);  // kept by an earlier version: no inside known
