@@ -97,6 +97,7 @@ void savePlace(const QWidget& window, const QString& key)
     if (!maximized) {
         settings.setValue(QStringLiteral("frame"), window.frameGeometry());
         settings.setValue(QStringLiteral("size"), window.size());
+        settings.setValue(QStringLiteral("client"), window.geometry());
     }
 }
 
@@ -115,7 +116,16 @@ bool restorePlace(QWidget& window, const QString& key)
     window.resize(fitted.size() - extra);
     // The window may not go as small as it was kept (a smaller minimum size
     // then); what it came to must fit as well.
-    window.move(fitIntoAreas(QRect(fitted.topLeft(), window.size() + extra), availableAreas()).topLeft());
+    const QPoint framePlace = fitIntoAreas(QRect(fitted.topLeft(), window.size() + extra), availableAreas()).topLeft();
+    // The window is placed by its inside, where it sat in the frame then: a
+    // window system frames a window only once it is on the screen, so while
+    // it is being shown its frame is not known yet, and a frame position
+    // would be taken for the inside's.
+    const QRect client = settings.value(QStringLiteral("client")).toRect();
+    if (client.size() == size)
+        window.setGeometry(QRect(framePlace + (client.topLeft() - frame.topLeft()), window.size()));
+    else
+        window.move(framePlace);  // kept by an earlier version: no inside known
     if (settings.value(QStringLiteral("maximized")).toBool())
         window.setWindowState(window.windowState() | Qt::WindowMaximized);
     return true;
@@ -272,7 +282,8 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event)
     return consumed;
 }
 
-EscapeCloses::EscapeCloses(QWidget& window) : QObject(&window), window_(window)
+EscapeCloses::EscapeCloses(QWidget& window, std::function<void()> onEscape)
+    : QObject(&window), window_(window), onEscape_(std::move(onEscape))
 {
     // On the window itself: a key reaches it only when the control with the
     // focus and every parent between them left it alone.
@@ -286,7 +297,10 @@ bool EscapeCloses::eventFilter(QObject* watched, QEvent* event)
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (key.key() != Qt::Key_Escape || key.modifiers() != Qt::NoModifier)
         return false;
-    window_.close();
+    if (onEscape_)
+        dbaware::guarded(&window_, onEscape_);
+    else
+        window_.close();
     return true;
 }
 

@@ -73,17 +73,20 @@ private:
 };
 
 // Escape closes the window as its Close button does, through close(), so its
-// close checks run. Only a key that no control took gets here: a box or a
-// grid cell being typed in takes the first Escape to undo that typing.
+// close checks run; a window that holds records gives its own handler, which
+// asks before anything pending is saved. Only a key that no control took gets
+// here: a box or a grid cell being typed in takes the first Escape to undo
+// that typing.
 class EscapeCloses final : public QObject {
 public:
-    explicit EscapeCloses(QWidget& window);
+    explicit EscapeCloses(QWidget& window, std::function<void()> onEscape = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget& window_;
+    std::function<void()> onEscape_;
 };
 
 // The F1 convention of the main, realm and province windows: releasing F1,

@@ -11,7 +11,9 @@
 #include "dbaware/guard.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -54,7 +56,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     resize(sizeHint().expandedTo(QSize(640, 0)));
     app::openRemembered(*this, QStringLiteral("Province"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
-    new app::EscapeCloses(*this);
+    new app::EscapeCloses(*this, [this] { FormEscape(); });
 }
 
 void TfrmProvince::setReadingOrder()
@@ -110,6 +112,14 @@ bool TfrmProvince::FormCloseQuery()
         dedtGameName->setFocus();
         return false;
     }
+    if (tblProv.editing() && escaping_) {
+        const auto answer =
+            dbaware::confirm(this, QStringLiteral("Save changes before closing?"), dbaware::Buttons::YesNoCancel);
+        if (answer == dbaware::Answer::Cancel)
+            return false;
+        if (answer == dbaware::Answer::No)
+            tblProv.cancel();
+    }
     if (tblProv.editing())
         tblProv.post();
     return true;
@@ -123,6 +133,28 @@ void TfrmProvince::closeEvent(QCloseEvent* event)
 }
 
 bool TfrmProvince::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
+
+void TfrmProvince::FormEscape()
+{
+    const QScopedValueRollback<bool> escaping(escaping_, true);
+    close();
+}
+
+void TfrmProvince::FormShow()
+{
+    // Not the grey name boxes, where the focus was left when closing was
+    // refused for a missing name, or where a click put it.
+    dedtProvName->setFocus();
+}
+
+void TfrmProvince::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Spontaneous shows come from the window system (a restore), not from
+    // the program opening the window.
+    if (!event->spontaneous())
+        FormShow();
+}
 
 void TfrmProvince::tblProvAfterInsert(store::Table&)
 {

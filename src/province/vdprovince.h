@@ -10,6 +10,7 @@
 #include "ui_vdprovince.h"
 
 class QCloseEvent;
+class QShowEvent;
 class QKeyEvent;
 
 namespace app {
@@ -35,12 +36,19 @@ public:
     // Whether the window may close; a pending record is saved first.
     bool FormCloseQuery();
     bool FormKeyUp(QKeyEvent& key);
+    // Escape, once no control took it: closes as Close does, but a pending
+    // province is saved only on the user's Yes (No drops it, Cancel stays).
+    void FormEscape();
+    // Each showing starts in the first box that takes typing.
+    void FormShow();
     void btnCloseClick();
     void tblProvAfterInsert(store::Table& table);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void setReadingOrder();
+    bool escaping_ = false;
 };

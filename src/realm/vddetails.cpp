@@ -32,6 +32,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -97,7 +98,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     app::openRemembered(*this, QStringLiteral("RealmDetails"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
-    new app::EscapeCloses(*this);
+    new app::EscapeCloses(*this, [this] { FormEscape(); });
 }
 
 TfrmRealmDetails::~TfrmRealmDetails()
@@ -130,7 +131,15 @@ void TfrmRealmDetails::FormCreate() { tables_.open(); }
 void TfrmRealmDetails::FormActivate()
 {
     activated_ = true;
-    ApplyProvinceFilter();
+    // Back from a box over the same character: the list is read again where
+    // it stands, and a row being typed stays as it is, neither saved nor left.
+    if (tblProv.filtered() &&
+        tblProv.filter() == campaign::recordFilter(tblVDDB.text(col::GameName), tblVDDB.text(col::CharacterName))) {
+        if (!tblProv.editing())
+            tblProv.refresh();
+    } else {
+        ApplyProvinceFilter();
+    }
     dedtGameName->setFocus();
     dbgProvinces->setEnabled(namesFilledIn());
 }
@@ -138,7 +147,7 @@ void TfrmRealmDetails::FormActivate()
 void TfrmRealmDetails::FormCloseQuery(bool& canClose)
 {
     if (tblVDDB.isEmpty()) {
-        canClose = true;
+        canClose = saveOnEscapeAnswered();
         return;
     }
     const bool noCharacter = dbaware::isBlank(dedtCharName->text());
@@ -158,6 +167,10 @@ void TfrmRealmDetails::FormCloseQuery(bool& canClose)
         canClose = false;
         dbaware::showMessage(this, QStringLiteral("Game Name Must Be Entered"));
         dedtGameName->setFocus();
+        return;
+    }
+    if (!saveOnEscapeAnswered()) {
+        canClose = false;
         return;
     }
     if (tblProv.editing())
@@ -190,6 +203,33 @@ void TfrmRealmDetails::FormClose()
 }
 
 bool TfrmRealmDetails::FormKeyUp(QKeyEvent& key) { return app::helpOnF1(key); }
+
+void TfrmRealmDetails::FormEscape()
+{
+    const QScopedValueRollback<bool> escaping(escaping_, true);
+    close();
+}
+
+bool TfrmRealmDetails::saveOnEscapeAnswered()
+{
+    // A record whose names are both blank is dropped by closing, not saved.
+    const bool closingSaves =
+        tblProv.editing() || (tblVDDB.editing() && !(dbaware::isBlank(dedtCharName->text()) &&
+                                                     dbaware::isBlank(dedtGameName->text())));
+    if (!escaping_ || !closingSaves)
+        return true;
+    switch (dbaware::confirm(this, QStringLiteral("Save changes before closing?"), dbaware::Buttons::YesNoCancel)) {
+    case dbaware::Answer::Yes:
+        return true;
+    case dbaware::Answer::No:
+        dbgProvinces->cancelEdit();
+        if (tblVDDB.editing())
+            tblVDDB.cancel();
+        return true;
+    default:
+        return false;
+    }
+}
 
 void TfrmRealmDetails::closeEvent(QCloseEvent* event)
 {
@@ -333,12 +373,16 @@ void TfrmRealmDetails::setMoveItems(bool first, bool previous, bool next, bool l
 
 void TfrmRealmDetails::First1Click()
 {
+    if (refuseNamelessNewRecord())
+        return;
     tblVDDB.first();
     setMoveItems(false, false, true, true);
 }
 
 void TfrmRealmDetails::Previous1Click()
 {
+    if (refuseNamelessNewRecord())
+        return;
     tblVDDB.prior();
     const bool atStart = tblVDDB.bof();
     setMoveItems(!atStart, !atStart, true, true);
@@ -346,6 +390,8 @@ void TfrmRealmDetails::Previous1Click()
 
 void TfrmRealmDetails::Next1Click()
 {
+    if (refuseNamelessNewRecord())
+        return;
     tblVDDB.next();
     const bool atEnd = tblVDDB.eof();
     setMoveItems(true, true, !atEnd, !atEnd);
@@ -353,8 +399,21 @@ void TfrmRealmDetails::Next1Click()
 
 void TfrmRealmDetails::Last1Click()
 {
+    if (refuseNamelessNewRecord())
+        return;
     tblVDDB.last();
     setMoveItems(true, true, false, false);
+}
+
+bool TfrmRealmDetails::refuseNamelessNewRecord()
+{
+    // The class flags' defaults count as changes, so a move would post it.
+    if (tblVDDB.state() != store::State::Insert || !dbaware::isBlank(dedtCharName->text()) ||
+        !dbaware::isBlank(dedtGameName->text()))
+        return false;
+    dbaware::showMessage(this, QStringLiteral("Character Name Must Be Entered"));
+    dedtCharName->setFocus();
+    return true;
 }
 
 void TfrmRealmDetails::InsertRecord1Click()

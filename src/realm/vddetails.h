@@ -64,6 +64,9 @@ public:
     void FormCloseQuery(bool& canClose);
     void FormClose();
     bool FormKeyUp(QKeyEvent& key);
+    // Escape, once no control took it: closes as Close does, but asks
+    // before it saves what closing would save.
+    void FormEscape();
 
     // Controls
     void dedtCharNameChange();
@@ -150,6 +153,13 @@ private:
 
     void setMoveItems(bool first, bool previous, bool next, bool last);
     bool namesFilledIn() const;
+    // A new record with both names blank is no character: a move would
+    // store it. Refused as closing refuses a missing name; true when refused.
+    bool refuseNamelessNewRecord();
+    // Closing by Escape saves only on the user's Yes; No drops what is
+    // pending, Cancel keeps the window open. True when closing may go on.
+    bool saveOnEscapeAnswered();
+    bool escaping_ = false;
 
     // The program's folder (the sheet's save folder is beside it) and the
     // session of the tables.

@@ -13,8 +13,11 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -47,17 +50,36 @@ private:
 void TfrmRealmDetails::finishForm()
 {
     // The tab bar belongs to the tab widget, out of the form's reach.
-    // Eleven tabs in one row (Qt has no rows of tabs): narrower tabs keep
-    // every caption whole within a window that fits a 1024 by 768 screen,
-    // and scroll buttons take over only when the window is made narrower.
-    PageControl1->tabBar()->setAttribute(Qt::WA_Hover);
-    PageControl1->tabBar()->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 3px 5px; border: 1px solid palette(mid);"
-        " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
-        " background: palette(button); }"
-        "QTabBar::tab:!selected { margin-top: 2px; }"
-        "QTabBar::tab:selected { background: palette(base); }"
-        "QTabBar::tab:hover:!selected { background: palette(highlight); color: palette(highlighted-text); }"));
+    // Eleven tabs in one row (Qt has no rows of tabs), and the window goes
+    // no narrower than the row, so that no caption is ever cut by the scroll
+    // buttons. Where the screen is narrower than the row (a small screen, a
+    // large scale) the tabs take smaller type and margins to fit it; only
+    // on a screen narrower still do scroll buttons take over.
+    QTabBar* tabs = PageControl1->tabBar();
+    tabs->setAttribute(Qt::WA_Hover);
+    const auto tabStyle = [tabs](int padding) {
+        tabs->setStyleSheet(QStringLiteral(
+            "QTabBar::tab { padding: 3px %1px; border: 1px solid palette(mid);"
+            " border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px;"
+            " background: palette(button); }"
+            "QTabBar::tab:!selected { margin-top: 2px; }"
+            "QTabBar::tab:selected { background: palette(base); }"
+            "QTabBar::tab:hover:!selected { background: palette(highlight); color: palette(highlighted-text); }")
+                                .arg(padding));
+        tabs->ensurePolished();
+        return tabs->sizeHint().width();
+    };
+    int row = tabStyle(5);
+    // The screen less the window's margins and a window system's borders.
+    const int room = screen() ? screen()->availableGeometry().width() - 24 : row;
+    if (row > room) {
+        QFont f = tabs->font();
+        f.setPointSizeF(f.pointSizeF() * 0.85);
+        tabs->setFont(f);
+        row = tabStyle(2);
+    }
+    // The tab widget's frame beside the row.
+    PageControl1->setMinimumWidth(std::min(row + 4, room));
 
     // A hint is set a tenth smaller than the window's type; a form can only
     // give whole points.

@@ -78,6 +78,13 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreenAndTheRealmWindowKeepsItsComma
     auto* scroller = frmRealmDetails->tsGeneralInfo->findChild<QScrollArea*>();
     ASSERT_NE(scroller, nullptr);
     EXPECT_GT(scroller->verticalScrollBar()->maximum() + scroller->horizontalScrollBar()->maximum(), 0);
+    frmRealmDetails->resize(1, frmRealmDetails->height());  // at its narrowest every caption shows whole
+    QTabBar* tabs = frmRealmDetails->PageControl1->tabBar();
+    for (int i = tabs->count() - 1; i >= 0; --i) {
+        EXPECT_TRUE(tabs->rect().contains(tabs->tabRect(i))) << tabs->tabText(i).toStdString();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
+        EXPECT_EQ(frmRealmDetails->PageControl1->currentIndex(), i);
+    }
     frmRealmDetails->hide();
 
     frmProvince->show();
@@ -115,10 +122,12 @@ TEST_F(ScreenTest, TheTransferWindowComesBackWhereItFits)
     EXPECT_EQ(w.size(), QSize(500, 300));
     w.hide();
 
+    const QPoint inset = w.geometry().topLeft() - w.frameGeometry().topLeft();
     struct Case {
         const char* what;
         QRect frame;
         QRect expected;
+        QPoint keptInset = {};  // where the inside sat in the frame, if not where it sits now
     } cases[] = {
         {"kept as it was", {30, 50, 600, 400}, {30, 50, 600, 400}},
         {"off every screen", {4000, 3000, 600, 400}, {253, 283, 600, 400}},
@@ -126,11 +135,14 @@ TEST_F(ScreenTest, TheTransferWindowComesBackWhereItFits)
         // Kept smaller than the window can be now: as small as it can be, at the right edge.
         {"below its minimum", {800, 50, 100, 100}, {853 - frameOf(w.minimumSizeHint()).width(), 50,
                                                     frameOf(w.minimumSizeHint()).width(), frameOf(w.minimumSizeHint()).height()}},
+        {"framed otherwise", {30, 50, 700, 500}, {QPoint(31, 70) - inset, QSize(700, 500)}, {1, 20}},
     };
     for (const Case& c : cases) {
         QSettings settings;
         settings.setValue(QStringLiteral("Windows/Transfer/frame"), c.frame);
         settings.setValue(QStringLiteral("Windows/Transfer/size"), c.frame.size() - extra);
+        settings.setValue(QStringLiteral("Windows/Transfer/client"),
+                          QRect(c.frame.topLeft() + (c.keptInset.isNull() ? inset : c.keptInset), c.frame.size() - extra));
         settings.sync();
         w.show();
         EXPECT_EQ(w.frameGeometry(), c.expected) << c.what;

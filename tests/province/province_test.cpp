@@ -484,10 +484,13 @@ TEST_F(ProvinceTest, ClosingWithBothNamesSavesWhatIsPendingAndHides)
     EXPECT_EQ(stored(), (std::vector<std::string>{"G/Aric/a1", "G/Aric/a2"}));
     EXPECT_EQ(p->dedtProvName->text(), "a2");  // the cursor stays on it while hidden
 
-    // Nothing pending: the window just goes.
+    // Nothing pending: the window just goes, and comes back in the name box.
     open("G", "Aric", "a1");
+    QTest::mouseClick(p->dedtGameName, Qt::LeftButton);
     p->btnClose->click();
     EXPECT_FALSE(p->isVisible());
+    open("G", "Aric", "a1");
+    EXPECT_EQ(QApplication::focusWidget(), p->dedtProvName);
     EXPECT_EQ(stored().size(), 2u);
     EXPECT_TRUE(dialogs_.shown.empty());
 }

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
+#include "app/about.h"
 #include "app/help.h"
 #include "app/shell_fixture.h"
 #include "dbaware/dbgrid.h"
 #include "support/gui_helpers.h"
 
+using dbaware::Answer;
 using store::State;
 using testing_support::ShellTest;
 using testing_support::type;
@@ -56,7 +59,11 @@ TEST_F(DesktopTest, EscapeUndoesTheTypingFirstThenClosesTheRealmWindowThroughIts
     r->dedtDomainName->setFocus();
     type(r->dedtDomainName, "New");
     QTest::keyClick(r->dedtDomainName, Qt::Key_Tab);
-    escape();  // a pending record closes as Close does: saved
+    dialogs_.answer(Answer::Cancel);
+    escape();  // a pending record is saved only on the user's Yes
+    EXPECT_TRUE(r->isVisible() && r->tblVDDB.editing());
+    escape();
+    EXPECT_EQ(shown(), "Character Name Must Be Entered|Save changes before closing?|Save changes before closing?");
     EXPECT_FALSE(r->isVisible());
     EXPECT_EQ(r->tblVDDB.state(), State::Browse);
     EXPECT_EQ(r->tblVDDB.text("Domain_Name"), "New");
@@ -126,6 +133,44 @@ TEST_F(DesktopTest, EscapeClosesTheProvinceTransferAndHelpWindowsThroughTheirChe
         EXPECT_EQ(shown(), closes ? "" : "Character Name Must Be Entered");
         window->hide();
     }
+    frmProvince->tblProv.last();
+    showActive(frmProvince);
+    type(frmProvince->dedtProvOwner, "x");
+    dialogs_.answer(Answer::No);
+    escape();
+    EXPECT_FALSE(frmProvince->isVisible() || frmProvince->tblProv.editing());
+    EXPECT_EQ(frmProvince->tblProv.text("Province_Owner"), "");
+}
+
+TEST_F(DesktopTest, ABoxComingAndGoingOverATypedCellNeitherSavesNorMovesTheRow)
+{
+    addProvince("G", "Aric", "a1");
+    addProvince("G", "Aric", "a2");
+    openOn("G", "Aric");
+    showActive(r);
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    QTest::keyClick(r->dbgProvinces, Qt::Key_Down);
+    QMessageBox box;
+    for (QWidget* over : {static_cast<QWidget*>(AboutBox), static_cast<QWidget*>(&box)}) {
+        QTest::keyClick(r->dbgProvinces, 'x');  // typing opens the name cell
+        showActive(over);
+        over->hide();
+        showActive(r);
+        EXPECT_EQ(r->tblProv.state(), State::Edit);
+        EXPECT_EQ(r->dbgProvinces->currentIndex().row(), 1);
+    }
+    EXPECT_EQ(provincesOf("G", "Aric"), (std::vector<std::string>{"a1", "a2"}));
+}
+
+TEST_F(DesktopTest, AMoveRefusesANewRecordWithBothNamesBlank)
+{
+    openOn("G", "Aric");
+    showActive(r);
+    for (Qt::Key key : {Qt::Key_F6, Qt::Key_F4, Qt::Key_F5, Qt::Key_F3, Qt::Key_F2})
+        QTest::keyClick(r->dedtDomainName, key);
+    EXPECT_EQ(QApplication::focusWidget(), r->dedtCharName);
+    EXPECT_EQ(dialogs_.texts(), QStringList(4, "Character Name Must Be Entered"));
+    EXPECT_EQ(characters(), std::vector<std::string>{"G/Aric"});
 }
 
 TEST_F(DesktopTest, AddProvinceAppendsARowWithTheCursorInItsNameWhileTheGridIsEnabled)
