@@ -30,8 +30,21 @@ public:
     bool changed() const { return text() != original; }
 
 protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::ShortcutOverride && grid_ && grid_->ownsKey(*static_cast<QKeyEvent*>(e))) {
+            e->accept();
+            return true;
+        }
+        return QLineEdit::event(e);
+    }
     void keyPressEvent(QKeyEvent* e) override
     {
+        if (grid_ && grid_->ownsKey(*e)) {
+            grid_->keyPressEvent(e);
+            e->accept();  // not handed on to the grid a second time
+            return;
+        }
         const store::Column* c = grid_ ? grid_->model_->fieldInfo(index_.column()) : nullptr;
         if (c && c->type == store::ColumnType::Short && keys::typesCharacter(e) && !keys::fitsShortColumn(e)) {
             dialogs().beep();
@@ -43,6 +56,12 @@ protected:
             return;
         }
         QLineEdit::keyPressEvent(e);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        QLineEdit::mouseDoubleClickEvent(e);
+        if (grid_)
+            emit grid_->dblClick();
     }
     void focusOutEvent(QFocusEvent* e) override
     {
@@ -319,7 +338,9 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
 {
     // The base class hands an open editor's text to the delegate first.
     QTableView::currentChanged(current, previous);
-    if (syncing_ || !model_->active())
+    // The view moves its current row itself while rows come and go; the
+    // table's row is shown again once they are done.
+    if (syncing_ || !model_->active() || model_->changingRows())
         return;
     if (failed_.pending)
         return;  // the refused cell's row stays current; reopenFailedEdit goes back
@@ -452,6 +473,32 @@ void DBGrid::focusLeft()
         return;
     if (model_->insertUntouched())
         guarded(this, [this] { source_->table().cancel(); });
+}
+
+bool DBGrid::ownsKey(const QKeyEvent& e) const
+{
+    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+    switch (e.key()) {
+    case Qt::Key_Delete: return mods == Qt::ControlModifier;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: return mods == Qt::NoModifier || mods == Qt::ControlModifier;
+    case Qt::Key_Home:
+    case Qt::Key_End: return mods == Qt::ControlModifier;
+    // Editing the cell, where the view edits on it.
+    case Qt::Key_F2: return mods == Qt::NoModifier && (editTriggers() & EditKeyPressed);
+    default: return false;
+    }
+}
+
+bool DBGrid::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride && ownsKey(*static_cast<QKeyEvent*>(e))) {
+        e->accept();
+        return true;
+    }
+    return QTableView::event(e);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* e)

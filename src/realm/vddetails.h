@@ -87,6 +87,10 @@ public:
                            const std::vector<store::Value>& newKey);
     void tblVDDBAfterPost(store::Table& table);
     void tblProvAfterInsert(store::Table& table);
+    // Before a province row is stored, also by a move of the list or of the
+    // character: a new row nothing was typed into is dropped, a row with no
+    // name refused (dbaware::Refused) with the focus in its name.
+    void tblProvBeforePost();
     void tblProvAfterPost(store::Table& table);
     void dsVDDBStateChange();
 
@@ -149,6 +153,7 @@ private:
     sheet::RealmTexts sheetTexts(MemoLines memos) const;
 
     void setMoveItems(bool first, bool previous, bool next, bool last);
+    void focusProvinceName();
     bool namesFilledIn() const;
 
     // The program's folder (the sheet's save folder is beside it) and the
@@ -157,8 +162,11 @@ private:
     campaign::Tables& tables_;
     std::unique_ptr<transfer::Commands> transfer_;
     TfrmProvince* province_ = nullptr;
-    // The province row saved last, so that a double click opens the row it
-    // was given on even though saving moves the list to its first row.
+    // Asks tblProvBeforePost after the grid has written its open cell.
+    class ProvinceRowCheck;
+    std::unique_ptr<ProvinceRowCheck> provinceRowCheck_;
+    // The province row saved last: a double click on a new row opens it
+    // only if it was saved.
     store::Bookmark postedProvince_;
     // Set once the figures have been worked out for the first record shown.
     bool figuresShown_ = false;
