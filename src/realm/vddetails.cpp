@@ -256,11 +256,13 @@ void TfrmRealmDetails::dbgProvincesDblClick()
     if (tblVDDB.editing())
         tblVDDB.post();
     if (tblProv.editing()) {
-        const bool adding = tblProv.state() == store::State::Insert;
-        postedProvince_ = {};
-        tblProv.post();  // the list stays on the row (tblProvAfterPost)
-        if (adding && !postedProvince_.valid)
-            return;  // a new row nothing was typed into is gone, not opened
+        // The row is the one to open: with no name it is refused, even one
+        // nothing was typed into.
+        openingProvince_ = true;
+        const bool ok = dbaware::guarded(this, [this] { tblProv.post(); });
+        openingProvince_ = false;
+        if (!ok)
+            return;  // the list stays on the row (tblProvAfterPost)
     }
     if (tblProv.isEmpty() || !province_)
         return;  // no province to open
@@ -324,14 +326,19 @@ void TfrmRealmDetails::tblProvBeforePost()
 {
     if (!tblProv.editing() || !tblProv.modified() || !blankField(tblProv, col::ProvinceName))
         return;
-    if (dbgProvinces->gridModel()->insertUntouched()) {
+    if (!openingProvince_ && dbgProvinces->gridModel()->insertUntouched()) {
         tblProv.cancel();  // only the names given by tblProvAfterInsert
         return;
     }
+    refuseProvinceRow();
+    throw dbaware::Refused();
+}
+
+void TfrmRealmDetails::refuseProvinceRow()
+{
     dbaware::showMessage(this, QStringLiteral("Province Name Must Be Entered"));
     // Once the grid is done with the move it refused.
     QMetaObject::invokeMethod(this, &TfrmRealmDetails::focusProvinceName, Qt::QueuedConnection);
-    throw dbaware::Refused();
 }
 
 void TfrmRealmDetails::focusProvinceName()

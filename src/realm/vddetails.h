@@ -153,6 +153,8 @@ private:
     sheet::RealmTexts sheetTexts(MemoLines memos) const;
 
     void setMoveItems(bool first, bool previous, bool next, bool last);
+    // "Province Name Must Be Entered", then the focus in the row's name.
+    void refuseProvinceRow();
     void focusProvinceName();
     bool namesFilledIn() const;
 
@@ -165,9 +167,11 @@ private:
     // Asks tblProvBeforePost after the grid has written its open cell.
     class ProvinceRowCheck;
     std::unique_ptr<ProvinceRowCheck> provinceRowCheck_;
-    // The province row saved last: a double click on a new row opens it
-    // only if it was saved.
+    // The province row saved last, so that re-filtering after it leaves the
+    // list there.
     store::Bookmark postedProvince_;
+    // A double click saves the row to open it.
+    bool openingProvince_ = false;
     // Set once the figures have been worked out for the first record shown.
     bool figuresShown_ = false;
     // Runs the figures that one change sets off; see vddetails_figures.cpp.
