@@ -6,14 +6,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
 #include "dbaware/editing.h"
+#include "dbaware/indicator_header.h"
 
 namespace dbaware {
 
@@ -127,67 +126,6 @@ public:
 private:
     DBGrid* grid_;
 };
-
-namespace {
-
-// The narrow column at the left that marks the current record: an arrow
-// while browsing, a bar while editing, an asterisk for a new record.
-class IndicatorHeader final : public QHeaderView {
-public:
-    explicit IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent)
-    {
-        setSectionResizeMode(QHeaderView::Fixed);
-        setFixedWidth(14);
-    }
-
-protected:
-    // Every row's header is the marker alone, with no text, so one measure
-    // serves them all; otherwise each reset of the rows measures a hundred.
-    QSize sectionSizeFromContents(int logicalIndex) const override
-    {
-        if (!measured_.isValid())
-            measured_ = QHeaderView::sectionSizeFromContents(logicalIndex);
-        return measured_;
-    }
-    void changeEvent(QEvent* e) override
-    {
-        if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
-            measured_ = QSize();
-        QHeaderView::changeEvent(e);
-    }
-
-    void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override
-    {
-        // The base class leaves the painter clipped to nothing.
-        p->save();
-        QHeaderView::paintSection(p, rect, logicalIndex);
-        p->restore();
-        const int kind = model() ? model()->headerData(logicalIndex, Qt::Vertical, GridModel::IndicatorRole).toInt() : 0;
-        if (kind == GridModel::NoIndicator)
-            return;
-        p->save();
-        p->setRenderHint(QPainter::Antialiasing);
-        const QColor ink = palette().color(QPalette::ButtonText);
-        const QPointF c = QRectF(rect).center();
-        if (kind == GridModel::Current) {
-            QPainterPath tri;
-            tri.moveTo(c.x() + 3, c.y());
-            tri.lineTo(c.x() - 2, c.y() - 4);
-            tri.lineTo(c.x() - 2, c.y() + 4);
-            tri.closeSubpath();
-            p->fillPath(tri, ink);
-        } else {
-            p->setPen(ink);
-            p->drawText(rect, Qt::AlignCenter, kind == GridModel::Editing ? QStringLiteral("I") : QStringLiteral("*"));
-        }
-        p->restore();
-    }
-
-private:
-    mutable QSize measured_;
-};
-
-}  // namespace
 
 DBGrid::DBGrid(QWidget* parent)
     : QTableView(parent), model_(new GridModel(this)), delegate_(new CellDelegate(this)), writer_(new EditorWriter(this)),
