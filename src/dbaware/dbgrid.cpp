@@ -6,14 +6,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
-#include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
 #include "dbaware/editing.h"
+#include "dbaware/indicator_header.h"
 
 namespace dbaware {
 
@@ -30,8 +29,21 @@ public:
     bool changed() const { return text() != original; }
 
 protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::ShortcutOverride && grid_ && grid_->ownsKey(*static_cast<QKeyEvent*>(e))) {
+            e->accept();
+            return true;
+        }
+        return QLineEdit::event(e);
+    }
     void keyPressEvent(QKeyEvent* e) override
     {
+        if (grid_ && grid_->ownsKey(*e)) {
+            grid_->keyPressEvent(e);
+            e->accept();  // not handed on to the grid a second time
+            return;
+        }
         const store::Column* c = grid_ ? grid_->model_->fieldInfo(index_.column()) : nullptr;
         if (c && c->type == store::ColumnType::Short && keys::typesCharacter(e) && !keys::fitsShortColumn(e)) {
             dialogs().beep();
@@ -43,6 +55,12 @@ protected:
             return;
         }
         QLineEdit::keyPressEvent(e);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override
+    {
+        QLineEdit::mouseDoubleClickEvent(e);
+        if (grid_)
+            emit grid_->dblClick();
     }
     void focusOutEvent(QFocusEvent* e) override
     {
@@ -108,67 +126,6 @@ public:
 private:
     DBGrid* grid_;
 };
-
-namespace {
-
-// The narrow column at the left that marks the current record: an arrow
-// while browsing, a bar while editing, an asterisk for a new record.
-class IndicatorHeader final : public QHeaderView {
-public:
-    explicit IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent)
-    {
-        setSectionResizeMode(QHeaderView::Fixed);
-        setFixedWidth(14);
-    }
-
-protected:
-    // Every row's header is the marker alone, with no text, so one measure
-    // serves them all; otherwise each reset of the rows measures a hundred.
-    QSize sectionSizeFromContents(int logicalIndex) const override
-    {
-        if (!measured_.isValid())
-            measured_ = QHeaderView::sectionSizeFromContents(logicalIndex);
-        return measured_;
-    }
-    void changeEvent(QEvent* e) override
-    {
-        if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
-            measured_ = QSize();
-        QHeaderView::changeEvent(e);
-    }
-
-    void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override
-    {
-        // The base class leaves the painter clipped to nothing.
-        p->save();
-        QHeaderView::paintSection(p, rect, logicalIndex);
-        p->restore();
-        const int kind = model() ? model()->headerData(logicalIndex, Qt::Vertical, GridModel::IndicatorRole).toInt() : 0;
-        if (kind == GridModel::NoIndicator)
-            return;
-        p->save();
-        p->setRenderHint(QPainter::Antialiasing);
-        const QColor ink = palette().color(QPalette::ButtonText);
-        const QPointF c = QRectF(rect).center();
-        if (kind == GridModel::Current) {
-            QPainterPath tri;
-            tri.moveTo(c.x() + 3, c.y());
-            tri.lineTo(c.x() - 2, c.y() - 4);
-            tri.lineTo(c.x() - 2, c.y() + 4);
-            tri.closeSubpath();
-            p->fillPath(tri, ink);
-        } else {
-            p->setPen(ink);
-            p->drawText(rect, Qt::AlignCenter, kind == GridModel::Editing ? QStringLiteral("I") : QStringLiteral("*"));
-        }
-        p->restore();
-    }
-
-private:
-    mutable QSize measured_;
-};
-
-}  // namespace
 
 DBGrid::DBGrid(QWidget* parent)
     : QTableView(parent), model_(new GridModel(this)), delegate_(new CellDelegate(this)), writer_(new EditorWriter(this)),
@@ -319,7 +276,9 @@ void DBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
 {
     // The base class hands an open editor's text to the delegate first.
     QTableView::currentChanged(current, previous);
-    if (syncing_ || !model_->active())
+    // The view moves its current row itself while rows come and go; the
+    // table's row is shown again once they are done.
+    if (syncing_ || !model_->active() || model_->changingRows())
         return;
     if (failed_.pending)
         return;  // the refused cell's row stays current; reopenFailedEdit goes back
@@ -452,6 +411,32 @@ void DBGrid::focusLeft()
         return;
     if (model_->insertUntouched())
         guarded(this, [this] { source_->table().cancel(); });
+}
+
+bool DBGrid::ownsKey(const QKeyEvent& e) const
+{
+    const Qt::KeyboardModifiers mods = e.modifiers() & ~Qt::KeypadModifier;
+    switch (e.key()) {
+    case Qt::Key_Delete: return mods == Qt::ControlModifier;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: return mods == Qt::NoModifier || mods == Qt::ControlModifier;
+    case Qt::Key_Home:
+    case Qt::Key_End: return mods == Qt::ControlModifier;
+    // Editing the cell, where the view edits on it.
+    case Qt::Key_F2: return mods == Qt::NoModifier && (editTriggers() & EditKeyPressed);
+    default: return false;
+    }
+}
+
+bool DBGrid::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride && ownsKey(*static_cast<QKeyEvent*>(e))) {
+        e->accept();
+        return true;
+    }
+    return QTableView::event(e);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* e)

@@ -19,8 +19,11 @@ class CellDelegate;
 // record in browse state puts it into edit state when automatic editing is
 // on. Down on the last row appends a record; leaving the grid while a new row
 // that nothing was written to is pending drops it; Ctrl+Delete deletes the
-// current row after "Delete record?" (OK/Cancel). Errors are shown in the
-// error box; a cell whose text the field refuses stays open with that text.
+// current row after "Delete record?" (OK/Cancel). The grid's keys (rows up
+// and down, Ctrl+Delete, F2 to edit the cell) and a double click mean the
+// same in an open cell editor, and no shortcut of the window takes them.
+// Errors are shown in the error box; a cell whose text the field refuses
+// stays open with that text.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -66,6 +69,7 @@ signals:
     void enterPressed();
 
 protected:
+    bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -79,6 +83,9 @@ private:
     friend class CellEditor;
     class EditorWriter;
 
+    // A key the grid gives a meaning of its own, before a cell editor or a
+    // shortcut of the window.
+    bool ownsKey(const QKeyEvent& e) const;
     void syncFromTable();
     void resyncLater();
     void moveTableTo(int row);

@@ -80,6 +80,9 @@ public:
     void writeCell(const QModelIndex& index, const QString& text);
 
     int currentRow() const { return currentRow_; }
+    // The rows are being changed (between a begin and an end of Qt's row
+    // signals): what a view does meanwhile is its own housekeeping.
+    bool changingRows() const { return changing_; }
     int insertRow() const { return insertRow_; }
     // The stored record shown in a row; invalid for the new row.
     store::Bookmark bookmarkAt(int row) const;
@@ -118,7 +121,27 @@ private:
         bool operator==(const Version&) const = default;
     };
     Version version() const;
+    // Brings the rows in line with the table. A sync asked for while the
+    // rows change (a view reacting to them may move the table) runs once
+    // they are done, from the table as it then stands.
     void sync(bool recordShown);
+    // Where the rows stand after a change of the table.
+    struct Plan {
+        std::int64_t stored = 0;
+        bool known = true;
+        store::Bookmark lastShown;
+        int insertRow = -1;
+        int currentRow = -1;
+    };
+    // One pass; true when the rows were brought in line (the current row is
+    // then told), false while deferred or when nothing was to be done.
+    bool syncOnce(bool recordShown);
+    bool syncClosed();
+    Plan plan(bool stale);
+    void moveRows(const Plan& p);
+    void announce(bool stale, bool recordShown, int oldCurrent);
+    // No rows, as when no open table stands behind the grid.
+    void forgetRows();
     void resolveColumns();
     void onField(int column);
     const store::Row* storedRow(std::int64_t position) const;
@@ -147,6 +170,9 @@ private:
     bool touched_ = false;
     bool deferred_ = false;
     bool behind_ = false;  // a change came while deferred
+    bool changing_ = false;
+    bool syncAgain_ = false;
+    bool againShown_ = false;
 
     // The held rows were read at this data version. Any table object may
     // write, and only this grid's own data source signals: a read compares

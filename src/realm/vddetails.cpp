@@ -49,6 +49,15 @@ bool blankField(const store::Table& table, const char* field)
 
 }  // namespace
 
+class TfrmRealmDetails::ProvinceRowCheck final : public dbaware::RecordWriter {
+public:
+    explicit ProvinceRowCheck(TfrmRealmDetails& window) : window_(window) {}
+    void updateRecord() override { window_.tblProvBeforePost(); }
+
+private:
+    TfrmRealmDetails& window_;
+};
+
 TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tables, QWidget* parent)
     : QMainWindow(parent),
       tblVDDB(tables.tblVDDB),
@@ -80,6 +89,9 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     dbgProvinces->setColumns({{QString::fromLatin1(col::ProvinceName), QStringLiteral("Province Name"), 156},
                               {QString::fromLatin1(col::ProvinceTerrain), QStringLiteral("Province Terrain"), 164},
                               {QString::fromLatin1(col::FortificationLevel), QStringLiteral("Castle Lvl"), -1}});
+    // After the grid's own writer, so that the name being typed counts.
+    provinceRowCheck_ = std::make_unique<ProvinceRowCheck>(*this);
+    dsProv.addWriter(provinceRowCheck_.get());
     DBNavigator1->setDataSource(&dsVDDB);
     using dbaware::NavButton;
     DBNavigator1->setVisibleButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last,
@@ -113,6 +125,7 @@ TfrmRealmDetails::~TfrmRealmDetails()
     tblVDDB.keyChanged = nullptr;
     tblProv.afterInsert = nullptr;
     tblProv.afterPost = nullptr;
+    dsProv.removeWriter(provinceRowCheck_.get());
 }
 
 void TfrmRealmDetails::useWindows(TfrmProvince& province, TfrmTransfer& transfer)
@@ -276,11 +289,13 @@ void TfrmRealmDetails::dbgProvincesDblClick()
     if (tblVDDB.editing())
         tblVDDB.post();
     if (tblProv.editing()) {
-        postedProvince_ = {};
-        tblProv.post();  // its handler moves the list to the first row
-        // The row that was double-clicked is the one to open.
-        if (postedProvince_.valid)
-            tblProv.gotoBookmark(postedProvince_);
+        // The row is the one to open: with no name it is refused, even one
+        // nothing was typed into.
+        openingProvince_ = true;
+        const bool ok = dbaware::guarded(this, [this] { tblProv.post(); });
+        openingProvince_ = false;
+        if (!ok)
+            return;  // the list stays on the row (tblProvAfterPost)
     }
     if (tblProv.isEmpty() || !province_)
         return;  // no province to open
@@ -340,11 +355,45 @@ void TfrmRealmDetails::tblProvAfterInsert(store::Table& table)
     dbgProvinces->setFocus();
 }
 
+void TfrmRealmDetails::tblProvBeforePost()
+{
+    if (!tblProv.editing() || !tblProv.modified() || !blankField(tblProv, col::ProvinceName))
+        return;
+    if (!openingProvince_ && dbgProvinces->gridModel()->insertUntouched()) {
+        tblProv.cancel();  // only the names given by tblProvAfterInsert
+        return;
+    }
+    refuseProvinceRow();
+    throw dbaware::Refused();
+}
+
+void TfrmRealmDetails::refuseProvinceRow()
+{
+    dbaware::showMessage(this, QStringLiteral("Province Name Must Be Entered"));
+    // Once the grid is done with the move it refused.
+    QMetaObject::invokeMethod(this, &TfrmRealmDetails::focusProvinceName, Qt::QueuedConnection);
+}
+
+void TfrmRealmDetails::focusProvinceName()
+{
+    const int row = dbgProvinces->gridModel()->currentRow();
+    if (row < 0 || !tblProv.editing())
+        return;
+    PageControl1->setCurrentWidget(tsProvinces);
+    dbgProvinces->setFocus(Qt::OtherFocusReason);
+    dbgProvinces->setCurrentIndex(dbgProvinces->model()->index(row, 0));
+}
+
 void TfrmRealmDetails::tblProvAfterPost(store::Table& table)
 {
-    postedProvince_ = table.bookmark();
     dbgProvinces->setEnabled(true);
+    // Re-filtering stands the list on its first row; the user goes on from
+    // the row just saved.
+    postedProvince_ = table.bookmark();
+    const std::string rowFilter = campaign::recordFilter(table.text(col::GameName), table.text(col::CharacterName));
     ApplyProvinceFilter();
+    if (tblProv.filter() == rowFilter)
+        tblProv.gotoBookmark(postedProvince_);
 }
 
 void TfrmRealmDetails::dsVDDBStateChange()
@@ -451,7 +500,19 @@ void TfrmRealmDetails::About1Click() { showAboutBox(); }
 
 // ---- Operations that other windows use ---------------------------------------
 
-void TfrmRealmDetails::ApplyProvinceFilter() { tables_.applyProvinceFilter(); }
+void TfrmRealmDetails::ApplyProvinceFilter()
+{
+    // A pending province row is saved first, as re-filtering would save it;
+    // saved so, the list stays on it (tblProvAfterPost) rather than on its
+    // first row.
+    if (tblProv.editing()) {
+        postedProvince_ = {};
+        tblProv.checkBrowseMode();
+        if (postedProvince_.valid)
+            return;  // re-filtered by tblProvAfterPost
+    }
+    tables_.applyProvinceFilter();
+}
 
 void TfrmRealmDetails::SetNewRecordDefaults()
 {

@@ -90,6 +90,10 @@ public:
                            const std::vector<store::Value>& newKey);
     void tblVDDBAfterPost(store::Table& table);
     void tblProvAfterInsert(store::Table& table);
+    // Before a province row is stored, also by a move of the list or of the
+    // character: a new row nothing was typed into is dropped, a row with no
+    // name refused (dbaware::Refused) with the focus in its name.
+    void tblProvBeforePost();
     void tblProvAfterPost(store::Table& table);
     void dsVDDBStateChange();
 
@@ -152,6 +156,9 @@ private:
     sheet::RealmTexts sheetTexts(MemoLines memos) const;
 
     void setMoveItems(bool first, bool previous, bool next, bool last);
+    // "Province Name Must Be Entered", then the focus in the row's name.
+    void refuseProvinceRow();
+    void focusProvinceName();
     bool namesFilledIn() const;
     // A new record with both names blank is no character: a move would
     // store it. Refused as closing refuses a missing name; true when refused.
@@ -167,9 +174,14 @@ private:
     campaign::Tables& tables_;
     std::unique_ptr<transfer::Commands> transfer_;
     TfrmProvince* province_ = nullptr;
-    // The province row saved last, so that a double click opens the row it
-    // was given on even though saving moves the list to its first row.
+    // Asks tblProvBeforePost after the grid has written its open cell.
+    class ProvinceRowCheck;
+    std::unique_ptr<ProvinceRowCheck> provinceRowCheck_;
+    // The province row saved last, so that re-filtering after it leaves the
+    // list there.
     store::Bookmark postedProvince_;
+    // A double click saves the row to open it.
+    bool openingProvince_ = false;
     // Set once the figures have been worked out for the first record shown.
     bool figuresShown_ = false;
     // Set by the window's first activation and kept from then on: until then

@@ -194,14 +194,26 @@ void TfrmRealmDetails::connectHandlers()
     on(SaveAsPDF1, &QAction::triggered, &W::SaveAsPDF1Click);
     on(Print1, &QAction::triggered, &W::Print1Click);
     on(Close1, &QAction::triggered, &W::Close1Click);
-    on(First1, &QAction::triggered, &W::First1Click);
-    on(Previous1, &QAction::triggered, &W::Previous1Click);
-    on(Next1, &QAction::triggered, &W::Next1Click);
-    on(Last1, &QAction::triggered, &W::Last1Click);
-    on(InsertRecord1, &QAction::triggered, &W::InsertRecord1Click);
-    on(DeleteRecord1, &QAction::triggered, &W::DeleteRecord1Click);
-    on(SaveChanges1, &QAction::triggered, &W::SaveChanges1Click);
-    on(CancelChanges1, &QAction::triggered, &W::CancelChanges1Click);
+    // The record commands (F2 to F9) move or end the character record, and
+    // with it the province list: a province row that may not be stored stops
+    // them before the character moves.
+    auto record = [this](QAction* action, void (TfrmRealmDetails::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            dbaware::guarded(this, [this, handler] {
+                if (tblProv.editing())
+                    dsProv.updateRecord();
+                (this->*handler)();
+            });
+        });
+    };
+    record(First1, &W::First1Click);
+    record(Previous1, &W::Previous1Click);
+    record(Next1, &W::Next1Click);
+    record(Last1, &W::Last1Click);
+    record(InsertRecord1, &W::InsertRecord1Click);
+    record(DeleteRecord1, &W::DeleteRecord1Click);
+    record(SaveChanges1, &W::SaveChanges1Click);
+    record(CancelChanges1, &W::CancelChanges1Click);
     on(ImportCurrentCharacter1, &QAction::triggered, &W::ImportCurrentCharacter1Click);
     on(ExportCurrentCharacter1, &QAction::triggered, &W::ExportCurrentCharacter1Click);
     on(ViewContentsofTransferTable1, &QAction::triggered, &W::ViewContentsofTransferTable1Click);

@@ -26,6 +26,7 @@
 #include "store/fixture.h"
 #include "store/backup.h"
 #include "store/layout.h"
+#include "support/grid_models.h"
 #include "support/gui_helpers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal.h"
@@ -62,6 +63,9 @@ protected:
         frmRealmDetails = program_->frmRealmDetails;
         frmProvince = program_->frmProvince;
         frmTransfer = program_->frmTransfer;
+        for (QWidget* w : std::initializer_list<QWidget*>{frmVDDBSearch, frmRealmDetails, frmTransfer})
+            if (w)
+                testGridModels(*w);
         return started;
     }
     bool startUp() { return startUp(*context_); }

@@ -5,6 +5,7 @@
 #include "dbaware/dbgrid.h"
 #include "dbaware_fixture.h"
 #include "store/database.h"
+#include "support/grid_models.h"
 
 using dbaware::DataSource;
 using dbaware::DBGrid;
@@ -22,6 +23,7 @@ protected:
         provs->first();
         ds = std::make_unique<DataSource>(*provs);
         grid = new DBGrid(&window);
+        testing_support::testGridModels(window);
         grid->setColumns({{"Province_Name", "Province Name", 156},
                           {"Province_Terrain", "Province Terrain", 164},
                           {"Fortification_Level", "Castle Lvl", -1}});
@@ -77,6 +79,7 @@ TEST_F(DBGridTest, ColumnsHaveTheirTitlesAndWidths)
     // Without a column list: every field, titled by its name.
     DataSource cds(*chars);
     DBGrid all(&window);
+    testing_support::testGridModels(window);
     all.setDataSource(&cds);
     ASSERT_EQ(all.gridModel()->columnCount(), 62);
     EXPECT_EQ(all.gridModel()->headerData(49, Qt::Horizontal, Qt::DisplayRole).toString(), "Total_Castles/Forts");
@@ -231,6 +234,7 @@ TEST_F(DBGridTest, AHundredThousandRowsAreReadOnlyAsFarAsShown)
     chars->refresh();
     DataSource cds(*chars);
     auto* big = new DBGrid(&window);
+    testing_support::testGridModels(window);
     big->setColumns({{"Character_Name", "", -1}, {"Total_Provinces", "", -1}});
     big->setDataSource(&cds);
     big->setGeometry(0, 0, 300, 240);
@@ -391,6 +395,7 @@ TEST_F(DBGridTest, AMemoCellShowsTheStartOfItsFirstLine)
     chars->first();
     DataSource cds(*chars);
     DBGrid all(&window);
+    testing_support::testGridModels(window);
     all.setColumns({{"Vassals", "Vassals", 100}});
     all.setDataSource(&cds);
     EXPECT_EQ(all.gridModel()->index(0, 0).data().toString(), "a" + QString(499, u'é'));

@@ -587,6 +587,84 @@ TEST_F(RealmTest, DoubleClickOnAnEmptyListDoesNothing)
     EXPECT_FALSE(r->isMinimized());
 }
 
+TEST_F(RealmTest, TheProvinceGridsKeysAndDoubleClickHoldInAnOpenCellEditor)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    for (auto p : {"b1", "b2"})
+        addProvince("G", "Bran", p);
+    openOn("G", "Bran");
+    showActive();
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    QApplication::processEvents();
+    QWidget* grid = r->dbgProvinces;
+    auto editor = [&] { return grid->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr; };
+    // A click on the current cell opens its editor a moment later.
+    const QPoint cell = r->dbgProvinces->visualRect(r->dbgProvinces->model()->index(0, 0)).center();
+    QTest::mouseClick(r->dbgProvinces->viewport(), Qt::LeftButton, {}, cell);
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    ASSERT_NE(editor(), nullptr);
+    dialogs_.answer(Answer::Cancel);
+    QTest::keyClick(editor(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Delete record?"});
+    EXPECT_EQ(r->tblProv.state(), State::Browse);
+
+    // F2 edits the cell, in the grid and in its editor; Database > First does not run.
+    QTest::keyClick(grid, Qt::Key_F2);
+    ASSERT_NE(editor(), nullptr);
+    QTest::keyClick(editor(), Qt::Key_F2);
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "Bran");
+    QTest::keyClick(editor(), Qt::Key_End);
+    QTest::keyClicks(editor(), "x");
+    QTest::mouseDClick(editor(), Qt::LeftButton);
+    ASSERT_EQ(modal_.shown.size(), 1u);
+    EXPECT_EQ(frmProvince->tblProv.text("Province_Name"), "b1x");
+}
+
+TEST_F(RealmTest, AProvinceRowIsStoredOnlyWithItsNameAndTheListStaysOnIt)
+{
+    addCharacter("G", "Aric");
+    addCharacter("G", "Bran");
+    for (auto p : {"b1", "b2"})
+        addProvince("G", "Bran", p);
+    openOn("G", "Bran");
+    showActive();
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    QApplication::processEvents();
+    auto* grid = r->dbgProvinces;
+    const std::vector<std::string> stored{"b1", "b2"};
+    auto typeInCell = [&](const char* text) {  // the first key opens the editor
+        QTest::keyClick(grid, text[0]);
+        QTest::keyClicks(QApplication::focusWidget(), text + 1);
+    };
+    // A function key drops a new row nothing was typed into.
+    QTest::mouseClick(r->btnAddProvince, Qt::LeftButton);
+    QTest::keyClick(grid, Qt::Key_F5);
+    EXPECT_EQ(provincesOf("G", "Bran"), stored);
+    EXPECT_EQ(r->tblProv.state(), State::Browse);
+
+    // One with no name is refused before the character moves, the focus in its name.
+    QTest::mouseClick(r->btnAddProvince, Qt::LeftButton);
+    QTest::keyClick(grid, Qt::Key_Right);
+    typeInCell("Hills");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+    QApplication::processEvents();
+    EXPECT_EQ(dialogs_.texts(), QStringList{"Province Name Must Be Entered"});
+    EXPECT_EQ(r->tblVDDB.text("Character_Name"), "Bran");
+    EXPECT_EQ(r->tblProv.state(), State::Insert);
+    EXPECT_EQ(provincesOf("G", "Bran"), stored);
+    EXPECT_TRUE(grid->hasFocus());
+    EXPECT_EQ(grid->currentIndex().column(), 0);
+
+    // With its name it is stored, and the list stays on it.
+    typeInCell("b3");
+    type(r->dedtDomainName, "d");  // for Save Changes
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F8);
+    EXPECT_EQ(provincesOf("G", "Bran"), (std::vector<std::string>{"b1", "b2", "b3"}));
+    EXPECT_EQ(r->tblProv.text("Province_Name"), "b3");
+    EXPECT_EQ(grid->currentIndex().row(), 2);
+}
+
 // ---- Keyboard, menu and status bar -----------------------------------------------
 
 TEST_F(RealmTest, KeyboardTabOrderAccessKeyAndHelp)
