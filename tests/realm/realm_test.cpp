@@ -587,16 +587,25 @@ TEST_F(RealmTest, DoubleClickOnAnEmptyListDoesNothing)
     EXPECT_FALSE(r->isMinimized());
 }
 
-TEST_F(RealmTest, TheProvinceGridsKeysAndDoubleClickHoldInAnOpenCellEditor)
+// Bran's two provinces on the Provinces page, the window active.
+class ProvincePageTest : public RealmTest {
+protected:
+    void SetUp() override
+    {
+        RealmTest::SetUp();
+        addCharacter("G", "Aric");
+        addCharacter("G", "Bran");
+        for (auto p : {"b1", "b2"})
+            addProvince("G", "Bran", p);
+        openOn("G", "Bran");
+        showActive();
+        r->PageControl1->setCurrentWidget(r->tsProvinces);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(ProvincePageTest, TheProvinceGridsKeysAndDoubleClickHoldInAnOpenCellEditor)
 {
-    addCharacter("G", "Aric");
-    addCharacter("G", "Bran");
-    for (auto p : {"b1", "b2"})
-        addProvince("G", "Bran", p);
-    openOn("G", "Bran");
-    showActive();
-    r->PageControl1->setCurrentWidget(r->tsProvinces);
-    QApplication::processEvents();
     QWidget* grid = r->dbgProvinces;
     auto editor = [&] { return grid->isAncestorOf(QApplication::focusWidget()) ? QApplication::focusWidget() : nullptr; };
     // A click on the current cell opens its editor a moment later.
@@ -621,16 +630,8 @@ TEST_F(RealmTest, TheProvinceGridsKeysAndDoubleClickHoldInAnOpenCellEditor)
     EXPECT_EQ(frmProvince->tblProv.text("Province_Name"), "b1x");
 }
 
-TEST_F(RealmTest, AProvinceRowIsStoredOnlyWithItsNameAndTheListStaysOnIt)
+TEST_F(ProvincePageTest, AProvinceRowIsStoredOnlyWithItsNameAndTheListStaysOnIt)
 {
-    addCharacter("G", "Aric");
-    addCharacter("G", "Bran");
-    for (auto p : {"b1", "b2"})
-        addProvince("G", "Bran", p);
-    openOn("G", "Bran");
-    showActive();
-    r->PageControl1->setCurrentWidget(r->tsProvinces);
-    QApplication::processEvents();
     auto* grid = r->dbgProvinces;
     const std::vector<std::string> stored{"b1", "b2"};
     auto typeInCell = [&](const char* text) {  // the first key opens the editor
