@@ -93,7 +93,11 @@ void savePlace(const QWidget& window, const QString& key)
     settings.beginGroup(settingsGroup(key));
     const bool maximized = window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
     settings.setValue(QStringLiteral("maximized"), maximized);
-    // A maximised window comes back maximised over its last normal place.
+    // Qt's own record of a maximised window: its screen and the normal place
+    // it returns to, which the window system keeps while it is maximised.
+    settings.setValue(QStringLiteral("geometry"), window.saveGeometry());
+    // The normal place, where the window comes back onto the screens there
+    // are then.
     if (!maximized) {
         settings.setValue(QStringLiteral("frame"), window.frameGeometry());
         settings.setValue(QStringLiteral("size"), window.size());
@@ -120,14 +124,24 @@ bool restorePlace(QWidget& window, const QString& key)
     // The window is placed by its inside, where it sat in the frame then: a
     // window system frames a window only once it is on the screen, so while
     // it is being shown its frame is not known yet, and a frame position
-    // would be taken for the inside's.
+    // would be taken for the inside's. Qt's restoreGeometry() places by a
+    // guessed title bar instead, a window's height off on some systems.
     const QRect client = settings.value(QStringLiteral("client")).toRect();
     if (client.size() == size)
         window.setGeometry(QRect(framePlace + (client.topLeft() - frame.topLeft()), window.size()));
     else
         window.move(framePlace);  // kept by an earlier version: no inside known
-    if (settings.value(QStringLiteral("maximized")).toBool())
-        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    if (settings.value(QStringLiteral("maximized")).toBool()) {
+        // Maximised on the screen it was on, over the normal place it had,
+        // as Qt kept them; over the fitted place when Qt refuses its record
+        // (a screen whose size has changed much).
+        const QRect normal = window.geometry();
+        if (!window.restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray()) ||
+            !(window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            window.setGeometry(normal);
+            window.setWindowState(window.windowState() | Qt::WindowMaximized);
+        }
+    }
     return true;
 }
 

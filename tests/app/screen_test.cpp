@@ -148,6 +148,15 @@ TEST_F(ScreenTest, TheTransferWindowComesBackWhereItFits)
         EXPECT_EQ(w.frameGeometry(), c.expected) << c.what;
         w.hide();
     }
+    // Maximised, it comes back maximised, and returns to its normal place.
+    w.show();
+    const QRect normal = w.geometry();
+    w.showMaximized();
+    w.hide();
+    w.show();
+    EXPECT_TRUE(w.isMaximized());
+    w.showNormal();
+    EXPECT_EQ(w.geometry(), normal);
 }
 
 }  // namespace
