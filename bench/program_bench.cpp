@@ -1,10 +1,10 @@
-// The whole program on two generated campaigns, 100 and 100,000 characters
-// with 10 provinces each, driven through its real windows on the offscreen
-// platform. Times are the GUI thread's CPU time, the median of alternating
+// The whole program on three generated campaigns, 100 and 100,000 characters
+// with 10 provinces each and 1,000,000 with one or two (the disk stays in
+// bounds), driven through its real windows on the offscreen platform. Times are the GUI thread's CPU time, the median of alternating
 // repetitions; boxes and modal windows are answered by the tests' scripted
 // seams. Prints a table and ends with lines
 //   ratio NAME X.XX
-// (100k over 100, or the program over plain SQLite doing the same work: the
+// (100k or 1M over 100, or the program over plain SQLite doing the same work: the
 // median of the ratios of the pairs, each pair run side by side).
 //
 // Run with no arguments. "--child <campaign root>" is the start-up whose
@@ -67,6 +67,11 @@ const char* const kSheetCharacter = "Thousand";
 constexpr int kSmallSheetProvinces = 100;
 const char* const kSmallSheetCharacter = "Hundred";
 const char* const kImportGame = "Imported";
+constexpr int kMillion = 1000000;
+// Characters whose names begin with "Zed", the same few in every campaign: a
+// search with few matches does the same work in each.
+constexpr int kFewMatches = 20;
+const char* const kFewPrefix = "Zed";
 
 const char* const kSyllables[] = {"Al", "Bra", "Cor", "Da", "El", "Fen", "Gar", "Hal", "Is", "Jor", "Ka", "Lu"};
 
@@ -157,6 +162,9 @@ struct Inserters {
     }
 };
 
+// Ten provinces each, one or two in the largest campaign.
+int provincesOf(int characters, int i) { return characters >= kMillion ? 1 + i % 2 : kProvincesEach; }
+
 Campaign generate(const fs::path& root, int characters)
 {
     Campaign c{characters, root};
@@ -169,7 +177,9 @@ Campaign generate(const fs::path& root, int characters)
     conn.exec("BEGIN");
     Inserters in(conn, "vddb", "vdprovs");
     for (int i = 0; i < characters; ++i)
-        in.character(gameName(i), characterName(i), kProvincesEach, i);
+        in.character(gameName(i), characterName(i), provincesOf(characters, i), i);
+    for (int k = 0; k < kFewMatches; ++k)
+        in.character(gameName(k), kFewPrefix + std::string("n") + std::to_string(k), 1, k);
     in.character(kSheetGame, kSheetCharacter, kSheetProvinces, 0);
     in.character(kSheetGame, kSmallSheetCharacter, kSmallSheetProvinces, 1);
     conn.exec("COMMIT");
@@ -268,7 +278,7 @@ double pairedRatio(const std::string& over, const std::string& under)
 }
 
 // One repetition of the window steps on one campaign.
-void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& modal)
+void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& modal, int rep)
 {
     const std::string n = std::to_string(c.characters);
     removeBackups(c);
@@ -330,19 +340,46 @@ void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& mod
         return t;
     };
     note("search_name/" + n, search("Al", &TfrmVDDBSearch::btnNameClick));
+    note("search_few/" + n, search(kFewPrefix, &TfrmVDDBSearch::btnNameClick));
     note("search_game/" + n, search("Game1", &TfrmVDDBSearch::btnGameClick));
-    (void)dialogs;
+
+    // Ctrl+End in the browser's grid, to the last record painted; back home untimed.
+    QWidget* grid = b->DBGrid1;
+    grid->setFocus();
+    auto key = [&](Qt::Key k) {
+        QTest::keyClick(grid, k, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        b->DBGrid1->viewport()->repaint();
+    };
+    note("ctrl_end/" + n, timed([&] { key(Qt::Key_End); }));
+    key(Qt::Key_Home);
+
+    // A delete in the middle, confirmed, to the grid painted again; a new
+    // character each time.
+    const int victim = c.characters * 2 / 3 + rep;
+    if (!b->tblVDDB.findKey({gameName(victim), characterName(victim)}))
+        throw std::runtime_error("the character to delete is missing");
+    QCoreApplication::processEvents();
+    dialogs.answer(dbaware::Answer::Yes);
+    note("delete_middle/" + n, timed([&] {
+             b->btnDeleteClick();
+             QCoreApplication::processEvents();
+             b->DBGrid1->viewport()->repaint();
+         }));
+    if (b->tblVDDB.findKey({gameName(victim), characterName(victim)}))
+        throw std::runtime_error("the delete left its character");
 }
 
 // ---- transfer: the program's commands beside plain SQLite ---------------------
 
 void transferSteps(const Campaign& c, ScriptedDialogs& dialogs)
 {
+    const std::string n = "/" + std::to_string(c.characters);
     fillTransfer(c);
     {
         std::unique_ptr<Running> r = startProgram(c);
         TfrmRealmDetails* realm = r->realm();
-        note("prog_import", timed([&] { r->browser()->ImportCharacters1Click(); }));
+        note("prog_import" + n, timed([&] { r->browser()->ImportCharacters1Click(); }));
         // Each imported character exported on its own, appended.
         double exportTime = 0;
         for (int i = 0; i < kTransferCharacters; ++i) {
@@ -351,14 +388,14 @@ void transferSteps(const Campaign& c, ScriptedDialogs& dialogs)
             dialogs.answer(dbaware::Answer::No);
             exportTime += timed([&] { realm->ExportCurrentCharacter1Click(); });
         }
-        note("prog_export", exportTime);
+        note("prog_export" + n, exportTime);
         {
             auto conn = plainConnection(c);
             if (count(conn, "t.vdtrans") != kTransferCharacters ||
                 count(conn, "t.expprovs") != kTransferCharacters * kProvincesEach)
                 throw std::runtime_error("the program's export did not fill the transfer tables");
         }
-        note("prog_empty", timed([&] { r->browser()->EmptyTransferTable1Click(); }));
+        note("prog_empty" + n, timed([&] { r->browser()->EmptyTransferTable1Click(); }));
     }
     auto conn = plainConnection(c);
     if (count(conn, "t.vdtrans") != 0 || count(conn, "t.expprovs") != 0)
@@ -368,14 +405,14 @@ void transferSteps(const Campaign& c, ScriptedDialogs& dialogs)
     fillTransfer(c);
     auto plain = plainConnection(c);
     const std::string chars = columnList(plain, "vddb"), provs = columnList(plain, "vdprovs");
-    note("plain_import", timed([&] {
+    note("plain_import" + n, timed([&] {
              plain.exec("BEGIN");
              plain.exec("INSERT INTO main.vddb (" + chars + ") SELECT " + chars + " FROM t.vdtrans");
              plain.exec("INSERT INTO main.vdprovs (" + provs + ") SELECT " + provs + " FROM t.expprovs");
              plain.exec("DELETE FROM t.expprovs; DELETE FROM t.vdtrans;");
              plain.exec("COMMIT");
          }));
-    note("plain_export", timed([&] {
+    note("plain_export" + n, timed([&] {
              sql::Statement ch(plain, "INSERT INTO t.vdtrans (" + chars + ") SELECT " + chars +
                                           " FROM main.vddb WHERE Game_Name = ?1 AND Character_Name = ?2");
              sql::Statement pr(plain, "INSERT INTO t.expprovs (" + provs + ") SELECT " + provs +
@@ -393,7 +430,7 @@ void transferSteps(const Campaign& c, ScriptedDialogs& dialogs)
          }));
     if (count(plain, "t.vdtrans") != kTransferCharacters || count(plain, "t.expprovs") != kTransferCharacters * kProvincesEach)
         throw std::runtime_error("the plain export did not fill the transfer tables");
-    note("plain_empty", timed([&] { plain.exec("BEGIN; DELETE FROM t.expprovs; DELETE FROM t.vdtrans; COMMIT;"); }));
+    note("plain_empty" + n, timed([&] { plain.exec("BEGIN; DELETE FROM t.expprovs; DELETE FROM t.vdtrans; COMMIT;"); }));
 }
 
 // ---- the realm sheet beside the same query and formatting in plain code -------
@@ -510,9 +547,11 @@ void traceStep(const char* label, const std::function<void()>& step)
 void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& dialogs, ScriptedModal& modal)
 {
     sqlite3_auto_extension(reinterpret_cast<void (*)()>(traceConnection));
+    const std::string at = ", " + std::to_string(large.characters);
+    auto trace = [&](const std::string& label, const std::function<void()>& step) { traceStep((label + at).c_str(), step); };
     removeBackups(large);
     std::unique_ptr<Running> r;
-    traceStep("start-up, first of the day, 100,000", [&] { r = startProgram(large); });
+    trace("start-up, first of the day", [&] { r = startProgram(large); });
     modal.action = [](QWidget& w) {
         w.show();
         activate(&w);
@@ -523,18 +562,42 @@ void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& d
     r->browser()->DBGrid1DblClick();
     r->realm()->hide();
     r->browser()->tblVDDB.findKey({gameName(i + 1), characterName(i + 1)});
-    traceStep("opening a character, later, 100,000", [&] { r->browser()->DBGrid1DblClick(); });
-    traceStep("one F4 move, 100,000", [&] {
+    trace("opening a character, later", [&] { r->browser()->DBGrid1DblClick(); });
+    trace("one F4 move", [&] {
         r->realm()->Next1Click();
         QCoreApplication::processEvents();
     });
     r->realm()->hide();
-    r->browser()->edtSearch->setText(QStringLiteral("Al"));
-    traceStep("search by name, 100,000", [&] {
-        r->browser()->btnNameClick();
+    TfrmVDDBSearch* b = r->browser();
+    for (const char* text : {"Al", kFewPrefix}) {
+        b->edtSearch->setText(QString::fromLatin1(text));
+        trace(std::string("search by name \"") + text + "\"", [&] {
+            b->btnNameClick();
+            QCoreApplication::processEvents();
+            b->DBGrid1->viewport()->repaint();
+        });
+        b->btnShowAllClick();
         QCoreApplication::processEvents();
-        r->browser()->DBGrid1->viewport()->repaint();
+    }
+    b->DBGrid1->setFocus();
+    trace("Ctrl+End", [&] {
+        QTest::keyClick(b->DBGrid1, Qt::Key_End, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        b->DBGrid1->viewport()->repaint();
     });
+    const int victim = large.characters * 2 / 3 + 100;
+    b->tblVDDB.findKey({gameName(victim), characterName(victim)});
+    QCoreApplication::processEvents();
+    dialogs.answer(dbaware::Answer::Yes);
+    trace("a delete in the middle", [&] {
+        b->btnDeleteClick();
+        QCoreApplication::processEvents();
+        b->DBGrid1->viewport()->repaint();
+    });
+    r.reset();
+    fillTransfer(large);
+    r = startProgram(large);
+    trace("import of 1,000 characters", [&] { r->browser()->ImportCharacters1Click(); });
     r.reset();
 
     fillTransfer(small);
@@ -701,11 +764,13 @@ int main(int argc, char** argv)
             return 0;
         }
         const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
-        // The copies and the sheet run on the small campaign alone.
-        const bool smallOnly = only == "transfer" || only == "sheet";
+        // The sheet runs on the small campaign alone; the copies on the
+        // smallest and the largest.
+        const bool sheetOnly = only == "sheet", transferOnly = only == "transfer";
+        const bool trace = argc == 2 && std::string(argv[1]) == "--trace";
         std::vector<Campaign> campaigns;
-        for (int n : {100, 100000}) {
-            if (smallOnly && n != 100)
+        for (int n : {100, 100000, kMillion}) {
+            if ((sheetOnly && n != 100) || ((transferOnly || trace) && n == 100000))
                 continue;
             const double t0 = cpuNow();
             campaigns.push_back(generate(scratch / std::to_string(n), n));
@@ -716,24 +781,26 @@ int main(int argc, char** argv)
         // (the latter prints the copies' ratios; "--only sheet" runs the realm
         // sheets alone, with theirs);
         // "--trace" the worst steps once with the statements they run.
-        if (argc == 2 && std::string(argv[1]) == "--trace") {
+        if (trace) {
             traceSteps(campaigns.front(), campaigns.back(), dialogs, modal);
             fs::remove_all(scratch);
             return 0;
         }
         std::map<int, long> memory;
-        if (only != "transfer" && only != "sheet") {
+        if (!transferOnly && !sheetOnly) {
             for (int rep = 0; rep < kWindowRepetitions; ++rep)
                 for (const Campaign& c : campaigns)
-                    windowSteps(c, dialogs, modal);
+                    windowSteps(c, dialogs, modal, rep);
             for (const Campaign& c : campaigns)
                 memory[c.characters] = startupPeakKb(c);
         }
         const Campaign& small = campaigns.front();
-        if (only != "windows" && only != "sheet")
+        if (only != "windows" && !sheetOnly)
             for (int rep = 0; rep < kRepetitions; ++rep) {
                 transferSteps(small, dialogs);
-                sheetSteps(small, dialogs, modal);
+                transferSteps(campaigns.back(), dialogs);
+                if (!transferOnly)
+                    sheetSteps(small, dialogs, modal);
             }
         // A step of the program beside the same work in plain code: its line
         // of the table; the ratio.
@@ -743,45 +810,59 @@ int main(int argc, char** argv)
             std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, a * 1e3, b * 1e3, ratio);
             return ratio;
         };
-        if (only == "sheet")
+        if (sheetOnly)
             for (int rep = 0; rep < kRepetitions; ++rep)
                 sheetSteps(small, dialogs, modal);
-        // The export's question and the empty's confirmation are expected; any
-        // other box means a step did not do what it is timed for.
+        // The export's question, the empty's and the delete's confirmations
+        // are expected; any other box means a step did not do what it is timed for.
         for (const QString& text : dialogs.texts())
-            if (!text.startsWith(QLatin1String("Overwrite contents")) && !text.startsWith(QLatin1String("Delete all Transfer")))
+            if (!text.startsWith(QLatin1String("Overwrite contents")) && !text.startsWith(QLatin1String("Delete all Transfer")) &&
+                !text.startsWith(QLatin1String("Confirm delete")))
                 std::fprintf(stderr, "warning: unexpected box: %s\n", qPrintable(text));
 
         // Each part run prints its table; the ratios follow at the end.
         std::vector<std::pair<std::string, double>> ratios;
         if (only.empty() || only == "windows") {
-            std::printf("\n%-34s %12s %12s %8s\n", "step (GUI thread CPU, median)", "100", "100,000", "ratio");
+            std::printf("\n%-34s %12s %12s %12s %8s %8s\n", "step (GUI thread CPU, median)", "100", "100,000",
+                        "1,000,000", "100k/100", "1M/100");
             auto row = [&](const char* label, const char* key) {
                 const std::string k(key);
-                const double ratio = pairedRatio(k + "/100000", k + "/100");
-                std::printf("%-34s %9.2f ms %9.2f ms %7.2fx\n", label, median(k + "/100") * 1e3,
-                            median(k + "/100000") * 1e3, ratio);
-                ratios.emplace_back(k + "_100k", ratio);
+                const double r100k = pairedRatio(k + "/100000", k + "/100");
+                const double r1m = pairedRatio(k + "/1000000", k + "/100");
+                std::printf("%-34s %9.2f ms %9.2f ms %9.2f ms %7.2fx %7.2fx\n", label, median(k + "/100") * 1e3,
+                            median(k + "/100000") * 1e3, median(k + "/1000000") * 1e3, r100k, r1m);
+                ratios.emplace_back(k + "_100k", r100k);
+                ratios.emplace_back(k + "_1M", r1m);
             };
             row("start-up, first of the day", "startup_first");
             row("start-up, later", "startup_later");
-            const double mem = double(memory[100000]) / double(memory[100]);
-            std::printf("%-34s %9ld kB %9ld kB %7.2fx\n", "peak memory at start-up", memory[100], memory[100000], mem);
-            ratios.emplace_back("peak_memory_100k", mem);
+            const double mem100k = double(memory[100000]) / double(memory[100]);
+            const double mem1m = double(memory[kMillion]) / double(memory[100]);
+            std::printf("%-34s %9ld kB %9ld kB %9ld kB %7.2fx %7.2fx\n", "peak memory at start-up", memory[100],
+                        memory[100000], memory[kMillion], mem100k, mem1m);
+            ratios.emplace_back("peak_memory_100k", mem100k);
+            ratios.emplace_back("peak_memory_1M", mem1m);
             row("opening a character, first", "open_first");
             row("opening a character, later", "open_later");
             row("one F4 move", "f4_move");
             row("search by name, screen shown", "search_name");
+            row("search by name, few matches", "search_few");
             row("search by game, screen shown", "search_game");
+            row("Ctrl+End in the browser's grid", "ctrl_end");
+            row("a delete in the middle", "delete_middle");
         }
         if (only != "windows") {
             std::printf("\n%-34s %12s %12s %8s\n", "1,000 characters, 10,000 provinces", "program", "plain", "ratio");
-            if (only != "sheet") {
-                ratios.emplace_back("import_1000", pair("import", "import"));
-                ratios.emplace_back("export_1000", pair("export (one character at a time)", "export"));
-                ratios.emplace_back("empty_transfer", pair("emptying the transfer tables", "empty"));
-            }
-            if (only != "transfer") {
+            if (!sheetOnly)
+                for (const int n : {100, kMillion}) {
+                    const std::string at = "/" + std::to_string(n), tag = n == 100 ? "" : "_1M";
+                    const std::string into = n == 100 ? " (into 100)" : " (into 1M)";
+                    ratios.emplace_back("import_1000" + tag, pair(("import" + into).c_str(), "import" + at));
+                    ratios.emplace_back("export_1000" + tag,
+                                        pair(("export, one at a time" + into).c_str(), "export" + at));
+                    ratios.emplace_back("empty_transfer" + tag, pair(("emptying the transfer" + into).c_str(), "empty" + at));
+                }
+            if (!transferOnly) {
                 ratios.emplace_back("realm_sheet_1000", pair("realm sheet, 1,000 provinces", "sheet"));
                 ratios.emplace_back("realm_sheet_linear", sheetLinear());
             }
