@@ -301,6 +301,9 @@ void DBGrid::moveTableTo(int row)
         if (model_->insertUntouched())
             t.cancel();
         t.gotoBookmark(mark);
+        // The row's place is known from the rows read: a delete there
+        // need not count the rows before it.
+        model_->notePlace(row, mark);
     });
     if (!ok)
         resyncLater();

@@ -84,6 +84,9 @@ public:
     // signals): what a view does meanwhile is its own housekeeping.
     bool changingRows() const { return changing_; }
     int insertRow() const { return insertRow_; }
+    // Tells the table where the record at the row stands, when the rows
+    // read are still what the table holds.
+    void notePlace(int row, const store::Bookmark& mark);
     // The stored record shown in a row; invalid for the new row.
     store::Bookmark bookmarkAt(int row) const;
 

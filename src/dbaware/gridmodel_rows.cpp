@@ -110,6 +110,14 @@ const BlockCache::Block* GridModel::loadBlock(std::int64_t block) const
             done = rows.size() == blockSize;
         }
     }
+    if (!done && countKnown_ && insertRow_ < 0 && first + blockSize >= storedCount_) {
+        // The last block (Ctrl+End) is read back from the end, not counted to.
+        const auto n = static_cast<int>(storedCount_ - first);
+        rows = t.readRows(nullptr, false, n, true);
+        std::reverse(rows.begin(), rows.end());
+        rowsRead_ += static_cast<std::int64_t>(rows.size());
+        done = static_cast<int>(rows.size()) == n;
+    }
     if (!done) {
         // Far from every row known: count the way there.
         ++farJumps_;
@@ -172,6 +180,12 @@ store::Bookmark GridModel::bookmarkAt(int row) const
     } catch (const std::exception&) {
         return {};
     }
+}
+
+void GridModel::notePlace(int row, const store::Bookmark& mark)
+{
+    if (active_ && source_ && (insertRow_ < 0 || row < insertRow_))
+        source_->table().notePosition(mark, row, cacheVersion_);
 }
 
 }  // namespace dbaware

@@ -132,6 +132,13 @@ GridModel::Plan GridModel::plan(bool stale)
             p.known = true;
         }
     };
+    // A count the table knows without counting (kept since it last changed,
+    // or worked out past a delete) is taken at once.
+    if (!p.known)
+        if (const auto n = t.knownRecordCount()) {
+            p.stored = *n;
+            p.known = true;
+        }
 
     if (t.state() == store::State::Insert) {
         if (appending_ || t.insertAtEnd()) {

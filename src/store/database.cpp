@@ -206,6 +206,13 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
         applyPragmas(conn_);
         if (mainSchema_ == "main" || sideSchema_ == "main")
             ensureFileIdentity(conn_, "main");
+        versions_.watch(conn_.get(), [this] {
+            std::vector<std::string> open;
+            for (const std::string* schema : {&mainSchema_, &sideSchema_})
+                if (!schema->empty())
+                    open.push_back(*schema);
+            return open;
+        });
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenDatabase(utf8(folder_), e.what()));
     }
@@ -384,6 +391,7 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
             try {
                 db_.checkOpenSchemas();
                 db_.noteChangeCounters();
+                db_.versions_.noticeOthers();
             } catch (const StoreError&) {
                 --db_.savepoints_;
                 try {
@@ -405,6 +413,7 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
 Database::Transaction::~Transaction()
 {
     if (!done_) {
+        db_.versions_.rolledBack();
         try {
             if (db_.savepoints_ == 1)
                 db_.conn_.exec("ROLLBACK");
@@ -430,6 +439,8 @@ void Database::Transaction::commit()
         if (db_.savepoints_ != 1 || !db_.conn_.autocommit() || !db_.committedAfterAll())
             throw StoreError(msg::transactionFailed(e.what()));
     }
+    if (db_.savepoints_ == 1)
+        db_.versions_.committed();
     done_ = true;
 }
 

@@ -13,6 +13,7 @@
 
 #include "store/layout.h"
 #include "store/sqlite.h"
+#include "store/table_versions.h"
 
 namespace store {
 
@@ -62,6 +63,21 @@ public:
     // Changes whenever a shared read ends: rows read in one read epoch, with
     // no write through this connection since, are still what the file holds.
     std::uint64_t readEpoch() const { return readEpoch_; }
+    // Changes whenever the table's rows may have changed (see TableVersions);
+    // current once a read of its file has begun.
+    std::uint64_t tableVersion(const std::string& schema, const std::string& table)
+    {
+        return versions_.version(schema, table);
+    }
+    // The rows written to the table through this connection so far.
+    std::uint64_t rowWrites(const std::string& schema, const std::string& table) const
+    {
+        return versions_.rowWrites(schema, table);
+    }
+    bool onlyRowWritesSince(const std::string& schema, std::uint64_t version)
+    {
+        return versions_.onlyRowWritesSince(schema, version);
+    }
 
     // A nestable transaction (a savepoint): rolled back unless committed.
     // Its failures are StoreErrors.
@@ -126,6 +142,7 @@ private:
 
     std::filesystem::path folder_;
     const Catalogue& catalogue_;
+    TableVersions versions_;  // before conn_, which reports to it until closed
     sql::Connection conn_;
     std::string mainSchema_;  // empty when the file is missing or damaged
     std::string mainDamage_;  // why the main file was not opened

@@ -383,10 +383,14 @@ std::vector<Row> KeysetReader::read(const Bookmark* from, bool inclusive, int co
 std::int64_t KeysetReader::count()
 {
     return guarded([&] {
+        const std::uint64_t v = version();
+        if (auto n = known_.count(where_, v))
+            return *n;
         sql::Statement& st = statement(kCount);
         st.step();
         const std::int64_t n = st.int64(0);
         st.reset();
+        known_.setCount(where_, v, n);
         return n;
     });
 }
@@ -406,13 +410,66 @@ std::int64_t KeysetReader::rowsBefore(const Bookmark& mark)
     if (!mark.valid)
         return 0;
     return guarded([&] {
+        const std::uint64_t v = version();
+        if (auto n = known_.place(where_, v, mark))
+            return *n;
         sql::Statement& st = statement(kRowsBefore);
         bindPlace(st, static_cast<int>(where_.params.size()) + 1, mark);
         st.step();
         const std::int64_t n = st.int64(0);
         st.reset();
+        known_.setPlace(where_, v, mark, n);
         return n;
     });
+}
+
+std::uint64_t KeysetReader::version() { return db_.tableVersion(schema_, sql_.layout().name); }
+
+// Asked within a read of the file, so that another program's commit since
+// the last read is seen.
+std::optional<std::int64_t> KeysetReader::knownCount()
+{
+    return guarded([&] { return known_.count(where_, version()); });
+}
+
+std::optional<std::int64_t> KeysetReader::knownPlace(const Bookmark& mark)
+{
+    return guarded([&] { return known_.place(where_, version(), mark); });
+}
+
+void KeysetReader::notePlace(const Bookmark& mark, std::int64_t before, std::uint64_t at)
+{
+    guarded([&] {
+        if (version() == at)
+            known_.setPlace(where_, at, mark, before);
+    });
+}
+
+KeysetReader::Known KeysetReader::known(const Bookmark& mark)
+{
+    const std::uint64_t v = version();
+    Known k{known_.count(where_, v), known_.place(where_, v, mark), v, db_.rowWrites(schema_, sql_.layout().name)};
+    // A record the filter does not show (changed since it was read) leaves
+    // the count under the filter as it is.
+    if ((k.count || k.place) && where_.sql != everything_.sql && !same(mark, true))
+        k.count = k.place = std::nullopt;
+    return k;
+}
+
+void KeysetReader::carry(const Known& before, int rowsChanged, std::int64_t countChange, const Bookmark& mark,
+                         std::int64_t place)
+{
+    // Nothing else may have moved the table: neither another program nor a
+    // write the connection cannot name the table of, nor more rows than these.
+    const std::uint64_t writes = db_.rowWrites(schema_, sql_.layout().name);
+    if (writes != before.rowWrites + static_cast<std::uint64_t>(rowsChanged) ||
+        !db_.onlyRowWritesSince(schema_, before.version))
+        return;
+    const std::uint64_t v = version();
+    if (before.count)
+        known_.setCount(where_, v, *before.count + countChange);
+    if (place >= 0)
+        known_.setPlace(where_, v, mark, place);
 }
 
 Bookmark KeysetReader::rowAt(std::int64_t position)

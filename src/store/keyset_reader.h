@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "store/filter.h"
+#include "store/known_places.h"
 #include "store/lru_cache.h"
 #include "store/record_buffer.h"
 #include "store/sqlite.h"
@@ -63,6 +64,23 @@ public:
     bool any();
     std::int64_t rowsBefore(const Bookmark& mark);
     Bookmark rowAt(std::int64_t position);
+
+    // Changes whenever the table's rows may have changed.
+    std::uint64_t version();
+    // A count under the filter, or the rows before a record, known without
+    // counting: read or worked out since the table last changed.
+    std::optional<std::int64_t> knownCount();
+    std::optional<std::int64_t> knownPlace(const Bookmark& mark);
+    // Kept when the table's version is still `at`, the one it was read at.
+    void notePlace(const Bookmark& mark, std::int64_t before, std::uint64_t at);
+    // What is known before a write of one's own, carried past it when the
+    // write changed the table by exactly the rows it says.
+    struct Known {
+        std::optional<std::int64_t> count, place;
+        std::uint64_t version = 0, rowWrites = 0;
+    };
+    Known known(const Bookmark& mark);
+    void carry(const Known& before, int rowsChanged, std::int64_t countChange, const Bookmark& mark, std::int64_t place);
 
 private:
     enum Kind { kStart, kStartBack, kAfter, kFrom, kBefore, kUpTo, kSame, kFind, kCount, kExists, kRowsBefore, kRowAt, kKinds };
@@ -110,6 +128,7 @@ private:
     std::optional<std::vector<Row>> fromWindow(const Bookmark* from, bool inclusive, int count);
 
     Database& db_;
+    KnownPlaces known_;
     TableSql sql_;
     std::string schema_;
     std::string tableName_;

@@ -103,6 +103,8 @@ void Table::first()
     requireOpen();
     checkBrowseMode();
     show(reader_->first());
+    if (record_.hasRecord())
+        reader_->notePlace(record_.mark(), 0, reader_->version());
     arrive(true, !record_.hasRecord());
 }
 
@@ -111,6 +113,9 @@ void Table::last()
     requireOpen();
     checkBrowseMode();
     show(reader_->last());
+    if (record_.hasRecord())
+        if (auto n = reader_->knownCount())
+            reader_->notePlace(record_.mark(), *n - 1, reader_->version());
     arrive(!record_.hasRecord(), true);
 }
 
@@ -291,7 +296,19 @@ Bookmark Table::rowAt(std::int64_t position)
 std::int64_t Table::dataVersion() const
 {
     requireOpen();
-    return db_->connection().totalChanges();
+    return static_cast<std::int64_t>(reader_->version());
+}
+
+std::optional<std::int64_t> Table::knownRecordCount()
+{
+    requireOpen();
+    return reader_->knownCount();
+}
+
+void Table::notePosition(const Bookmark& mark, std::int64_t rowsBefore, std::int64_t version)
+{
+    requireOpen();
+    reader_->notePlace(mark, rowsBefore, static_cast<std::uint64_t>(version));
 }
 
 int Table::fieldIndex(std::string_view name) const

@@ -133,9 +133,16 @@ public:
     {
         return a.valid && b.valid && a.rowid == b.rowid && a.key == b.key;
     }
-    // Changes whenever anything is written through this object's database
-    // connection, by any table object: cached rows are stale once it moves.
+    // Changes whenever the table's rows may have changed: a write through
+    // any table object of this connection, or another program's commit seen
+    // since. Cached rows are stale once it moves.
     std::int64_t dataVersion() const;
+    // The count under the filter when it is known without counting.
+    std::optional<std::int64_t> knownRecordCount();
+    // Where a record stands (the rows before it under the filter), as a
+    // grid read it since the table last changed.
+    // `version` is the dataVersion() the grid read the rows at.
+    void notePosition(const Bookmark& mark, std::int64_t rowsBefore, std::int64_t version);
 
     // The batch append into this table: every row that `source` shows under
     // its filter, in key order, columns paired by position. All or nothing;

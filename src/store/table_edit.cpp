@@ -295,6 +295,8 @@ void Table::remove()
     if (!record_.hasRecord())
         throw StoreError(msg::emptyDataset, StoreError::Code::EmptyDataset);
     Bookmark mark;
+    KeysetReader::Known known;
+    bool deleted = false;
     try {
         // The handler's writes (a character's provinces) and the delete are
         // one transaction: a failure or a kill anywhere keeps all of them.
@@ -303,11 +305,13 @@ void Table::remove()
         if (!record_.hasRecord())
             throw StoreError(msg::emptyDataset, StoreError::Code::EmptyDataset);
         mark = record_.mark();
+        known = reader_->known(mark);
         sql::Statement st(db_->connection(), reader_->sql().remove());
         st.bind(1, mark.rowid);
         for (std::size_t i = 0; i < mark.key.size(); ++i)
             bindValue(st, static_cast<int>(i) + 2, mark.key[i]);
         st.run();  // no row: deleted elsewhere already, which is what was asked
+        deleted = db_->connection().changes() == 1;
         tx.commit();
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotWrite(layout_->displayName, e.what()));
@@ -315,13 +319,19 @@ void Table::remove()
     modified_ = false;
     setState(State::Browse);
     try {
+        // The count and the place of the record that takes the deleted one's
+        // follow from what was known of it, without counting a million rows.
         if (auto row = reader_->after(mark)) {
             record_.take(std::move(*row));
             bof_ = eof_ = false;
+            if (deleted)
+                reader_->carry(known, 1, -1, record_.mark(), known.place.value_or(-1));
         } else {
             show(reader_->before(mark));
             bof_ = !record_.hasRecord();
             eof_ = true;
+            if (deleted)
+                reader_->carry(known, 1, -1, record_.mark(), known.place ? *known.place - 1 : -1);
         }
     } catch (...) {
         record_.clear();

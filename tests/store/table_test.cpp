@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <cstring>
 #include <functional>
 
 #include "campaign/catalogue.h"
 #include "fixture.h"
+#include "store/database.h"
 #include "store/error.h"
 #include "store/filter.h"
 
@@ -734,4 +737,49 @@ TEST_F(TableTest, FailuresCarryTheCodeACallerTests)
     EXPECT_EQ(codeOf([&] { chars->fieldIndex("No_Such_Field"); }), Code::Other);
     chars->close();
     EXPECT_EQ(codeOf([&] { chars->first(); }), Code::NotOpen);
+}
+
+// Counts and places are kept while the table stays as it was read; a delete
+// through the object works them out, and any other change counts again.
+TEST_F(TableTest, ACountIsKeptOnlyWhileTheTableStaysAsItWasRead)
+{
+    for (int i = 0; i < 5; ++i)
+        addCharacter(*chars, "G", "C" + std::to_string(i));
+    store::Database& db = chars->database();
+    int counted = 0;
+    sqlite3_trace_v2(
+        db.connection().get(), SQLITE_TRACE_STMT,
+        [](unsigned, void* n, void* st, void*) {
+            if (std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(st)), "count("))
+                ++*static_cast<int*>(n);
+            return 0;
+        },
+        &counted);
+    EXPECT_EQ(chars->recordCount(), 5);
+    ASSERT_TRUE(chars->findKey({"G", "C2"}));
+    EXPECT_EQ(chars->rowsBefore(chars->bookmark()), 2);
+    const int before = counted;
+    chars->remove();
+    EXPECT_EQ(chars->text("Character_Name"), "C3");
+    EXPECT_EQ(chars->recordCount(), 4);
+    EXPECT_EQ(chars->rowsBefore(chars->bookmark()), 2);
+    EXPECT_EQ(counted, before) << "worked out, not counted";
+
+    // Another program's row, one written past the object, one rolled back.
+    session_.releaseCursors();
+    store::Session elsewhere(session_.aliases(), campaign::catalogue());
+    store::Table other(elsewhere);
+    other.open("VDDB", "vddb.DB");
+    addCharacter(other, "G", "C9");
+    elsewhere.releaseCursors();
+    EXPECT_EQ(chars->recordCount(), 5);
+    db.connection().exec("DELETE FROM vddb WHERE Character_Name = 'C0'");
+    EXPECT_EQ(chars->recordCount(), 4);
+    {
+        store::Database::Transaction tx(db);
+        db.connection().exec("DELETE FROM vddb WHERE Character_Name = 'C1'");
+        EXPECT_EQ(chars->recordCount(), 3);
+    }
+    EXPECT_EQ(chars->recordCount(), 4);
+    sqlite3_trace_v2(db.connection().get(), 0, nullptr, nullptr);
 }
