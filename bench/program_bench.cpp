@@ -29,6 +29,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/context.h"
@@ -497,17 +498,19 @@ double sheetLinear()
 // ---- where a step's time goes: the statements it runs -------------------------
 
 // Every connection the program opens reports its statements here while a
-// step is traced: how often each ran, the rows it gave, its time.
+// step is traced: how often each ran, the rows it gave, its time. Only the
+// GUI thread's: the daily copy runs on a thread of its own meanwhile.
 struct StatementUse {
     int runs = 0;
     long rows = 0;
     double ms = 0;
 };
 std::map<std::string, StatementUse>* traced = nullptr;
+const std::thread::id guiThread = std::this_thread::get_id();
 
 int traceStatement(unsigned type, void*, void* statement, void* nanoseconds)
 {
-    if (!traced)
+    if (std::this_thread::get_id() != guiThread || !traced)
         return 0;
     const char* text = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
     StatementUse& use = (*traced)[text ? text : "?"];
