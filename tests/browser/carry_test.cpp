@@ -194,4 +194,67 @@ TEST_F(CarryTest, ABackupIsRestoredFromTheList)
     EXPECT_EQ(kept, 1);
 }
 
+// File > Take Back Last Import: the newest import's characters go with their
+// provinces, a character changed since stays when the user says so, the rest
+// of the campaign is untouched; then the import before it, then none.
+TEST_F(CarryTest, TheLastImportIsTakenBackWhole)
+{
+    restart();
+    addTo("vddb.DB", "Kept");
+    auto stage = [this](const char* name, std::vector<std::string> provinces) {
+        addTo("vdtrans.DB", name);
+        store::Table t(context_->session);
+        t.open("VDDB", "expprovs.DB");
+        for (const std::string& p : provinces)
+            testing_support::post(t, {{"Game_Name", "G"}, {"Character_Name", name}, {"Province_Name", p}});
+    };
+    auto setDomain = [this](const char* name, const char* domain) {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(t.findKey({"G", name}));
+        t.edit();
+        t.setText("Domain_Name", domain);
+        t.post();
+    };
+    auto takeBack = [this](std::vector<Answer> answers) {
+        dialogs_.shown.clear();
+        for (Answer a : answers)
+            dialogs_.answer(a);
+        frmVDDBSearch->TakeBackLastImport1->trigger();
+        return dialogs_.texts().join('|').toStdString();
+    };
+    stage("First", {"f1"});
+    frmVDDBSearch->ImportCharacters1->trigger();
+    stage("Second", {"s1", "s2"});
+    stage("Edited", {"e1"});
+    frmVDDBSearch->ImportCharacters1->trigger();
+    setDomain("Kept", "Home");
+    setDomain("Edited", "Changed");
+    addProvince("G", "Kept", "k1");
+    ASSERT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/First", "G/Kept", "G/Second"}));
+
+    EXPECT_NE(takeBack({Answer::No}).find("(2 characters and 3 provinces)?"), std::string::npos);
+    EXPECT_EQ(characters().size(), 4u) << "No takes nothing back";
+    const std::string said = takeBack({Answer::Yes, Answer::No});
+    EXPECT_NE(said.find("the character \"Edited\" of the game \"G\""), std::string::npos) << said;
+    EXPECT_NE(said.find("1 character and 2 provinces deleted"), std::string::npos) << said;
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/First", "G/Kept"}));
+    EXPECT_EQ(frmVDDBSearch->tblVDDB.recordCount(), 3);
+    EXPECT_TRUE(provincesOf("G", "Second").empty());
+    EXPECT_EQ(provincesOf("G", "Edited"), std::vector<std::string>{"e1"});
+    EXPECT_EQ(provincesOf("G", "Kept"), std::vector<std::string>{"k1"});
+
+    EXPECT_NE(takeBack({Answer::Yes}).find("(1 character and 1 province)?"), std::string::npos);
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/Kept"}));
+    EXPECT_TRUE(provincesOf("G", "First").empty());
+    EXPECT_NE(takeBack({}).find("There is no import to take back"), std::string::npos);
+
+    // The records are no campaign files to restore.
+    dialogs_.lists.clear();
+    frmVDDBSearch->RestoreBackup1->trigger();
+    ASSERT_EQ(dialogs_.lists.size(), 1u);
+    EXPECT_FALSE(dialogs_.lists[0].join('|').contains("-imported")) << dialogs_.lists[0].join('|').toStdString();
+    EXPECT_FALSE(dialogs_.lists[0].join('|').contains("-taken-back"));
+}
+
 }  // namespace

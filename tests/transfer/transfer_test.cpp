@@ -654,7 +654,7 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
     EXPECT_EQ(status(), "Import Complete");
     EXPECT_EQ(dialogs_.progressTitles, std::vector<QString>(6, "Import Characters"));
     EXPECT_EQ(dialogs_.progressScript.stages,
-              (std::vector<QString>{"0/5 Checking the transfer tables", "1/5 Making a backup of the campaign file",
+              (std::vector<QString>{"0/5 Checking the transfer tables", "1/5 Keeping a record of the import",
                                     "2/5 Copying the characters", "3/5 Copying the provinces",
                                     "4/5 Emptying the transfer tables"}));
     EXPECT_EQ(characters(characterTable).size(), 6002u);
