@@ -317,6 +317,9 @@ TEST_F(ImportTest, AnExistingKeyFailsWithTheMessageAndChangesNothing)
     EXPECT_EQ(characters(transferCharacters), (Strings{"G/Bran", "H/Cara"}));
     EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Bran/b2", "H/Cara/c1"}));
     EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+    // Nothing to take back: that would take the Bran who was there before.
+    for (const auto& entry : std::filesystem::directory_iterator(programFolder() / "Data" / "Backups"))
+        EXPECT_EQ(entry.path().filename().string().find("-imported"), std::string::npos) << entry.path();
     expectControlsResumed();
 }
 
