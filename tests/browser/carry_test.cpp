@@ -235,6 +235,16 @@ TEST_F(CarryTest, TheLastImportIsTakenBackWhole)
 
     EXPECT_NE(takeBack({Answer::No}).find("(2 characters and 3 provinces)?"), std::string::npos);
     EXPECT_EQ(characters().size(), 4u) << "No takes nothing back";
+    // A record another tool has changed is refused, and nothing is deleted.
+    fs::path record;
+    for (const auto& entry : fs::directory_iterator(data() / store::backupFolderName))
+        if (entry.path().string().ends_with("-imported.sqlite"))
+            record = std::max(record, entry.path());
+    fs::copy_file(record, temp_.path() / "record.sqlite");
+    store::sql::Connection::open(record.string(), false).exec("CREATE VIEW v AS SELECT 1");
+    EXPECT_NE(takeBack({Answer::Yes}).find("holds the view \"v\""), std::string::npos);
+    EXPECT_EQ(characters().size(), 4u);
+    fs::copy_file(temp_.path() / "record.sqlite", record, fs::copy_options::overwrite_existing);
     const std::string said = takeBack({Answer::Yes, Answer::No});
     EXPECT_NE(said.find("the character \"Edited\" of the game \"G\""), std::string::npos) << said;
     EXPECT_NE(said.find("1 character and 2 provinces deleted"), std::string::npos) << said;
