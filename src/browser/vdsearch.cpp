@@ -451,12 +451,27 @@ void TfrmVDDBSearch::TakeBackLastImport1Click()
             return;
         }
     }
-    const store::TakenBack taken = store::takeBackImport(db, *record, pairs, keep);
-    for (store::Table* t : {&tblVDDB, &tables_.tblVDDB})
-        if (t->isOpen())
-            t->refresh();
-    emit tables_.charactersImported();
-    tables_.applyProvinceFilter();
+    // The windows show what is stored however the take-back ends: a failure
+    // after its commit has still deleted the characters.
+    auto refresh = [this] {
+        for (store::Table* t : {&tblVDDB, &tables_.tblVDDB})
+            if (t->isOpen())
+                t->refresh();
+        emit tables_.charactersImported();
+        tables_.applyProvinceFilter();
+    };
+    store::TakenBack taken;
+    try {
+        taken = store::takeBackImport(db, *record, pairs, keep);
+    } catch (...) {
+        try {
+            refresh();
+        } catch (...) {
+            // The take-back's error is the one to report.
+        }
+        throw;
+    }
+    refresh();
     dbaware::showMessage(this, QStringLiteral("Took back the import of %1: %2 deleted. They are kept as %3, "
                                               "which Transfer > Open Transfer File... can open.")
                                    .arg(when, transfer::charactersAndProvinces(taken.deleted.at(0), taken.deleted.at(1)),

@@ -116,6 +116,14 @@ std::string columnList(const char* alias, const TableLayout& layout)
     return out;
 }
 
+std::string keyList(const char* alias, const TableLayout& layout, const std::vector<int>& columns)
+{
+    std::string out;
+    for (int c : columns)
+        out += (out.empty() ? "" : ", ") + columnOf(alias, layout, c);
+    return out;
+}
+
 // "a.k1 = b.k1 AND ...": columns `left` of `a` against `right` of `b`, by position.
 std::string sameKey(const char* a, const TableLayout& la, const std::vector<int>& left, const char* b,
                     const TableLayout& lb, const std::vector<int>& right)
@@ -353,9 +361,7 @@ std::vector<std::vector<std::string>> changedSinceImport(Database& db, const Imp
             differs += " OR EXISTS (SELECT " + compared[0] + " FROM " + rowsLive + " EXCEPT SELECT " + compared[1] +
                        " FROM " + rowsRecorded + ")";
     }
-    std::string keys;
-    for (int k : owner.keyColumns)
-        keys += (keys.empty() ? "" : ", ") + columnOf("l", owner, k);
+    const std::string keys = keyList("l", owner, owner.keyColumns);
     // The record drives the join: its size, not the campaign's, sets the cost.
     sql::Statement changed(db.connection(), "SELECT " + keys + " FROM " + tableIn(recordSchema, ownerFrom) +
                                                 " AS r CROSS JOIN " + tableIn(live, owner) + " AS l ON " +
@@ -425,9 +431,9 @@ TakenBack takeBackImport(Database& db, const ImportRecord& record, const std::ve
             const ImportPair& first = pairs.front();
             const std::string owner = tableIn(db.schemaFor(first.into), first.into);
             const std::string ownerTaken = tableIn(takenSchema, first.from);
-            conn.exec("INSERT INTO " + ownerTaken + " SELECT " +
-                      columnList("l", first.into) + " FROM " + tableIn(recordSchema, first.from) + " AS r CROSS JOIN " +
-                      owner + " AS l ON " +
+            // The record drives each join: its size, not the campaign's, sets the cost.
+            conn.exec("INSERT INTO " + ownerTaken + " SELECT " + columnList("l", first.into) + " FROM " +
+                      tableIn(recordSchema, first.from) + " AS r CROSS JOIN " + owner + " AS l ON " +
                       sameKey("l", first.into, first.into.keyColumns, "r", first.from, first.into.keyColumns));
             std::string keyMatch;
             for (std::size_t k = 0; k < first.into.keyColumns.size(); ++k)
@@ -449,12 +455,8 @@ TakenBack takeBackImport(Database& db, const ImportRecord& record, const std::ve
                                   first.into.keyColumns));
             // Their rows of the other tables go with them (the owner rule).
             sql::Statement remove(conn, "DELETE FROM " + owner + " WHERE " + keyMatch);
-            sql::Statement each(conn, "SELECT " + [&] {
-                std::string keys;
-                for (int k : first.into.keyColumns)
-                    keys += (keys.empty() ? "" : ", ") + columnOf("t", first.from, k);
-                return keys;
-            }() + " FROM " + ownerTaken + " AS t");
+            sql::Statement each(conn, "SELECT " + keyList("t", first.from, first.into.keyColumns) + " FROM " +
+                                          ownerTaken + " AS t");
             while (each.step()) {
                 for (int k = 0; k < each.columnCount(); ++k)
                     remove.bind(k + 1, each.bytes(k));
