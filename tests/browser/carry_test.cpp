@@ -267,4 +267,36 @@ TEST_F(CarryTest, TheLastImportIsTakenBackWhole)
     EXPECT_FALSE(dialogs_.lists[0].join('|').contains("-taken-back"));
 }
 
+// A changed character taken back all the same is kept as it was changed, in
+// a transfer file that brings it back.
+TEST_F(CarryTest, WhatATakeBackDeletesCanBeOpenedAsATransferFile)
+{
+    restart();
+    addTo("vdtrans.DB", "Changed");
+    frmVDDBSearch->ImportCharacters1->trigger();
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(t.findKey({"G", "Changed"}));
+        t.edit();
+        t.setText("Domain_Name", "After the import");
+        t.post();
+    }
+    dialogs_.shown.clear();
+    dialogs_.answer(Answer::Yes);
+    dialogs_.answer(Answer::Yes);
+    frmVDDBSearch->TakeBackLastImport1->trigger();
+    EXPECT_TRUE(characters().empty()) << dialogs_.texts().join('|').toStdString();
+    fs::path kept;
+    for (const auto& entry : fs::directory_iterator(data() / store::backupFolderName))
+        if (entry.path().string().ends_with("-taken-back.sqlite"))
+            kept = entry.path();
+    dialogs_.opens.push_back(QString::fromStdString(kept.string()));
+    frmVDDBSearch->OpenTransferFile1->trigger();
+    store::Table t(context_->session);
+    t.open("VDDB", "vdtrans.DB");
+    ASSERT_TRUE(t.findKey({"G", "Changed"})) << dialogs_.texts().join('|').toStdString();
+    EXPECT_EQ(t.text("Domain_Name"), "After the import");
+}
+
 }  // namespace
