@@ -9,10 +9,16 @@ namespace app {
 bool backupFirst(store::Database& db, StopCheck& stop, QWidget* parent, const QString& cannot,
                  const QString& question)
 {
+    return backupFirst(db, stop, parent, cannot, question, [&db] { store::importBackup(db); });
+}
+
+bool backupFirst(store::Database& db, StopCheck& stop, QWidget* parent, const QString& cannot,
+                 const QString& question, const std::function<void()>& make)
+{
     QString why;
     try {
         store::Database::Watch watch(db, [&stop] { return stop(); });
-        store::importBackup(db);
+        make();
         return true;
     } catch (const store::StoreError& e) {
         if (stop.stopped)

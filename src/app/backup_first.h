@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+
 #include "dbaware/dialogs.h"
 
 class QWidget;
@@ -30,5 +32,9 @@ struct StopCheck {
 // No, and the work must not start.
 bool backupFirst(store::Database& db, StopCheck& stop, QWidget* parent, const QString& cannot,
                  const QString& question);
+// The same with a safety net of the caller's own in place of the copy:
+// `make` throws StoreError when it cannot be made.
+bool backupFirst(store::Database& db, StopCheck& stop, QWidget* parent, const QString& cannot,
+                 const QString& question, const std::function<void()>& make);
 
 }  // namespace app

@@ -26,6 +26,7 @@
 #include "store/durable.h"
 #include "store/error.h"
 #include "store/filter.h"
+#include "store/import_record.h"
 #include "store/paths.h"
 #include "transfer/commands.h"
 #include "transfer/transfer.h"
@@ -87,6 +88,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     on(SaveTransferFileAs1, &QAction::triggered, &TfrmVDDBSearch::SaveTransferFileAs1Click);
     on(OpenTransferFile1, &QAction::triggered, &TfrmVDDBSearch::OpenTransferFile1Click);
     on(RestoreBackup1, &QAction::triggered, &TfrmVDDBSearch::RestoreBackup1Click);
+    on(TakeBackLastImport1, &QAction::triggered, &TfrmVDDBSearch::TakeBackLastImport1Click);
     on(Help2, &QAction::triggered, &TfrmVDDBSearch::Help2Click);
     on(About1, &QAction::triggered, &TfrmVDDBSearch::About1Click);
     tblVDDB.beforeDelete = [this](store::Table& t) { tblVDDBBeforeDelete(t); };
@@ -397,6 +399,83 @@ void TfrmVDDBSearch::RestoreBackup1Click()
     dbaware::showMessage(this, QStringLiteral("Restored the backup %1: %2. The campaign as it was is kept as %3.")
                                    .arg(name, transfer::charactersAndProvinces(chosen.rows[0], chosen.rows[1]),
                                         app::platform::toQString(kept)));
+}
+
+void TfrmVDDBSearch::TakeBackLastImport1Click()
+{
+    store::Database& db = tables_.tblVDDB.database();
+    using campaign::findLayout;
+    const std::vector<store::ImportPair> pairs = {
+        {*findLayout(campaign::table::transferCharacters), *findLayout(campaign::table::characters)},
+        {*findLayout(campaign::table::transferProvinces), *findLayout(campaign::table::provinces)}};
+    const QString title = QStringLiteral("Take Back Last Import");
+    // Editing ends first: the comparison sees what is stored, and a rollback
+    // never takes a saved change.
+    for (store::Table* t : {&tblVDDB, &tables_.tblVDDB, &tables_.tblProv})
+        if (t->isOpen())
+            t->checkBrowseMode();
+    const std::optional<store::ImportRecord> record = store::lastImport(db, pairs);
+    if (!record) {
+        dbaware::showMessage(this, QStringLiteral("There is no import to take back in %1.")
+                                       .arg(app::platform::toQString(db.folder() / store::backupFolderName)));
+        return;
+    }
+    const QString when = QString::fromStdString(record->when);
+    if (dbaware::dialogs().ask(this, title,
+                               QStringLiteral("Take back the import of %1 (%2)?\r\rIts characters are deleted "
+                                              "with their provinces; what is deleted is kept in a file of its own.")
+                                   .arg(when, transfer::charactersAndProvinces(record->rows.at(0), record->rows.at(1))),
+                               dbaware::Icon::Question, dbaware::Buttons::YesNoDefaultNo) != dbaware::Answer::Yes)
+        return;
+    // A character edited since the import holds work of the user's.
+    std::vector<std::vector<std::string>> keep = store::changedSinceImport(db, *record, pairs);
+    if (!keep.empty()) {
+        QStringList names;
+        for (const std::vector<std::string>& key : keep)
+            if (names.size() < 20)
+                names << QStringLiteral("the character \"%1\" of the game \"%2\"")
+                             .arg(QString::fromStdString(key.at(1)), QString::fromStdString(key.at(0)));
+        if (keep.size() > 20)
+            names << QStringLiteral("and %1 more").arg(keep.size() - 20);
+        switch (dbaware::dialogs().ask(this, title,
+                                       QStringLiteral("Changed since the import:\r%1\r\rTake these back as well?\r\r"
+                                                      "Yes = Take them back, No = Keep them, Cancel = Take back nothing")
+                                           .arg(names.join(QStringLiteral("\r"))),
+                                       dbaware::Icon::Question, dbaware::Buttons::YesNoCancel)) {
+        case dbaware::Answer::Yes:
+            keep.clear();
+            break;
+        case dbaware::Answer::No:
+            break;
+        default:
+            return;
+        }
+    }
+    // The windows show what is stored however the take-back ends: a failure
+    // after its commit has still deleted the characters.
+    auto refresh = [this] {
+        for (store::Table* t : {&tblVDDB, &tables_.tblVDDB})
+            if (t->isOpen())
+                t->refresh();
+        emit tables_.charactersImported();
+        tables_.applyProvinceFilter();
+    };
+    store::TakenBack taken;
+    try {
+        taken = store::takeBackImport(db, *record, pairs, keep);
+    } catch (...) {
+        try {
+            refresh();
+        } catch (...) {
+            // The take-back's error is the one to report.
+        }
+        throw;
+    }
+    refresh();
+    dbaware::showMessage(this, QStringLiteral("Took back the import of %1: %2 deleted. They are kept as %3, "
+                                              "which Transfer > Open Transfer File... can open.")
+                                   .arg(when, transfer::charactersAndProvinces(taken.deleted.at(0), taken.deleted.at(1)),
+                                        app::platform::toQString(taken.kept)));
 }
 
 void TfrmVDDBSearch::Help2Click() { app::openHelp(); }

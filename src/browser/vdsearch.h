@@ -53,6 +53,10 @@ public:
     // counts, put in place of the campaign's tables; the tables as they
     // were are kept in a file of their own.
     void RestoreBackup1Click();
+    // The characters of the newest import not yet taken back deleted with
+    // their provinces, after the user has seen what and said yes; one
+    // changed since is kept unless the user says otherwise.
+    void TakeBackLastImport1Click();
     void BringInOldTables1Click();
     void Exit1Click();
     void ImportCharacters1Click();

@@ -90,7 +90,8 @@ private:
     std::thread thread_;  // last: started once the rest is set
 };
 
-// A copy taken before an import of transfer records; returns the file made.
+// A copy taken before old tables are brought in (imports keep a record of
+// their own, import_record.h); returns the file made.
 std::filesystem::path importBackup(Database& db, Clock::time_point now = Clock::now());
 
 // The copies of one kind in a Backups folder, oldest first.

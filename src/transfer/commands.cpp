@@ -12,6 +12,7 @@
 #include "store/carry.h"
 #include "store/database.h"
 #include "store/error.h"
+#include "store/import_record.h"
 #include "store/paths.h"
 #include "store/value_check.h"
 #include "transfer/transfer.h"
@@ -19,6 +20,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 namespace col = campaign::col;
@@ -123,6 +125,8 @@ void Commands::importCharacters()
     bool failed = false;
     bool cancelled = false;
     QString existing;  // the character already in the database, on a key violation
+    // What the import adds, kept once it is stored so that it can be taken back.
+    std::optional<store::ImportRecordDraft> record;
     {
         store::ControlsSuspended a(tblVDDB), b(tblProv), c(tblTransfer), d(tblXfrProv);
         store::Bookmark shown;
@@ -143,12 +147,15 @@ void Commands::importCharacters()
             // window shows and Cancel is heard meanwhile.
             progress->stage(0, 5, QStringLiteral("Checking the transfer tables"));
             store::checkValues({&tblTransfer, &tblXfrProv}, keepGoing);
-            // A copy of the campaign file as it stood before the import;
-            // without one, the user decides whether to go on.
-            progress->stage(1, 5, QStringLiteral("Making a backup of the campaign file"));
-            cancelled = !app::backupFirst(tblVDDB.database(), stop, boxParent_(),
-                                          QStringLiteral("Cannot make a backup before importing: "),
-                                          QStringLiteral("Import without a backup?"));
+            // What the import adds, as a file of its own: its size is the
+            // import's, not the campaign's. Without it, the user decides
+            // whether to go on.
+            progress->stage(1, 5, QStringLiteral("Keeping a record of the import"));
+            store::Database& db = tblVDDB.database();
+            cancelled = !app::backupFirst(db, stop, boxParent_(), QStringLiteral("Cannot make a backup before importing: "),
+                                          QStringLiteral("Import without a backup?"), [&] {
+                                              record = store::ImportRecordDraft::write(db, campaign::transferFile);
+                                          });
             // Both copies and the emptying in one transaction across the two
             // files: a character arrives whole with its provinces and leaves
             // the transfer tables, or nothing changes and a retry can succeed.
@@ -196,6 +203,16 @@ void Commands::importCharacters()
     // The import is stored: a read that fails now must not tell the user
     // otherwise, or a second import would be tried on an empty transfer area.
     status_(QStringLiteral("Import Complete"));
+    try {
+        if (record)
+            record->keep();
+    } catch (const std::exception& e) {
+        dbaware::dialogs().ask(boxParent_(), QStringLiteral("Error"),
+                               QStringLiteral("The characters are imported, but the record that File > "
+                                              "\"Take Back Last Import...\" needs cannot be kept: %1")
+                                   .arg(QString::fromUtf8(e.what())),
+                               dbaware::Icon::Error, dbaware::Buttons::Ok);
+    }
     try {
         tblVDDB.refresh();
         tblTransfer.refresh();

@@ -63,9 +63,9 @@ protected:
     store::sql::Connection& connection() { return w->tblVDDB.database().connection(); }
 };
 
-// ---- the import's backup ------------------------------------------------------
+// ---- the import's record ------------------------------------------------------
 
-TEST_F(WindowFaultsTest, AnImportFirstCopiesTheCampaignAsItStood)
+TEST_F(WindowFaultsTest, AnImportKeepsARecordOfItsOwnRowsOnly)
 {
     addCharacter(transferCharacters, "H", "Cara");
     addProvince(transferProvinces, "H", "Cara", "c1");
@@ -73,15 +73,19 @@ TEST_F(WindowFaultsTest, AnImportFirstCopiesTheCampaignAsItStood)
     EXPECT_EQ(status(), "Import Complete");
     EXPECT_EQ(characters(characterTable), (Strings{"G/Aric", "G/Bran", "H/Cara"}));
 
-    const auto copies = store::importBackups(backups(), campaign::catalogue());
-    ASSERT_EQ(copies.size(), 1u);
-    auto conn = store::sql::Connection::open(copies[0].string(), false);
-    store::sql::Statement st(conn, "SELECT count(*) FROM vddb WHERE Character_Name = 'Cara'");
+    // No copy of the campaign: a file of what the import added.
+    EXPECT_TRUE(store::importBackups(backups(), campaign::catalogue()).empty());
+    std::vector<fs::path> records;
+    for (const auto& entry : fs::directory_iterator(backups()))
+        if (entry.path().filename().string().ends_with("-imported.sqlite"))
+            records.push_back(entry.path());
+    ASSERT_EQ(records.size(), 1u);
+    auto conn = store::sql::Connection::open(records[0].string(), false);
+    store::sql::Statement st(conn, "SELECT (SELECT group_concat(Character_Name) FROM vdtrans), "
+                                   "(SELECT group_concat(Province_Name) FROM expprovs), "
+                                   "(SELECT count(*) FROM sqlite_schema WHERE name = 'vddb')");
     ASSERT_TRUE(st.step());
-    EXPECT_EQ(st.int64(0), 0) << "the copy holds the campaign before the import";
-    store::sql::Statement all(conn, "SELECT count(*) FROM vdprovs");
-    ASSERT_TRUE(all.step());
-    EXPECT_EQ(all.int64(0), 4);
+    EXPECT_EQ(st.text(0) + "|" + st.text(1) + "|" + st.text(2), "Cara|c1|0");
 }
 
 TEST_F(WindowFaultsTest, NoBackupNoImport)

@@ -194,4 +194,109 @@ TEST_F(CarryTest, ABackupIsRestoredFromTheList)
     EXPECT_EQ(kept, 1);
 }
 
+// File > Take Back Last Import: the newest import's characters go with their
+// provinces, a character changed since stays when the user says so, the rest
+// of the campaign is untouched; then the import before it, then none.
+TEST_F(CarryTest, TheLastImportIsTakenBackWhole)
+{
+    restart();
+    addTo("vddb.DB", "Kept");
+    auto stage = [this](const char* name, std::vector<std::string> provinces) {
+        addTo("vdtrans.DB", name);
+        store::Table t(context_->session);
+        t.open("VDDB", "expprovs.DB");
+        for (const std::string& p : provinces)
+            testing_support::post(t, {{"Game_Name", "G"}, {"Character_Name", name}, {"Province_Name", p}});
+    };
+    auto setDomain = [this](const char* name, const char* domain) {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(t.findKey({"G", name}));
+        t.edit();
+        t.setText("Domain_Name", domain);
+        t.post();
+    };
+    auto takeBack = [this](std::vector<Answer> answers) {
+        dialogs_.shown.clear();
+        for (Answer a : answers)
+            dialogs_.answer(a);
+        frmVDDBSearch->TakeBackLastImport1->trigger();
+        return dialogs_.texts().join('|').toStdString();
+    };
+    stage("First", {"f1"});
+    frmVDDBSearch->ImportCharacters1->trigger();
+    stage("Second", {"s1", "s2"});
+    stage("Edited", {"e1"});
+    frmVDDBSearch->ImportCharacters1->trigger();
+    setDomain("Kept", "Home");
+    setDomain("Edited", "Changed");
+    addProvince("G", "Kept", "k1");
+    ASSERT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/First", "G/Kept", "G/Second"}));
+
+    EXPECT_NE(takeBack({Answer::No}).find("(2 characters and 3 provinces)?"), std::string::npos);
+    EXPECT_EQ(characters().size(), 4u) << "No takes nothing back";
+    // A record another tool has changed is refused, and nothing is deleted.
+    fs::path record;
+    for (const auto& entry : fs::directory_iterator(data() / store::backupFolderName))
+        if (entry.path().string().ends_with("-imported.sqlite"))
+            record = std::max(record, entry.path());
+    fs::copy_file(record, temp_.path() / "record.sqlite");
+    store::sql::Connection::open(record.string(), false).exec("CREATE VIEW v AS SELECT 1");
+    EXPECT_NE(takeBack({Answer::Yes}).find("holds the view \"v\""), std::string::npos);
+    EXPECT_EQ(characters().size(), 4u);
+    fs::copy_file(temp_.path() / "record.sqlite", record, fs::copy_options::overwrite_existing);
+    const std::string said = takeBack({Answer::Yes, Answer::No});
+    EXPECT_NE(said.find("the character \"Edited\" of the game \"G\""), std::string::npos) << said;
+    EXPECT_NE(said.find("1 character and 2 provinces deleted"), std::string::npos) << said;
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/First", "G/Kept"}));
+    EXPECT_EQ(frmVDDBSearch->tblVDDB.recordCount(), 3);
+    EXPECT_TRUE(provincesOf("G", "Second").empty());
+    EXPECT_EQ(provincesOf("G", "Edited"), std::vector<std::string>{"e1"});
+    EXPECT_EQ(provincesOf("G", "Kept"), std::vector<std::string>{"k1"});
+
+    EXPECT_NE(takeBack({Answer::Yes}).find("(1 character and 1 province)?"), std::string::npos);
+    EXPECT_EQ(characters(), (std::vector<std::string>{"G/Edited", "G/Kept"}));
+    EXPECT_TRUE(provincesOf("G", "First").empty());
+    EXPECT_NE(takeBack({}).find("There is no import to take back"), std::string::npos);
+
+    // The records are no campaign files to restore.
+    dialogs_.lists.clear();
+    frmVDDBSearch->RestoreBackup1->trigger();
+    ASSERT_EQ(dialogs_.lists.size(), 1u);
+    EXPECT_FALSE(dialogs_.lists[0].join('|').contains("-imported")) << dialogs_.lists[0].join('|').toStdString();
+    EXPECT_FALSE(dialogs_.lists[0].join('|').contains("-taken-back"));
+}
+
+// A changed character taken back all the same is kept as it was changed, in
+// a transfer file that brings it back.
+TEST_F(CarryTest, WhatATakeBackDeletesCanBeOpenedAsATransferFile)
+{
+    restart();
+    addTo("vdtrans.DB", "Changed");
+    frmVDDBSearch->ImportCharacters1->trigger();
+    {
+        store::Table t(context_->session);
+        t.open("VDDB", "vddb.DB");
+        ASSERT_TRUE(t.findKey({"G", "Changed"}));
+        t.edit();
+        t.setText("Domain_Name", "After the import");
+        t.post();
+    }
+    dialogs_.shown.clear();
+    dialogs_.answer(Answer::Yes);
+    dialogs_.answer(Answer::Yes);
+    frmVDDBSearch->TakeBackLastImport1->trigger();
+    EXPECT_TRUE(characters().empty()) << dialogs_.texts().join('|').toStdString();
+    fs::path kept;
+    for (const auto& entry : fs::directory_iterator(data() / store::backupFolderName))
+        if (entry.path().string().ends_with("-taken-back.sqlite"))
+            kept = entry.path();
+    dialogs_.opens.push_back(QString::fromStdString(kept.string()));
+    frmVDDBSearch->OpenTransferFile1->trigger();
+    store::Table t(context_->session);
+    t.open("VDDB", "vdtrans.DB");
+    ASSERT_TRUE(t.findKey({"G", "Changed"})) << dialogs_.texts().join('|').toStdString();
+    EXPECT_EQ(t.text("Domain_Name"), "After the import");
+}
+
 }  // namespace

@@ -317,6 +317,9 @@ TEST_F(ImportTest, AnExistingKeyFailsWithTheMessageAndChangesNothing)
     EXPECT_EQ(characters(transferCharacters), (Strings{"G/Bran", "H/Cara"}));
     EXPECT_EQ(provinces(transferProvinces), (Strings{"G/Bran/b2", "H/Cara/c1"}));
     EXPECT_EQ(w->tblVDDB.text("Character_Name"), "Bran");
+    // Nothing to take back: that would take the Bran who was there before.
+    for (const auto& entry : std::filesystem::directory_iterator(programFolder() / "Data" / "Backups"))
+        EXPECT_EQ(entry.path().filename().string().find("-imported"), std::string::npos) << entry.path();
     expectControlsResumed();
 }
 
@@ -654,7 +657,7 @@ TEST_F(ImportTest, ACancelAtAnyStageLeavesBothFilesAsTheyWere)
     EXPECT_EQ(status(), "Import Complete");
     EXPECT_EQ(dialogs_.progressTitles, std::vector<QString>(6, "Import Characters"));
     EXPECT_EQ(dialogs_.progressScript.stages,
-              (std::vector<QString>{"0/5 Checking the transfer tables", "1/5 Making a backup of the campaign file",
+              (std::vector<QString>{"0/5 Checking the transfer tables", "1/5 Keeping a record of the import",
                                     "2/5 Copying the characters", "3/5 Copying the provinces",
                                     "4/5 Emptying the transfer tables"}));
     EXPECT_EQ(characters(characterTable).size(), 6002u);
