@@ -186,7 +186,27 @@ std::string dailyName(const BackupNames& names, Clock::time_point now)
     return names.stem + "-" + stamp(now, false) + names.extension;
 }
 
+std::mutex stepHookMutex;
+std::function<void()> stepHook;
+
+void runStepHook()
+{
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(stepHookMutex);
+        hook = stepHook;
+    }
+    if (hook)
+        hook();
+}
+
 }  // namespace
+
+void setBackupStepHook(std::function<void()> hook)
+{
+    std::lock_guard lock(stepHookMutex);
+    stepHook = std::move(hook);
+}
 
 std::vector<fs::path> dailyBackups(const fs::path& backupFolder, const Catalogue& catalogue)
 {
@@ -335,6 +355,7 @@ void DailyBackupJob::run()
             if (!holding && sqlite3_txn_state(raw, "main") != SQLITE_TXN_NONE) {
                 holding = true;
                 markHoldingRead();
+                runStepHook();
             }
             return !stopping_;
         });

@@ -90,6 +90,10 @@ private:
     std::thread thread_;  // last: started once the rest is set
 };
 
+// For tests: called on a DailyBackupJob's thread part way through its copy,
+// so that a save can be made meanwhile. Empty by default.
+void setBackupStepHook(std::function<void()> hook);
+
 // A copy taken before an import of transfer records; returns the file made.
 std::filesystem::path importBackup(Database& db, Clock::time_point now = Clock::now());
 
