@@ -272,7 +272,8 @@ TEST_F(BackupTest, ASaveDuringTheDailyCopyGoesThroughAndTheCopyStaysWhole)
                            "vddb (Game_Name, Character_Name, Vassals) SELECT 'Bulk', 'C' || i, hex(zeroblob(1000)) FROM n;"
                            "PRAGMA busy_timeout=200");
     std::string saveFailure = "no save made";
-    store::setBackupStepHook([&, first = true]() mutable {
+    bool first = true;
+    store::setBackupStepHook([&] {
         if (!std::exchange(first, false))
             return;
         try {
