@@ -425,7 +425,10 @@ std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Database& db, Done done, C
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return nullptr;
-    return std::unique_ptr<DailyBackupJob>(new DailyBackupJob(db.folder(), db.catalogue(), std::move(name), std::move(done)));
+    std::unique_ptr<DailyBackupJob> job(new DailyBackupJob(db.folder(), db.catalogue(), std::move(name), std::move(done)));
+    std::unique_lock lock(job->mutex_);
+    job->changed_.wait(lock, [&] { return job->begun_ || job->ended_; });
+    return job;
 }
 
 std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Session& session, const std::string& alias, Done done)
@@ -471,6 +474,13 @@ std::optional<fs::path> DailyBackupJob::made() const
     return made_;
 }
 
+void DailyBackupJob::markBegun()
+{
+    std::lock_guard lock(mutex_);
+    begun_ = true;
+    changed_.notify_all();
+}
+
 // The store's busy timeout, in steps short enough that a stop is not kept
 // waiting for another program's lock, nor a step for a save's commit.
 int DailyBackupJob::waitForLock(void* job, int attempts)
@@ -503,7 +513,10 @@ void DailyBackupJob::run()
         if (!stopping_) {
             BesideSaves pace(conn, stopping_);
             made = writeCopy(dataFolder_, catalogue_, name_, [&](const fs::path& part) {
-                copyPages(conn, "main", part, pagesPerStep, [&](bool restarted) { pace.between(restarted); });
+                copyPages(conn, "main", part, pagesPerStep, [&](bool restarted) {
+                    markBegun();
+                    pace.between(restarted);
+                });
                 pace.release();
             });
             prune(dataFolder_ / backupFolderName, BackupNames(catalogue_).daily, *made);

@@ -57,8 +57,9 @@ public:
     // error that stopped it (null when it was made); never after stop().
     using Done = std::function<void(std::exception_ptr failure)>;
 
-    // Starts today's copy; nothing when the folder already holds it or has
-    // no main file, or the alias's database cannot be opened.
+    // Starts today's copy and returns once it is under way; nothing when the
+    // folder already holds it or has no main file, or the alias's database
+    // cannot be opened.
     static std::unique_ptr<DailyBackupJob> start(Database& db, Done done, Clock::time_point now = Clock::now());
     static std::unique_ptr<DailyBackupJob> start(Session& session, const std::string& alias, Done done);
 
@@ -77,6 +78,7 @@ public:
 private:
     DailyBackupJob(std::filesystem::path dataFolder, const Catalogue& catalogue, std::string name, Done done);
     void run();
+    void markBegun();
     static int waitForLock(void* job, int attempts);
 
     const std::filesystem::path dataFolder_;
@@ -87,7 +89,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     sqlite3* copying_ = nullptr;  // the thread's connection while it is open
-    bool ended_ = false;
+    bool begun_ = false, ended_ = false;  // begun: the first step is made
     std::optional<std::filesystem::path> made_;
     std::thread thread_;  // last: started once the rest is set
 };
