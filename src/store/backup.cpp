@@ -263,11 +263,11 @@ void runStepHook()
 }
 
 
-// Pages a daily copy takes at a time: some milliseconds of reading, so that
-// a save never waits long for a step to end.
-constexpr int pagesPerStep = 256;
-// Saves that may begin the copy again before it keeps its read to the end.
-constexpr int restartsBeforeHolding = 3;
+// Pages a daily copy takes at a time: a millisecond or two of reading, so
+// that a save never waits long for a step to end.
+constexpr int pagesPerStep = 64;
+// How long saves may keep beginning the copy again before it keeps its read.
+constexpr auto holdAfter = std::chrono::seconds(30);
 
 // Another connection holds the file's write lock or waits for it: a save
 // is under way.
@@ -284,10 +284,10 @@ bool writerAtWork(const sql::Connection& conn)
 // A daily copy going on beside the program's saves. Between steps it holds
 // no read and lets a save under way finish first; a save makes the copy
 // begin again, so that a user saving now and then could keep it from ever
-// ending: after restartsBeforeHolding such beginnings it keeps its read from
-// one step to the next, and a save waits for the rest of the copy, though
-// never past half the busy timeout (the copy then lets it through and goes
-// on as before).
+// ending: once saves have kept beginning it for holdAfter, it keeps its read
+// from one step to the next, and a save waits for the rest of the copy,
+// though never past half the busy timeout (the copy then lets it through
+// and goes on as before).
 class BesideSaves {
 public:
     BesideSaves(sql::Connection& conn, const std::atomic<bool>& stopping) : conn_(conn), stopping_(stopping) {}
@@ -317,7 +317,9 @@ public:
                 release();
             return;
         }
-        if (restarted && ++restarts_ >= restartsBeforeHolding)
+        if (restarted && !restartedAt_)
+            restartedAt_ = now;
+        else if (restarted && now - *restartedAt_ >= holdAfter)
             hold();
         // A save under way goes first: a step now would only make its
         // commit wait, and be undone by it.
@@ -331,7 +333,7 @@ public:
         if (holding_)
             conn_.exec("COMMIT");
         holding_ = false;
-        restarts_ = 0;
+        restartedAt_.reset();
         writerSince_.reset();
     }
 
@@ -351,8 +353,9 @@ private:
     sql::Connection& conn_;
     const std::atomic<bool>& stopping_;
     bool holding_ = false;
-    int restarts_ = 0;
-    std::optional<std::chrono::steady_clock::time_point> writerSince_;
+    // The first time saves began the copy again, and since when a save has
+    // waited for a read held across steps.
+    std::optional<std::chrono::steady_clock::time_point> restartedAt_, writerSince_;
 };
 
 }  // namespace
