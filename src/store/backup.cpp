@@ -1,5 +1,6 @@
-// Backups through VACUUM INTO on the open connection, written under a
-// temporary name and renamed, and the pruning that keeps the last seven.
+// Backups through SQLite's online backup (the daily copy) or VACUUM INTO on
+// the open connection (the one before an import), written under a temporary
+// name and renamed, and the pruning that keeps the last seven.
 #include "store/backup.h"
 
 #include "store/database.h"
@@ -261,7 +262,6 @@ void runStepHook()
     if (hook)
         hook();
 }
-
 
 // Pages a daily copy takes at a time: a millisecond or two of reading, so
 // that a save never waits long for a step to end.
