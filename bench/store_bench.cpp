@@ -5,15 +5,22 @@
 #include <benchmark/benchmark.h>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
+#include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "campaign/catalogue.h"
+#include "store/backup.h"
 #include "store/database.h"
 #include "store/filter.h"
 #include "store/session.h"
@@ -346,6 +353,128 @@ void BM_plain_batch_append(benchmark::State& state)
     }
 }
 
+
+// ---- a save while the daily copy of a large campaign is made ----------------
+
+constexpr int kLargeCharacters = 1000000;
+
+// A million characters with one or two provinces each, in a folder of its own.
+struct LargeCampaign {
+    fs::path root = fs::temp_directory_path() / ("vddb-bench-large-" + std::to_string(std::random_device{}()));
+    std::unique_ptr<Session> session;
+
+    LargeCampaign()
+    {
+        fs::remove_all(root);
+        session = std::make_unique<Session>(AliasRegistry(root / "aliases.conf"), campaign::catalogue());
+        session->aliases().add(Alias{"VDDB", "STANDARD", {{"PATH", (root / "Data").string()}}}, true);
+        Database db(root / "Data", campaign::catalogue());
+        sql::Connection& c = db.connection();
+        c.exec("BEGIN");
+        sql::Statement ch(c, "INSERT INTO vddb (Game_Name, Character_Name, Domain_Name, Total_Provinces, "
+                             "Palace_Value, Misc_Leftovers) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        sql::Statement pr(c, "INSERT INTO vdprovs (Game_Name, Character_Name, Province_Name, Province_Level, "
+                             "Armies, Province_Terrain) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        for (int i = 0; i < kLargeCharacters; ++i) {
+            const int provinces = 1 + i % 2;
+            ch.reset();
+            ch.bind(1, gameName(i));
+            ch.bind(2, characterName(i));
+            ch.bind(3, "Domain of " + characterName(i));
+            ch.bind(4, std::int64_t(provinces));
+            ch.bind(5, std::int64_t(i % 20));
+            ch.bind(6, std::string(100, 'n'));
+            ch.run();
+            for (int p = 0; p < provinces; ++p) {
+                pr.reset();
+                pr.bind(1, gameName(i));
+                pr.bind(2, characterName(i));
+                pr.bind(3, "Province " + std::to_string(i) + "/" + std::to_string(p));
+                pr.bind(4, std::int64_t(p % 7));
+                pr.bind(5, "2 units of infantry\r\n1 unit of archers");
+                pr.bind(6, "Plains");
+                pr.run();
+            }
+        }
+        c.exec("COMMIT");
+    }
+    ~LargeCampaign() { fs::remove_all(root); }
+};
+
+using Seconds = std::chrono::duration<double>;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// One character's edit posted, as a window posts it; its time in seconds.
+double saveOne(Table& t, std::mt19937& rng, int& serial)
+{
+    const int k = std::uniform_int_distribution<int>(0, kLargeCharacters - 1)(rng);
+    t.findKey({gameName(k), characterName(k)});
+    const auto began = std::chrono::steady_clock::now();
+    t.edit();
+    t.setText("Palace_Value", std::to_string(++serial % 1000));
+    try {
+        t.post();
+    } catch (const std::exception& e) {
+        std::printf("a save failed: %s\n", e.what());
+        t.cancel();
+    }
+    return Seconds(std::chrono::steady_clock::now() - began).count();
+}
+
+// Saves a user makes now and then (`gap` apart) while daily copies are made
+// one after another, and as many with no copy under way.
+void saveDuringBackup(int saves, std::chrono::milliseconds gap)
+{
+    LargeCampaign large;
+    Table t(*large.session);
+    t.open("VDDB", "vddb.DB");
+    Database& db = t.database();
+    std::mt19937 rng(7);
+    int serial = 0;
+    std::vector<double> alone, during, copies;
+    // One copy beside nothing: how long the copy itself takes.
+    auto copyAlone = [&](int day) {
+        const auto began = std::chrono::steady_clock::now();
+        auto job = DailyBackupJob::start(db, {}, Clock::now() + std::chrono::hours(24 * day));
+        job->wait(std::chrono::hours(1));
+        return Seconds(std::chrono::steady_clock::now() - began).count();
+    };
+    const double quiet = copyAlone(1);
+    double longest = 0;
+    for (int day = 2; static_cast<int>(during.size()) < saves; ++day) {
+        const auto began = std::chrono::steady_clock::now();
+        auto job = DailyBackupJob::start(db, {}, Clock::now() + std::chrono::hours(24 * day));
+        while (!job->wait(gap)) {
+            const double took = saveOne(t, rng, serial);
+            during.push_back(took);
+            longest = std::max(longest, took);
+        }
+        copies.push_back(Seconds(std::chrono::steady_clock::now() - began).count());
+        fs::remove_all(large.root / "Data" / backupFolderName);
+        // As many saves with no copy under way, in turn, so that the disk's
+        // other work weighs on both alike; the copy's writing let settle first.
+        ::sync();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        while (alone.size() < during.size()) {
+            alone.push_back(saveOne(t, rng, serial));
+            std::this_thread::sleep_for(gap);
+        }
+    }
+    std::vector<double> sorted = during;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf("save alone median %.2f ms, during the copy median %.2f ms, 90th %.1f ms, longest %.0f ms (%zu saves)\n",
+                median(alone) * 1e3, median(during) * 1e3, sorted[sorted.size() * 9 / 10] * 1e3, longest * 1e3,
+                during.size());
+    std::printf("copy of %d characters: %.2f s alone, %.2f s median with a save every %lld ms (%zu copies)\n",
+                kLargeCharacters, quiet, median(copies), static_cast<long long>(gap.count()), copies.size());
+    std::printf("ratio save_during_backup %.2f\n", median(during) / median(alone));
+}
+
 }  // namespace
 
 BENCHMARK(BM_ours_open);
@@ -367,6 +496,12 @@ BENCHMARK(BM_plain_batch_append)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
+    // The large campaign takes a while to build: only when no filter leaves it out.
+    std::string filter;
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]).starts_with("--benchmark_filter="))
+            filter = argv[i] + std::strlen("--benchmark_filter=");
+    const bool backup = filter.empty() || std::regex_search("save_during_backup", std::regex(filter));
     benchmark::Initialize(&argc, argv);
     benchCampaign();  // generate before timing
     RatioReporter reporter;
@@ -378,6 +513,8 @@ int main(int argc, char** argv)
         if (ours != reporter.times.end() && plain != reporter.times.end() && plain->second > 0)
             std::printf("ratio %s %.2f\n", op, ours->second / plain->second);
     }
+    if (backup)
+        saveDuringBackup(60, std::chrono::milliseconds(500));
     benchmark::Shutdown();
     return 0;
 }

@@ -1,5 +1,6 @@
-// Backups through VACUUM INTO on the open connection, written under a
-// temporary name and renamed, and the pruning that keeps the last seven.
+// Backups through SQLite's online backup (the daily copy) or VACUUM INTO on
+// the open connection (the one before an import), written under a temporary
+// name and renamed, and the pruning that keeps the last seven.
 #include "store/backup.h"
 
 #include "store/database.h"
@@ -130,10 +131,10 @@ void removeTornCopies(const fs::path& folder, const std::regex& partName)
         fs::remove(file, ec);
 }
 
-// Writes the copy of the main file behind `schema` of `conn` under `name` in
-// the Backups folder of `dataFolder`; `beforeCopy` runs just before it.
-fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const Catalogue& catalogue,
-                  const std::string& schema, const std::string& name, const std::function<void()>& beforeCopy)
+// Writes a copy under `name` in the Backups folder of `dataFolder`: `write`
+// fills the `.part` file, which is then given its own identity and renamed.
+fs::path writeCopy(const fs::path& dataFolder, const Catalogue& catalogue, const std::string& name,
+                   const std::function<void(const fs::path& part)>& write)
 {
     const fs::path folder = dataFolder / backupFolderName;
     const fs::path target = folder / pathFromUtf8(name);
@@ -152,11 +153,7 @@ fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const
         fs::remove(part, ec);
     removeTornCopies(folder, BackupNames(catalogue).part);
     try {
-        if (beforeCopy)
-            beforeCopy();
-        sql::Statement vacuum(conn, "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
-        vacuum.bind(1, std::string_view(utf8(part)));
-        vacuum.run();
+        write(part);
         // A file of its own, so that the live file's journal never plays into it.
         if (!giveNewIdentity(part, ec))
             throw std::system_error(ec);
@@ -175,6 +172,72 @@ fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const
     return target;
 }
 
+// Writes the copy of the main file behind `schema` of `conn` under `name` in
+// the Backups folder of `dataFolder`; `beforeCopy` runs just before it.
+fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const Catalogue& catalogue,
+                  const std::string& schema, const std::string& name, const std::function<void()>& beforeCopy)
+{
+    return writeCopy(dataFolder, catalogue, name, [&](const fs::path& part) {
+        if (beforeCopy)
+            beforeCopy();
+        sql::Statement vacuum(conn, "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
+        vacuum.bind(1, std::string_view(utf8(part)));
+        vacuum.run();
+    });
+}
+
+[[noreturn]] void failStep(int rc) { throw sql::SqlError(rc, sqlite3_errstr(rc)); }
+
+// Fills `part` with the pages of the file behind `schema` of `source`
+// through SQLite's online backup, `pages` at a time (all at once when
+// negative). A step reads the file under a lock of its own, let go when the
+// step ends; a write by another connection meanwhile makes the next step
+// begin the copy again, so that what ends is the file as it stood when the
+// last step ended. `between` runs after every step that left pages to copy,
+// told whether that step began again; what it throws ends the copy.
+void copyPages(const sql::Connection& source, const std::string& schema, const fs::path& part, int pages,
+               const std::function<void(bool restarted)>& between)
+{
+    sql::Connection dest = sql::Connection::open(utf8(part), true);
+    // Nothing to roll back to: a copy that fails is deleted, and one that
+    // ends is synced before its rename.
+    dest.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+    std::unique_ptr<sqlite3_backup, int (*)(sqlite3_backup*)> backup(
+        sqlite3_backup_init(dest.get(), "main", source.get(), schema.c_str()), &sqlite3_backup_finish);
+    if (!backup)
+        throw sql::SqlError(sqlite3_extended_errcode(dest.get()), sqlite3_errmsg(dest.get()));
+    std::optional<std::chrono::steady_clock::time_point> busySince;
+    int copied = 0;
+    for (;;) {
+        const int rc = sqlite3_backup_step(backup.get(), pages);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            // A write under way elsewhere: waited for as long as any statement would.
+            const auto now = std::chrono::steady_clock::now();
+            if (!busySince)
+                busySince = now;
+            else if (now - *busySince > busyTimeoutSetting())
+                failStep(rc);
+            if (between)
+                between(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        if (rc != SQLITE_OK)
+            failStep(rc);
+        busySince.reset();
+        const int now = sqlite3_backup_pagecount(backup.get()) - sqlite3_backup_remaining(backup.get());
+        const bool restarted = now <= copied;
+        copied = now;
+        if (between)
+            between(restarted);
+    }
+    const int rc = sqlite3_backup_finish(backup.release());
+    if (rc != SQLITE_OK)
+        failStep(rc);
+}
+
 // VACUUM runs only while no other statement of its connection does.
 std::function<void()> noReadInProgress(Database& db)
 {
@@ -186,7 +249,122 @@ std::string dailyName(const BackupNames& names, Clock::time_point now)
     return names.stem + "-" + stamp(now, false) + names.extension;
 }
 
+std::mutex stepHookMutex;
+std::function<void()> stepHook;
+
+void runStepHook()
+{
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(stepHookMutex);
+        hook = stepHook;
+    }
+    if (hook)
+        hook();
+}
+
+// Pages a daily copy takes at a time: a millisecond or two of reading, so
+// that a save never waits long for a step to end.
+constexpr int pagesPerStep = 64;
+// How long saves may keep beginning the copy again before it keeps its read.
+constexpr auto holdAfter = std::chrono::seconds(30);
+
+// Another connection holds the file's write lock or waits for it: a save
+// is under way.
+bool writerAtWork(const sql::Connection& conn)
+{
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(conn.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
+    int reserved = 0;
+    return file->pMethods->xCheckReservedLock(file, &reserved) == SQLITE_OK && reserved;
+}
+
+// A daily copy going on beside the program's saves. Between steps it holds
+// no read and lets a save under way finish first; a save makes the copy
+// begin again, so that a user saving now and then could keep it from ever
+// ending: once saves have kept beginning it for holdAfter, it keeps its read
+// from one step to the next, and a save waits for the rest of the copy,
+// though never past half the busy timeout (the copy then lets it through
+// and goes on as before).
+class BesideSaves {
+public:
+    BesideSaves(sql::Connection& conn, const std::atomic<bool>& stopping) : conn_(conn), stopping_(stopping) {}
+    ~BesideSaves()
+    {
+        try {
+            release();
+        } catch (const sql::SqlError&) {
+        }
+    }
+    BesideSaves(const BesideSaves&) = delete;
+    BesideSaves& operator=(const BesideSaves&) = delete;
+
+    void between(bool restarted)
+    {
+        using namespace std::chrono;
+        if (stopping_)
+            failStep(SQLITE_INTERRUPT);
+        runStepHook();
+        const auto now = steady_clock::now();
+        if (holding_) {
+            if (!writerAtWork(conn_))
+                writerSince_.reset();
+            else if (!writerSince_)
+                writerSince_ = now;
+            else if (now - *writerSince_ >= busyTimeoutSetting() / 2)
+                release();
+            return;
+        }
+        if (restarted && !restartedAt_)
+            restartedAt_ = now;
+        else if (restarted && now - *restartedAt_ >= holdAfter)
+            hold();
+        // A save under way goes first: a step now would only make its
+        // commit wait, and be undone by it.
+        while (!holding_ && !stopping_ && writerAtWork(conn_) && steady_clock::now() - now < busyTimeoutSetting())
+            std::this_thread::sleep_for(milliseconds(1));
+    }
+
+    // Lets go of a read held across steps.
+    void release()
+    {
+        if (holding_)
+            conn_.exec("COMMIT");
+        holding_ = false;
+        restartedAt_.reset();
+        writerSince_.reset();
+    }
+
+private:
+    void hold()
+    {
+        try {
+            conn_.exec("BEGIN; SELECT count(*) FROM sqlite_schema");
+            holding_ = true;
+        } catch (const sql::SqlError&) {
+            // A save holds the file: the read is taken at the next beginning.
+            if (!conn_.autocommit())
+                conn_.exec("ROLLBACK");
+        }
+    }
+
+    sql::Connection& conn_;
+    const std::atomic<bool>& stopping_;
+    bool holding_ = false;
+    // The first time saves began the copy again, and since when a save has
+    // waited for a read held across steps.
+    std::optional<std::chrono::steady_clock::time_point> restartedAt_, writerSince_;
+};
+
 }  // namespace
+
+void setBackupStepHook(std::function<void()> hook)
+{
+    std::lock_guard lock(stepHookMutex);
+    stepHook = std::move(hook);
+}
 
 std::vector<fs::path> dailyBackups(const fs::path& backupFolder, const Catalogue& catalogue)
 {
@@ -208,7 +386,11 @@ std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return std::nullopt;
-    fs::path made = copyInto(db.connection(), db.folder(), db.catalogue(), schema, name, noReadInProgress(db));
+    // In one step: the program waits for it anyway.
+    fs::path made = writeCopy(db.folder(), db.catalogue(), name, [&](const fs::path& part) {
+        db.releaseCursors();
+        copyPages(db.connection(), schema, part, -1, {});
+    });
     prune(db.folder() / backupFolderName, names.daily, made);
     return made;
 }
@@ -248,7 +430,7 @@ std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Database& db, Done done, C
         return nullptr;
     std::unique_ptr<DailyBackupJob> job(new DailyBackupJob(db.folder(), db.catalogue(), std::move(name), std::move(done)));
     std::unique_lock lock(job->mutex_);
-    job->changed_.wait(lock, [&] { return job->holdingRead_ || job->ended_; });
+    job->changed_.wait(lock, [&] { return job->begun_ || job->ended_; });
     return job;
 }
 
@@ -295,18 +477,18 @@ std::optional<fs::path> DailyBackupJob::made() const
     return made_;
 }
 
-void DailyBackupJob::markHoldingRead()
+void DailyBackupJob::markBegun()
 {
     std::lock_guard lock(mutex_);
-    holdingRead_ = true;
+    begun_ = true;
     changed_.notify_all();
 }
 
 // The store's busy timeout, in steps short enough that a stop is not kept
-// waiting for another program's lock.
+// waiting for another program's lock, nor a step for a save's commit.
 int DailyBackupJob::waitForLock(void* job, int attempts)
 {
-    constexpr auto step = std::chrono::milliseconds(10);
+    constexpr auto step = std::chrono::milliseconds(1);
     if (static_cast<DailyBackupJob*>(job)->stopping_ || attempts * step >= busyTimeoutSetting())
         return 0;
     std::this_thread::sleep_for(step);
@@ -326,24 +508,20 @@ void DailyBackupJob::run()
         } catch (const sql::SqlError& e) {
             throw StoreError("Cannot make the backup " + utf8(dataFolder_ / backupFolderName / name_) + ": " + e.what());
         }
-        sqlite3* raw = conn.get();
-        sqlite3_busy_handler(raw, &DailyBackupJob::waitForLock, this);
-        // VACUUM INTO takes its read of the file within its first steps; from
-        // then on no write can land in the copy, and start() may return.
-        bool holding = false;
-        conn.setProgressHandler(100, [this, raw, &holding] {
-            if (!holding && sqlite3_txn_state(raw, "main") != SQLITE_TXN_NONE) {
-                holding = true;
-                markHoldingRead();
-            }
-            return !stopping_;
-        });
+        sqlite3_busy_handler(conn.get(), &DailyBackupJob::waitForLock, this);
         {
             std::lock_guard lock(mutex_);
-            copying_ = raw;
+            copying_ = conn.get();
         }
         if (!stopping_) {
-            made = copyInto(conn, dataFolder_, catalogue_, "main", name_, {});
+            BesideSaves pace(conn, stopping_);
+            made = writeCopy(dataFolder_, catalogue_, name_, [&](const fs::path& part) {
+                copyPages(conn, "main", part, pagesPerStep, [&](bool restarted) {
+                    markBegun();
+                    pace.between(restarted);
+                });
+                pace.release();
+            });
             prune(dataFolder_ / backupFolderName, BackupNames(catalogue_).daily, *made);
         }
     } catch (...) {

@@ -1,5 +1,5 @@
 // Copies of the main data file: one at the first start of each day and one
-// before every import of transfer records, each a consistent snapshot, the
+// before old tables are brought in, each a consistent snapshot, the
 // last seven of each kind kept.
 #pragma once
 #include <atomic>
@@ -24,8 +24,9 @@ class Session;
 struct Catalogue;
 
 // Copies of the catalogue's main file in the folder "Backups" of its data
-// folder, made with VACUUM INTO on the open connection so that each copy is a
-// consistent snapshot. Daily copies are named after the file and the date
+// folder, each a consistent snapshot: the daily copy is made page by page
+// with SQLite's online backup, the one before an import with VACUUM INTO on
+// the open connection. Daily copies are named after the file and the date
 // (people.sqlite gives people-2026-12-08.sqlite), those taken before an import
 // also by the time (people-2026-12-08-071530-123-import.sqlite); the last seven of each kind are
 // kept. Failures throw StoreError naming the file; a failure deletes no older
@@ -44,18 +45,21 @@ std::optional<std::filesystem::path> dailyBackup(Database& db, Clock::time_point
 std::optional<std::filesystem::path> dailyBackup(Session& session, const std::string& alias);
 
 // Today's copy made on a thread of its own, through a connection of its own
-// to the main file, so that the program need not wait for it. The copy is
-// the file as it was when start() returned: its read of the file is held by
-// then, and a write meanwhile waits for it (up to the busy timeout) rather
-// than land in it. Names, pruning and failures are those of dailyBackup().
+// to the main file, so that the program need not wait for it. It is read in
+// small steps, each holding the file only for some milliseconds, so that a
+// save meanwhile hardly waits; a save makes the copy begin again. The copy
+// is a consistent snapshot of the file as it stood when the copy ended:
+// saves made meanwhile are in it or not, never half. Names, pruning and
+// failures are those of dailyBackup().
 class DailyBackupJob {
 public:
     // Called once on the copying thread when the copy has ended, with the
     // error that stopped it (null when it was made); never after stop().
     using Done = std::function<void(std::exception_ptr failure)>;
 
-    // Starts today's copy; nothing when the folder already holds it or has
-    // no main file, or the alias's database cannot be opened.
+    // Starts today's copy and returns once it is under way; nothing when the
+    // folder already holds it or has no main file, or the alias's database
+    // cannot be opened.
     static std::unique_ptr<DailyBackupJob> start(Database& db, Done done, Clock::time_point now = Clock::now());
     static std::unique_ptr<DailyBackupJob> start(Session& session, const std::string& alias, Done done);
 
@@ -74,7 +78,7 @@ public:
 private:
     DailyBackupJob(std::filesystem::path dataFolder, const Catalogue& catalogue, std::string name, Done done);
     void run();
-    void markHoldingRead();
+    void markBegun();
     static int waitForLock(void* job, int attempts);
 
     const std::filesystem::path dataFolder_;
@@ -85,10 +89,14 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     sqlite3* copying_ = nullptr;  // the thread's connection while it is open
-    bool holdingRead_ = false, ended_ = false;
+    bool begun_ = false, ended_ = false;  // begun: the first step is made
     std::optional<std::filesystem::path> made_;
     std::thread thread_;  // last: started once the rest is set
 };
+
+// For tests: called on a DailyBackupJob's thread part way through its copy,
+// so that a save can be made meanwhile. Empty by default.
+void setBackupStepHook(std::function<void()> hook);
 
 // A copy taken before old tables are brought in (imports keep a record of
 // their own, import_record.h); returns the file made.

@@ -79,19 +79,21 @@ protected:
 
 }  // namespace
 
-TEST_F(DailyBackupTest, TheCopyIsMadeAfterStartUpAsTheFileStoodThen)
+TEST_F(DailyBackupTest, TheCopyIsMadeAfterStartUpBesideASave)
 {
     fill(3, 10);
     startWithoutWaiting();
-    // A change made at once waits for the copy's read of the file rather
-    // than land in the copy.
+    // A change made at once is saved; the copy holds it or not, whole.
     testing_support::post(program_->frmVDDBSearch->tblVDDB, {{"Game_Name", "G"}, {"Character_Name", "Later"}});
     ASSERT_TRUE(program_->dailyBackup->wait(30s));
     const auto made = program_->dailyBackup->made();
     QCoreApplication::processEvents();
     ASSERT_TRUE(made) << dialogs_.texts().join('|').toStdString();
     EXPECT_EQ(store::dailyBackups(backups(), campaign::catalogue()), std::vector<fs::path>{*made});
-    EXPECT_EQ(count(*made, "SELECT count(*) FROM vddb"), 3);
+    EXPECT_EQ(count(*made, "SELECT count(*) FROM vddb WHERE Character_Name IN ('C1', 'C2', 'C3')"), 3);
+    EXPECT_EQ(count(*made, "SELECT count(*) FROM vddb WHERE Character_Name = 'Later'"),
+              count(*made, "SELECT count(*) FROM vddb") - 3);
+    EXPECT_EQ(count(*made, "SELECT count(*) FROM pragma_integrity_check WHERE integrity_check = 'ok'"), 1);
     EXPECT_EQ(count(data() / campaign::campaignFile, "SELECT count(*) FROM vddb"), 4);
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialogs_.shown.empty()) << dialogs_.texts().join('|').toStdString();

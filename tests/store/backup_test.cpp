@@ -263,3 +263,38 @@ TEST_F(BackupTest, HalfWrittenCopiesOfEarlierRunsAreRemoved)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(folderListing(backups()), expected);
 }
+
+TEST_F(BackupTest, ASaveDuringTheDailyCopyGoesThroughAndTheCopyStaysWhole)
+{
+    // Some 2 MB, so that the copy takes more than one portion; a save that
+    // had to wait for the copy would fail soon.
+    db().connection().exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) INSERT INTO "
+                           "vddb (Game_Name, Character_Name, Vassals) SELECT 'Bulk', 'C' || i, hex(zeroblob(1000)) FROM n;"
+                           "PRAGMA busy_timeout=200");
+    std::string saveFailure = "no save made";
+    bool first = true;
+    store::setBackupStepHook([&] {
+        if (!std::exchange(first, false))
+            return;
+        try {
+            addCharacter(*characters_, "Test", "Meanwhile");
+            saveFailure.clear();
+        } catch (const std::exception& e) {
+            saveFailure = e.what();
+        }
+    });
+    std::exception_ptr failure;
+    auto job = store::DailyBackupJob::start(db(), [&](std::exception_ptr f) { failure = f; }, at(2026, 12, 8));
+    ASSERT_TRUE(job);
+    ASSERT_TRUE(job->wait(std::chrono::seconds(60)));
+    store::setBackupStepHook({});
+    EXPECT_EQ(saveFailure, "");
+    ASSERT_FALSE(failure);
+    ASSERT_EQ(job->made(), backups() / "campaign-2026-12-08.sqlite");
+    auto copy = store::sql::Connection::open(job->made()->string(), false);
+    store::sql::Statement check(copy, "SELECT (SELECT group_concat(integrity_check) FROM pragma_integrity_check), "
+                                      "(SELECT count(*) FROM vddb)");
+    ASSERT_TRUE(check.step());
+    EXPECT_EQ(check.text(0), "ok");
+    EXPECT_EQ(check.int64(1), 1003);  // the save landed before the copy ended
+}
