@@ -213,10 +213,11 @@ std::int64_t count(sql::Connection& conn, const std::string& table)
     return sqlite3_column_int64(st.get(), 0);
 }
 
-// Every column of a table, for INSERT ... SELECT between two of the same layout.
+// Every column of a table but its AutoInc one, which the destination numbers
+// anew as the program does, for INSERT ... SELECT between two of one layout.
 std::string columnList(sql::Connection& conn, const std::string& table)
 {
-    sql::Statement st(conn, "SELECT name FROM pragma_table_info(?1)");
+    sql::Statement st(conn, "SELECT name FROM pragma_table_info(?1) WHERE name <> 'AutoKeyInc'");
     st.bind(1, table);
     std::string out;
     while (st.step())

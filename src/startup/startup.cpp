@@ -11,6 +11,7 @@
 #include "dbaware/guard.h"
 #include "province/vdprovince.h"
 #include "realm/vddetails.h"
+#include "store/background_count.h"
 #include "store/backup.h"
 #include "transfer/transfer.h"
 
@@ -81,6 +82,16 @@ bool Program::startUp()
     // meanwhile on a thread of its own; a failure is shown here, on the GUI
     // thread, and the program goes on.
     TfrmVDDBSearch* browser = frmVDDBSearch;
+    // The characters counted meanwhile as well, for the browser's grid: the
+    // first Ctrl+End in a million of them need not wait for the count.
+    dbaware::guarded(browser, [this, browser] {
+        if (browser->tblVDDB.isOpen())
+            characterCount = store::BackgroundCount::start(browser->tblVDDB, [browser](std::int64_t rows, std::uint32_t counter) {
+                QMetaObject::invokeMethod(
+                    browser, [browser, rows, counter] { dbaware::guarded(browser, [&] { browser->tblVDDB.adoptCount(rows, counter); }); },
+                    Qt::QueuedConnection);
+            });
+    });
     dbaware::guarded(browser, [this, browser] {
         dailyBackup = store::DailyBackupJob::start(context.session, campaign::alias, [browser](std::exception_ptr failure) {
             if (failure)
@@ -109,6 +120,7 @@ Program::~Program()
     // A copy still under way is given up, before the windows its report
     // would go to.
     dailyBackup.reset();
+    characterCount.reset();
     closeHelp();
     destroy(frmTransfer);
     destroy(AboutBox);

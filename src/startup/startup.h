@@ -14,6 +14,7 @@ namespace campaign {
 class Tables;
 }
 namespace store {
+class BackgroundCount;
 class DailyBackupJob;
 }
 
@@ -46,6 +47,9 @@ public:
     // Today's copy of the campaign file while it is made and after; empty
     // when none was needed.
     std::unique_ptr<store::DailyBackupJob> dailyBackup;
+    // The browser's characters counted meanwhile, while it counts and after;
+    // empty when the table did not open.
+    std::unique_ptr<store::BackgroundCount> characterCount;
 
 private:
     void tellNotices();

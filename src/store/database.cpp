@@ -464,6 +464,8 @@ std::optional<std::uint32_t> changeCounter(const std::string& file)
 
 }  // namespace
 
+std::optional<std::uint32_t> fileChangeCounter(const std::string& file) { return changeCounter(file); }
+
 void Database::noteChangeCounters()
 {
     // Under the write lock, before anything is written: what the file holds

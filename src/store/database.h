@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -158,6 +159,10 @@ private:
     std::map<std::string, sql::Statement> readers_;
     std::map<std::string, sql::Statement> kept_;
 };
+
+// The change counter in a database file's header, which every commit that
+// writes the file raises; nothing when the file cannot be read.
+std::optional<std::uint32_t> fileChangeCounter(const std::string& file);
 
 // Connection settings, applied to every connection the store opens and to the
 // benchmark's plain SQLite connection alike.

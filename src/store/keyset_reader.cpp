@@ -445,6 +445,16 @@ void KeysetReader::notePlace(const Bookmark& mark, std::int64_t before, std::uin
     });
 }
 
+void KeysetReader::adoptCount(std::int64_t rows, std::uint32_t changeCounter, const std::string& file)
+{
+    // Within a read of the file no other program can commit, so a counter
+    // unchanged now means rows unchanged since the count.
+    guarded([&] {
+        if (fileChangeCounter(file) == changeCounter)
+            known_.setCount(everything_, version(), rows);
+    });
+}
+
 KeysetReader::Known KeysetReader::known(const Bookmark& mark)
 {
     const std::uint64_t v = version();

@@ -73,6 +73,9 @@ public:
     std::optional<std::int64_t> knownPlace(const Bookmark& mark);
     // Kept when the table's version is still `at`, the one it was read at.
     void notePlace(const Bookmark& mark, std::int64_t before, std::uint64_t at);
+    // A count of every row read elsewhere beside the file's change counter.
+    void adoptCount(std::int64_t rows, std::uint32_t changeCounter, const std::string& file);
+    const std::string& schema() const { return schema_; }
     // What is known before a write of one's own, carried past it when the
     // write changed the table by exactly the rows it says.
     struct Known {
@@ -144,8 +147,10 @@ private:
     bool reading_ = false;      // the shared read was held for the last read
     int byKey_ = -1;            // readsByKey() for the filter; -1: not yet known
     // Matches at which walking the key index beats sorting: walking costs
-    // about screen * rows / matches index entries, sorting the matches.
-    static constexpr std::int64_t manyMatches = 256;
+    // about screen * rows / matches index entries, which grows with the
+    // table, sorting the matches a few milliseconds for a few thousand of
+    // them, whatever the table's size.
+    static constexpr std::int64_t manyMatches = 4096;
 };
 
 // Throws the error for a record no longer stored under its key: deleted, or

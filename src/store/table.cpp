@@ -305,6 +305,19 @@ std::optional<std::int64_t> Table::knownRecordCount()
     return reader_->knownCount();
 }
 
+std::string Table::fileName() const
+{
+    requireOpen();
+    return db_->connection().fileName(reader_->schema());
+}
+
+void Table::adoptCount(std::int64_t rows, std::uint32_t changeCounter)
+{
+    requireOpen();
+    if (db_->connection().autocommit())
+        reader_->adoptCount(rows, changeCounter, fileName());
+}
+
 void Table::notePosition(const Bookmark& mark, std::int64_t rowsBefore, std::int64_t version)
 {
     requireOpen();

@@ -139,6 +139,12 @@ public:
     std::int64_t dataVersion() const;
     // The count under the filter when it is known without counting.
     std::optional<std::int64_t> knownRecordCount();
+    // The file that holds the table.
+    std::string fileName() const;
+    // A count of every row made elsewhere (BackgroundCount) beside the file's
+    // change counter; kept when the file is unchanged since and no
+    // transaction of this connection is open.
+    void adoptCount(std::int64_t rows, std::uint32_t changeCounter);
     // Where a record stands (the rows before it under the filter), as a
     // grid read it since the table last changed.
     // `version` is the dataVersion() the grid read the rows at.

@@ -3,9 +3,11 @@
 
 #include <cstring>
 #include <functional>
+#include <future>
 
 #include "campaign/catalogue.h"
 #include "fixture.h"
+#include "store/background_count.h"
 #include "store/database.h"
 #include "store/error.h"
 #include "store/filter.h"
@@ -782,4 +784,34 @@ TEST_F(TableTest, ACountIsKeptOnlyWhileTheTableStaysAsItWasRead)
     }
     EXPECT_EQ(chars->recordCount(), 4);
     sqlite3_trace_v2(db.connection().get(), 0, nullptr, nullptr);
+}
+
+// A count made on a thread of its own is taken only while the file is as it
+// was counted and no transaction is open.
+TEST_F(TableTest, ACountMadeBesideIsTakenOnlyWhileTheFileIsUnchanged)
+{
+    auto countBeside = [&] {
+        std::promise<std::pair<std::int64_t, std::uint32_t>> made;
+        auto job = store::BackgroundCount::start(*chars, [&](std::int64_t rows, std::uint32_t counter) {
+            made.set_value({rows, counter});
+        });
+        return made.get_future().get();
+    };
+    for (int i = 0; i < 3; ++i)
+        addCharacter(*chars, "G", "C" + std::to_string(i));
+    session_.releaseCursors();
+    const auto [rows, counter] = countBeside();
+    EXPECT_EQ(rows, 3);
+    addCharacter(*chars, "G", "C3");
+    chars->adoptCount(rows, counter);
+    EXPECT_EQ(chars->knownRecordCount(), std::nullopt);
+    session_.releaseCursors();
+    const auto [now, nowCounter] = countBeside();
+    {
+        store::Database::Transaction tx(chars->database());
+        chars->adoptCount(now, nowCounter);
+        EXPECT_EQ(chars->knownRecordCount(), std::nullopt);
+    }
+    chars->adoptCount(now, nowCounter);
+    EXPECT_EQ(chars->knownRecordCount(), 4);
 }
