@@ -556,6 +556,9 @@ void traceSteps(const Campaign& small, const Campaign& large, ScriptedDialogs& d
     removeBackups(large);
     std::unique_ptr<Running> r;
     trace("start-up, first of the day", [&] { r = startProgram(large); });
+    // The steps as the timed ones find the program: the day's copy made.
+    if (r->program->dailyBackup)
+        r->program->dailyBackup->wait(std::chrono::minutes(5));
     modal.action = [](QWidget& w) {
         w.show();
         activate(&w);

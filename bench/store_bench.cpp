@@ -59,24 +59,29 @@ struct Campaign {
     }
     ~Campaign() { fs::remove_all(root); }
 
-    static void fill(sql::Connection& c)
+    static void fill(sql::Connection& c) { fill(c, kCharacters, [](int) { return kProvincesPerCharacter; }, 300); }
+    // `characters` characters with `provinces(i)` provinces each and a memo
+    // of `memo` letters, in one transaction.
+    template <class Provinces>
+    static void fill(sql::Connection& c, int characters, Provinces provinces, std::size_t memo)
     {
         c.exec("BEGIN");
         sql::Statement ch(c, "INSERT INTO vddb (Game_Name, Character_Name, Domain_Name, Total_Provinces, "
                              "Palace_Value, Misc_Leftovers, Warrior) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
         sql::Statement pr(c, "INSERT INTO vdprovs (Game_Name, Character_Name, Province_Name, Province_Level, "
                              "Armies, Province_Terrain) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        for (int i = 0; i < kCharacters; ++i) {
+        for (int i = 0; i < characters; ++i) {
+            const int n = provinces(i);
             ch.reset();
             ch.bind(1, gameName(i));
             ch.bind(2, characterName(i));
             ch.bind(3, "Domain of " + characterName(i));
-            ch.bind(4, std::int64_t(kProvincesPerCharacter));
+            ch.bind(4, std::int64_t(n));
             ch.bind(5, std::int64_t(i % 20));
-            ch.bind(6, std::string(300, 'n'));
+            ch.bind(6, std::string(memo, 'n'));
             ch.bind(7, std::int64_t(i % 2));
             ch.run();
-            for (int p = 0; p < kProvincesPerCharacter; ++p) {
+            for (int p = 0; p < n; ++p) {
                 pr.reset();
                 pr.bind(1, gameName(i));
                 pr.bind(2, characterName(i));
@@ -369,34 +374,7 @@ struct LargeCampaign {
         session = std::make_unique<Session>(AliasRegistry(root / "aliases.conf"), campaign::catalogue());
         session->aliases().add(Alias{"VDDB", "STANDARD", {{"PATH", (root / "Data").string()}}}, true);
         Database db(root / "Data", campaign::catalogue());
-        sql::Connection& c = db.connection();
-        c.exec("BEGIN");
-        sql::Statement ch(c, "INSERT INTO vddb (Game_Name, Character_Name, Domain_Name, Total_Provinces, "
-                             "Palace_Value, Misc_Leftovers) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        sql::Statement pr(c, "INSERT INTO vdprovs (Game_Name, Character_Name, Province_Name, Province_Level, "
-                             "Armies, Province_Terrain) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        for (int i = 0; i < kLargeCharacters; ++i) {
-            const int provinces = 1 + i % 2;
-            ch.reset();
-            ch.bind(1, gameName(i));
-            ch.bind(2, characterName(i));
-            ch.bind(3, "Domain of " + characterName(i));
-            ch.bind(4, std::int64_t(provinces));
-            ch.bind(5, std::int64_t(i % 20));
-            ch.bind(6, std::string(100, 'n'));
-            ch.run();
-            for (int p = 0; p < provinces; ++p) {
-                pr.reset();
-                pr.bind(1, gameName(i));
-                pr.bind(2, characterName(i));
-                pr.bind(3, "Province " + std::to_string(i) + "/" + std::to_string(p));
-                pr.bind(4, std::int64_t(p % 7));
-                pr.bind(5, "2 units of infantry\r\n1 unit of archers");
-                pr.bind(6, "Plains");
-                pr.run();
-            }
-        }
-        c.exec("COMMIT");
+        Campaign::fill(db.connection(), kLargeCharacters, [](int i) { return 1 + i % 2; }, 100);
     }
     ~LargeCampaign() { fs::remove_all(root); }
 };

@@ -73,18 +73,6 @@ std::string stamp(Clock::time_point now, bool withTime)
     return s;
 }
 
-std::vector<fs::path> matching(const fs::path& folder, const std::regex& pattern)
-{
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (std::regex_match(utf8(it->path().filename()), pattern) && it->is_regular_file(ec))
-            found.push_back(it->path());
-    // The names hold the date and time in an order that sorts as text.
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 // The schema that holds the main file on this connection; empty when none.
 std::string mainSchema(Database& db)
 {
@@ -101,7 +89,7 @@ std::string mainSchema(Database& db)
 // (a clock set back gives it an older name than the rest).
 void prune(const fs::path& folder, const std::regex& pattern, const fs::path& made)
 {
-    std::vector<fs::path> copies = matching(folder, pattern);
+    std::vector<fs::path> copies = filesMatching(folder, pattern);
     std::erase(copies, made);
     for (std::size_t i = 0; i + backupsKept < copies.size() + 1; ++i) {
         std::error_code ec;
@@ -366,14 +354,26 @@ void setBackupStepHook(std::function<void()> hook)
     stepHook = std::move(hook);
 }
 
+std::vector<fs::path> filesMatching(const fs::path& folder, const std::regex& pattern)
+{
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (std::regex_match(utf8(it->path().filename()), pattern) && it->is_regular_file(ec))
+            found.push_back(it->path());
+    // The names hold the date and time in an order that sorts as text.
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 std::vector<fs::path> dailyBackups(const fs::path& backupFolder, const Catalogue& catalogue)
 {
-    return matching(backupFolder, BackupNames(catalogue).daily);
+    return filesMatching(backupFolder, BackupNames(catalogue).daily);
 }
 
 std::vector<fs::path> importBackups(const fs::path& backupFolder, const Catalogue& catalogue)
 {
-    return matching(backupFolder, BackupNames(catalogue).import);
+    return filesMatching(backupFolder, BackupNames(catalogue).import);
 }
 
 std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)

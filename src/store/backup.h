@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,6 +102,9 @@ void setBackupStepHook(std::function<void()> hook);
 // A copy taken before old tables are brought in (imports keep a record of
 // their own, import_record.h); returns the file made.
 std::filesystem::path importBackup(Database& db, Clock::time_point now = Clock::now());
+
+// The regular files of a folder whose names match, sorted by name.
+std::vector<std::filesystem::path> filesMatching(const std::filesystem::path& folder, const std::regex& pattern);
 
 // The copies of one kind in a Backups folder, oldest first.
 std::vector<std::filesystem::path> dailyBackups(const std::filesystem::path& backupFolder, const Catalogue& catalogue);

@@ -66,24 +66,13 @@ fs::path takenFileOf(const fs::path& record)
     return record.parent_path() / pathFromUtf8(name);
 }
 
-std::vector<fs::path> matching(const fs::path& folder, const std::regex& pattern)
-{
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (std::regex_match(utf8(it->path().filename()), pattern) && it->is_regular_file(ec))
-            found.push_back(it->path());
-    std::sort(found.begin(), found.end());  // the names sort by their time
-    return found;
-}
-
 // Half-written files that runs ended part way left; one younger than an hour
 // may be another program's, still being written.
 void removeTornFiles(const fs::path& folder, const std::regex& part)
 {
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
-    for (const fs::path& file : matching(folder, part)) {
+    for (const fs::path& file : filesMatching(folder, part)) {
         const auto written = fs::last_write_time(file, ec);
         if (!ec && (now > written ? now - written : written - now) > std::chrono::hours(1))
             fs::remove(file, ec);
@@ -304,7 +293,7 @@ fs::path ImportRecordDraft::keep()
     part_.clear();
     // The oldest beyond the number kept, never the one just made (a clock
     // set back gives it an older name); what a take-back kept stays.
-    std::vector<fs::path> records = matching(target_.parent_path(), RecordNames(*catalogue_).record);
+    std::vector<fs::path> records = filesMatching(target_.parent_path(), RecordNames(*catalogue_).record);
     std::erase(records, target_);
     for (std::size_t i = 0; i + importRecordsKept < records.size() + 1; ++i)
         fs::remove(records[i], ec);
@@ -314,7 +303,7 @@ fs::path ImportRecordDraft::keep()
 std::optional<ImportRecord> lastImport(Database& db, const std::vector<ImportPair>& pairs)
 {
     const RecordNames names(db.catalogue());
-    std::vector<fs::path> records = matching(db.folder() / backupFolderName, names.record);
+    std::vector<fs::path> records = filesMatching(db.folder() / backupFolderName, names.record);
     for (auto it = records.rbegin(); it != records.rend(); ++it) {
         std::error_code ec;
         if (fs::exists(takenFileOf(*it), ec))
