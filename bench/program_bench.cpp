@@ -770,6 +770,30 @@ int main(int argc, char** argv)
             fs::remove_all(scratch);
             return 0;
         }
+        // "--deletes N": up to 200 deletes in the middle of a campaign of N
+        // characters, for a profiler.
+        if (argc == 3 && std::string(argv[1]) == "--deletes") {
+            const Campaign c = generate(scratch / "deletes", std::stoi(argv[2]));
+            auto r = startProgram(c);
+            TfrmVDDBSearch* b = r->browser();
+            double cpu = 0;
+            const int deletes = std::min(200, c.characters / 2);
+            for (int k = 0; k < deletes; ++k) {
+                const int victim = c.characters / 3 + k;
+                b->tblVDDB.findKey({gameName(victim), characterName(victim)});
+                QCoreApplication::processEvents();
+                dialogs.answer(dbaware::Answer::Yes);
+                cpu += timed([&] {
+                    b->btnDeleteClick();
+                    QCoreApplication::processEvents();
+                    b->DBGrid1->viewport()->repaint();
+                });
+            }
+            std::printf("a delete in the middle of %d: %.2f ms CPU\n", c.characters, cpu / deletes * 1e3);
+            r.reset();
+            fs::remove_all(scratch);
+            return 0;
+        }
         const std::string only = argc == 3 && std::string(argv[1]) == "--only" ? argv[2] : "";
         // The sheet runs on the small campaign alone; the copies on the
         // smallest and the largest.
