@@ -460,18 +460,8 @@ void TfrmVDDBSearch::TakeBackLastImport1Click()
         emit tables_.charactersImported();
         tables_.applyProvinceFilter();
     };
-    store::TakenBack taken;
-    try {
-        taken = store::takeBackImport(db, *record, pairs, keep);
-    } catch (...) {
-        try {
-            refresh();
-        } catch (...) {
-            // The take-back's error is the one to report.
-        }
-        throw;
-    }
-    refresh();
+    const store::TakenBack taken =
+        dbaware::thenAlways([&] { return store::takeBackImport(db, *record, pairs, keep); }, refresh);
     dbaware::showMessage(this, QStringLiteral("Took back the import of %1: %2 deleted. They are kept as %3, "
                                               "which Transfer > Open Transfer File... can open.")
                                    .arg(when, transfer::charactersAndProvinces(taken.deleted.at(0), taken.deleted.at(1)),

@@ -2,6 +2,7 @@
 #include <QString>
 
 #include <exception>
+#include <type_traits>
 #include <utility>
 
 #include "dbaware/dialogs.h"
@@ -35,6 +36,41 @@ bool guarded(QWidget* parent, F&& handler)
         showError(parent, QStringLiteral("Unknown error"));
     }
     return false;
+}
+
+// Runs `work`, then `after` however `work` ends: the windows show what is
+// stored after a failure too. When both fail, work's error is the one that
+// leaves.
+template <class Work, class After>
+auto thenAlways(Work&& work, After&& after) -> decltype(work())
+{
+    auto afterFailure = [&after] {
+        try {
+            after();
+        } catch (...) {
+            // The work's error is the one to report.
+        }
+    };
+    if constexpr (std::is_void_v<decltype(work())>) {
+        try {
+            work();
+        } catch (...) {
+            afterFailure();
+            throw;
+        }
+        after();
+    } else {
+        auto result = [&] {
+            try {
+                return work();
+            } catch (...) {
+                afterFailure();
+                throw;
+            }
+        }();
+        after();
+        return result;
+    }
 }
 
 }  // namespace dbaware

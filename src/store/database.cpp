@@ -206,13 +206,7 @@ Database::Database(fs::path folder, const Catalogue& catalogue) : folder_(std::m
         applyPragmas(conn_);
         if (mainSchema_ == "main" || sideSchema_ == "main")
             ensureFileIdentity(conn_, "main");
-        versions_.watch(conn_.get(), [this] {
-            std::vector<std::string> open;
-            for (const std::string* schema : {&mainSchema_, &sideSchema_})
-                if (!schema->empty())
-                    open.push_back(*schema);
-            return open;
-        });
+        versions_.watch(conn_.get(), {&mainSchema_, &sideSchema_});
     } catch (const sql::SqlError& e) {
         throw StoreError(msg::cannotOpenDatabase(utf8(folder_), e.what()));
     }

@@ -432,11 +432,6 @@ std::optional<std::int64_t> KeysetReader::knownCount()
     return guarded([&] { return known_.count(where_, version()); });
 }
 
-std::optional<std::int64_t> KeysetReader::knownPlace(const Bookmark& mark)
-{
-    return guarded([&] { return known_.place(where_, version(), mark); });
-}
-
 void KeysetReader::notePlace(const Bookmark& mark, std::int64_t before, std::uint64_t at)
 {
     guarded([&] {

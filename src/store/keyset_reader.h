@@ -70,7 +70,6 @@ public:
     // A count under the filter, or the rows before a record, known without
     // counting: read or worked out since the table last changed.
     std::optional<std::int64_t> knownCount();
-    std::optional<std::int64_t> knownPlace(const Bookmark& mark);
     // Kept when the table's version is still `at`, the one it was read at.
     void notePlace(const Bookmark& mark, std::int64_t before, std::uint64_t at);
     // A count of every row read elsewhere beside the file's change counter.

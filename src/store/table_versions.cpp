@@ -14,7 +14,7 @@ bool TableVersions::NoCase::operator()(std::string_view a, std::string_view b) c
     });
 }
 
-void TableVersions::watch(sqlite3* conn, std::function<std::vector<std::string>()> schemas)
+void TableVersions::watch(sqlite3* conn, std::vector<const std::string*> schemas)
 {
     conn_ = conn;
     schemas_ = std::move(schemas);
@@ -56,9 +56,11 @@ void TableVersions::noticeOthers()
         unseen_ = unseen;
         everything_ = ++stamp_;
     }
-    for (const std::string& schema : schemas_()) {
-        const std::uint32_t now = dataVersion(schema);
-        auto [it, added] = files_.try_emplace(schema, now, stamp_);
+    for (const std::string* schema : schemas_) {
+        if (schema->empty())
+            continue;
+        const std::uint32_t now = dataVersion(*schema);
+        auto [it, added] = files_.try_emplace(*schema, now, stamp_);
         if (!added && it->second.first != now)
             it->second = {now, ++stamp_};
     }
@@ -68,9 +70,9 @@ void TableVersions::committed()
 {
     if (!conn_)
         return;
-    for (const std::string& schema : schemas_())
-        if (auto it = files_.find(schema); it != files_.end())
-            it->second.first = dataVersion(schema);
+    for (const std::string* schema : schemas_)
+        if (auto it = files_.find(*schema); it != files_.end())
+            it->second.first = dataVersion(*schema);
 }
 
 std::uint64_t TableVersions::version(const std::string& schema, const std::string& table)

@@ -4,7 +4,6 @@
 // write of one's own can be worked out rather than counted again.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -20,9 +19,10 @@ public:
     TableVersions(const TableVersions&) = delete;
     TableVersions& operator=(const TableVersions&) = delete;
 
-    // Watches every row the connection writes; `schemas` lists the schemas
-    // whose files others may change (asked anew each time).
-    void watch(sqlite3* conn, std::function<std::vector<std::string>()> schemas);
+    // Watches every row the connection writes; `schemas` are the names of
+    // the schemas whose files others may change, read anew each time (an
+    // empty one is not open).
+    void watch(sqlite3* conn, std::vector<const std::string*> schemas);
 
     // Changes whenever the table's rows may have changed: a row written
     // through the connection, a write it cannot tell the table of (a table
@@ -58,7 +58,7 @@ private:
         bool operator()(std::string_view a, std::string_view b) const;
     };
     sqlite3* conn_ = nullptr;
-    std::function<std::vector<std::string>()> schemas_;
+    std::vector<const std::string*> schemas_;
     std::map<std::string, std::map<std::string, Table, NoCase>, NoCase> tables_;
     std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> files_;  // data version, stamp
     std::uint64_t stamp_ = 1, everything_ = 1;

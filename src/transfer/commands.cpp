@@ -7,6 +7,7 @@
 #include "campaign/columns.h"
 #include "campaign/tables.h"
 #include "dbaware/dialogs.h"
+#include "dbaware/guard.h"
 #include "store/all_or_nothing.h"
 #include "store/backup.h"
 #include "store/carry.h"
@@ -84,35 +85,29 @@ void Commands::exportCurrentCharacter()
         tblVDDB.setFiltered(false);
         tblVDDB.gotoBookmark(shown);
     };
-    try {
-        switch (dbaware::confirm(boxParent_(), exportQuestion, dbaware::Buttons::YesNoCancel)) {
-        case dbaware::Answer::Yes:
-            // Emptied and filled together: a failed copy leaves the transfer
-            // tables as they were.
-            store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv}, [this] {
-                tables_.EmptyTransferTables();
-                tables_.CopyCurrentCharacter();
-            });
-            status_(QStringLiteral("Export/Overwrite Complete"));
-            break;
-        case dbaware::Answer::No:
-            store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv},
-                                [this] { tables_.CopyCurrentCharacter(); });
-            status_(QStringLiteral("Export/Append Complete"));
-            break;
-        default:
-            status_(QStringLiteral("Export Canceled"));
-            break;
-        }
-    } catch (...) {
-        try {
-            restore();
-        } catch (...) {
-            // The copy's error is the one to report.
-        }
-        throw;
-    }
-    restore();
+    dbaware::thenAlways(
+        [&] {
+            switch (dbaware::confirm(boxParent_(), exportQuestion, dbaware::Buttons::YesNoCancel)) {
+            case dbaware::Answer::Yes:
+                // Emptied and filled together: a failed copy leaves the transfer
+                // tables as they were.
+                store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv}, [this] {
+                    tables_.EmptyTransferTables();
+                    tables_.CopyCurrentCharacter();
+                });
+                status_(QStringLiteral("Export/Overwrite Complete"));
+                break;
+            case dbaware::Answer::No:
+                store::allOrNothing(tblVDDB, {&tables_.tblTransfer, &tables_.tblXfrProv},
+                                    [this] { tables_.CopyCurrentCharacter(); });
+                status_(QStringLiteral("Export/Append Complete"));
+                break;
+            default:
+                status_(QStringLiteral("Export Canceled"));
+                break;
+            }
+        },
+        restore);
 }
 
 void Commands::importCharacters()
