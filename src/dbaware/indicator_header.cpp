@@ -14,6 +14,40 @@ IndicatorHeader::IndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, pa
     setFixedWidth(14);
 }
 
+void IndicatorHeader::setModel(QAbstractItemModel* model)
+{
+    if (this->model())
+        disconnect(this->model(), &QAbstractItemModel::rowsRemoved, this, &IndicatorHeader::rowsGone);
+    QHeaderView::setModel(model);
+    if (!model)
+        return;
+    // The base class rebuilds its list of hidden rows on every removal,
+    // asking each remaining row in turn: a delete in a grid of a million
+    // rows would cost a million calls. Its own handler is a private slot,
+    // reachable only by name.
+    // Where that name is gone, the base class goes on as it was.
+    if (disconnect(model, SIGNAL(rowsRemoved(QModelIndex, int, int)), this,
+                   SLOT(_q_sectionsRemoved(QModelIndex, int, int))))
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &IndicatorHeader::rowsGone);
+}
+
+void IndicatorHeader::rowsGone(const QModelIndex& parent, int first, int last)
+{
+    if (parent.isValid())
+        return;
+    if (hiddenSectionCount() > 0 || sectionsMoved()) {
+        QMetaObject::invokeMethod(this, "_q_sectionsRemoved", Q_ARG(QModelIndex, parent), Q_ARG(int, first),
+                                  Q_ARG(int, last));
+        return;
+    }
+    // Rows alike, none hidden or moved: losing any of them is losing the
+    // last ones, which the base class does without looking at the rest.
+    if (model()->rowCount() > 0)
+        initializeSections(0, model()->rowCount() - 1);
+    else
+        initializeSections();
+}
+
 QSize IndicatorHeader::sectionSizeFromContents(int logicalIndex) const
 {
     if (!measured_.isValid())

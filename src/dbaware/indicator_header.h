@@ -10,6 +10,7 @@ namespace dbaware {
 class IndicatorHeader final : public QHeaderView {
 public:
     explicit IndicatorHeader(QWidget* parent);
+    void setModel(QAbstractItemModel* model) override;
 
 protected:
     // Every row's header is the marker alone, with no text, so one measure
@@ -19,6 +20,8 @@ protected:
     void paintSection(QPainter* p, const QRect& rect, int logicalIndex) const override;
 
 private:
+    void rowsGone(const QModelIndex& parent, int first, int last);
+
     mutable QSize measured_;
 };
 

@@ -17,6 +17,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
+#include <QTimer>
 
 namespace app {
 
@@ -78,9 +79,9 @@ bool Program::startUp()
     // given here, and no other way.
     frmVDDBSearch->useWindows(*frmRealmDetails, *frmTransfer);
     frmRealmDetails->useWindows(*frmProvince, *frmTransfer);
-    // Today's copy of the campaign file, once the tables are open, made
-    // meanwhile on a thread of its own; a failure is shown here, on the GUI
-    // thread, and the program goes on.
+    // Today's copy of the campaign file, once the tables are open, read
+    // between events and written out on a thread of its own; a failure is
+    // shown here, on the GUI thread, and the program goes on.
     TfrmVDDBSearch* browser = frmVDDBSearch;
     // The characters counted meanwhile as well, for the browser's grid: the
     // first Ctrl+End in a million of them need not wait for the count.
@@ -99,6 +100,15 @@ bool Program::startUp()
                     browser, [browser, failure] { dbaware::guarded(browser, [failure] { std::rethrow_exception(failure); }); },
                     Qt::QueuedConnection);
         });
+        if (!dailyBackup)
+            return;
+        // A few pages whenever the event loop has nothing else to do.
+        auto* pump = new QTimer(browser);
+        QObject::connect(pump, &QTimer::timeout, pump, [this, pump] {
+            if (!dailyBackup || !dailyBackup->step())
+                pump->deleteLater();
+        });
+        pump->start(0);
     });
     return true;
 }

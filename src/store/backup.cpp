@@ -1,6 +1,7 @@
-// Backups through SQLite's online backup (the daily copy) or VACUUM INTO on
-// the open connection (the one before an import), written under a temporary
-// name and renamed, and the pruning that keeps the last seven.
+// Backups through SQLite's online backup, on a connection of their own (the
+// daily copy) or on the open one (the one before old tables are brought
+// in), written under a temporary name and renamed, and the pruning that
+// keeps the last seven.
 #include "store/backup.h"
 
 #include "store/database.h"
@@ -119,10 +120,9 @@ void removeTornCopies(const fs::path& folder, const std::regex& partName)
         fs::remove(file, ec);
 }
 
-// Writes a copy under `name` in the Backups folder of `dataFolder`: `write`
-// fills the `.part` file, which is then given its own identity and renamed.
-fs::path writeCopy(const fs::path& dataFolder, const Catalogue& catalogue, const std::string& name,
-                   const std::function<void(const fs::path& part)>& write)
+// Readies the folder for a copy under `name` in the Backups folder of
+// `dataFolder` and returns the `.part` file to write it to.
+fs::path preparePart(const fs::path& dataFolder, const Catalogue& catalogue, const std::string& name)
 {
     const fs::path folder = dataFolder / backupFolderName;
     const fs::path target = folder / pathFromUtf8(name);
@@ -140,38 +140,46 @@ fs::path writeCopy(const fs::path& dataFolder, const Catalogue& catalogue, const
     if (fs::is_regular_file(part, ec))
         fs::remove(part, ec);
     removeTornCopies(folder, BackupNames(catalogue).part);
-    try {
-        write(part);
-        // A file of its own, so that the live file's journal never plays into it.
-        if (!giveNewIdentity(part, ec))
-            throw std::system_error(ec);
-    } catch (const std::exception& e) {
-        if (fs::is_regular_file(part, ec))
-            fs::remove(part, ec);
-        throw StoreError("Cannot make the backup " + utf8(target) + ": " + e.what());
-    }
+    return part;
+}
+
+fs::path targetOf(const fs::path& part) { return part.parent_path() / part.stem(); }
+
+[[noreturn]] void failCopy(const fs::path& part, const std::string& why)
+{
+    std::error_code ec;
+    if (fs::is_regular_file(part, ec))
+        fs::remove(part, ec);
+    throw StoreError("Cannot make the backup " + utf8(targetOf(part)) + ": " + why);
+}
+
+// Gives a written `.part` file its own identity, so that the live file's
+// journal never plays into it, and its final name; returns that.
+fs::path finishPart(const fs::path& part)
+{
+    const fs::path target = targetOf(part);
+    std::error_code ec;
+    if (!giveNewIdentity(part, ec))
+        failCopy(part, ec.message());
     // Synced before its final name and the folder after, so that a power cut
     // leaves a finished copy under that name, never under `.part`.
-    if (!renameDurably(part, target, ec)) {
-        const std::string why = ec.message();
-        fs::remove(part, ec);
-        throw StoreError("Cannot make the backup " + utf8(target) + ": " + why);
-    }
+    if (!renameDurably(part, target, ec))
+        failCopy(part, ec.message());
     return target;
 }
 
-// Writes the copy of the main file behind `schema` of `conn` under `name` in
-// the Backups folder of `dataFolder`; `beforeCopy` runs just before it.
-fs::path copyInto(const sql::Connection& conn, const fs::path& dataFolder, const Catalogue& catalogue,
-                  const std::string& schema, const std::string& name, const std::function<void()>& beforeCopy)
+// Writes a copy under `name` in the Backups folder of `dataFolder`: `write`
+// fills the `.part` file, which is then given its own identity and renamed.
+fs::path writeCopy(const fs::path& dataFolder, const Catalogue& catalogue, const std::string& name,
+                   const std::function<void(const fs::path& part)>& write)
 {
-    return writeCopy(dataFolder, catalogue, name, [&](const fs::path& part) {
-        if (beforeCopy)
-            beforeCopy();
-        sql::Statement vacuum(conn, "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
-        vacuum.bind(1, std::string_view(utf8(part)));
-        vacuum.run();
-    });
+    const fs::path part = preparePart(dataFolder, catalogue, name);
+    try {
+        write(part);
+    } catch (const std::exception& e) {
+        failCopy(part, e.what());
+    }
+    return finishPart(part);
 }
 
 [[noreturn]] void failStep(int rc) { throw sql::SqlError(rc, sqlite3_errstr(rc)); }
@@ -226,10 +234,11 @@ void copyPages(const sql::Connection& source, const std::string& schema, const f
         failStep(rc);
 }
 
-// VACUUM runs only while no other statement of its connection does.
-std::function<void()> noReadInProgress(Database& db)
+// Writes the copy of the main file behind `schema` of the open database
+// under `name` in the Backups folder of its data folder.
+fs::path copyInto(Database& db, const std::string& schema, const std::string& name)
 {
-    return [&db] { db.releaseCursors(); };
+    return writeCopy(db.folder(), db.catalogue(), name, [&](const fs::path& part) { copyOf(db, schema, part); });
 }
 
 std::string dailyName(const BackupNames& names, Clock::time_point now)
@@ -251,102 +260,27 @@ void runStepHook()
         hook();
 }
 
-// Pages a daily copy takes at a time: a millisecond or two of reading, so
-// that a save never waits long for a step to end.
+// Pages a daily copy takes at a time: a fraction of a millisecond of
+// reading, between two events of the program.
 constexpr int pagesPerStep = 64;
-// How long saves may keep beginning the copy again before it keeps its read.
-constexpr auto holdAfter = std::chrono::seconds(30);
-
-// Another connection holds the file's write lock or waits for it: a save
-// is under way.
-bool writerAtWork(const sql::Connection& conn)
-{
-    sqlite3_file* file = nullptr;
-    if (sqlite3_file_control(conn.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
-        !file->pMethods)
-        return false;
-    int reserved = 0;
-    return file->pMethods->xCheckReservedLock(file, &reserved) == SQLITE_OK && reserved;
-}
-
-// A daily copy going on beside the program's saves. Between steps it holds
-// no read and lets a save under way finish first; a save makes the copy
-// begin again, so that a user saving now and then could keep it from ever
-// ending: once saves have kept beginning it for holdAfter, it keeps its read
-// from one step to the next, and a save waits for the rest of the copy,
-// though never past half the busy timeout (the copy then lets it through
-// and goes on as before).
-class BesideSaves {
-public:
-    BesideSaves(sql::Connection& conn, const std::atomic<bool>& stopping) : conn_(conn), stopping_(stopping) {}
-    ~BesideSaves()
-    {
-        try {
-            release();
-        } catch (const sql::SqlError&) {
-        }
-    }
-    BesideSaves(const BesideSaves&) = delete;
-    BesideSaves& operator=(const BesideSaves&) = delete;
-
-    void between(bool restarted)
-    {
-        using namespace std::chrono;
-        if (stopping_)
-            failStep(SQLITE_INTERRUPT);
-        runStepHook();
-        const auto now = steady_clock::now();
-        if (holding_) {
-            if (!writerAtWork(conn_))
-                writerSince_.reset();
-            else if (!writerSince_)
-                writerSince_ = now;
-            else if (now - *writerSince_ >= busyTimeoutSetting() / 2)
-                release();
-            return;
-        }
-        if (restarted && !restartedAt_)
-            restartedAt_ = now;
-        else if (restarted && now - *restartedAt_ >= holdAfter)
-            hold();
-        // A save under way goes first: a step now would only make its
-        // commit wait, and be undone by it.
-        while (!holding_ && !stopping_ && writerAtWork(conn_) && steady_clock::now() - now < busyTimeoutSetting())
-            std::this_thread::sleep_for(milliseconds(1));
-    }
-
-    // Lets go of a read held across steps.
-    void release()
-    {
-        if (holding_)
-            conn_.exec("COMMIT");
-        holding_ = false;
-        restartedAt_.reset();
-        writerSince_.reset();
-    }
-
-private:
-    void hold()
-    {
-        try {
-            conn_.exec("BEGIN; SELECT count(*) FROM sqlite_schema");
-            holding_ = true;
-        } catch (const sql::SqlError&) {
-            // A save holds the file: the read is taken at the next beginning.
-            if (!conn_.autocommit())
-                conn_.exec("ROLLBACK");
-        }
-    }
-
-    sql::Connection& conn_;
-    const std::atomic<bool>& stopping_;
-    bool holding_ = false;
-    // The first time saves began the copy again, and since when a save has
-    // waited for a read held across steps.
-    std::optional<std::chrono::steady_clock::time_point> restartedAt_, writerSince_;
-};
 
 }  // namespace
+
+void copyOf(Database& db, const std::string& schema, const fs::path& file)
+{
+    // Pages, not rows: no index is built again, so the copy costs what the
+    // file holds. In steps of a megabyte, before each of which the one who
+    // watches the connection may stop it.
+    constexpr int pages = 256;
+    db.releaseCursors();
+    const sql::Connection& conn = db.connection();
+    auto goOn = [&conn](bool) {
+        if (!conn.keepGoing())
+            failStep(SQLITE_INTERRUPT);
+    };
+    goOn(false);
+    copyPages(conn, schema, file, pages, goOn);
+}
 
 void setBackupStepHook(std::function<void()> hook)
 {
@@ -386,11 +320,7 @@ std::optional<fs::path> dailyBackup(Database& db, Clock::time_point now)
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return std::nullopt;
-    // In one step: the program waits for it anyway.
-    fs::path made = writeCopy(db.folder(), db.catalogue(), name, [&](const fs::path& part) {
-        db.releaseCursors();
-        copyPages(db.connection(), schema, part, -1, {});
-    });
+    fs::path made = copyInto(db, schema, name);
     prune(db.folder() / backupFolderName, names.daily, made);
     return made;
 }
@@ -413,24 +343,43 @@ fs::path importBackup(Database& db, Clock::time_point now)
         throw StoreError("Cannot make a backup before the import: the file " + db.catalogue().mainFile +
                          " is missing from " + utf8(db.folder()));
     const BackupNames names(db.catalogue());
-    fs::path made = copyInto(db.connection(), db.folder(), db.catalogue(), schema,
-                             names.stem + "-" + stamp(now, true) + "-import" + names.extension, noReadInProgress(db));
+    fs::path made = copyInto(db, schema, names.stem + "-" + stamp(now, true) + "-import" + names.extension);
     prune(db.folder() / backupFolderName, names.import, made);
     return made;
 }
 
 std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Database& db, Done done, Clock::time_point now)
 {
-    if (mainSchema(db).empty())
+    const std::string schema = mainSchema(db);
+    if (schema.empty())
         return nullptr;
-    const BackupNames names(db.catalogue());
-    std::string name = dailyName(names, now);
+    std::string name = dailyName(BackupNames(db.catalogue()), now);
     std::error_code ec;
     if (fs::exists(db.folder() / backupFolderName / name, ec))
         return nullptr;
-    std::unique_ptr<DailyBackupJob> job(new DailyBackupJob(db.folder(), db.catalogue(), std::move(name), std::move(done)));
-    std::unique_lock lock(job->mutex_);
-    job->changed_.wait(lock, [&] { return job->begun_ || job->ended_; });
+    std::unique_ptr<DailyBackupJob> job(new DailyBackupJob(db, std::move(name), std::move(done)));
+    try {
+        job->part_ = preparePart(db.folder(), db.catalogue(), job->name_);
+        // Nothing to roll back to: a copy that fails is deleted, and one that
+        // ends is synced before its rename.
+        job->dest_ = sql::Connection::open(utf8(job->part_), true);
+        sql::Connection& dest = job->dest_;
+        dest.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+        // Through the program's connection: what it stores meanwhile is
+        // written into the copy as well.
+        job->backup_ = sqlite3_backup_init(dest.get(), "main", db.connection().get(), schema.c_str());
+        if (!job->backup_)
+            throw sql::SqlError(sqlite3_extended_errcode(dest.get()), sqlite3_errmsg(dest.get()));
+        job->stepping_ = true;
+    } catch (const StoreError&) {
+        job->fail(std::current_exception());
+    } catch (const std::exception& e) {
+        job->dest_ = sql::Connection();
+        std::error_code ec;
+        fs::remove(job->part_, ec);
+        job->fail(std::make_exception_ptr(
+            StoreError("Cannot make the backup " + utf8(db.folder() / backupFolderName / job->name_) + ": " + e.what())));
+    }
     return job;
 }
 
@@ -442,12 +391,14 @@ std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Session& session, const st
     } catch (const StoreError&) {
         return nullptr;
     }
-    return start(*db, std::move(done));
+    std::unique_ptr<DailyBackupJob> job = start(*db, std::move(done));
+    if (job)
+        job->kept_ = std::move(db);
+    return job;
 }
 
-DailyBackupJob::DailyBackupJob(fs::path dataFolder, const Catalogue& catalogue, std::string name, Done done)
-    : dataFolder_(std::move(dataFolder)), catalogue_(catalogue), name_(std::move(name)), done_(std::move(done)),
-      thread_(&DailyBackupJob::run, this)
+DailyBackupJob::DailyBackupJob(Database& db, std::string name, Done done)
+    : db_(db), name_(std::move(name)), done_(std::move(done))
 {
 }
 
@@ -456,88 +407,86 @@ DailyBackupJob::~DailyBackupJob() { stop(); }
 void DailyBackupJob::stop()
 {
     stopping_ = true;
-    {
-        std::lock_guard lock(mutex_);
-        if (copying_)
-            sqlite3_interrupt(copying_);
+    if (stepping_) {
+        stepping_ = false;
+        sqlite3_backup_finish(backup_);
+        backup_ = nullptr;
+        dest_ = sql::Connection();
+        std::error_code ec;
+        fs::remove(part_, ec);
     }
-    if (thread_.joinable())
-        thread_.join();
+    if (finishing_.joinable())
+        finishing_.join();
 }
 
-bool DailyBackupJob::wait(std::chrono::milliseconds timeout)
+bool DailyBackupJob::step()
 {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, timeout, [this] { return ended_; });
+    if (!stepping_)
+        return false;
+    const int rc = sqlite3_backup_step(backup_, pagesPerStep);
+    // Another program writing: the next step tries again, as any read would.
+    if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        runStepHook();
+        return stepping_;
+    }
+    stepping_ = false;
+    const int finished = sqlite3_backup_finish(backup_);
+    backup_ = nullptr;
+    if (rc != SQLITE_DONE || finished != SQLITE_OK) {
+        const int code = rc != SQLITE_DONE ? rc : finished;
+        dest_ = sql::Connection();
+        std::error_code ec;
+        fs::remove(part_, ec);
+        fail(std::make_exception_ptr(
+            StoreError("Cannot make the backup " + utf8(targetOf(part_)) + ": " + sqlite3_errstr(code))));
+        return false;
+    }
+    // The pages are read; syncing them may take seconds, which the program
+    // need not wait for.
+    finishing_ = std::thread(&DailyBackupJob::finish, this);
+    return false;
 }
 
-std::optional<fs::path> DailyBackupJob::made() const
-{
-    std::lock_guard lock(mutex_);
-    return made_;
-}
-
-void DailyBackupJob::markBegun()
-{
-    std::lock_guard lock(mutex_);
-    begun_ = true;
-    changed_.notify_all();
-}
-
-// The store's busy timeout, in steps short enough that a stop is not kept
-// waiting for another program's lock, nor a step for a save's commit.
-int DailyBackupJob::waitForLock(void* job, int attempts)
-{
-    constexpr auto step = std::chrono::milliseconds(1);
-    if (static_cast<DailyBackupJob*>(job)->stopping_ || attempts * step >= busyTimeoutSetting())
-        return 0;
-    std::this_thread::sleep_for(step);
-    return 1;
-}
-
-void DailyBackupJob::run()
+void DailyBackupJob::finish()
 {
     std::optional<fs::path> made;
     std::exception_ptr failure;
-    sql::Connection conn;
     try {
-        // The connection only reads: the store's write settings do not
-        // apply, its wait for another's lock does, from the first statement.
-        try {
-            conn = sql::Connection::open(utf8(dataFolder_ / pathFromUtf8(catalogue_.mainFile)), false);
-        } catch (const sql::SqlError& e) {
-            throw StoreError("Cannot make the backup " + utf8(dataFolder_ / backupFolderName / name_) + ": " + e.what());
-        }
-        sqlite3_busy_handler(conn.get(), &DailyBackupJob::waitForLock, this);
-        {
-            std::lock_guard lock(mutex_);
-            copying_ = conn.get();
-        }
-        if (!stopping_) {
-            BesideSaves pace(conn, stopping_);
-            made = writeCopy(dataFolder_, catalogue_, name_, [&](const fs::path& part) {
-                copyPages(conn, "main", part, pagesPerStep, [&](bool restarted) {
-                    markBegun();
-                    pace.between(restarted);
-                });
-                pace.release();
-            });
-            prune(dataFolder_ / backupFolderName, BackupNames(catalogue_).daily, *made);
-        }
+        dest_ = sql::Connection();
+        made = finishPart(part_);
+        prune(db_.folder() / backupFolderName, BackupNames(db_.catalogue()).daily, *made);
     } catch (...) {
         failure = std::current_exception();
     }
-    {
-        std::lock_guard lock(mutex_);
-        copying_ = nullptr;
-    }
-    conn = sql::Connection();
+    end(made, failure);
+}
+
+void DailyBackupJob::fail(std::exception_ptr failure) { end(std::nullopt, failure); }
+
+void DailyBackupJob::end(std::optional<fs::path> made, std::exception_ptr failure)
+{
     if (!stopping_ && done_)
         done_(failure);
     std::lock_guard lock(mutex_);
     made_ = failure ? std::nullopt : made;
     ended_ = true;
     changed_.notify_all();
+}
+
+bool DailyBackupJob::wait(std::chrono::milliseconds timeout)
+{
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (step())
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+    std::unique_lock lock(mutex_);
+    return changed_.wait_until(lock, until, [this] { return ended_; });
+}
+
+std::optional<fs::path> DailyBackupJob::made() const
+{
+    std::lock_guard lock(mutex_);
+    return made_;
 }
 
 }  // namespace store

@@ -16,7 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "store/sqlite.h"
+
 struct sqlite3;
+struct sqlite3_backup;
 
 namespace store {
 
@@ -26,8 +29,8 @@ struct Catalogue;
 
 // Copies of the catalogue's main file in the folder "Backups" of its data
 // folder, each a consistent snapshot: the daily copy is made page by page
-// with SQLite's online backup, the one before an import with VACUUM INTO on
-// the open connection. Daily copies are named after the file and the date
+// with SQLite's online backup on a connection of its own, the one before old
+// tables are brought in on the open connection. Daily copies are named after the file and the date
 // (people.sqlite gives people-2026-12-08.sqlite), those taken before an import
 // also by the time (people-2026-12-08-071530-123-import.sqlite); the last seven of each kind are
 // kept. Failures throw StoreError naming the file; a failure deletes no older
@@ -45,30 +48,35 @@ std::optional<std::filesystem::path> dailyBackup(Database& db, Clock::time_point
 // database cannot be opened (its tables report that themselves).
 std::optional<std::filesystem::path> dailyBackup(Session& session, const std::string& alias);
 
-// Today's copy made on a thread of its own, through a connection of its own
-// to the main file, so that the program need not wait for it. It is read in
-// small steps, each holding the file only for some milliseconds, so that a
-// save meanwhile hardly waits; a save makes the copy begin again. The copy
-// is a consistent snapshot of the file as it stood when the copy ended:
-// saves made meanwhile are in it or not, never half. Names, pruning and
-// failures are those of dailyBackup().
+// Today's copy made while the program goes on: read through the program's
+// own connection a few pages at a time, by step(), which the program calls
+// between events; then synced and named on a thread of its own. A save the
+// program makes meanwhile goes into the copy as it is stored, so that the
+// copy never begins again because of it and the save never waits for the
+// copy; a save by another program makes the copy begin again. The copy is
+// the file as it stood when the last step ended. Names, pruning and failures
+// are those of dailyBackup().
 class DailyBackupJob {
 public:
-    // Called once on the copying thread when the copy has ended, with the
-    // error that stopped it (null when it was made); never after stop().
+    // Called once when the copy has ended, with the error that stopped it
+    // (null when it was made): on the thread that stepped for a failure in a
+    // step, on the job's own for the rest; never after stop().
     using Done = std::function<void(std::exception_ptr failure)>;
 
-    // Starts today's copy and returns once it is under way; nothing when the
-    // folder already holds it or has no main file, or the alias's database
-    // cannot be opened.
+    // Starts today's copy; nothing when the folder already holds it or has
+    // no main file, or the alias's database cannot be opened. The database
+    // must outlive the job (the session's is kept by it).
     static std::unique_ptr<DailyBackupJob> start(Database& db, Done done, Clock::time_point now = Clock::now());
     static std::unique_ptr<DailyBackupJob> start(Session& session, const std::string& alias, Done done);
 
-    // Stops a copy under way and waits for the thread: the half-written copy
-    // is removed and the file's lock released.
+    // Stops a copy under way and waits for its thread: the half-written
+    // copy is removed.
     ~DailyBackupJob();
     void stop();
-    // Waits for the copy to end; false when the time ran out first.
+    // Copies the next pages, on the thread that uses the database; true
+    // while pages remain to be copied.
+    bool step();
+    // Steps until the copy has ended; false when the time ran out first.
     bool wait(std::chrono::milliseconds timeout);
     // The file made, once the copy has ended well.
     std::optional<std::filesystem::path> made() const;
@@ -77,31 +85,38 @@ public:
     DailyBackupJob& operator=(const DailyBackupJob&) = delete;
 
 private:
-    DailyBackupJob(std::filesystem::path dataFolder, const Catalogue& catalogue, std::string name, Done done);
-    void run();
-    void markBegun();
-    static int waitForLock(void* job, int attempts);
+    DailyBackupJob(Database& db, std::string name, Done done);
+    void fail(std::exception_ptr failure);
+    void finish();
+    void end(std::optional<std::filesystem::path> made, std::exception_ptr failure);
 
-    const std::filesystem::path dataFolder_;
-    const Catalogue& catalogue_;
+    Database& db_;
+    std::shared_ptr<Database> kept_;  // when started for an alias
     const std::string name_;
     const Done done_;
+    std::filesystem::path part_;
+    sql::Connection dest_;  // the copy's file while its pages are read
+    sqlite3_backup* backup_ = nullptr;
+    bool stepping_ = false;  // pages remain, read by step()
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    sqlite3* copying_ = nullptr;  // the thread's connection while it is open
-    bool begun_ = false, ended_ = false;  // begun: the first step is made
+    bool ended_ = false;
     std::optional<std::filesystem::path> made_;
-    std::thread thread_;  // last: started once the rest is set
+    std::thread finishing_;
 };
 
-// For tests: called on a DailyBackupJob's thread part way through its copy,
-// so that a save can be made meanwhile. Empty by default.
+// For tests: called between a DailyBackupJob's steps, so that a save can be
+// made meanwhile. Empty by default.
 void setBackupStepHook(std::function<void()> hook);
 
 // A copy taken before old tables are brought in (imports keep a record of
 // their own, import_record.h); returns the file made.
 std::filesystem::path importBackup(Database& db, Clock::time_point now = Clock::now());
+
+// A consistent copy of the file behind `schema` of the open database, page
+// by page, written to `file`; throws the store's SQL error.
+void copyOf(Database& db, const std::string& schema, const std::filesystem::path& file);
 
 // The regular files of a folder whose names match, sorted by name.
 std::vector<std::filesystem::path> filesMatching(const std::filesystem::path& folder, const std::regex& pattern);

@@ -1,4 +1,4 @@
-// Records of imports: a VACUUM INTO of the file imported from, and the
+// Records of imports: a page copy of the file imported from, and the
 // take-back as one transaction across the campaign and the file that keeps
 // what it deleted, so that the deletion and its keeping commit together.
 #include "store/import_record.h"
@@ -272,10 +272,7 @@ std::optional<ImportRecordDraft> ImportRecordDraft::write(Database& db, const st
     fs::remove(part, ec);
     ImportRecordDraft draft(part, target, db.catalogue());  // removes the part however this ends
     try {
-        db.releaseCursors();  // VACUUM runs only while no other statement does
-        sql::Statement vacuum(db.connection(), "VACUUM " + sql::quoteIdentifier(schema) + " INTO ?1");
-        vacuum.bind(1, std::string_view(utf8(part)));
-        vacuum.run();
+        copyOf(db, schema, part);
         // A file of its own: no journal of the live file may be played into it.
         if (!giveNewIdentity(part, ec) || !syncFile(part, ec))
             throw std::system_error(ec);

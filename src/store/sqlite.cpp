@@ -65,6 +65,8 @@ void Connection::setProgressHandler(int steps, std::function<bool()> tick)
     sqlite3_progress_handler(db_.get(), steps, call, tick_.get());
 }
 
+bool Connection::keepGoing() const { return !tick_ || (*tick_)(); }
+
 void Connection::exec(const std::string& sql)
 {
     char* err = nullptr;

@@ -47,6 +47,9 @@ public:
     // returns false interrupts the statement (SQLITE_INTERRUPT). An empty
     // function removes it. The tick must not use this connection.
     void setProgressHandler(int steps, std::function<bool()> tick);
+    // Asks the progress handler, as a long statement does: false when it
+    // says to stop; true when there is none.
+    bool keepGoing() const;
 
 private:
     // Before db_, so that the connection is closed first; on the heap, so
