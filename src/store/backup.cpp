@@ -398,7 +398,7 @@ std::unique_ptr<DailyBackupJob> DailyBackupJob::start(Session& session, const st
 }
 
 DailyBackupJob::DailyBackupJob(Database& db, std::string name, Done done)
-    : db_(db), name_(std::move(name)), done_(std::move(done))
+    : name_(std::move(name)), done_(std::move(done)), pruned_(BackupNames(db.catalogue()).daily)
 {
 }
 
@@ -454,7 +454,7 @@ void DailyBackupJob::finish()
     try {
         dest_ = sql::Connection();
         made = finishPart(part_);
-        prune(db_.folder() / backupFolderName, BackupNames(db_.catalogue()).daily, *made);
+        prune(part_.parent_path(), pruned_, *made);
     } catch (...) {
         failure = std::current_exception();
     }

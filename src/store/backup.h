@@ -90,10 +90,10 @@ private:
     void finish();
     void end(std::optional<std::filesystem::path> made, std::exception_ptr failure);
 
-    Database& db_;
     std::shared_ptr<Database> kept_;  // when started for an alias
     const std::string name_;
     const Done done_;
+    const std::regex pruned_;  // the names of the copies kept, pruned by the job's thread
     std::filesystem::path part_;
     sql::Connection dest_;  // the copy's file while its pages are read
     sqlite3_backup* backup_ = nullptr;
