@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -98,6 +99,8 @@ private:
     sql::Connection dest_;  // the copy's file while its pages are read
     sqlite3_backup* backup_ = nullptr;
     bool stepping_ = false;  // pages remain, read by step()
+    std::int64_t pageSize_ = 4096;
+    std::uint64_t writtenOut_ = 0;  // bytes of the copy set on their way to the disk
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::condition_variable changed_;

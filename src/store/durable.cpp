@@ -59,6 +59,21 @@ bool syncFile(const fs::path& file, std::error_code& ec)
     return ok;
 }
 
+void startWritingOut(const fs::path& file, std::uint64_t offset, std::uint64_t length)
+{
+#ifdef __linux__
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
+#else
+    (void)file;
+    (void)offset;
+    (void)length;
+#endif
+}
+
 bool syncFolder(const fs::path& folder, std::error_code& ec)
 {
 #ifdef _WIN32

@@ -1,6 +1,7 @@
 // Putting a file and its name on the disk: the syncs a rename needs so that a
 // power cut can undo neither the file's contents nor its new name.
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -13,6 +14,13 @@ bool syncDescriptor(int fd, std::error_code& ec);
 // Syncs a file's contents to the disk; false (with errno's reason in `ec`)
 // when it cannot be opened or synced.
 bool syncFile(const std::filesystem::path& file, std::error_code& ec);
+
+// Sets `length` bytes of a file from `offset` on their way to the disk and
+// returns without waiting, so that a large file written bit by bit reaches
+// the disk bit by bit instead of all at its sync, which would keep another
+// file's sync waiting meanwhile. It makes nothing durable: syncFile does.
+// Where the system cannot write part of a file out, this does nothing.
+void startWritingOut(const std::filesystem::path& file, std::uint64_t offset, std::uint64_t length);
 
 // Syncs a folder, so that the names created, renamed or removed in it last.
 // Where folders cannot be synced (Windows) the rename itself is written
