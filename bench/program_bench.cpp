@@ -770,26 +770,37 @@ int main(int argc, char** argv)
             fs::remove_all(scratch);
             return 0;
         }
-        // "--deletes N": up to 200 deletes in the middle of a campaign of N
-        // characters, for a profiler.
-        if (argc == 3 && std::string(argv[1]) == "--deletes") {
-            const Campaign c = generate(scratch / "deletes", std::stoi(argv[2]));
+        // "--game-searches N": 200 searches by game with many matches, each
+        // shown all again afterwards untimed; "--deletes N": up to 200
+        // deletes in the middle; in a campaign of N characters, for a profiler.
+        if (argc == 3 && (std::string(argv[1]) == "--game-searches" || std::string(argv[1]) == "--deletes")) {
+            const bool deletes = std::string(argv[1]) == "--deletes";
+            const Campaign c = generate(scratch / "repeated", std::stoi(argv[2]));
             auto r = startProgram(c);
             TfrmVDDBSearch* b = r->browser();
             double cpu = 0;
-            const int deletes = std::min(200, c.characters / 2);
-            for (int k = 0; k < deletes; ++k) {
-                const int victim = c.characters / 3 + k;
-                b->tblVDDB.findKey({gameName(victim), characterName(victim)});
-                QCoreApplication::processEvents();
-                dialogs.answer(dbaware::Answer::Yes);
+            const int steps = deletes ? std::min(200, c.characters / 2) : 200;
+            for (int k = 0; k < steps; ++k) {
+                if (deletes) {
+                    const int victim = c.characters / 3 + k;
+                    b->tblVDDB.findKey({gameName(victim), characterName(victim)});
+                    QCoreApplication::processEvents();
+                    dialogs.answer(dbaware::Answer::Yes);
+                } else {
+                    b->edtSearch->setText(QStringLiteral("Game1"));
+                }
                 cpu += timed([&] {
-                    b->btnDeleteClick();
+                    deletes ? b->btnDeleteClick() : b->btnGameClick();
                     QCoreApplication::processEvents();
                     b->DBGrid1->viewport()->repaint();
                 });
+                if (!deletes) {
+                    b->btnShowAllClick();
+                    QCoreApplication::processEvents();
+                }
             }
-            std::printf("a delete in the middle of %d: %.2f ms CPU\n", c.characters, cpu / deletes * 1e3);
+            std::printf("%s in %d: %.2f ms CPU\n", deletes ? "a delete in the middle" : "a search by game",
+                        c.characters, cpu / steps * 1e3);
             r.reset();
             fs::remove_all(scratch);
             return 0;

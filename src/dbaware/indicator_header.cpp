@@ -1,5 +1,7 @@
 #include "dbaware/indicator_header.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -42,10 +44,31 @@ void IndicatorHeader::rowsGone(const QModelIndex& parent, int first, int last)
     }
     // Rows alike, none hidden or moved: losing any of them is losing the
     // last ones, which the base class does without looking at the rest.
-    if (model()->rowCount() > 0)
-        initializeSections(0, model()->rowCount() - 1);
-    else
+    followRowCount();
+}
+
+void IndicatorHeader::reset()
+{
+    // The base class rebuilds its list of hidden rows here too, asking each
+    // of the rows left: a search that leaves a third of a million rows
+    // would ask every one of them.
+    if (hiddenSectionCount() > 0 || sectionsMoved()) {
+        QHeaderView::reset();
+        return;
+    }
+    // The count first: the layout the reset asks for then finds it right
+    // and leaves it be.
+    followRowCount();
+    QAbstractItemView::reset();
+}
+
+void IndicatorHeader::followRowCount()
+{
+    const int rows = model() ? model()->rowCount(rootIndex()) : 0;
+    if (rows <= 0)
         initializeSections();
+    else if (rows != count())
+        initializeSections(std::clamp(count(), 0, rows - 1), rows - 1);
 }
 
 QSize IndicatorHeader::sectionSizeFromContents(int logicalIndex) const

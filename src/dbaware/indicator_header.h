@@ -11,6 +11,7 @@ class IndicatorHeader final : public QHeaderView {
 public:
     explicit IndicatorHeader(QWidget* parent);
     void setModel(QAbstractItemModel* model) override;
+    void reset() override;
 
 protected:
     // Every row's header is the marker alone, with no text, so one measure
@@ -21,6 +22,8 @@ protected:
 
 private:
     void rowsGone(const QModelIndex& parent, int first, int last);
+    // Rows alike, none hidden or moved: as many as the model has.
+    void followRowCount();
 
     mutable QSize measured_;
 };
