@@ -12,6 +12,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -203,9 +204,14 @@ TEST_F(FaultsTest, AFirstStartWhoseSecondFileCannotTakeItsNameLeavesNeitherAndSa
 // both files and their four tables.
 TEST_F(FaultsTest, AFirstStartKilledAnywhereLeavesAFolderThatOpens)
 {
-    const auto began = Clock::now();
-    { store::Database measure(temp_.path() / "measure", campaign::catalogue()); }
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began).count();
+    // How long a start takes once warm, as in the children: the first one
+    // alone, run cold, could make most kills come too late.
+    long took = std::numeric_limits<long>::max();
+    for (int i = 0; i < 3; ++i) {
+        const auto began = Clock::now();
+        { store::Database measure(temp_.path() / ("measure" + std::to_string(i)), campaign::catalogue()); }
+        took = std::min<long>(took, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - began).count());
+    }
     std::mt19937 rng(7);
     int interrupted = 0;
     for (int round = 0; round < 40; ++round) {
