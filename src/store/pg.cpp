@@ -1,0 +1,95 @@
+#include "store/pg.h"
+
+#include <libpq-fe.h>
+
+namespace store::pg {
+
+namespace {
+
+struct ClearResult {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ClearResult>;
+
+std::string trimmed(const char* message)
+{
+    std::string s = message ? message : "";
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
+    return s;
+}
+
+std::string serverOf(const PGconn* c)
+{
+    const char* host = PQhost(c);
+    const char* port = PQport(c);
+    const char* db = PQdb(c);
+    return std::string(host ? host : "") + ":" + (port ? port : "") + "/" + (db ? db : "");
+}
+
+}  // namespace
+
+void Connection::Close::operator()(pg_conn* c) const { PQfinish(c); }
+
+Connection::~Connection() = default;
+
+Connection Connection::open(const std::string& conninfo)
+{
+    std::unique_ptr<pg_conn, Close> c(PQconnectdb(conninfo.c_str()));
+    if (!c)
+        throw PgError({}, "Cannot reach the server: out of memory");
+    if (PQstatus(c.get()) != CONNECTION_OK)
+        throw PgError({}, "Cannot reach the server " + serverOf(c.get()) + ": " + trimmed(PQerrorMessage(c.get())));
+    // Every text travels as UTF-8, whatever the server's own setting.
+    if (PQsetClientEncoding(c.get(), "UTF8") != 0)
+        throw PgError({}, "The server " + serverOf(c.get()) + " cannot send UTF-8: " + trimmed(PQerrorMessage(c.get())));
+    return Connection(std::move(c));
+}
+
+std::string Connection::server() const { return serverOf(conn_.get()); }
+
+void Connection::check(const pg_result* r) const
+{
+    const ExecStatusType s = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
+    if (s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK)
+        return;
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const std::string what = trimmed(r ? PQresultErrorMessage(r) : PQerrorMessage(conn_.get()));
+    // A lost connection says so, naming the server, whatever the statement.
+    if (PQstatus(conn_.get()) != CONNECTION_OK)
+        throw PgError({}, "Cannot reach the server " + server() + ": " + what);
+    throw PgError(state ? state : "", what);
+}
+
+void Connection::exec(const std::string& sql)
+{
+    Result r(PQexec(conn_.get(), sql.c_str()));
+    check(r.get());
+}
+
+Rows Connection::query(const std::string& sql, const std::vector<Value>& params)
+{
+    std::vector<const char*> values;
+    values.reserve(params.size());
+    for (const Value& v : params)
+        values.push_back(v ? v->c_str() : nullptr);
+    Result r(PQexecParams(conn_.get(), sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
+                          nullptr, 0));
+    check(r.get());
+    Rows rows;
+    const int columns = PQnfields(r.get());
+    for (int c = 0; c < columns; ++c)
+        rows.columns.emplace_back(PQfname(r.get(), c));
+    const int n = PQntuples(r.get());
+    rows.rows.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        std::vector<Value>& row = rows.rows.emplace_back();
+        for (int c = 0; c < columns; ++c)
+            row.push_back(PQgetisnull(r.get(), i, c) ? Value()
+                                                     : Value(std::string(PQgetvalue(r.get(), i, c),
+                                                                         static_cast<std::size_t>(PQgetlength(r.get(), i, c)))));
+    }
+    return rows;
+}
+
+}  // namespace store::pg

@@ -1,0 +1,72 @@
+// The store's connection to a real PostgreSQL server, which the test command
+// starts for these tests (scripts/pg-server).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "store/pg.h"
+
+using store::pg::Connection;
+using store::pg::PgError;
+
+namespace {
+
+std::string conninfo()
+{
+    const char* state = std::getenv("VDDB_PG_STATE");
+    std::ifstream in(std::string(state ? state : "") + "/conninfo");
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+class PgTest : public testing::Test {
+protected:
+    PgTest() : db(Connection::open(conninfo())) {}
+    Connection db;
+};
+
+}  // namespace
+
+TEST_F(PgTest, NamesSortByCodePointAndValuesTravelApartFromTheText)
+{
+    db.exec("DROP TABLE IF EXISTS names; CREATE TABLE names (name text COLLATE \"C\")");
+    std::vector<std::string> names{"alf", "Zed", "\xC3\x86rwyn", "\xC3\x85ngel", "O'Brien'); DROP TABLE names; --"};
+    for (const std::string& n : names)
+        db.query("INSERT INTO names VALUES ($1)", {n});
+    db.query("INSERT INTO names VALUES ($1)", {std::nullopt});
+    const store::pg::Rows rows = db.query("SELECT name FROM names WHERE name IS NOT NULL ORDER BY name");
+    std::sort(names.begin(), names.end());  // UTF-8 bytes sort as code points
+    ASSERT_EQ(rows.rows.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(rows.rows[i][0], names[i]);
+    EXPECT_EQ(db.query("SELECT count(*) FROM names WHERE name IS NULL").rows[0][0], "1");
+}
+
+TEST_F(PgTest, ErrorsSayWhetherTheServerCouldBeReached)
+{
+    try {
+        db.exec("SELECT * FROM no_such_table");
+        ADD_FAILURE() << "no error";
+    } catch (const PgError& e) {
+        EXPECT_EQ(e.sqlState(), "42P01");
+        EXPECT_FALSE(e.unreachable());
+    }
+    // A connection the server ends, and a server that is not there.
+    const std::string pid = *db.query("SELECT pg_backend_pid()::text").rows[0][0];
+    Connection::open(conninfo()).query("SELECT pg_terminate_backend($1::int)", {pid});
+    const std::string nobody = "host=127.0.0.1 port=1 dbname=postgres";  // a port no server takes
+    for (auto attempt : std::vector<std::function<void()>>{[&] { db.exec("SELECT 1"); },
+                                                            [&] { Connection::open(nobody); }}) {
+        try {
+            attempt();
+            ADD_FAILURE() << "no error";
+        } catch (const PgError& e) {
+            EXPECT_TRUE(e.unreachable()) << e.what();
+            EXPECT_TRUE(std::string(e.what()).starts_with("Cannot reach the server 127.0.0.1:")) << e.what();
+        }
+    }
+}
