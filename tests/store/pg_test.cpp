@@ -57,7 +57,8 @@ TEST_F(PgTest, ErrorsSayWhetherTheServerCouldBeReached)
     }
     // A connection the server ends, and a server that is not there.
     const std::string pid = *db.query("SELECT pg_backend_pid()::text").rows[0][0];
-    Connection::open(conninfo()).query("SELECT pg_terminate_backend($1::int)", {pid});
+    // Waits until the connection has ended, so that the next statement finds it gone.
+    Connection::open(conninfo()).query("SELECT pg_terminate_backend($1::int, 5000)", {pid});
     const std::string nobody = "host=127.0.0.1 port=1 dbname=postgres";  // a port no server takes
     for (auto attempt : std::vector<std::function<void()>>{[&] { db.exec("SELECT 1"); },
                                                             [&] { Connection::open(nobody); }}) {
