@@ -2,6 +2,12 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
+
+#include "store/alias_registry.h"
+#include "store/error.h"
+
 namespace store::pg {
 
 namespace {
@@ -27,7 +33,38 @@ std::string serverOf(const PGconn* c)
     return std::string(host ? host : "") + ":" + (port ? port : "") + "/" + (db ? db : "");
 }
 
+std::string upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
 }  // namespace
+
+bool onServer(const Alias& alias) { return upper(alias.type) == serverAliasType; }
+
+std::string connInfo(const Alias& alias)
+{
+    static const std::pair<const char*, const char*> known[] = {
+        {"HOST", "host"},       {"PORT", "port"},           {"DATABASE", "dbname"}, {"USER", "user"},
+        {"SSLMODE", "sslmode"}, {"SSLROOTCERT", "sslrootcert"}, {"SSLCERT", "sslcert"}, {"SSLKEY", "sslkey"}};
+    std::string info;
+    for (const auto& [name, value] : alias.params) {
+        const std::string key = upper(name);
+        if (key == "PASSWORD")
+            throw StoreError("The alias " + alias.name + " holds a password, which anyone who reads the alias file "
+                             "would read: take it out, and give it in libpq's password file or PGPASSWORD");
+        const auto* it = std::find_if(std::begin(known), std::end(known), [&](const auto& k) { return key == k.first; });
+        if (it == std::end(known))
+            throw StoreError("The alias " + alias.name + " has a setting " + name + " that a server alias does not take");
+        // Quoted, quotes and backslashes escaped: "x password=y" stays a host.
+        std::string quoted = "'";
+        for (char c : value)
+            quoted += c == '\\' || c == '\'' ? std::string("\\") + c : std::string(1, c);
+        info += (info.empty() ? "" : " ") + std::string(it->second) + "=" + quoted + "'";
+    }
+    return info;
+}
 
 void Connection::Close::operator()(pg_conn* c) const { PQfinish(c); }
 

@@ -12,7 +12,23 @@
 struct pg_conn;
 struct pg_result;
 
+namespace store {
+struct Alias;
+}
+
 namespace store::pg {
+
+// An alias of TYPE=POSTGRESQL names a database on a server: HOST, PORT,
+// DATABASE and USER, and TLS as libpq offers it (SSLMODE, SSLROOTCERT,
+// SSLCERT, SSLKEY). A password never stands in the alias file, where anyone
+// who reads the file would read it: libpq takes it from its password file or
+// the environment.
+inline constexpr const char* serverAliasType = "POSTGRESQL";
+bool onServer(const Alias& alias);
+// The alias as libpq's connection string, each value quoted so that no value
+// read from the file can add a setting of its own. Throws StoreError naming
+// the alias for a password, or for a setting it does not know.
+std::string connInfo(const Alias& alias);
 
 class PgError : public std::runtime_error {
 public:

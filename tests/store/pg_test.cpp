@@ -6,7 +6,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 
+#include <libpq-fe.h>
+
+#include "store/alias_registry.h"
+#include "store/error.h"
 #include "store/pg.h"
 
 using store::pg::Connection;
@@ -69,5 +75,24 @@ TEST_F(PgTest, ErrorsSayWhetherTheServerCouldBeReached)
             EXPECT_TRUE(e.unreachable()) << e.what();
             EXPECT_TRUE(std::string(e.what()).starts_with("Cannot reach the server 127.0.0.1:")) << e.what();
         }
+    }
+}
+
+TEST(PgAliasTest, AnAliasBecomesAConnectionStringNoValueCanAddTo)
+{
+    store::Alias alias{"VDDB", "POSTGRESQL", {{"HOST", "h password=x"}, {"USER", "O'Brien \\ gm"}, {"DATABASE", ""}}};
+    ASSERT_TRUE(store::pg::onServer(alias));
+    char* error = nullptr;
+    std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> parsed(
+        PQconninfoParse(store::pg::connInfo(alias).c_str(), &error), &PQconninfoFree);
+    ASSERT_TRUE(parsed) << (error ? error : "");
+    std::map<std::string, std::string> got;
+    for (const PQconninfoOption* o = parsed.get(); o->keyword; ++o)
+        if (o->val)
+            got[o->keyword] = o->val;
+    EXPECT_EQ(got, (std::map<std::string, std::string>{{"host", "h password=x"}, {"user", "O'Brien \\ gm"}, {"dbname", ""}}));
+    for (const char* refused : {"Password", "PATH"}) {
+        alias.params = {{refused, "x"}};
+        EXPECT_THROW(store::pg::connInfo(alias), store::StoreError) << refused;
     }
 }
