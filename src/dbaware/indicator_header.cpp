@@ -37,7 +37,7 @@ void IndicatorHeader::rowsGone(const QModelIndex& parent, int first, int last)
 {
     if (parent.isValid())
         return;
-    if (hiddenSectionCount() > 0 || sectionsMoved()) {
+    if (!rowsAlike()) {
         QMetaObject::invokeMethod(this, "_q_sectionsRemoved", Q_ARG(QModelIndex, parent), Q_ARG(int, first),
                                   Q_ARG(int, last));
         return;
@@ -52,7 +52,7 @@ void IndicatorHeader::reset()
     // The base class rebuilds its list of hidden rows here too, asking each
     // of the rows left: a search that leaves a third of a million rows
     // would ask every one of them.
-    if (hiddenSectionCount() > 0 || sectionsMoved()) {
+    if (!rowsAlike()) {
         QHeaderView::reset();
         return;
     }
@@ -61,6 +61,8 @@ void IndicatorHeader::reset()
     followRowCount();
     QAbstractItemView::reset();
 }
+
+bool IndicatorHeader::rowsAlike() const { return hiddenSectionCount() == 0 && !sectionsMoved(); }
 
 void IndicatorHeader::followRowCount()
 {

@@ -22,7 +22,9 @@ protected:
 
 private:
     void rowsGone(const QModelIndex& parent, int first, int last);
-    // Rows alike, none hidden or moved: as many as the model has.
+    // No row hidden or moved: then every row is like the last.
+    bool rowsAlike() const;
+    // For rows alike: as many as the model has.
     void followRowCount();
 
     mutable QSize measured_;

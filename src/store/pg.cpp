@@ -3,10 +3,10 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "store/alias_registry.h"
 #include "store/error.h"
+#include "store/layout.h"
 
 namespace store::pg {
 
@@ -33,15 +33,9 @@ std::string serverOf(const PGconn* c)
     return std::string(host ? host : "") + ":" + (port ? port : "") + "/" + (db ? db : "");
 }
 
-std::string upper(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
-
 }  // namespace
 
-bool onServer(const Alias& alias) { return upper(alias.type) == serverAliasType; }
+bool onServer(const Alias& alias) { return equalsNoCase(alias.type, serverAliasType); }
 
 std::string connInfo(const Alias& alias)
 {
@@ -50,11 +44,10 @@ std::string connInfo(const Alias& alias)
         {"SSLMODE", "sslmode"}, {"SSLROOTCERT", "sslrootcert"}, {"SSLCERT", "sslcert"}, {"SSLKEY", "sslkey"}};
     std::string info;
     for (const auto& [name, value] : alias.params) {
-        const std::string key = upper(name);
-        if (key == "PASSWORD")
+        if (equalsNoCase(name, "PASSWORD"))
             throw StoreError("The alias " + alias.name + " holds a password, which anyone who reads the alias file "
                              "would read: take it out, and give it in libpq's password file or PGPASSWORD");
-        const auto* it = std::find_if(std::begin(known), std::end(known), [&](const auto& k) { return key == k.first; });
+        const auto* it = std::find_if(std::begin(known), std::end(known), [&](const auto& k) { return equalsNoCase(name, k.first); });
         if (it == std::end(known))
             throw StoreError("The alias " + alias.name + " has a setting " + name + " that a server alias does not take");
         // Quoted, quotes and backslashes escaped: "x password=y" stays a host.
