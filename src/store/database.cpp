@@ -370,6 +370,7 @@ Database::Transaction::Transaction(Database& db, const std::vector<std::string>&
             // that holds no read, so the shared read ends first; a read kept
             // into a write would fail at once instead.
             db_.releaseCursors();
+            db_.renumbered_.clear();
             if (lockWrites.empty()) {
                 db_.runKept("BEGIN IMMEDIATE");
             } else {
@@ -416,11 +417,20 @@ Database::Transaction::~Transaction()
         } catch (...) {
         }
     }
+    const bool outermost = db_.savepoints_ == 1;
     --db_.savepoints_;
+    // Told once the transaction is over, so that the remote may begin one.
+    if (!done_ && outermost) {
+        db_.renumbered_.clear();
+        if (db_.remote_)
+            db_.remote_->ended(false);
+    }
 }
 
 void Database::Transaction::commit()
 {
+    if (db_.savepoints_ == 1 && db_.remote_)
+        db_.remote_->beforeCommit();
     try {
         // A commit refused before it wrote (the lock not granted in time)
         // leaves the transaction open, and the destructor rolls it back.
@@ -436,6 +446,22 @@ void Database::Transaction::commit()
     if (db_.savepoints_ == 1)
         db_.versions_.committed();
     done_ = true;
+    if (db_.savepoints_ == 1 && db_.remote_)
+        db_.remote_->ended(true);
+}
+
+std::int64_t Database::rowNumberAfterCommit(const std::string& schema, const std::string& table,
+                                            std::int64_t rowid) const
+{
+    if (schema != mainSchema_)
+        return rowid;
+    auto it = renumbered_.find({table, rowid});
+    return it == renumbered_.end() ? rowid : it->second;
+}
+
+void Database::renumbered(const std::string& table, std::int64_t from, std::int64_t to)
+{
+    renumbered_[{table, from}] = to;
 }
 
 namespace {

@@ -80,6 +80,26 @@ public:
         return versions_.onlyRowWritesSince(schema, version);
     }
 
+    // Where the database is the local copy of one kept elsewhere (a
+    // campaign on a server), the copy hears of every outermost transaction:
+    // beforeCommit() stores its changes there first and refuses the commit
+    // by throwing a StoreError, so that the copy never holds what the other
+    // does not; ended() follows the local commit or rollback. One at a time;
+    // it must outlive its attachment.
+    class Remote {
+    public:
+        virtual ~Remote() = default;
+        virtual void beforeCommit() = 0;
+        virtual void ended(bool committed) = 0;
+    };
+    void setRemote(Remote* remote) { remote_ = remote; }
+    // The row a row inserted at `rowid` became in the last outermost commit:
+    // the other store may have had that number taken already.
+    std::int64_t rowNumberAfterCommit(const std::string& schema, const std::string& table, std::int64_t rowid) const;
+    // Told by the remote, before the commit, for the schema of the main file.
+    void renumbered(const std::string& table, std::int64_t from, std::int64_t to);
+    const std::string& mainSchema() const { return mainSchema_; }
+
     // A nestable transaction (a savepoint): rolled back unless committed.
     // Its failures are StoreErrors.
     class Transaction {
@@ -145,6 +165,8 @@ private:
     const Catalogue& catalogue_;
     TableVersions versions_;  // before conn_, which reports to it until closed
     sql::Connection conn_;
+    Remote* remote_ = nullptr;
+    std::map<std::pair<std::string, std::int64_t>, std::int64_t> renumbered_;  // table, row: its number now
     std::string mainSchema_;  // empty when the file is missing or damaged
     std::string mainDamage_;  // why the main file was not opened
     std::string sideSchema_;

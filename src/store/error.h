@@ -165,6 +165,10 @@ inline std::string ownerMissing(std::string_view table, std::string_view record,
     return std::string(record) + " in table " + std::string(table) + " was not saved: its " + std::string(owner) +
            " is not stored (not saved yet, or renamed or deleted by another program)";
 }
+inline std::string serverRefusedRead(std::string_view server, std::string_view why)
+{
+    return "Cannot read the campaign on the server " + std::string(server) + ": " + std::string(why);
+}
 inline std::string transactionFailed(std::string_view why) { return "Cannot save the changes: " + std::string(why); }
 
 // Opening a table and checking its file.

@@ -78,6 +78,22 @@ Connection Connection::open(const std::string& conninfo)
 
 std::string Connection::server() const { return serverOf(conn_.get()); }
 
+bool Connection::connected() const { return PQstatus(conn_.get()) == CONNECTION_OK; }
+
+int Connection::socket() const { return PQsocket(conn_.get()); }
+
+bool Connection::takeNotifications()
+{
+    if (PQconsumeInput(conn_.get()) == 0)
+        throw PgError({}, "Cannot reach the server " + server() + ": " + trimmed(PQerrorMessage(conn_.get())));
+    bool any = false;
+    while (PGnotify* n = PQnotifies(conn_.get())) {
+        PQfreemem(n);
+        any = true;
+    }
+    return any;
+}
+
 void Connection::check(const pg_result* r) const
 {
     const ExecStatusType s = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;

@@ -68,6 +68,13 @@ public:
     Rows query(const std::string& sql, const std::vector<Value>& params = {});
     // "host:port/database", for messages.
     std::string server() const;
+    // The connection still stands, as far as the last call found.
+    bool connected() const;
+    // Where notifications arrive, for a wait on them; -1 when lost.
+    int socket() const;
+    // Reads what has arrived and takes the notifications among it: true when
+    // there was any (on a channel this connection listens to).
+    bool takeNotifications();
 
 private:
     struct Close {

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+// The row watch needs SQLite's pre-update hook, which Debian's library has.
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
 #include <sqlite3.h>
 
 #include "store/error.h"
@@ -63,6 +65,37 @@ void Connection::setProgressHandler(int steps, std::function<bool()> tick)
         }
     };
     sqlite3_progress_handler(db_.get(), steps, call, tick_.get());
+}
+
+void Connection::watchRowsBefore(std::function<void(const RowChange&, const ValueBefore&)> watch)
+{
+    if (!watch) {
+        sqlite3_preupdate_hook(db_.get(), nullptr, nullptr);
+        beforeRow_.reset();
+        return;
+    }
+    beforeRow_ = std::make_unique<RowWatch>(std::move(watch));
+    auto call = [](void* f, sqlite3* db, int op, const char* schema, const char* table, sqlite3_int64 before,
+                   sqlite3_int64 after) {
+        RowChange change{op == SQLITE_INSERT ? RowChange::Kind::Insert
+                         : op == SQLITE_DELETE ? RowChange::Kind::Delete
+                                               : RowChange::Kind::Update,
+                         schema, table, op == SQLITE_INSERT ? 0 : before, op == SQLITE_DELETE ? 0 : after};
+        const ValueBefore old = [db](int column) -> Value {
+            sqlite3_value* v = nullptr;
+            if (sqlite3_preupdate_old(db, column, &v) != SQLITE_OK || !v)
+                return {};
+            switch (sqlite3_value_type(v)) {
+            case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_value_int64(v));
+            case SQLITE_NULL: return {};
+            default:
+                return std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                   static_cast<std::size_t>(sqlite3_value_bytes(v)));
+            }
+        };
+        (*static_cast<RowWatch*>(f))(change, old);
+    };
+    sqlite3_preupdate_hook(db_.get(), call, beforeRow_.get());
 }
 
 bool Connection::keepGoing() const { return !tick_ || (*tick_)(); }

@@ -7,10 +7,21 @@
 #include <string>
 #include <string_view>
 
+#include "store/value.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace store::sql {
+
+// A row the connection is about to change, told before it changes.
+struct RowChange {
+    enum class Kind { Insert, Update, Delete } kind;
+    std::string_view schema, table;
+    std::int64_t before = 0, after = 0;  // row numbers: no `before` for an insert, no `after` for a delete
+};
+// The row's value of one column before the change (not for an insert).
+using ValueBefore = std::function<Value(int column)>;
 
 struct ConnectionCloser { void operator()(sqlite3* db) const; };
 struct StatementFinalizer { void operator()(sqlite3_stmt* st) const; };
@@ -51,7 +62,14 @@ public:
     // says to stop; true when there is none.
     bool keepGoing() const;
 
+    // Calls `watch` before each row that any statement of the connection
+    // inserts, updates or deletes; an empty function removes it. The watch
+    // must not use this connection or throw.
+    void watchRowsBefore(std::function<void(const RowChange&, const ValueBefore&)> watch);
+
 private:
+    using RowWatch = std::function<void(const RowChange&, const ValueBefore&)>;
+    std::unique_ptr<RowWatch> beforeRow_;
     // Before db_, so that the connection is closed first; on the heap, so
     // that SQLite's pointer to it survives a move of the owner.
     std::unique_ptr<std::function<bool()>> tick_;

@@ -160,9 +160,16 @@ void Table::post()
                     keyChanged(*this, was.key, key);
             }
             tx.commit();
+            if (inserting)
+                rowid = db_->rowNumberAfterCommit(sql.schema(), layout_->name, rowid);
         }
     } catch (const sql::SqlError& e) {
         rethrowWrite(e, layout_->displayName);
+    } catch (const StoreError& e) {
+        // The same refusal from the store the database is a copy of.
+        if (e.code() == StoreError::Code::ChangedElsewhere)
+            cancel();
+        throw;
     }
     if (conflicting > 0) {
         // Nothing was written. Typing on over the other program's values

@@ -83,6 +83,8 @@ public:
 
     const TableLayout& layout() const { return layout_; }
 
+    const std::string& schema() const { return schema_; }
+
 private:
     std::string table() const;
     std::string orderTuple() const;

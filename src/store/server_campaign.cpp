@@ -1,0 +1,654 @@
+// The server's tables, the copy's pull from them and the push of each commit
+// to them. All the SQL the store sends to a server is here and in pg.cpp.
+#include "store/server_campaign.h"
+
+#include <charconv>
+#include <fstream>
+#include <optional>
+
+#include "store/durable.h"
+#include "store/error.h"
+#include "store/keyset_reader.h"
+#include "store/paths.h"
+#include "store/sqlite.h"
+
+namespace store {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The server's own columns beside the catalogue's, and its own objects.
+constexpr const char* rowColumn = "store_row";
+constexpr const char* versionColumn = "store_version";
+constexpr const char* channel = "store_changed";
+// Every writer of the server's tables holds this lock from its first row
+// to its commit, so that versions become visible in the order they were
+// given and a pull that has seen version n has seen all before it.
+constexpr const char* writersLock = "SELECT pg_advisory_xact_lock(7406271)";
+constexpr const char* stateFile = "server.state";
+
+std::string q(std::string_view name) { return sql::quoteIdentifier(name); }
+
+std::string serverType(const TableLayout& layout, std::size_t i)
+{
+    const Column& c = layout.columns[i];
+    const std::string name = q(c.name);
+    switch (c.type) {
+    case ColumnType::Text:
+        return "varchar(" + std::to_string(c.size) + ") COLLATE \"C\"" +
+               (layout.isKeyText(static_cast<int>(i)) ? " NOT NULL DEFAULT ''" : "");
+    case ColumnType::Memo: return "text COLLATE \"C\"";
+    case ColumnType::Short: return "smallint";
+    case ColumnType::Logical: return "smallint CHECK (" + name + " IN (0, 1))";
+    case ColumnType::AutoInc: return "bigint NOT NULL CHECK (" + name + " = " + rowColumn + ")";
+    }
+    return "text";
+}
+
+std::string columnList(const TableLayout& layout, const std::vector<int>& columns)
+{
+    std::string s;
+    for (int k : columns)
+        s += (s.empty() ? "" : ", ") + q(layout.columns[static_cast<std::size_t>(k)].name);
+    return s;
+}
+
+std::string allColumns(const TableLayout& layout)
+{
+    std::string s;
+    for (const Column& c : layout.columns)
+        s += ", " + q(c.name);
+    return s;
+}
+
+bool isNumber(ColumnType t) { return t == ColumnType::Short || t == ColumnType::Logical || t == ColumnType::AutoInc; }
+
+pg::Value toServer(const Value& v)
+{
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return std::to_string(*i);
+    if (const auto* s = std::get_if<std::string>(&v))
+        return *s;
+    return std::nullopt;
+}
+
+// A value the server sent, as the copy's column holds it; the server is
+// another program's data, so a number that is none is refused.
+Value fromServer(const pg::Value& v, const TableLayout& layout, std::size_t column)
+{
+    if (!v)
+        return {};
+    if (!isNumber(layout.columns[column].type))
+        return *v;
+    std::int64_t n = 0;
+    const char* end = v->data() + v->size();
+    if (std::from_chars(v->data(), end, n).ptr != end || v->empty())
+        throw StoreError(msg::cannotRead(layout.displayName, "the server sent '" + msg::excerpt(*v) + "' for the number " +
+                                                                 layout.columns[column].name));
+    return n;
+}
+
+// A row number or version the server sent.
+std::int64_t serverNumber(const pg::Value& v, std::string_view table)
+{
+    std::int64_t n = 0;
+    if (!v || v->empty() || std::from_chars(v->data(), v->data() + v->size(), n).ptr != v->data() + v->size() || n <= 0)
+        throw StoreError(msg::cannotRead(table, "the server sent '" + msg::excerpt(v.value_or("")) +
+                                                    "' for a row number"));
+    return n;
+}
+
+std::vector<Value> readLocalRow(sql::Statement& st, std::size_t columns)
+{
+    std::vector<Value> v;
+    v.reserve(columns);
+    for (std::size_t i = 0; i < columns; ++i) {
+        const int c = static_cast<int>(i) + 1;  // after the row number
+        switch (st.type(c)) {
+        case sql::Statement::Type::Null: v.emplace_back(); break;
+        case sql::Statement::Type::Integer: v.emplace_back(st.int64(c)); break;
+        default: v.emplace_back(st.text(c)); break;
+        }
+    }
+    return v;
+}
+
+std::string params(int first, int count)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i)
+        s += (i ? ", $" : "$") + std::to_string(first + i);
+    return s;
+}
+
+StoreError saveRefused(const pg::PgError& e)
+{
+    if (e.sqlState() == "55P03")
+        return StoreError(msg::transactionFailed("the record is in use by another program; save again in a moment"));
+    return StoreError(msg::transactionFailed(e.what()));
+}
+
+}  // namespace
+
+void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
+{
+    std::string ddl = "BEGIN;\n"
+                      "CREATE SEQUENCE store_versions;\n"
+                      "CREATE TABLE store_identity (id text NOT NULL);\n"
+                      "INSERT INTO store_identity VALUES (gen_random_uuid()::text);\n"
+                      "CREATE TABLE store_gone (tbl text NOT NULL, store_row bigint NOT NULL, "
+                      "store_version bigint NOT NULL);\n"
+                      "CREATE INDEX store_gone_version ON store_gone (store_version);\n"
+                      "CREATE FUNCTION store_stamp() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                      "BEGIN\n"
+                      "  PERFORM pg_advisory_xact_lock(7406271);\n"
+                      "  IF TG_OP = 'DELETE' THEN\n"
+                      "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n"
+                      "    RETURN OLD;\n"
+                      "  END IF;\n"
+                      "  IF TG_OP = 'UPDATE' AND NEW.store_row <> OLD.store_row THEN\n"
+                      "    RAISE EXCEPTION 'a row keeps its number';\n"
+                      "  END IF;\n"
+                      "  NEW.store_version := nextval('store_versions');\n"
+                      "  RETURN NEW;\n"
+                      "END $$;\n"
+                      "CREATE FUNCTION store_announce() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                      "BEGIN PERFORM pg_notify('store_changed', ''); RETURN NULL; END $$;\n"
+                      "CREATE FUNCTION store_free_row(tbl text) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER\n"
+                      "SET search_path = public AS $$\n"
+                      "DECLARE n bigint;\n"
+                      "BEGIN EXECUTE format('SELECT coalesce(max(store_row), 0) + 1 FROM %I', tbl) INTO n; RETURN n; "
+                      "END $$;\n";
+    std::string foreign;
+    for (const TableLayout& layout : catalogue.tables) {
+        if (layout.file != catalogue.mainFile)
+            continue;
+        const std::string t = q(layout.name);
+        ddl += "CREATE TABLE " + t + " (\n  store_row bigint PRIMARY KEY CHECK (store_row > 0),\n"
+               "  store_version bigint NOT NULL";
+        for (std::size_t i = 0; i < layout.columns.size(); ++i)
+            ddl += ",\n  " + q(layout.columns[i].name) + " " + serverType(layout, i);
+        if (layout.uniqueKey)
+            ddl += ",\n  UNIQUE (" + columnList(layout, layout.keyColumns) + ")";
+        ddl += "\n);\n";
+        if (!layout.uniqueKey)
+            ddl += "CREATE INDEX " + q(layout.keyIndexName()) + " ON " + t + " (" +
+                   columnList(layout, layout.keyColumns) + ");\n";
+        ddl += "CREATE INDEX " + q(layout.name + "_store_version") + " ON " + t + " (store_version);\n"
+               "CREATE TRIGGER store_stamp BEFORE INSERT OR UPDATE OR DELETE ON " + t +
+               " FOR EACH ROW EXECUTE FUNCTION store_stamp();\n"
+               "CREATE TRIGGER store_announce AFTER INSERT OR UPDATE OR DELETE ON " + t +
+               " FOR EACH STATEMENT EXECUTE FUNCTION store_announce();\n";
+        if (!layout.owner.table.empty()) {
+            const std::string key = columnList(layout, layout.owner.columns);
+            foreign += "ALTER TABLE " + t + " ADD FOREIGN KEY (" + key + ") REFERENCES " + q(layout.owner.table) +
+                       " (" + key + ") ON UPDATE CASCADE ON DELETE CASCADE DEFERRABLE INITIALLY DEFERRED;\n";
+        }
+    }
+    try {
+        server.exec(ddl + foreign + "COMMIT;");
+    } catch (const pg::PgError& e) {
+        if (server.connected())
+            server.exec("ROLLBACK");
+        throw StoreError("Cannot make the campaign on the server " + server.server() + ": " + e.what());
+    }
+}
+
+void ServerCampaign::copyOnto(Database& local, pg::Connection& server)
+{
+    const Catalogue& catalogue = local.catalogue();
+    try {
+        server.exec("BEGIN");
+        for (const TableLayout& layout : catalogue.tables) {
+            if (layout.file != catalogue.mainFile)
+                continue;
+            const std::string schema = local.schemaFor(layout);
+            if (server.query("SELECT 1 FROM " + q(layout.name) + " LIMIT 1").rows.size() != 0)
+                throw StoreError("The table " + layout.name + " on the server " + server.server() +
+                                 " already holds rows");
+            const std::size_t n = layout.columns.size();
+            sql::Statement st(local.connection(), "SELECT rowid, * FROM " + schema + "." + q(layout.name));
+            // Rows go in batches: one statement per row would take a round
+            // trip each.
+            const std::size_t perBatch = 60000 / (n + 1);
+            std::vector<pg::Value> values;
+            std::size_t rows = 0;
+            auto flush = [&] {
+                if (rows == 0)
+                    return;
+                std::string text = "INSERT INTO " + q(layout.name) + " (store_row" + allColumns(layout) + ") VALUES ";
+                for (std::size_t r = 0; r < rows; ++r)
+                    text += (r ? ", (" : "(") + params(static_cast<int>(r * (n + 1) + 1), static_cast<int>(n + 1)) + ")";
+                server.query(text, values);
+                values.clear();
+                rows = 0;
+            };
+            while (st.step()) {
+                values.push_back(std::to_string(st.int64(0)));
+                for (Value& v : readLocalRow(st, n))
+                    values.push_back(toServer(v));
+                if (++rows == perBatch)
+                    flush();
+            }
+            flush();
+        }
+        server.exec("COMMIT");
+    } catch (const pg::PgError& e) {
+        if (server.connected())
+            server.exec("ROLLBACK");
+        throw StoreError("Cannot copy the campaign onto the server " + server.server() + ": " + e.what());
+    } catch (...) {
+        if (server.connected())
+            server.exec("ROLLBACK");
+        throw;
+    }
+}
+
+ServerCampaign::ServerCampaign(Database& copy, const std::string& conninfo) : copy_(copy), conninfo_(conninfo)
+{
+    for (const TableLayout& layout : copy_.catalogue().tables)
+        if (layout.file == copy_.catalogue().mainFile) {
+            copy_.schemaFor(layout);  // its table is there, as the program made it
+            tables_.push_back(&layout);
+        }
+    readState();
+    pull();
+    copy_.setRemote(this);
+    copy_.connection().watchRowsBefore([this](const sql::RowChange& change, const sql::ValueBefore& old) {
+        touch(change, old);
+    });
+}
+
+ServerCampaign::~ServerCampaign()
+{
+    copy_.connection().watchRowsBefore({});
+    copy_.setRemote(nullptr);
+}
+
+void ServerCampaign::connect()
+{
+    server_.reset();
+    auto c = std::make_unique<pg::Connection>(pg::Connection::open(conninfo_));
+    c->exec(std::string("LISTEN ") + channel);
+    server_ = std::move(c);
+}
+
+void ServerCampaign::rollBackServer()
+{
+    if (server_ && server_->connected())
+        try {
+            server_->exec("ROLLBACK");
+        } catch (const pg::PgError&) {
+        }
+}
+
+int ServerCampaign::socket() const { return server_ && server_->connected() ? server_->socket() : -1; }
+
+bool ServerCampaign::changesAnnounced()
+{
+    try {
+        return server_ && server_->connected() && server_->takeNotifications();
+    } catch (const pg::PgError&) {
+        return false;  // lost: the next pull or save says so
+    }
+}
+
+void ServerCampaign::readState()
+{
+    std::ifstream in(copy_.folder() / stateFile);
+    std::string version;
+    if (std::getline(in, identity_) && std::getline(in, version)) {
+        const char* end = version.data() + version.size();
+        if (std::from_chars(version.data(), end, pulled_).ptr != end || pulled_ < 0)
+            pulled_ = 0;
+    } else {
+        identity_.clear();
+    }
+}
+
+void ServerCampaign::writeState() const
+{
+    // Behind the copy's own commit, never ahead: a state lost or left
+    // behind only makes the next pull bring some rows again.
+    const fs::path file = copy_.folder() / stateFile;
+    const fs::path part = copy_.folder() / (std::string(stateFile) + ".new");
+    {
+        std::ofstream out(part, std::ios::trunc);
+        out << identity_ << '\n' << pulled_ << '\n';
+        if (!out.flush())
+            return;
+    }
+    std::error_code ec;
+    renameDurably(part, file, ec);
+}
+
+bool ServerCampaign::pull()
+{
+    try {
+        return pullNow();
+    } catch (const pg::PgError& e) {
+        rollBackServer();
+        readState();
+        throw StoreError(e.unreachable() ? std::string(e.what())
+                                         : msg::serverRefusedRead(server_ ? server_->server() : conninfo_, e.what()));
+    } catch (const sql::SqlError& e) {
+        rollBackServer();
+        readState();
+        throw StoreError(msg::serverRefusedRead(server_->server(), std::string("the copy does not take a row: ") + e.what()));
+    } catch (...) {
+        rollBackServer();
+        readState();
+        throw;
+    }
+}
+
+bool ServerCampaign::pullNow()
+{
+    if (!server_ || !server_->connected())
+        connect();
+    sql::Connection& local = copy_.connection();
+    // The copy takes the server's rows as they stand, whatever order they
+    // come in; the server's own keys held them together, and the copy's
+    // are checked once all are in.
+    local.exec("PRAGMA foreign_keys=OFF");
+    struct KeysBack {
+        sql::Connection& c;
+        ~KeysBack() { c.exec("PRAGMA foreign_keys=ON"); }
+    } keysBack{local};
+    applying_ = true;
+    struct Applied {
+        bool& on;
+        ~Applied() { on = false; }
+    } applied{applying_};
+    pg::Connection& server = *server_;
+    bool any = false;
+    std::int64_t newest = pulled_;
+    {
+        Database::Transaction tx(copy_);
+        server.exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+        const pg::Rows id = server.query("SELECT id FROM store_identity");
+        if (id.rows.size() != 1 || !id.rows[0][0])
+            throw StoreError("The server " + server.server() + " holds no campaign");
+        if (*id.rows[0][0] != identity_) {
+            // Another campaign, or one made again: nothing of the copy is its.
+            for (const TableLayout* layout : tables_)
+                local.exec("DELETE FROM " + copy_.mainSchema() + "." + q(layout->name));
+            identity_ = *id.rows[0][0];
+            pulled_ = newest = 0;
+            any = true;
+        }
+        const pg::Value since = std::to_string(pulled_);
+        const pg::Rows gone =
+            server.query("SELECT tbl, store_row, store_version FROM store_gone WHERE store_version > $1", {since});
+        for (const auto& row : gone.rows) {
+            for (const TableLayout* layout : tables_)
+                if (row[0] == layout->name) {
+                    sql::Statement del(local, "DELETE FROM " + copy_.mainSchema() + "." + q(layout->name) +
+                                                  " WHERE rowid = ?1");
+                    del.bind(1, serverNumber(row[1], layout->displayName));
+                    del.run();
+                }
+            newest = std::max(newest, serverNumber(row[2], "store_gone"));
+            any = true;
+        }
+        for (const TableLayout* layout : tables_) {
+            const std::size_t n = layout->columns.size();
+            const int autoInc = layout->autoIncColumn();
+            // The AutoInc column is the row number itself.
+            std::string insert = "INSERT OR REPLACE INTO " + copy_.mainSchema() + "." + q(layout->name) + " (" +
+                                 (autoInc < 0 ? "rowid" : "") + allColumns(*layout).substr(autoInc < 0 ? 0 : 2) +
+                                 ") VALUES (" + params(1, static_cast<int>(n) + (autoInc < 0 ? 1 : 0)) + ")";
+            for (char& c : insert)
+                if (c == '$')
+                    c = '?';
+            sql::Statement put(local, insert);
+            server.exec("DECLARE pulled NO SCROLL CURSOR FOR SELECT store_row, store_version" + allColumns(*layout) +
+                        " FROM " + q(layout->name) + " WHERE store_version > " + std::to_string(pulled_));
+            for (;;) {
+                const pg::Rows batch = server.query("FETCH 2000 FROM pulled");
+                if (batch.rows.empty())
+                    break;
+                for (const auto& row : batch.rows) {
+                    if (row.size() != n + 2)
+                        throw StoreError(msg::cannotRead(layout->displayName, "the server's table has other columns"));
+                    const Value number = serverNumber(row[0], layout->displayName);
+                    put.reset();
+                    int p = 1;
+                    if (autoInc < 0)
+                        put.bind(p++, std::get<std::int64_t>(number));
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const Value v = fromServer(row[i + 2], *layout, i);
+                        if (static_cast<int>(i) == autoInc && v != number)
+                            throw StoreError(
+                                msg::cannotRead(layout->displayName, "the server sent a row whose number differs"));
+                        bindValue(put, p++, v);
+                    }
+                    put.run();
+                    newest = std::max(newest, serverNumber(row[1], layout->displayName));
+                    any = true;
+                }
+            }
+            server.exec("CLOSE pulled");
+        }
+        server.exec("COMMIT");
+        if (any)
+            for (const TableLayout* layout : tables_) {
+                if (layout->owner.table.empty())
+                    continue;
+                sql::Statement check(local, "PRAGMA " + copy_.mainSchema() + ".foreign_key_check(" + q(layout->name) + ")");
+                if (check.step())
+                    throw StoreError(msg::cannotRead(layout->displayName,
+                                                     "the server holds rows that belong to no row of " +
+                                                         layout->owner.table));
+            }
+        tx.commit();
+    }
+    pulled_ = newest;
+    if (any)
+        writeState();
+    return any;
+}
+
+void ServerCampaign::touch(const sql::RowChange& change, const sql::ValueBefore& old)
+{
+    if (applying_ || change.schema != copy_.mainSchema())
+        return;
+    for (std::size_t t = 0; t < tables_.size(); ++t) {
+        if (!equalsNoCase(change.table, tables_[t]->name))
+            continue;
+        if (change.kind != sql::RowChange::Kind::Insert) {
+            auto [it, fresh] = touched_.try_emplace({t, change.before});
+            if (fresh) {
+                it->second.existed = true;
+                for (std::size_t i = 0; i < tables_[t]->columns.size(); ++i)
+                    it->second.before.push_back(old(static_cast<int>(i)));
+            }
+        }
+        if (change.kind != sql::RowChange::Kind::Delete && change.after != change.before)
+            touched_.try_emplace({t, change.after});
+        return;
+    }
+}
+
+void ServerCampaign::beforeCommit()
+{
+    if (applying_ || touched_.empty())
+        return;
+    try {
+        push();
+    } catch (const pg::PgError& e) {
+        rollBackServer();
+        throw saveRefused(e);
+    } catch (...) {
+        rollBackServer();
+        throw;
+    }
+}
+
+void ServerCampaign::ended(bool committed)
+{
+    touched_.clear();
+    // A save refused for another program's change of the same field: the
+    // record shows what is stored now, as after such a refusal here.
+    if (!committed && conflict_) {
+        conflict_ = false;
+        try {
+            pull();
+        } catch (...) {
+            // The next pull tries again.
+        }
+    }
+}
+
+void ServerCampaign::push()
+{
+    try {
+        if (!server_ || !server_->connected())
+            connect();
+        server_->exec("BEGIN");
+    } catch (const pg::PgError& e) {
+        // A connection that the server ended since it was last used is
+        // made again once; a server that is not there says so.
+        if (!e.unreachable())
+            throw;
+        connect();
+        server_->exec("BEGIN");
+    }
+    pg::Connection& server = *server_;
+    server.exec(std::string("SET LOCAL lock_timeout = '3s'; ") + writersLock);
+
+    struct Insert {
+        std::size_t table;
+        std::int64_t row;
+        std::vector<Value> values;
+    };
+    std::vector<Insert> inserts;
+    sql::Connection& local = copy_.connection();
+    const std::string schema = copy_.mainSchema();
+    std::vector<sql::Statement> readers;
+    for (const TableLayout* layout : tables_)
+        readers.emplace_back(local, "SELECT rowid, * FROM " + schema + "." + q(layout->name) + " WHERE rowid = ?1");
+
+    // Deletes first, then updates, inserts last: a key freed by one is free
+    // for the next.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const auto& [where, touched] : touched_) {
+            const auto& [t, row] = where;
+            const TableLayout& layout = *tables_[t];
+            sql::Statement& read = readers[t];
+            read.reset();
+            read.bind(1, row);
+            std::optional<std::vector<Value>> now;
+            if (read.step())
+                now = readLocalRow(read, layout.columns.size());
+            read.reset();
+            const pg::Value number = std::to_string(row);
+            const std::string table = q(layout.name);
+            if (pass == 0 && touched.existed && !now) {
+                // Gone already (another program's delete, or the owner's
+                // cascade on the server) is as good as deleted here.
+                server.query("DELETE FROM " + table + " WHERE store_row = $1", {number});
+            } else if (pass == 1 && touched.existed && now) {
+                std::vector<std::size_t> changed;
+                for (std::size_t i = 0; i < now->size(); ++i)
+                    if ((*now)[i] != touched.before[i])
+                        changed.push_back(i);
+                if (changed.empty())
+                    continue;
+                // Only the fields changed here are written, each only where
+                // the server still holds what this copy held (or already
+                // holds what it writes: a save repeated after an answer lost).
+                std::string set, same;
+                std::vector<pg::Value> values{number};
+                for (std::size_t i : changed) {
+                    const std::string c = q(layout.columns[i].name);
+                    values.push_back(toServer((*now)[i]));
+                    const std::string fresh = "$" + std::to_string(values.size());
+                    values.push_back(toServer(touched.before[i]));
+                    const std::string was = "$" + std::to_string(values.size());
+                    set += (set.empty() ? "" : ", ") + c + " = " + fresh;
+                    same += " AND (" + c + " IS NOT DISTINCT FROM " + was + " OR " + c + " IS NOT DISTINCT FROM " +
+                            fresh + ")";
+                }
+                if (!server.query("UPDATE " + table + " SET " + set + " WHERE store_row = $1" + same + " RETURNING 1",
+                                  values)
+                         .rows.empty())
+                    continue;
+                const pg::Rows stored =
+                    server.query("SELECT store_row" + allColumns(layout) + " FROM " + table + " WHERE store_row = $1",
+                                 {number});
+                if (stored.rows.empty())
+                    throw StoreError(msg::recordKeyDeleted, StoreError::Code::RecordKeyDeleted);
+                std::string fields;
+                int conflicting = 0;
+                for (std::size_t i : changed) {
+                    const Value there = fromServer(stored.rows[0][i + 1], layout, i);
+                    if (there != touched.before[i] && there != (*now)[i]) {
+                        fields += (fields.empty() ? "'" : ", '") + layout.columns[i].name + "'";
+                        ++conflicting;
+                    }
+                }
+                if (conflicting == 0)
+                    throw StoreError(msg::cannotWrite(layout.displayName, "the server refused the change"));
+                conflict_ = true;
+                throw StoreError(msg::changedElsewhere(fields, conflicting > 1), StoreError::Code::ChangedElsewhere);
+            } else if (pass == 1 && !touched.existed && now) {
+                inserts.push_back({t, row, std::move(*now)});
+            }
+        }
+
+    std::vector<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>> moved;  // table, from, to
+    for (Insert& ins : inserts) {
+        const TableLayout& layout = *tables_[ins.table];
+        const std::string table = q(layout.name);
+        const int autoInc = layout.autoIncColumn();
+        auto tryAt = [&](std::int64_t number) {
+            std::vector<pg::Value> values{std::to_string(number)};
+            for (std::size_t i = 0; i < ins.values.size(); ++i)
+                values.push_back(static_cast<int>(i) == autoInc ? std::to_string(number) : toServer(ins.values[i]));
+            return !server
+                        .query("INSERT INTO " + table + " (store_row" + allColumns(layout) + ") VALUES (" +
+                                   params(1, static_cast<int>(values.size())) +
+                                   ") ON CONFLICT (store_row) DO NOTHING RETURNING 1",
+                               values)
+                        .rows.empty();
+        };
+        if (tryAt(ins.row))
+            continue;
+        // The number is taken: by this very row when an earlier save was
+        // stored but its answer lost, else by another program's row.
+        const pg::Rows stored = server.query(
+            "SELECT store_row" + allColumns(layout) + " FROM " + table + " WHERE store_row = $1", {std::to_string(ins.row)});
+        bool same = !stored.rows.empty();
+        for (std::size_t i = 0; same && i < ins.values.size(); ++i)
+            same = static_cast<int>(i) == autoInc || fromServer(stored.rows[0][i + 1], layout, i) == ins.values[i];
+        if (same)
+            continue;
+        const pg::Rows free = server.query("SELECT store_free_row($1)", {layout.name});
+        const std::int64_t to = serverNumber(free.rows.empty() ? pg::Value() : free.rows[0][0], layout.displayName);
+        if (!tryAt(to))
+            throw StoreError(msg::cannotWrite(layout.displayName, "the server gave a row number already taken"));
+        moved.push_back({ins.table, {ins.row, to}});
+    }
+    server.exec("COMMIT");
+
+    // The rows the server numbered otherwise take its numbers here, through
+    // numbers no row has, since one's new number may be another's old one.
+    applying_ = true;
+    struct Applied {
+        bool& on;
+        ~Applied() { on = false; }
+    } applied{applying_};
+    for (int step = 0; step < 2; ++step)
+        for (const auto& [t, fromTo] : moved) {
+            sql::Statement move(local, "UPDATE " + schema + "." + q(tables_[t]->name) + " SET rowid = ?1 WHERE rowid = ?2");
+            move.bind(1, step == 0 ? -fromTo.first : fromTo.second);
+            move.bind(2, step == 0 ? fromTo.first : -fromTo.first);
+            move.run();
+            if (step == 1)
+                copy_.renumbered(tables_[t]->name, fromTo.first, fromTo.second);
+        }
+}
+
+}  // namespace store

@@ -1,0 +1,80 @@
+// A database kept on a PostgreSQL server that several programs use at once,
+// worked on through a local copy: a folder like any other, whose main file
+// holds what this program may see of the server's tables. Every table object
+// reads the copy as it reads any file; every commit to the copy is stored on
+// the server first, field by field, or not at all; and the server's changes
+// come into the copy when the program asks for them (on a notification).
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/database.h"
+#include "store/pg.h"
+#include "store/value.h"
+
+namespace store {
+
+class ServerCampaign final : public Database::Remote {
+public:
+    // Makes the catalogue's main-file tables on an empty server database,
+    // with what keeps the copies in step: each row's number and version, a
+    // record of deleted rows, and a notification at each commit. Throws
+    // StoreError naming the server.
+    static void create(pg::Connection& server, const Catalogue& catalogue);
+    // Copies every row of the main file of `local` onto a server database
+    // that create() made and that holds no rows yet, keeping row numbers.
+    static void copyOnto(Database& local, pg::Connection& server);
+
+    // Attaches to the local copy in `copy` and brings it up to date; a copy
+    // of another server's database, or of one made again, is emptied first.
+    // The copy must outlive this object.
+    ServerCampaign(Database& copy, const std::string& conninfo);
+    ~ServerCampaign() override;
+    ServerCampaign(const ServerCampaign&) = delete;
+    ServerCampaign& operator=(const ServerCampaign&) = delete;
+
+    // Brings the server's changes since the last pull into the copy, in one
+    // transaction: true when any came. Throws StoreError when the server
+    // cannot be reached or sends what the copy's tables do not take.
+    bool pull();
+    // Where the server's notifications of commits arrive; -1 when the
+    // connection is lost (the next pull or save connects again).
+    int socket() const;
+    // True when a commit was announced since the last call.
+    bool changesAnnounced();
+
+    pg::Connection& server() { return *server_; }
+
+private:
+    void beforeCommit() override;
+    void ended(bool committed) override;
+
+    struct Touched {
+        bool existed = false;
+        std::vector<Value> before;
+    };
+    void touch(const sql::RowChange& change, const sql::ValueBefore& old);
+    void connect();
+    void rollBackServer();
+    bool pullNow();
+    void push();
+    void readState();
+    void writeState() const;
+
+    Database& copy_;
+    std::string conninfo_;
+    std::unique_ptr<pg::Connection> server_;
+    std::vector<const TableLayout*> tables_;  // the main file's, in the catalogue's order
+    std::map<std::pair<std::size_t, std::int64_t>, Touched> touched_;  // table, row number
+    std::string identity_;                                             // the server database's, as last pulled
+    std::int64_t pulled_ = 0;                                          // the last version pulled
+    bool applying_ = false;                                            // the copy is being brought up to date
+    bool conflict_ = false;  // the last push was refused for another program's change
+};
+
+}  // namespace store
