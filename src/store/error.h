@@ -165,6 +165,11 @@ inline std::string ownerMissing(std::string_view table, std::string_view record,
     return std::string(record) + " in table " + std::string(table) + " was not saved: its " + std::string(owner) +
            " is not stored (not saved yet, or renamed or deleted by another program)";
 }
+inline std::string notYours(std::string_view table, std::string_view role)
+{
+    return "Cannot write table " + std::string(table) + ": the server keeps this record for the game master or " +
+           "another player, and your role " + std::string(role) + " may not change it";
+}
 inline std::string serverRefusedRead(std::string_view server, std::string_view why)
 {
     return "Cannot read the campaign on the server " + std::string(server) + ": " + std::string(why);

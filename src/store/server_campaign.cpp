@@ -122,8 +122,19 @@ std::string params(int first, int count)
     return s;
 }
 
+// A row the server shows this role but does not let it change: its
+// policies keep it for the game master or another player.
+StoreError notYours(pg::Connection& server, const TableLayout& layout)
+{
+    const pg::Rows who = server.query("SELECT current_user");
+    return StoreError(msg::notYours(layout.displayName, who.rows.empty() ? "" : who.rows[0][0].value_or("")));
+}
+
 StoreError saveRefused(const pg::PgError& e)
 {
+    if (e.sqlState() == "42501")
+        return StoreError(msg::transactionFailed("the server does not let your role make this change: " +
+                                                 std::string(e.what())));
     if (e.sqlState() == "55P03")
         return StoreError(msg::transactionFailed("the record is in use by another program; save again in a moment"));
     return StoreError(msg::transactionFailed(e.what()));
@@ -160,7 +171,78 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
                       "DECLARE n bigint;\n"
                       "BEGIN EXECUTE format('SELECT coalesce(max(store_row), 0) + 1 FROM %I', tbl) INTO n; RETURN n; "
                       "END $$;\n";
-    std::string foreign;
+    // The game master owns the tables and so passes every policy; a player
+    // is a member of the campaign's players' role, and its rows of the
+    // tables without an owner (and what belongs to them) are those granted
+    // to it. The trigger functions write the server's own records as their
+    // owner, whoever writes the row.
+    ddl += "DO $$ BEGIN\n"
+           "  IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = current_database() || '_players') THEN\n"
+           "    EXECUTE format('CREATE ROLE %I NOLOGIN', current_database() || '_players');\n"
+           "  END IF;\n"
+           "  EXECUTE format('GRANT CONNECT ON DATABASE %I TO %I', current_database(), current_database() || '_players');\n"
+           "  EXECUTE format('GRANT SELECT ON store_identity, store_gone TO %I', current_database() || '_players');\n"
+           "END $$;\n"
+           "ALTER FUNCTION store_stamp() SECURITY DEFINER;\n";
+    std::string foreign, policies;
+    auto toPlayers = [](const std::string& what) {
+        return "DO $$ BEGIN EXECUTE format('GRANT " + what + " TO %I', current_database() || '_players'); END $$;\n";
+    };
+    for (const TableLayout& layout : catalogue.tables) {
+        if (layout.file != catalogue.mainFile || !layout.owner.table.empty())
+            continue;
+        const std::string t = q(layout.name);
+        std::string children, bump;
+        for (const TableLayout& child : catalogue.tables) {
+            if (child.file != catalogue.mainFile || child.owner.table != layout.name)
+                continue;
+            std::string same;
+            for (int k : child.owner.columns) {
+                const std::string c = q(child.columns[static_cast<std::size_t>(k)].name);
+                same += (same.empty() ? "" : " AND ") + ("c." + c) + " = OLD." + c;
+            }
+            children += "    INSERT INTO store_gone SELECT '" + child.name + "', c.store_row, nextval('store_versions') FROM " +
+                        q(child.name) + " c WHERE " + same + ";\n";
+            bump += "    UPDATE " + q(child.name) + " c SET store_row = c.store_row WHERE " + same + ";\n";
+            const std::string owned = "EXISTS (SELECT 1 FROM " + t + " o WHERE " + [&] {
+                std::string m;
+                for (int k : child.owner.columns) {
+                    const std::string c = q(child.columns[static_cast<std::size_t>(k)].name);
+                    m += (m.empty() ? "" : " AND ") + ("o." + c) + " = " + q(child.name) + "." + c;
+                }
+                return m;
+            }();
+            policies += "ALTER TABLE " + q(child.name) + " ENABLE ROW LEVEL SECURITY;\n"
+                        "CREATE POLICY store_see ON " + q(child.name) + " FOR SELECT USING (" + owned + "));\n"
+                        "CREATE POLICY store_change ON " + q(child.name) + " FOR ALL USING (" + owned +
+                        " AND store_granted(o.store_row))) WITH CHECK (" + owned + " AND store_granted(o.store_row)));\n" +
+                        toPlayers("SELECT, INSERT, UPDATE, DELETE ON " + q(child.name));
+        }
+        // Hidden from the players: gone from their copies, and what belongs
+        // to it as well; the game master's copy takes it all again, since
+        // its versions come after.
+        ddl += "CREATE TABLE store_grants (role text NOT NULL, store_row bigint NOT NULL, PRIMARY KEY (role, store_row));\n"
+               "CREATE FUNCTION store_granted(n bigint) RETURNS boolean LANGUAGE sql STABLE AS\n"
+               "$$ SELECT EXISTS (SELECT 1 FROM store_grants WHERE store_row = n AND role = current_user) $$;\n"
+               "CREATE FUNCTION store_hide() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS $$\n"
+               "BEGIN\n"
+               "  IF NEW.store_hidden IS DISTINCT FROM OLD.store_hidden THEN\n"
+               "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n" +
+               children + bump +
+               "  END IF;\n"
+               "  RETURN NEW;\n"
+               "END $$;\n" +
+               toPlayers("SELECT ON store_grants");
+        policies += "ALTER TABLE " + t + " ADD store_hidden boolean NOT NULL DEFAULT false;\n"
+                    "ALTER TABLE store_grants ADD FOREIGN KEY (store_row) REFERENCES " + t + " (store_row) ON DELETE CASCADE;\n"
+                    "CREATE TRIGGER store_hide BEFORE UPDATE ON " + t + " FOR EACH ROW EXECUTE FUNCTION store_hide();\n"
+                    "ALTER TABLE " + t + " ENABLE ROW LEVEL SECURITY;\n"
+                    "CREATE POLICY store_see ON " + t + " FOR SELECT USING (NOT store_hidden);\n"
+                    "CREATE POLICY store_change ON " + t + " FOR UPDATE USING (store_granted(store_row)) "
+                    "WITH CHECK (store_granted(store_row));\n" +
+                    toPlayers("SELECT, UPDATE ON " + t);
+        break;  // one table without an owner: the one that is granted
+    }
     for (const TableLayout& layout : catalogue.tables) {
         if (layout.file != catalogue.mainFile)
             continue;
@@ -187,7 +269,7 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
         }
     }
     try {
-        server.exec(ddl + foreign + "COMMIT;");
+        server.exec(ddl + foreign + policies + "COMMIT;");
     } catch (const pg::PgError& e) {
         if (server.connected())
             server.exec("ROLLBACK");
@@ -243,6 +325,80 @@ void ServerCampaign::copyOnto(Database& local, pg::Connection& server)
             server.exec("ROLLBACK");
         throw;
     }
+}
+
+namespace {
+
+// The one table whose records are granted to players (characters, say).
+const TableLayout& grantedTable(const Catalogue& catalogue)
+{
+    for (const TableLayout& layout : catalogue.tables)
+        if (layout.file == catalogue.mainFile && layout.owner.table.empty())
+            return layout;
+    throw StoreError("The catalogue has no table to grant");
+}
+
+// The granted table's record with these key values, by its row number.
+std::string rowOf(pg::Connection& server, const TableLayout& layout, const std::vector<std::string>& key)
+{
+    if (key.size() != layout.keyColumns.size())
+        throw StoreError(msg::keyLookupValues(layout.displayName, layout.keyColumns.size()));
+    std::string where;
+    std::vector<pg::Value> values;
+    for (std::size_t k = 0; k < key.size(); ++k) {
+        values.push_back(key[k]);
+        where += (k ? " AND " : "") + q(layout.columns[static_cast<std::size_t>(layout.keyColumns[k])].name) + " = $" +
+                 std::to_string(k + 1);
+    }
+    const pg::Rows found = server.query("SELECT store_row FROM " + q(layout.name) + " WHERE " + where, values);
+    if (found.rows.empty())
+        throw StoreError(msg::recordNotFound, StoreError::Code::RecordNotFound);
+    return found.rows[0][0].value_or("");
+}
+
+template <class Work>
+void onServer(pg::Connection& server, Work work)
+{
+    try {
+        work();
+    } catch (const pg::PgError& e) {
+        throw StoreError("The server " + server.server() + " refused: " + e.what());
+    }
+}
+
+}  // namespace
+
+void ServerCampaign::addPlayer(pg::Connection& server, const std::string& role)
+{
+    onServer(server, [&] {
+        // The name travels as a value; the server quotes it into the text.
+        const pg::Rows make = server.query(
+            "SELECT CASE WHEN EXISTS (SELECT FROM pg_roles WHERE rolname = $1) "
+            "THEN format('GRANT %I TO %I', current_database() || '_players', $1) "
+            "ELSE format('CREATE ROLE %I LOGIN IN ROLE %I', $1, current_database() || '_players') END",
+            {role});
+        server.exec(make.rows.at(0).at(0).value_or(""));
+    });
+}
+
+void ServerCampaign::grant(pg::Connection& server, const Catalogue& catalogue, const std::string& role,
+                           const std::vector<std::string>& key)
+{
+    onServer(server, [&] {
+        const std::string row = rowOf(server, grantedTable(catalogue), key);
+        server.query("INSERT INTO store_grants VALUES ($1, $2) ON CONFLICT DO NOTHING", {role, row});
+    });
+}
+
+void ServerCampaign::hide(pg::Connection& server, const Catalogue& catalogue, const std::vector<std::string>& key,
+                          bool hidden)
+{
+    onServer(server, [&] {
+        const TableLayout& layout = grantedTable(catalogue);
+        const std::string row = rowOf(server, layout, key);
+        server.query("UPDATE " + q(layout.name) + " SET store_hidden = $1 WHERE store_row = $2",
+                     {std::string(hidden ? "true" : "false"), row});
+    });
 }
 
 ServerCampaign::ServerCampaign(Database& copy, const std::string& conninfo) : copy_(copy), conninfo_(conninfo)
@@ -548,7 +704,9 @@ void ServerCampaign::push()
             if (pass == 0 && touched.existed && !now) {
                 // Gone already (another program's delete, or the owner's
                 // cascade on the server) is as good as deleted here.
-                server.query("DELETE FROM " + table + " WHERE store_row = $1", {number});
+                if (server.query("DELETE FROM " + table + " WHERE store_row = $1 RETURNING 1", {number}).rows.empty() &&
+                    !server.query("SELECT 1 FROM " + table + " WHERE store_row = $1", {number}).rows.empty())
+                    throw notYours(server, layout);
             } else if (pass == 1 && touched.existed && now) {
                 std::vector<std::size_t> changed;
                 for (std::size_t i = 0; i < now->size(); ++i)
@@ -590,7 +748,7 @@ void ServerCampaign::push()
                     }
                 }
                 if (conflicting == 0)
-                    throw StoreError(msg::cannotWrite(layout.displayName, "the server refused the change"));
+                    throw notYours(server, layout);
                 conflict_ = true;
                 throw StoreError(msg::changedElsewhere(fields, conflicting > 1), StoreError::Code::ChangedElsewhere);
             } else if (pass == 1 && !touched.existed && now) {

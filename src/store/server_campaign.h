@@ -29,6 +29,18 @@ public:
     // Copies every row of the main file of `local` onto a server database
     // that create() made and that holds no rows yet, keeping row numbers.
     static void copyOnto(Database& local, pg::Connection& server);
+    // Makes `role` a player of the campaign: a login role, made when
+    // missing (its password is set apart, as the server's own).
+    static void addPlayer(pg::Connection& server, const std::string& role);
+    // Lets the player change the record of the catalogue's table without an
+    // owner (characters, say) that has these key values, and what belongs to
+    // it; every other record the player sees, the server keeps from it.
+    static void grant(pg::Connection& server, const Catalogue& catalogue, const std::string& role,
+                      const std::vector<std::string>& key);
+    // Keeps that record and what belongs to it from every player, who then
+    // do not see it at all; or shows it to them again.
+    static void hide(pg::Connection& server, const Catalogue& catalogue, const std::vector<std::string>& key,
+                     bool hidden);
 
     // Attaches to the local copy in `copy` and brings it up to date; a copy
     // of another server's database, or of one made again, is emptied first.

@@ -1,8 +1,14 @@
 // Finding databases by alias or folder, one per folder, and tables in them.
 #include "store/session.h"
 
+#include <algorithm>
+#include <cctype>
+#include <exception>
+
 #include "store/error.h"
 #include "store/paths.h"
+#include "store/pg.h"
+#include "store/table.h"
 
 namespace store {
 
@@ -18,6 +24,8 @@ std::shared_ptr<Database> Session::databaseForAlias(const std::string& alias)
     auto found = registry_.find(alias);
     if (!found)
         throw StoreError(msg::unknownAlias(alias));
+    if (pg::onServer(*found))
+        return serverCopy(*found);
     if (found->path().empty())
         throw StoreError(msg::aliasWithoutFolder(alias));
     return databaseForFolder(pathFromUtf8(found->path()));
@@ -31,6 +39,43 @@ Session::TableRef Session::findTable(const std::string& alias, const std::string
     auto db = databaseForAlias(alias);
     std::string schema = db->schemaFor(*layout);
     return {std::move(db), layout, std::move(schema)};
+}
+
+std::shared_ptr<Database> Session::serverCopy(const Alias& alias)
+{
+    auto it = servers_.find(alias.name);
+    if (it != servers_.end())
+        return it->second.first;
+    std::string name;
+    for (unsigned char c : alias.name)
+        name += std::isalnum(c) || c == '-' || c == '.' ? static_cast<char>(c) : '_';
+    const fs::path base = serverCopies_.empty() ? registry_.file().parent_path() / "Servers" : serverCopies_;
+    auto db = std::make_shared<Database>(base / name, catalogue_);
+    auto campaign = std::make_unique<ServerCampaign>(*db, pg::connInfo(alias));
+    servers_.emplace(alias.name, std::make_pair(db, std::move(campaign)));
+    return db;
+}
+
+bool Session::takeServerChanges(bool all)
+{
+    std::vector<Database*> changed;
+    for (auto& [alias, server] : servers_)
+        if ((server.second->changesAnnounced() || all) && server.second->pull())
+            changed.push_back(server.first.get());
+    // Each table object is refreshed even when one before it fails.
+    std::exception_ptr failure;
+    for (Table* t : std::vector<Table*>(tables_))
+        if (t->isOpen() && !t->editing() &&
+            std::find(changed.begin(), changed.end(), &t->database()) != changed.end()) {
+            try {
+                t->refresh();
+            } catch (const StoreError&) {
+                failure = failure ? failure : std::current_exception();
+            }
+        }
+    if (failure)
+        std::rethrow_exception(failure);
+    return !changed.empty();
 }
 
 void Session::releaseCursors()

@@ -8,8 +8,11 @@
 
 #include "store/alias_registry.h"
 #include "store/database.h"
+#include "store/server_campaign.h"
 
 namespace store {
+
+class Table;
 
 // The table engine as the program sees it: the alias registry and the open
 // databases, one per folder, shared by every table object on it.
@@ -44,10 +47,33 @@ public:
     // once (Database::takeNotices).
     std::vector<std::string> takeNotices();
 
+    // An alias of a campaign on a server (TYPE=POSTGRESQL) opens the local
+    // copy of it in a folder named after the alias under `folder`; by
+    // default the folder "Servers" beside the alias file.
+    void setServerCopies(std::filesystem::path folder) { serverCopies_ = std::move(folder); }
+    // Brings in the changes the servers announced (every server's, when
+    // `all`, as after a connection lost) and refreshes each table object on
+    // a copy that changed, unless it is being edited: what a person types
+    // stays. True when anything came in. Throws StoreError when a server
+    // that announced changes cannot give them.
+    bool takeServerChanges(bool all = false);
+    bool hasServers() const { return !servers_.empty(); }
+
+    // Every table object made on the session, so that the server's changes
+    // reach them all.
+    void enroll(Table* table) { tables_.push_back(table); }
+    void leave(Table* table) { std::erase(tables_, table); }
+
 private:
+    std::shared_ptr<Database> serverCopy(const Alias& alias);
+
     AliasRegistry registry_;
     const Catalogue& catalogue_;
     std::map<std::string, std::shared_ptr<Database>> databases_;
+    std::filesystem::path serverCopies_;
+    // After the databases, so that each is detached from its copy first.
+    std::map<std::string, std::pair<std::shared_ptr<Database>, std::unique_ptr<ServerCampaign>>> servers_;
+    std::vector<Table*> tables_;
 };
 
 }  // namespace store

@@ -10,12 +10,13 @@
 
 namespace store {
 
-Table::Table(Session& session) : session_(session) {}
+Table::Table(Session& session) : session_(session) { session_.enroll(this); }
 
 // The shared read of the file ends with any object that closes, so that no
 // lock outlives the objects that took it.
 Table::~Table()
 {
+    session_.leave(this);
     if (db_)
         db_->releaseCursors();
 }

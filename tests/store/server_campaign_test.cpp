@@ -79,7 +79,7 @@ protected:
         for (const auto& row : all.rows) {
             std::string r;
             for (std::size_t c = 0; c < row.size(); ++c)
-                if (c != 1)  // the version, which the copies do not keep
+                if (!all.columns[c].starts_with("store_") || c == 0)  // what the copies do not keep
                     r += row[c].value_or("<null>") + "|";
             out.push_back(r);
         }
