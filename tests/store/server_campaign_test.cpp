@@ -5,8 +5,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <random>
+#include <sstream>
 #include <thread>
+
+#include "campaign/catalogue.h"
 
 #include "fixture.h"
 #include "store/error.h"
@@ -60,7 +65,11 @@ protected:
     // Every row of a table with its number, as a copy and as the server hold it.
     std::vector<std::string> rows(const std::string& alias, const std::string& name)
     {
-        store::sql::Statement st(session_.databaseForAlias(alias)->connection(),
+        return rows(session_, name, alias);
+    }
+    static std::vector<std::string> rows(store::Session& session, const std::string& name, const std::string& alias = "VDDB")
+    {
+        store::sql::Statement st(session.databaseForAlias(alias)->connection(),
                                  "SELECT rowid, * FROM main." + name + " ORDER BY rowid");
         std::vector<std::string> out;
         while (st.step()) {
@@ -71,9 +80,9 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> serverRows(const std::string& name)
+    std::vector<std::string> serverRows(const std::string& name, const std::string& role = "vddb_gm")
     {
-        auto server = store::pg::Connection::open(campaign);
+        auto server = store::pg::Connection::open(campaign + " user=" + role);
         const store::pg::Rows all = server.query("SELECT * FROM " + name + " ORDER BY store_row");
         std::vector<std::string> out;
         for (const auto& row : all.rows) {
@@ -185,4 +194,148 @@ TEST_F(ServerCampaignTest, AServerGoneDuringAnEditKeepsItPendingAndTheSaveAfterI
     chars->post();
     EXPECT_EQ(serverRows("vddb").size(), 1u);
     EXPECT_EQ(rows("A", "vddb"), serverRows("vddb"));
+}
+
+namespace {
+
+// One program on the server campaign, as a role: its own alias file,
+// session, copy and table object, used from one thread.
+struct Program {
+    Program(const std::filesystem::path& home, const std::string& conninfo, const std::string& role)
+        : session(store::AliasRegistry(home / "aliases.conf"), campaign::catalogue())
+    {
+        store::Alias alias{"VDDB", store::pg::serverAliasType, {}};
+        std::istringstream words(conninfo);
+        for (std::string word; words >> word;) {
+            const std::string key = word.substr(0, word.find('=')), value = word.substr(word.find('=') + 1);
+            const char* name = key == "host" ? "HOST" : key == "port" ? "PORT" : key == "dbname" ? "DATABASE" : nullptr;
+            if (name)
+                alias.params[name] = value;  // the last of a setting counts, as in libpq
+        }
+        alias.params.emplace("USER", role);
+        session.aliases().add(alias, false);
+        chars = std::make_unique<store::Table>(session);
+        chars->open("VDDB", "vddb.DB");
+    }
+    // Saves one field of a character: true when the save was acknowledged.
+    bool save(const std::string& character, const std::string& field, const std::string& value)
+    {
+        session.takeServerChanges();
+        if (!chars->findKey({"G", character}))
+            return false;
+        chars->edit();
+        chars->setText(field, value);
+        try {
+            chars->post();
+            return true;
+        } catch (const StoreError&) {
+            if (chars->editing())
+                chars->cancel();
+            return false;
+        }
+    }
+    store::Session session;
+    std::unique_ptr<store::Table> chars;
+};
+
+}  // namespace
+
+TEST_F(ServerCampaignTest, AGameMasterAndThreePlayersEditAtOnceAndTheServerKeepsEachToTheirOwn)
+{
+    const std::vector<std::string> regents{"Aric", "Bel", "Cor", "Dun"};
+    {
+        auto chars = openTable("vddb.DB");
+        auto provs = openTable("vdprovs.db");
+        for (const std::string& r : regents) {
+            addCharacter(*chars, "G", r);
+            addProvince(*provs, "G", r, r + "'s land");
+        }
+    }
+    share();
+    const std::string suffix = campaign.substr(campaign.rfind('_') + 1);
+    const std::vector<std::string> roles{"vddb_gm", "ann" + suffix, "bob" + suffix, "cid" + suffix};
+    {
+        auto server = store::pg::Connection::open(campaign);
+        for (std::size_t p = 1; p < roles.size(); ++p) {
+            ServerCampaign::addPlayer(server, roles[p]);
+            ServerCampaign::grant(server, session_.catalogue(), roles[p], {"G", regents[p - 1]});
+        }
+        ServerCampaign::hide(server, session_.catalogue(), {"G", "Dun"}, true);  // the enemy
+    }
+    std::vector<std::unique_ptr<Program>> programs;
+    for (std::size_t p = 0; p < roles.size(); ++p)
+        programs.push_back(std::make_unique<Program>(temp_.path() / roles[p], campaign, roles[p]));
+    // The hidden regent and his province reach no player's copy.
+    EXPECT_EQ(column(*programs[0]->chars, "Character_Name"), regents);
+    EXPECT_EQ(column(*programs[1]->chars, "Character_Name"), (std::vector<std::string>{"Aric", "Bel", "Cor"}));
+    EXPECT_EQ(rows(programs[1]->session, "vdprovs").size(), 3u);
+    // Another's character: refused by the server, to the program and to psql.
+    EXPECT_FALSE(programs[1]->save("Bel", "Domain_Name", "Annexed"));
+    const std::string psql = "psql -qAt -v ON_ERROR_STOP=1 \"" + campaign + " user=" + roles[1] + "\" -c ";
+    EXPECT_EQ(std::system((psql + "\"UPDATE vddb SET \\\"Domain_Name\\\" = 'Annexed' WHERE \\\"Character_Name\\\" <> "
+                                  "'Aric'\" >/dev/null").c_str()),
+              0);
+    EXPECT_TRUE(serverRows("vddb").size() == 4 &&
+                store::pg::Connection::open(campaign)
+                    .query("SELECT 1 FROM vddb WHERE \"Domain_Name\" = 'Annexed'")
+                    .rows.empty());
+    EXPECT_EQ(std::system((psql + "\"SELECT 1 / count(*) FROM vddb WHERE \\\"Character_Name\\\" = 'Dun'\" >/dev/null 2>&1")
+                              .c_str()) != 0,
+              true);  // no row to see: a division by zero
+
+    // At once: each player its own regent's fields, the game master every
+    // regent's gold, and both the players' notes.
+    std::map<std::string, std::string> model;  // character/field: the last value acknowledged
+    std::mutex modelLock;
+    std::vector<std::thread> threads;
+    for (std::size_t p = 0; p < programs.size(); ++p)
+        threads.emplace_back([&, p] {
+            for (int i = 0; i < 15; ++i) {
+                const std::string character = p == 0 ? regents[static_cast<std::size_t>(i) % 3] : regents[p - 1];
+                const std::string field = p == 0 ? (i % 2 ? "Current_GB" : "Misc_Leftovers")
+                                                 : (i % 3 == 0 ? "Misc_Leftovers" : i % 3 == 1 ? "Domain_Name" : "Vassals");
+                const std::string value = field == "Current_GB" ? std::to_string(i) : roles[p] + "-" + std::to_string(i);
+                if (programs[p]->save(character, field, value)) {
+                    std::lock_guard<std::mutex> hold(modelLock);
+                    if (field != "Misc_Leftovers")
+                        model[character + "/" + field] = value;
+                    else
+                        model[character + "/" + field + "/" + value] = value;  // one of those acknowledged
+                }
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+
+    // A last change reaches every program, by its announcement, within a second.
+    ASSERT_TRUE(programs[0]->save("Aric", "Palace_Location", "Anuire"));
+    for (std::size_t p = 1; p < programs.size(); ++p) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (programs[p]->chars->text("Palace_Location") != "Anuire" && std::chrono::steady_clock::now() < deadline) {
+            programs[p]->session.takeServerChanges();
+            programs[p]->chars->findKey({"G", "Aric"});
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(programs[p]->chars->text("Palace_Location"), "Anuire") << roles[p];
+    }
+    // Nothing acknowledged is lost, and each copy is what its role sees.
+    auto server = store::pg::Connection::open(campaign);
+    for (const std::string& r : regents) {
+        const store::pg::Rows row = server.query(
+            "SELECT \"Domain_Name\", \"Vassals\", \"Current_GB\", \"Misc_Leftovers\" FROM vddb WHERE \"Character_Name\" = $1", {r});
+        const char* fields[] = {"Domain_Name", "Vassals", "Current_GB"};
+        for (int f = 0; f < 3; ++f) {
+            auto it = model.find(r + "/" + fields[f]);
+            EXPECT_EQ(row.rows.at(0)[static_cast<std::size_t>(f)], it == model.end() ? std::nullopt : store::pg::Value(it->second))
+                << r << " " << fields[f];
+        }
+        if (const auto& notes = row.rows.at(0)[3]) {
+            EXPECT_TRUE(model.count(r + "/Misc_Leftovers/" + *notes)) << r << " " << *notes;
+        }
+    }
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+        programs[p]->session.takeServerChanges(true);
+        EXPECT_EQ(rows(programs[p]->session, "vddb"), serverRows("vddb", roles[p])) << roles[p];
+        EXPECT_EQ(rows(programs[p]->session, "vdprovs"), serverRows("vdprovs", roles[p])) << roles[p];
+    }
 }
