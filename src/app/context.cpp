@@ -12,6 +12,8 @@ Context::Context(store::AliasRegistry aliases, std::filesystem::path programFold
       userDataFolder(std::move(userDataFolder)),
       folderWritable(platform::isWritableFolder)
 {
+    // The local copies of campaigns on servers, beside the user's own data.
+    session.setServerCopies(this->userDataFolder.parent_path() / "Servers");
 }
 
 Context Context::forThisProgram()

@@ -1,18 +1,53 @@
 #include "startup/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace app {
+
+namespace {
+
+// An option and how many values follow it (the alias first).
+struct Option {
+    const char* name;
+    Command command;
+    std::size_t values;
+};
+constexpr Option options[] = {
+    {"--alias", Command::Run, 1},         {"--share", Command::Share, 1},  {"--player", Command::Player, 4},
+    {"--hide", Command::Hide, 3},         {"--unhide", Command::Unhide, 3}, {"--copy-back", Command::CopyBack, 2},
+};
+
+}  // namespace
 
 CommandLine readCommandLine(const std::vector<std::string>& arguments)
 {
-    CommandLine line;
     for (const std::string& a : arguments) {
         if (a == "--version")
-            return {Command::Version, {}};
+            return {Command::Version, {}, {}, {}};
         if (a == "--help" || a == "-h")
-            return {Command::Help, {}};
-        // "-" alone is a word (standard input, by custom), not an option.
-        if (line.command == Command::Run && a.size() > 1 && a[0] == '-')
-            line = {Command::Unknown, a};
+            return {Command::Help, {}, {}, {}};
+    }
+    CommandLine line;
+    for (std::size_t i = 0; i < arguments.size() && line.command != Command::Unknown; ++i) {
+        const std::string& a = arguments[i];
+        const auto* option = std::find_if(std::begin(options), std::end(options),
+                                          [&a](const Option& o) { return a == o.name; });
+        if (option != std::end(options) && line.command == Command::Run && line.alias.empty()) {
+            if (arguments.size() - i - 1 < option->values) {
+                line = {Command::Unknown, a, {}, {}, true};
+                break;
+            }
+            line.command = option->command;
+            line.alias = arguments[i + 1];
+            line.values.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i + 2),
+                               arguments.begin() + static_cast<std::ptrdiff_t>(i + 1 + option->values));
+            i += option->values;
+        } else if (a.size() > 1 && a[0] == '-') {
+            // "-" alone is a word (standard input, by custom), not an option.
+            line.command = Command::Unknown;
+            line.unknown = a;
+        }
     }
     return line;
 }
@@ -21,11 +56,23 @@ std::string versionText() { return std::string("vddb ") + VDDB_VERSION; }
 
 std::string usageText()
 {
-    return "Usage: vddb [--version | --help]\n"
+    return "Usage: vddb [--version | --help | --alias ALIAS]\n"
+           "       vddb --share ALIAS | --player ALIAS ROLE GAME CHARACTER\n"
+           "       vddb --hide ALIAS GAME CHARACTER | --unhide ALIAS GAME CHARACTER | --copy-back ALIAS FOLDER\n"
            "Valdane Campaign Database: the regents, realms and provinces of a campaign.\n"
            "\n"
-           "  --version  print the version and end\n"
-           "  --help     print this help and end\n"
+           "  --version    print the version and end\n"
+           "  --help       print this help and end\n"
+           "  --alias      open the campaign of the database alias ALIAS (a folder, or a\n"
+           "               PostgreSQL server: TYPE=POSTGRESQL) in place of VDDB\n"
+           "\n"
+           "A campaign shared on a PostgreSQL server, run by the game master:\n"
+           "  --share      make the campaign on the server of ALIAS and copy the local\n"
+           "               campaign (the folder of VDDB) onto it\n"
+           "  --player     make ROLE a player of it, who may change that character\n"
+           "  --hide       keep the character and its provinces from every player\n"
+           "  --unhide     show them to the players again\n"
+           "  --copy-back  copy the server's campaign into local files in FOLDER\n"
            "\n"
            "Qt's own options (-platform, -style, ...) are accepted as well.\n";
 }

@@ -2,16 +2,20 @@
 #include <string>
 #include <vector>
 
-// What the command line asks of the program. It takes no arguments of its
-// own beyond --version and --help; Qt takes its own options (-platform,
-// -style, ...) out of the list when the application object is made.
+// What the command line asks of the program: --version, --help, the alias
+// to open, and the commands that set up a campaign on a server. Qt takes its
+// own options (-platform, -style, ...) out of the list when the application
+// object is made.
 namespace app {
 
-enum class Command { Run, Version, Help, Unknown };
+enum class Command { Run, Version, Help, Unknown, Share, Player, Hide, Unhide, CopyBack };
 
 struct CommandLine {
     Command command = Command::Run;
-    std::string unknown;  // the first option not understood
+    std::string unknown;              // the first option not understood, or one short of its values
+    std::string alias;                // --alias, or the server alias of a server command
+    std::vector<std::string> values;  // the server command's values after the alias
+    bool incomplete = false;          // `unknown` is one of ours, short of its values
 };
 
 // `arguments` without the program's name. --version or --help anywhere wins;

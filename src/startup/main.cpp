@@ -1,5 +1,6 @@
 #include "app/context.h"
 #include "startup/command_line.h"
+#include "startup/server_commands.h"
 #include "startup/startup.h"
 
 #include <QCoreApplication>
@@ -17,10 +18,17 @@ std::vector<std::string> argumentsOf(int argc, char** argv)
 }
 
 // Usage on the error stream, status 2: the convention of command-line tools.
-int refuse(const std::string& option)
+int refuse(const app::CommandLine& line)
 {
-    std::fprintf(stderr, "vddb: unknown option '%s'\n%s", option.c_str(), app::usageText().c_str());
+    std::fprintf(stderr, line.incomplete ? "vddb: option '%s' is short of its values\n%s" : "vddb: unknown option '%s'\n%s",
+                 line.unknown.c_str(), app::usageText().c_str());
     return 2;
+}
+
+bool isServerCommand(app::Command c)
+{
+    return c == app::Command::Share || c == app::Command::Player || c == app::Command::Hide ||
+           c == app::Command::Unhide || c == app::Command::CopyBack;
 }
 
 }  // namespace
@@ -28,15 +36,21 @@ int refuse(const std::string& option)
 int main(int argc, char** argv)
 {
     // Answered before anything needs a display, so that they work anywhere.
-    switch (app::readCommandLine(argumentsOf(argc, argv)).command) {
+    const app::CommandLine line = app::readCommandLine(argumentsOf(argc, argv));
+    switch (line.command) {
     case app::Command::Version:
         std::printf("%s\n", app::versionText().c_str());
         return 0;
     case app::Command::Help:
         std::printf("%s", app::usageText().c_str());
         return 0;
-    case app::Command::Run:
-    case app::Command::Unknown:  // perhaps one of Qt's, which Qt takes out below
+    case app::Command::Unknown:
+        if (line.incomplete)
+            return refuse(line);
+        break;  // perhaps one of Qt's, which Qt takes out below
+    default:
+        if (isServerCommand(line.command))
+            return app::runServerCommand(line);
         break;
     }
     // Where the settings (the windows' places) are kept.
@@ -44,8 +58,13 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("vddb"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VDDB_VERSION));
     app::Application application(argc, argv);
-    if (const app::CommandLine left = app::readCommandLine(argumentsOf(argc, argv)); left.command == app::Command::Unknown)
-        return refuse(left.unknown);
+    const app::CommandLine left = app::readCommandLine(argumentsOf(argc, argv));
+    if (isServerCommand(left.command))
+        return app::runServerCommand(left);
+    if (left.command != app::Command::Run)
+        return refuse(left);
     app::Context context = app::Context::forThisProgram();
+    if (!left.alias.empty() && !app::openInstead(context, left.alias))
+        return 1;
     return app::run(context);
 }

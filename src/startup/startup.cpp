@@ -15,9 +15,13 @@
 #include "store/backup.h"
 #include "transfer/transfer.h"
 
+#include "store/error.h"
+
 #include <QAbstractEventDispatcher>
 #include <QPointer>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace app {
 
@@ -110,7 +114,29 @@ bool Program::startUp()
         });
         pump->start(0);
     });
+    watchServers();
     return true;
+}
+
+void Program::watchServers()
+{
+    if (!context.session.hasServers())
+        return;
+    // The servers' announcements, looked for four times a second: a change
+    // another program saved shows here within a second. Never while a box
+    // is open, whose handler may stand in the middle of its work; and a
+    // server gone is tried again every five seconds, silently: a save says
+    // when it cannot be reached.
+    auto* watch = new QTimer(frmVDDBSearch);
+    QObject::connect(watch, &QTimer::timeout, watch, [this, ticks = 0]() mutable {
+        if (QApplication::activeModalWidget())
+            return;
+        try {
+            context.session.takeServerChanges(++ticks % 20 == 0);
+        } catch (const store::StoreError&) {
+        }
+    });
+    watch->start(250);
 }
 
 void Program::tellNotices()
@@ -147,6 +173,18 @@ int Program::exec()
 {
     frmVDDBSearch->show();
     return QApplication::exec();
+}
+
+bool openInstead(Context& context, const std::string& alias)
+{
+    std::optional<store::Alias> found = context.session.aliases().find(alias);
+    if (!found) {
+        std::fprintf(stderr, "vddb: %s\n", store::msg::unknownAlias(alias).c_str());
+        return false;
+    }
+    found->name = campaign::alias;
+    context.session.aliases().add(*found, false);
+    return true;
 }
 
 int run(Context& context)

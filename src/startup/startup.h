@@ -53,8 +53,14 @@ public:
 
 private:
     void tellNotices();
+    void watchServers();
     std::unique_ptr<QObject> idleHook_;
 };
+
+// The campaign of another alias (a folder, or a server) opened as VDDB for
+// this run, the alias file unchanged; false, told on the error stream, for an
+// alias the file does not have.
+bool openInstead(Context& context, const std::string& alias);
 
 // The whole run: start-up, the event loop until the main window closes,
 // shut-down. Returns the exit status.

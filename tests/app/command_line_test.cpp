@@ -61,17 +61,26 @@ TEST(CommandLineTest, VersionAndHelpWinWhereverTheyStand)
         std::vector<std::string> arguments;
         Command command;
         std::string unknown;
+        std::string alias = {};
+        std::vector<std::string> values = {};
     } cases[] = {
         {{}, Command::Run, ""},
         {{"notes.txt", "-"}, Command::Run, ""},
         {{"-platform", "--help"}, Command::Help, ""},
         {{"-z", "-y"}, Command::Unknown, "-z"},
         {{"--ver"}, Command::Unknown, "--ver"},
+        {{"--alias", "Club", "-style", "x"}, Command::Unknown, "-style", "Club"},
+        {{"--alias", "--help"}, Command::Help, ""},
+        {{"--player", "Club", "ann", "G"}, Command::Unknown, "--player"},
+        {{"--hide", "Club", "G", "Dun", "notes.txt"}, Command::Hide, "", "Club", {"G", "Dun"}},
+        {{"--share", "Club", "--copy-back", "Club", "f"}, Command::Unknown, "--copy-back", "Club"},
     };
     for (const Case& c : cases) {
         const app::CommandLine line = app::readCommandLine(c.arguments);
-        EXPECT_EQ(line.command, c.command) << c.unknown;
-        EXPECT_EQ(line.unknown, c.unknown);
+        EXPECT_EQ(line.command, c.command) << c.arguments[0];
+        EXPECT_EQ(line.unknown, c.unknown) << c.arguments[0];
+        EXPECT_EQ(line.alias, c.alias) << c.arguments[0];
+        EXPECT_EQ(line.values, c.values) << c.arguments[0];
     }
 }
 
