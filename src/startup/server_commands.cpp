@@ -49,8 +49,8 @@ void run(const CommandLine& line, store::AliasRegistry& aliases, std::FILE* out)
         break;
     }
     case Command::Player:
-        store::ServerCampaign::addPlayer(server, line.values[0]);
         store::ServerCampaign::grant(server, catalogue, line.values[0], {line.values[1], line.values[2]});
+        store::ServerCampaign::addPlayer(server, line.values[0]);
         std::fprintf(out, "%s may change %s of game %s on the server %s.\n", line.values[0].c_str(),
                      line.values[2].c_str(), line.values[1].c_str(), where.c_str());
         break;

@@ -70,6 +70,9 @@ Connection Connection::open(const std::string& conninfo)
         throw PgError({}, "Cannot reach the server: out of memory");
     if (PQstatus(c.get()) != CONNECTION_OK)
         throw PgError({}, "Cannot reach the server " + serverOf(c.get()) + ": " + trimmed(PQerrorMessage(c.get())));
+    // The server's notices (a role granted twice) are no errors, and the
+    // program has no console to print them on.
+    PQsetNoticeProcessor(c.get(), [](void*, const char*) {}, nullptr);
     // Every text travels as UTF-8, whatever the server's own setting.
     if (PQsetClientEncoding(c.get(), "UTF8") != 0)
         throw PgError({}, "The server " + serverOf(c.get()) + " cannot send UTF-8: " + trimmed(PQerrorMessage(c.get())));

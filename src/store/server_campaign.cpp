@@ -351,8 +351,14 @@ std::string rowOf(pg::Connection& server, const TableLayout& layout, const std::
                  std::to_string(k + 1);
     }
     const pg::Rows found = server.query("SELECT store_row FROM " + q(layout.name) + " WHERE " + where, values);
-    if (found.rows.empty())
-        throw StoreError(msg::recordNotFound, StoreError::Code::RecordNotFound);
+    if (found.rows.empty()) {
+        std::string named;
+        for (const std::string& k : key)
+            named += (named.empty() ? "'" : ", '") + k + "'";
+        throw StoreError("The table " + layout.displayName + " on the server " + server.server() +
+                             " holds no record " + named,
+                         StoreError::Code::RecordNotFound);
+    }
     return found.rows[0][0].value_or("");
 }
 

@@ -43,16 +43,26 @@ Session::TableRef Session::findTable(const std::string& alias, const std::string
 
 std::shared_ptr<Database> Session::serverCopy(const Alias& alias)
 {
-    auto it = servers_.find(alias.name);
+    // Named after where it is and who uses it, not after the alias: two
+    // aliases of one campaign share one copy, and one alias moved to
+    // another server gets another.
+    std::string name;
+    for (const char* setting : {"USER", "HOST", "PORT", "DATABASE"}) {
+        std::string value;
+        for (const auto& [key, v] : alias.params)
+            if (equalsNoCase(key, setting))
+                value = v;
+        name += name.empty() ? "" : "@";
+        for (unsigned char c : value)
+            name += std::isalnum(c) || c == '-' || c == '.' ? static_cast<char>(c) : '_';
+    }
+    auto it = servers_.find(name);
     if (it != servers_.end())
         return it->second.first;
-    std::string name;
-    for (unsigned char c : alias.name)
-        name += std::isalnum(c) || c == '-' || c == '.' ? static_cast<char>(c) : '_';
     const fs::path base = serverCopies_.empty() ? registry_.file().parent_path() / "Servers" : serverCopies_;
     auto db = std::make_shared<Database>(base / name, catalogue_);
     auto campaign = std::make_unique<ServerCampaign>(*db, pg::connInfo(alias));
-    servers_.emplace(alias.name, std::make_pair(db, std::move(campaign)));
+    servers_.emplace(name, std::make_pair(db, std::move(campaign)));
     return db;
 }
 

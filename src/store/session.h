@@ -48,7 +48,8 @@ public:
     std::vector<std::string> takeNotices();
 
     // An alias of a campaign on a server (TYPE=POSTGRESQL) opens the local
-    // copy of it in a folder named after the alias under `folder`; by
+    // copy of it in a folder named after its user, host, port and database
+    // under `folder`; by
     // default the folder "Servers" beside the alias file.
     void setServerCopies(std::filesystem::path folder) { serverCopies_ = std::move(folder); }
     // Brings in the changes the servers announced (every server's, when
