@@ -420,10 +420,19 @@ ServerCampaign::ServerCampaign(Database& copy, const std::string& conninfo) : co
     copy_.connection().watchRowsBefore([this](const sql::RowChange& change, const sql::ValueBefore& old) {
         touch(change, old);
     });
+    // A write to the copy outside the database's transactions would never
+    // reach the server: it is refused.
+    copy_.connection().checkCommits([this] {
+        if (touched_.empty() || committing_ || applying_)
+            return true;
+        touched_.clear();
+        return false;
+    });
 }
 
 ServerCampaign::~ServerCampaign()
 {
+    copy_.connection().checkCommits({});
     copy_.connection().watchRowsBefore({});
     copy_.setRemote(nullptr);
 }
@@ -637,6 +646,7 @@ void ServerCampaign::beforeCommit()
 {
     if (applying_ || touched_.empty())
         return;
+    committing_ = true;
     try {
         push();
     } catch (const pg::PgError& e) {
@@ -651,6 +661,7 @@ void ServerCampaign::beforeCommit()
 void ServerCampaign::ended(bool committed)
 {
     touched_.clear();
+    committing_ = false;
     // A save refused for another program's change of the same field: the
     // record shows what is stored now, as after such a refusal here.
     if (!committed && conflict_) {

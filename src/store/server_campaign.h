@@ -86,6 +86,7 @@ private:
     std::string identity_;                                             // the server database's, as last pulled
     std::int64_t pulled_ = 0;                                          // the last version pulled
     bool applying_ = false;                                            // the copy is being brought up to date
+    bool committing_ = false;  // pushed: the copy's own commit follows
     bool conflict_ = false;  // the last push was refused for another program's change
 };
 

@@ -98,6 +98,18 @@ void Connection::watchRowsBefore(std::function<void(const RowChange&, const Valu
     sqlite3_preupdate_hook(db_.get(), call, beforeRow_.get());
 }
 
+void Connection::checkCommits(std::function<bool()> allow)
+{
+    if (!allow) {
+        sqlite3_commit_hook(db_.get(), nullptr, nullptr);
+        allowCommit_.reset();
+        return;
+    }
+    allowCommit_ = std::make_unique<std::function<bool()>>(std::move(allow));
+    sqlite3_commit_hook(
+        db_.get(), [](void* f) { return (*static_cast<std::function<bool()>*>(f))() ? 0 : 1; }, allowCommit_.get());
+}
+
 bool Connection::keepGoing() const { return !tick_ || (*tick_)(); }
 
 void Connection::exec(const std::string& sql)

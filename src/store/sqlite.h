@@ -66,10 +66,15 @@ public:
     // inserts, updates or deletes; an empty function removes it. The watch
     // must not use this connection or throw.
     void watchRowsBefore(std::function<void(const RowChange&, const ValueBefore&)> watch);
+    // Asks `allow` before each commit: false turns it into a rollback, and
+    // the statement that committed fails. An empty function removes it. It
+    // must not use this connection or throw.
+    void checkCommits(std::function<bool()> allow);
 
 private:
     using RowWatch = std::function<void(const RowChange&, const ValueBefore&)>;
     std::unique_ptr<RowWatch> beforeRow_;
+    std::unique_ptr<std::function<bool()>> allowCommit_;
     // Before db_, so that the connection is closed first; on the heap, so
     // that SQLite's pointer to it survives a move of the owner.
     std::unique_ptr<std::function<bool()>> tick_;

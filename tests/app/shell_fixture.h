@@ -30,6 +30,7 @@
 #include "support/gui_helpers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal.h"
+#include "support/test_server.h"
 
 namespace testing_support {
 
@@ -40,6 +41,10 @@ protected:
     ShellTest()
     {
         std::filesystem::create_directories(programFolder());
+        // The same tests over a campaign on a server, where the test command
+        // runs them so: the alias VDDB names a new one there.
+        if (const std::string server = testServer("VDDB_TEST_SERVER"); !server.empty())
+            store::AliasRegistry(aliasFile()).add(serverAlias("VDDB", newServerCampaign(server)), true);
         context_ = std::make_unique<app::Context>(store::AliasRegistry(aliasFile()), programFolder(), userDataFolder());
         app::setHelpHandler([this](const QString& file, unsigned command) { helpCalls_.emplace_back(file, command); });
         // Each test opens the windows as a first run does.

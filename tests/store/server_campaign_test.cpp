@@ -14,6 +14,7 @@
 #include "campaign/catalogue.h"
 
 #include "fixture.h"
+#include "support/test_server.h"
 #include "store/error.h"
 #include "store/pg.h"
 #include "store/server_campaign.h"
@@ -23,23 +24,12 @@ using store::StoreError;
 
 namespace {
 
-std::string conninfo()
-{
-    const char* state = std::getenv("VDDB_PG_STATE");
-    std::ifstream in(std::string(state ? state : "") + "/conninfo");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 class ServerCampaignTest : public testing_support::StoreTest {
 protected:
-    ServerCampaignTest() : admin(store::pg::Connection::open(conninfo()))
+    ServerCampaignTest()
+        : admin(store::pg::Connection::open(testing_support::testServer())),
+          campaign(testing_support::newServerDatabase(testing_support::testServer()))
     {
-        std::random_device rd;
-        const std::string name = "campaign_" + std::to_string(rd() % 1000000000);
-        admin.exec("CREATE DATABASE " + name);
-        campaign = conninfo() + " dbname=" + name;
         for (const char* alias : {"A", "B"})
             session_.aliases().add(
                 store::Alias{alias, "STANDARD", {{"PATH", (temp_.path() / alias).string() + "/"}}}, true);
@@ -204,16 +194,7 @@ struct Program {
     Program(const std::filesystem::path& home, const std::string& conninfo, const std::string& role)
         : session(store::AliasRegistry(home / "aliases.conf"), campaign::catalogue())
     {
-        store::Alias alias{"VDDB", store::pg::serverAliasType, {}};
-        std::istringstream words(conninfo);
-        for (std::string word; words >> word;) {
-            const std::string key = word.substr(0, word.find('=')), value = word.substr(word.find('=') + 1);
-            const char* name = key == "host" ? "HOST" : key == "port" ? "PORT" : key == "dbname" ? "DATABASE" : nullptr;
-            if (name)
-                alias.params[name] = value;  // the last of a setting counts, as in libpq
-        }
-        alias.params.emplace("USER", role);
-        session.aliases().add(alias, false);
+        session.aliases().add(testing_support::serverAlias("VDDB", conninfo, role), false);
         chars = std::make_unique<store::Table>(session);
         chars->open("VDDB", "vddb.DB");
     }

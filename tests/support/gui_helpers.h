@@ -27,10 +27,17 @@ inline void post(store::Table& t, const Fields& fields)
             names += (names.empty() ? "" : ", ") + store::sql::quoteIdentifier(k), marks += marks.empty() ? "?" : ", ?";
         store::sql::Connection& c = t.database().connection();
         c.exec("PRAGMA foreign_keys=OFF");
-        store::sql::Statement st(c, "INSERT INTO " + t.database().schemaFor(t.layout()) + "." + t.layout().name + " (" + names + ") VALUES (" + marks + ")");
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            st.bind(static_cast<int>(i) + 1, std::string_view(fields[i].second));
-        st.run(), c.exec("PRAGMA foreign_keys=ON");
+        {
+            // In a transaction of the database's, which a campaign on a
+            // server stores there too (where the row's owner must exist).
+            store::Database::Transaction tx(t.database());
+            store::sql::Statement st(c, "INSERT INTO " + t.database().schemaFor(t.layout()) + "." + t.layout().name + " (" + names + ") VALUES (" + marks + ")");
+            for (std::size_t i = 0; i < fields.size(); ++i)
+                st.bind(static_cast<int>(i) + 1, std::string_view(fields[i].second));
+            st.run();
+            tx.commit();
+        }
+        c.exec("PRAGMA foreign_keys=ON");
         return;
     }
     t.insert();
