@@ -8,7 +8,10 @@
 // median of the ratios of the pairs, each pair run side by side).
 //
 // Run with no arguments. "--child <campaign root>" is the start-up whose
-// peak memory the parent reads.
+// peak memory the parent reads. "--server" times the window steps over a
+// campaign on a PostgreSQL server of its own beside the same campaign in
+// files, at 100 and 100,000 characters, in wall time (a server's work is
+// not this thread's).
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSettings>
@@ -46,6 +49,7 @@
 #include "support/gui_helpers.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_modal.h"
+#include "support/test_server.h"
 
 namespace fs = std::filesystem;
 namespace sql = store::sql;
@@ -740,6 +744,108 @@ void progressSteps(const fs::path& scratch, int rows)
     }
 }
 
+// ---- over a server ------------------------------------------------------------
+
+double wallTimed(const std::function<void()>& f)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The window steps of one repetition, in wall time, under `tag`.
+void serverSteps(const Campaign& c, const std::string& tag, ScriptedModal& modal)
+{
+    std::unique_ptr<Running> r;
+    note("startup/" + tag, wallTimed([&] { r = startProgram(c); }));
+    if (r->program->dailyBackup)
+        r->program->dailyBackup->wait(std::chrono::minutes(5));
+    TfrmRealmDetails* realm = r->realm();
+    modal.action = [](QWidget& w) {
+        w.show();
+        activate(&w);
+        QCoreApplication::processEvents();
+    };
+    r->browser()->tblVDDB.findKey({gameName(c.characters / 3), characterName(c.characters / 3)});
+    QCoreApplication::processEvents();
+    note("open/" + tag, wallTimed([&] { r->browser()->DBGrid1DblClick(); }));
+    modal.action = nullptr;
+    for (int i = 0; i < 10; ++i)
+        note("f4_move/" + tag, wallTimed([&] {
+                 realm->Next1Click();
+                 QCoreApplication::processEvents();
+             }));
+    realm->hide();
+    TfrmVDDBSearch* b = r->browser();
+    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) {
+        b->edtSearch->setText(QString::fromLatin1(text));
+        const double t = wallTimed([&] {
+            (b->*click)();
+            QCoreApplication::processEvents();
+            b->DBGrid1->viewport()->repaint();
+        });
+        b->btnShowAllClick();
+        QCoreApplication::processEvents();
+        return t;
+    };
+    note("search_name/" + tag, search("Al", &TfrmVDDBSearch::btnNameClick));
+    note("search_game/" + tag, search("Game1", &TfrmVDDBSearch::btnGameClick));
+}
+
+int serverBench(const fs::path& scratch, ScriptedModal& modal)
+{
+    const fs::path state = scratch / "server";
+    fs::create_directories(state);
+    if (std::system(("'" VDDB_SOURCE_DIR "/scripts/pg-server' start '" + state.string() + "'").c_str()) != 0)
+        throw std::runtime_error("the server did not start");
+    struct Stop {
+        fs::path state;
+        ~Stop() { std::system(("'" VDDB_SOURCE_DIR "/scripts/pg-server' stop '" + state.string() + "' >/dev/null").c_str()); }
+    } stop{state};
+    const std::string server = testing_support::testServer("VDDB_BENCH_SERVER");
+    std::vector<std::pair<Campaign, Campaign>> pairs;  // in files, on the server
+    for (int n : {100, 100000}) {
+        Campaign files = generate(scratch / std::to_string(n), n);
+        Campaign shared{n, scratch / ("server" + std::to_string(n))};
+        fs::create_directories(shared.programFolder());
+        const std::string conninfo = testing_support::newServerCampaign(server);
+        {
+            auto c = store::pg::Connection::open(conninfo);
+            store::Database db(files.dataFolder(), campaign::catalogue());
+            store::ServerCampaign::copyOnto(db, c);
+        }
+        store::AliasRegistry(shared.aliasFile()).add(testing_support::serverAlias("VDDB", conninfo), true);
+        // The first start ever takes the whole campaign into its copy.
+        std::unique_ptr<Running> r;
+        const double first = wallTimed([&] { r = startProgram(shared); });
+        std::fprintf(stderr, "%d characters: the first start with an empty copy took %.2f s\n", n, first);
+        pairs.emplace_back(files, shared);
+    }
+    for (int rep = 0; rep < kWindowRepetitions; ++rep)
+        for (const auto& [files, shared] : pairs) {
+            const std::string n = std::to_string(files.characters);
+            serverSteps(files, "files/" + n, modal);
+            serverSteps(shared, "server/" + n, modal);
+        }
+    std::printf("\n%-30s %10s %10s %10s %10s %10s %10s\n", "step (wall time, median)", "files 100", "server 100",
+                "files 100k", "server 100k", "srv/files", "100k/100");
+    std::vector<std::pair<std::string, double>> ratios;
+    for (const char* step : {"startup", "open", "f4_move", "search_name", "search_game"}) {
+        const std::string k(step);
+        const double over = pairedRatio(k + "/server/100000", k + "/files/100000");
+        const double flat = pairedRatio(k + "/server/100000", k + "/server/100");
+        std::printf("%-30s %7.2f ms %7.2f ms %7.2f ms %7.2f ms %9.2fx %9.2fx\n", step, median(k + "/files/100") * 1e3,
+                    median(k + "/server/100") * 1e3, median(k + "/files/100000") * 1e3,
+                    median(k + "/server/100000") * 1e3, over, flat);
+        ratios.emplace_back("server_over_files_" + k, over);
+        ratios.emplace_back("server_100k_over_100_" + k, flat);
+    }
+    std::printf("\n");
+    for (const auto& [name, value] : ratios)
+        std::printf("ratio %s %.2f\n", name.c_str(), value);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -763,6 +869,12 @@ int main(int argc, char** argv)
         }
 
         const fs::path scratch = fs::temp_directory_path() / ("vddb-program-bench-" + std::to_string(getpid()));
+        if (argc == 2 && std::string(argv[1]) == "--server") {
+            qputenv("VDDB_BENCH_SERVER", QByteArray::fromStdString((scratch / "server").string()));
+            const int status = serverBench(scratch, modal);
+            fs::remove_all(scratch);
+            return status;
+        }
         // "--progress N": the import's progress window and Cancel over N
         // characters and N provinces.
         if (argc == 3 && std::string(argv[1]) == "--progress") {

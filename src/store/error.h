@@ -165,6 +165,11 @@ inline std::string ownerMissing(std::string_view table, std::string_view record,
     return std::string(record) + " in table " + std::string(table) + " was not saved: its " + std::string(owner) +
            " is not stored (not saved yet, or renamed or deleted by another program)";
 }
+inline std::string foreignServerObject(std::string_view server, std::string_view type, std::string_view name)
+{
+    return "The campaign on the server " + std::string(server) + " cannot be opened: it holds the " +
+           std::string(type) + " \"" + excerpt(name) + "\", which this program did not create";
+}
 inline std::string notYours(std::string_view table, std::string_view role)
 {
     return "Cannot write table " + std::string(table) + ": the server keeps this record for the game master or " +

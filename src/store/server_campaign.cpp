@@ -2,6 +2,7 @@
 // to them. All the SQL the store sends to a server is here and in pg.cpp.
 #include "store/server_campaign.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <optional>
@@ -140,6 +141,85 @@ StoreError saveRefused(const pg::PgError& e)
     return StoreError(msg::transactionFailed(e.what()));
 }
 
+// The server's own functions, as create() makes them and the check on each
+// connection finds them: their bodies compared whole, as a file's tables are.
+struct ServerFunction {
+    std::string name, head, body;
+    bool definer;
+};
+
+// The table whose records are granted, and those that belong to it.
+const TableLayout* grantedLayout(const Catalogue& catalogue)
+{
+    for (const TableLayout& layout : catalogue.tables)
+        if (layout.file == catalogue.mainFile && layout.owner.table.empty())
+            return &layout;
+    return nullptr;
+}
+
+std::string sameOwner(const TableLayout& child, const std::string& a, const std::string& b)
+{
+    std::string same;
+    for (int k : child.owner.columns) {
+        const std::string c = q(child.columns[static_cast<std::size_t>(k)].name);
+        same += (same.empty() ? "" : " AND ") + (a + "." + c) + " = " + b + "." + c;
+    }
+    return same;
+}
+
+std::vector<ServerFunction> serverFunctions(const Catalogue& catalogue)
+{
+    std::vector<ServerFunction> f{
+        {"store_stamp", "() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER",
+         "\nBEGIN\n"
+         "  PERFORM pg_advisory_xact_lock(7406271);\n"
+         "  IF TG_OP = 'DELETE' THEN\n"
+         "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n"
+         "    RETURN OLD;\n"
+         "  END IF;\n"
+         "  IF TG_OP = 'UPDATE' AND NEW.store_row <> OLD.store_row THEN\n"
+         "    RAISE EXCEPTION 'a row keeps its number';\n"
+         "  END IF;\n"
+         "  NEW.store_version := nextval('store_versions');\n"
+         "  RETURN NEW;\n"
+         "END ",
+         true},
+        {"store_announce", "() RETURNS trigger LANGUAGE plpgsql",
+         " BEGIN PERFORM pg_notify('store_changed', ''); RETURN NULL; END ", false},
+        {"store_free_row", "(tbl text) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = public",
+         " DECLARE n bigint; BEGIN EXECUTE format('SELECT coalesce(max(store_row), 0) + 1 FROM %I', tbl) INTO n; "
+         "RETURN n; END ",
+         true},
+    };
+    const TableLayout* granted = grantedLayout(catalogue);
+    if (!granted)
+        return f;
+    // Hidden from the players: gone from their copies, and what belongs to
+    // it as well; the game master's copy takes it all again, since its
+    // versions come after.
+    std::string children, bump;
+    for (const TableLayout& child : catalogue.tables) {
+        if (child.file != catalogue.mainFile || child.owner.table != granted->name)
+            continue;
+        const std::string same = sameOwner(child, "c", "OLD");
+        children += "    INSERT INTO store_gone SELECT '" + child.name + "', c.store_row, nextval('store_versions') FROM " +
+                    q(child.name) + " c WHERE " + same + ";\n";
+        bump += "    UPDATE " + q(child.name) + " c SET store_row = c.store_row WHERE " + same + ";\n";
+    }
+    f.push_back({"store_granted", "(n bigint) RETURNS boolean LANGUAGE sql STABLE",
+                 " SELECT EXISTS (SELECT 1 FROM store_grants WHERE store_row = n AND role = current_user) ", false});
+    f.push_back({"store_hide", "() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER",
+                 "\nBEGIN\n"
+                 "  IF NEW.store_hidden IS DISTINCT FROM OLD.store_hidden THEN\n"
+                 "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n" +
+                     children + bump +
+                     "  END IF;\n"
+                     "  RETURN NEW;\n"
+                     "END ",
+                 true});
+    return f;
+}
+
 }  // namespace
 
 void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
@@ -151,26 +231,10 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
                       "CREATE TABLE store_gone (tbl text NOT NULL, store_row bigint NOT NULL, "
                       "store_version bigint NOT NULL);\n"
                       "CREATE INDEX store_gone_version ON store_gone (store_version);\n"
-                      "CREATE FUNCTION store_stamp() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-                      "BEGIN\n"
-                      "  PERFORM pg_advisory_xact_lock(7406271);\n"
-                      "  IF TG_OP = 'DELETE' THEN\n"
-                      "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n"
-                      "    RETURN OLD;\n"
-                      "  END IF;\n"
-                      "  IF TG_OP = 'UPDATE' AND NEW.store_row <> OLD.store_row THEN\n"
-                      "    RAISE EXCEPTION 'a row keeps its number';\n"
-                      "  END IF;\n"
-                      "  NEW.store_version := nextval('store_versions');\n"
-                      "  RETURN NEW;\n"
-                      "END $$;\n"
-                      "CREATE FUNCTION store_announce() RETURNS trigger LANGUAGE plpgsql AS $$\n"
-                      "BEGIN PERFORM pg_notify('store_changed', ''); RETURN NULL; END $$;\n"
-                      "CREATE FUNCTION store_free_row(tbl text) RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER\n"
-                      "SET search_path = public AS $$\n"
-                      "DECLARE n bigint;\n"
-                      "BEGIN EXECUTE format('SELECT coalesce(max(store_row), 0) + 1 FROM %I', tbl) INTO n; RETURN n; "
-                      "END $$;\n";
+                      "CREATE TABLE store_grants (role text NOT NULL, store_row bigint NOT NULL, "
+                      "PRIMARY KEY (role, store_row));\n";
+    for (const ServerFunction& f : serverFunctions(catalogue))
+        ddl += "CREATE FUNCTION " + f.name + f.head + " AS $$" + f.body + "$$;\n";
     // The game master owns the tables and so passes every policy; a player
     // is a member of the campaign's players' role, and its rows of the
     // tables without an owner (and what belongs to them) are those granted
@@ -182,8 +246,7 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
            "  END IF;\n"
            "  EXECUTE format('GRANT CONNECT ON DATABASE %I TO %I', current_database(), current_database() || '_players');\n"
            "  EXECUTE format('GRANT SELECT ON store_identity, store_gone TO %I', current_database() || '_players');\n"
-           "END $$;\n"
-           "ALTER FUNCTION store_stamp() SECURITY DEFINER;\n";
+           "END $$;\n";
     std::string foreign, policies;
     auto toPlayers = [](const std::string& what) {
         return "DO $$ BEGIN EXECUTE format('GRANT " + what + " TO %I', current_database() || '_players'); END $$;\n";
@@ -192,47 +255,17 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
         if (layout.file != catalogue.mainFile || !layout.owner.table.empty())
             continue;
         const std::string t = q(layout.name);
-        std::string children, bump;
         for (const TableLayout& child : catalogue.tables) {
             if (child.file != catalogue.mainFile || child.owner.table != layout.name)
                 continue;
-            std::string same;
-            for (int k : child.owner.columns) {
-                const std::string c = q(child.columns[static_cast<std::size_t>(k)].name);
-                same += (same.empty() ? "" : " AND ") + ("c." + c) + " = OLD." + c;
-            }
-            children += "    INSERT INTO store_gone SELECT '" + child.name + "', c.store_row, nextval('store_versions') FROM " +
-                        q(child.name) + " c WHERE " + same + ";\n";
-            bump += "    UPDATE " + q(child.name) + " c SET store_row = c.store_row WHERE " + same + ";\n";
-            const std::string owned = "EXISTS (SELECT 1 FROM " + t + " o WHERE " + [&] {
-                std::string m;
-                for (int k : child.owner.columns) {
-                    const std::string c = q(child.columns[static_cast<std::size_t>(k)].name);
-                    m += (m.empty() ? "" : " AND ") + ("o." + c) + " = " + q(child.name) + "." + c;
-                }
-                return m;
-            }();
+            const std::string owned = "EXISTS (SELECT 1 FROM " + t + " o WHERE " + sameOwner(child, "o", q(child.name));
             policies += "ALTER TABLE " + q(child.name) + " ENABLE ROW LEVEL SECURITY;\n"
                         "CREATE POLICY store_see ON " + q(child.name) + " FOR SELECT USING (" + owned + "));\n"
                         "CREATE POLICY store_change ON " + q(child.name) + " FOR ALL USING (" + owned +
                         " AND store_granted(o.store_row))) WITH CHECK (" + owned + " AND store_granted(o.store_row)));\n" +
                         toPlayers("SELECT, INSERT, UPDATE, DELETE ON " + q(child.name));
         }
-        // Hidden from the players: gone from their copies, and what belongs
-        // to it as well; the game master's copy takes it all again, since
-        // its versions come after.
-        ddl += "CREATE TABLE store_grants (role text NOT NULL, store_row bigint NOT NULL, PRIMARY KEY (role, store_row));\n"
-               "CREATE FUNCTION store_granted(n bigint) RETURNS boolean LANGUAGE sql STABLE AS\n"
-               "$$ SELECT EXISTS (SELECT 1 FROM store_grants WHERE store_row = n AND role = current_user) $$;\n"
-               "CREATE FUNCTION store_hide() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER AS $$\n"
-               "BEGIN\n"
-               "  IF NEW.store_hidden IS DISTINCT FROM OLD.store_hidden THEN\n"
-               "    INSERT INTO store_gone VALUES (TG_TABLE_NAME, OLD.store_row, nextval('store_versions'));\n" +
-               children + bump +
-               "  END IF;\n"
-               "  RETURN NEW;\n"
-               "END $$;\n" +
-               toPlayers("SELECT ON store_grants");
+        ddl += toPlayers("SELECT ON store_grants");
         policies += "ALTER TABLE " + t + " ADD store_hidden boolean NOT NULL DEFAULT false;\n"
                     "ALTER TABLE store_grants ADD FOREIGN KEY (store_row) REFERENCES " + t + " (store_row) ON DELETE CASCADE;\n"
                     "CREATE TRIGGER store_hide BEFORE UPDATE ON " + t + " FOR EACH ROW EXECUTE FUNCTION store_hide();\n"
@@ -443,6 +476,12 @@ void ServerCampaign::connect()
     auto c = std::make_unique<pg::Connection>(pg::Connection::open(conninfo_));
     c->exec(std::string("LISTEN ") + channel);
     server_ = std::move(c);
+    try {
+        checkServer();
+    } catch (...) {
+        server_.reset();  // refused: it is asked again, not used
+        throw;
+    }
 }
 
 void ServerCampaign::rollBackServer()
@@ -512,6 +551,64 @@ bool ServerCampaign::pull()
         readState();
         throw;
     }
+}
+
+void ServerCampaign::checkServer()
+{
+    // As a file is refused for what the program does not create there, the
+    // server's database is refused for a table, function, trigger, policy
+    // or rule of another's: such code would run with every save.
+    pg::Connection& server = *server_;
+    const Catalogue& catalogue = copy_.catalogue();
+    const std::string where = server.server();
+    const std::string ours = " n.nspname NOT IN ('pg_catalog', 'information_schema') AND n.nspname NOT LIKE 'pg_toast%' "
+                             "AND n.nspname NOT LIKE 'pg_temp%'";
+    auto refuse = [&](const std::string& type, const pg::Value& name) {
+        throw StoreError(msg::foreignServerObject(where, type, name.value_or("")));
+    };
+    std::vector<std::string> tables{"store_identity", "store_gone", "store_grants"};
+    for (const TableLayout* layout : tables_)
+        tables.push_back(layout->name);
+    auto isTable = [&](const pg::Value& name) {
+        return name && std::find(tables.begin(), tables.end(), *name) != tables.end();
+    };
+    for (const auto& r : server.query("SELECT c.relname, c.relkind::text, t.relname FROM pg_class c JOIN pg_namespace n "
+                                      "ON n.oid = c.relnamespace LEFT JOIN pg_index i ON i.indexrelid = c.oid LEFT JOIN "
+                                      "pg_class t ON t.oid = i.indrelid WHERE" + ours).rows) {
+        const std::string kind = r[1].value_or("");
+        const bool own = (kind == "r" && isTable(r[0])) || (kind == "S" && r[0] == "store_versions") ||
+                         (kind == "i" && isTable(r[2]));
+        if (!own)
+            refuse(kind == "r" ? "table" : kind == "v" ? "view" : kind == "i" ? "index" : "relation", r[0]);
+    }
+    const std::vector<ServerFunction> functions = serverFunctions(catalogue);
+    for (const auto& r : server.query("SELECT p.proname, p.prosrc, p.prosecdef::text FROM pg_proc p JOIN pg_namespace n "
+                                      "ON n.oid = p.pronamespace WHERE" + ours).rows) {
+        const bool own = std::any_of(functions.begin(), functions.end(), [&](const ServerFunction& f) {
+            return r[0] == f.name && r[1] == f.body && r[2] == std::string(f.definer ? "true" : "false");
+        });
+        if (!own)
+            refuse("function", r[0]);
+    }
+    const TableLayout* granted = grantedLayout(catalogue);
+    for (const auto& r : server.query("SELECT tg.tgname, c.relname, p.proname FROM pg_trigger tg JOIN pg_class c ON "
+                                      "c.oid = tg.tgrelid JOIN pg_namespace n ON n.oid = c.relnamespace JOIN pg_proc p ON "
+                                      "p.oid = tg.tgfoid WHERE NOT tg.tgisinternal AND" + ours).rows) {
+        const bool own = r[0] == r[2] && isTable(r[1]) &&
+                         (r[0] == "store_stamp" || r[0] == "store_announce" ||
+                          (r[0] == "store_hide" && granted && r[1] == granted->name));
+        if (!own)
+            refuse("trigger", r[0]);
+    }
+    for (const auto& r : server.query("SELECT pol.polname, c.relname FROM pg_policy pol JOIN pg_class c ON c.oid = "
+                                      "pol.polrelid JOIN pg_namespace n ON n.oid = c.relnamespace WHERE" + ours).rows)
+        if ((r[0] != "store_see" && r[0] != "store_change") || !isTable(r[1]))
+            refuse("policy", r[0]);
+    for (const auto& r : server.query("SELECT r.rulename FROM pg_rewrite r JOIN pg_class c ON c.oid = r.ev_class JOIN "
+                                      "pg_namespace n ON n.oid = c.relnamespace WHERE" + ours).rows)
+        refuse("rule", r[0]);
+    for (const auto& r : server.query("SELECT evtname FROM pg_event_trigger").rows)
+        refuse("event trigger", r[0]);
 }
 
 bool ServerCampaign::pullNow()

@@ -72,6 +72,7 @@ private:
     };
     void touch(const sql::RowChange& change, const sql::ValueBefore& old);
     void connect();
+    void checkServer();
     void rollBackServer();
     bool pullNow();
     void push();

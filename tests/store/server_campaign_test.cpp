@@ -320,3 +320,33 @@ TEST_F(ServerCampaignTest, AGameMasterAndThreePlayersEditAtOnceAndTheServerKeeps
         EXPECT_EQ(rows(programs[p]->session, "vdprovs"), serverRows("vdprovs", roles[p])) << roles[p];
     }
 }
+
+TEST_F(ServerCampaignTest, ADatabaseHoldingWhatTheProgramDidNotMakeIsRefusedNamingIt)
+{
+    struct Case {
+        const char* make;
+        const char* named;
+    } cases[] = {
+        {"CREATE TABLE spy (x int)", "table \"spy\""},
+        {"CREATE VIEW everyone AS SELECT * FROM vddb", "view \"everyone\""},
+        {"CREATE FUNCTION leak() RETURNS int LANGUAGE sql AS 'SELECT 1'", "function \"leak\""},
+        {"CREATE OR REPLACE FUNCTION store_announce() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RETURN NULL; END $$",
+         "function \"store_announce\""},
+        {"CREATE TRIGGER listen AFTER INSERT ON vdprovs FOR EACH ROW EXECUTE FUNCTION store_announce()",
+         "trigger \"listen\""},
+        {"CREATE POLICY everything ON vddb FOR ALL USING (true)", "policy \"everything\""},
+        {"CREATE RULE quiet AS ON DELETE TO vdprovs DO INSTEAD NOTHING", "rule \"quiet\""},
+    };
+    share();
+    program("A").reset();  // as made, it opens
+    for (const Case& c : cases) {
+        const std::string fresh = testing_support::newServerCampaign(testing_support::testServer());
+        store::pg::Connection::open(fresh).exec(c.make);
+        try {
+            ServerCampaign copy(*session_.databaseForAlias("B"), fresh);
+            ADD_FAILURE() << c.make;
+        } catch (const StoreError& e) {
+            EXPECT_NE(std::string(e.what()).find(std::string("holds the ") + c.named), std::string::npos) << e.what();
+        }
+    }
+}
