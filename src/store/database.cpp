@@ -512,6 +512,10 @@ bool Database::committedAfterAll()
     for (const auto& [schema, before] : changeCounters_) {
         std::optional<std::uint32_t> now;
         for (int attempt = 0; attempt < 3 && !now; ++attempt) {
+            // A read kept from before the commit (the stored row read to
+            // compare with an edit) would see the file as the failed commit
+            // left it, before the journal is played back: a new read.
+            releaseCursors();
             try {
                 if (keepReading(schema))
                     now = changeCounter(conn_.fileName(schema));

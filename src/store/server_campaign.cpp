@@ -6,6 +6,7 @@
 #include <charconv>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "store/durable.h"
 #include "store/error.h"
@@ -133,6 +134,11 @@ StoreError notYours(pg::Connection& server, const TableLayout& layout)
 
 StoreError saveRefused(const pg::PgError& e)
 {
+    if (e.sqlState() == "23505")
+        return StoreError(msg::keyViolation, StoreError::Code::KeyViolation);
+    if (e.sqlState() == "23503")
+        return StoreError(msg::transactionFailed("the record it belongs to is not stored on the server (not saved yet, "
+                                                 "or renamed or deleted by another program)"));
     if (e.sqlState() == "42501")
         return StoreError(msg::transactionFailed("the server does not let your role make this change: " +
                                                  std::string(e.what())));
@@ -349,6 +355,9 @@ void ServerCampaign::copyOnto(Database& local, pg::Connection& server)
             flush();
         }
         server.exec("COMMIT");
+        // Statistics at once, so that a copy's pull of what is new is an
+        // index scan from the first start on, not a scan of every row.
+        server.exec("ANALYZE");
     } catch (const pg::PgError& e) {
         if (server.connected())
             server.exec("ROLLBACK");
@@ -536,7 +545,16 @@ void ServerCampaign::writeState() const
 bool ServerCampaign::pull()
 {
     try {
-        return pullNow();
+        try {
+            return pullNow();
+        } catch (const pg::PgError& e) {
+            // A connection the server ended since it was last used is made
+            // again once, as for a save.
+            if (!e.unreachable() || !server_ || server_->connected())
+                throw;
+            rollBackServer();
+            return pullNow();
+        }
     } catch (const pg::PgError& e) {
         rollBackServer();
         readState();
@@ -646,21 +664,66 @@ bool ServerCampaign::pullNow()
             pulled_ = newest = 0;
             any = true;
         }
+        // The rows that came in must belong to rows of their owners, and an
+        // owner's row that went or changed must leave none behind: checked for
+        // those rows alone, not by a scan of whole tables.
+        struct OwnerCheck {
+            std::size_t child, owner;
+            std::vector<int> columns;  // the child's, naming the owner's key
+            std::set<std::vector<Value>> came, left;
+        };
+        std::vector<OwnerCheck> checks;
+        for (std::size_t c = 0; c < tables_.size(); ++c)
+            for (std::size_t o = 0; o < tables_.size(); ++o)
+                if (tables_[c]->owner.table == tables_[o]->name)
+                    checks.push_back({c, o, tables_[c]->owner.columns, {}, {}});
+        auto keyWhere = [&](const OwnerCheck& check) {
+            std::string where;
+            for (std::size_t k = 0; k < check.columns.size(); ++k)
+                where += (k ? " AND " : "") +
+                         q(tables_[check.child]->columns[static_cast<std::size_t>(check.columns[k])].name) + " = ?" +
+                         std::to_string(k + 1);
+            return where;
+        };
+        // Before an owner's row goes or is replaced: its key as it was.
+        auto leaving = [&](std::size_t table, std::int64_t row) {
+            for (OwnerCheck& check : checks) {
+                if (check.owner != table)
+                    continue;
+                std::string columns;
+                for (int k : check.columns)
+                    columns += (columns.empty() ? "" : ", ") + q(tables_[check.child]->columns[static_cast<std::size_t>(k)].name);
+                sql::Statement st(local, "SELECT " + columns + " FROM " + copy_.mainSchema() + "." +
+                                             q(tables_[table]->name) + " WHERE rowid = ?1");
+                st.bind(1, row);
+                if (st.step()) {
+                    std::vector<Value> key;
+                    for (int k = 0; k < st.columnCount(); ++k)
+                        key.push_back(st.type(k) == sql::Statement::Type::Integer ? Value(st.int64(k))
+                                      : st.isNull(k)                              ? Value()
+                                                                                  : Value(st.text(k)));
+                    check.left.insert(std::move(key));
+                }
+            }
+        };
         const pg::Value since = std::to_string(pulled_);
         const pg::Rows gone =
             server.query("SELECT tbl, store_row, store_version FROM store_gone WHERE store_version > $1", {since});
         for (const auto& row : gone.rows) {
-            for (const TableLayout* layout : tables_)
-                if (row[0] == layout->name) {
+            for (std::size_t t = 0; t < tables_.size(); ++t)
+                if (const TableLayout* layout = tables_[t]; row[0] == layout->name) {
+                    const std::int64_t number = serverNumber(row[1], layout->displayName);
+                    leaving(t, number);
                     sql::Statement del(local, "DELETE FROM " + copy_.mainSchema() + "." + q(layout->name) +
                                                   " WHERE rowid = ?1");
-                    del.bind(1, serverNumber(row[1], layout->displayName));
+                    del.bind(1, number);
                     del.run();
                 }
             newest = std::max(newest, serverNumber(row[2], "store_gone"));
             any = true;
         }
-        for (const TableLayout* layout : tables_) {
+        for (std::size_t t = 0; t < tables_.size(); ++t) {
+            const TableLayout* layout = tables_[t];
             const std::size_t n = layout->columns.size();
             const int autoInc = layout->autoIncColumn();
             // The AutoInc column is the row number itself.
@@ -681,18 +744,27 @@ bool ServerCampaign::pullNow()
                     if (row.size() != n + 2)
                         throw StoreError(msg::cannotRead(layout->displayName, "the server's table has other columns"));
                     const Value number = serverNumber(row[0], layout->displayName);
+                    leaving(t, std::get<std::int64_t>(number));
                     put.reset();
                     int p = 1;
                     if (autoInc < 0)
                         put.bind(p++, std::get<std::int64_t>(number));
+                    std::vector<Value> values;
                     for (std::size_t i = 0; i < n; ++i) {
-                        const Value v = fromServer(row[i + 2], *layout, i);
-                        if (static_cast<int>(i) == autoInc && v != number)
+                        values.push_back(fromServer(row[i + 2], *layout, i));
+                        if (static_cast<int>(i) == autoInc && values.back() != number)
                             throw StoreError(
                                 msg::cannotRead(layout->displayName, "the server sent a row whose number differs"));
-                        bindValue(put, p++, v);
+                        bindValue(put, p++, values.back());
                     }
                     put.run();
+                    for (OwnerCheck& check : checks)
+                        if (check.child == t) {
+                            std::vector<Value> key;
+                            for (int k : check.columns)
+                                key.push_back(values[static_cast<std::size_t>(k)]);
+                            check.came.insert(std::move(key));
+                        }
                     newest = std::max(newest, serverNumber(row[1], layout->displayName));
                     any = true;
                 }
@@ -700,16 +772,31 @@ bool ServerCampaign::pullNow()
             server.exec("CLOSE pulled");
         }
         server.exec("COMMIT");
-        if (any)
-            for (const TableLayout* layout : tables_) {
-                if (layout->owner.table.empty())
-                    continue;
-                sql::Statement check(local, "PRAGMA " + copy_.mainSchema() + ".foreign_key_check(" + q(layout->name) + ")");
-                if (check.step())
-                    throw StoreError(msg::cannotRead(layout->displayName,
+        for (const OwnerCheck& check : checks) {
+            const std::string where = keyWhere(check);
+            sql::Statement owner(local, "SELECT 1 FROM " + copy_.mainSchema() + "." + q(tables_[check.owner]->name) +
+                                            " WHERE " + where);
+            sql::Statement child(local, "SELECT 1 FROM " + copy_.mainSchema() + "." + q(tables_[check.child]->name) +
+                                            " WHERE " + where + " LIMIT 1");
+            auto has = [](sql::Statement& st, const std::vector<Value>& key) {
+                st.reset();
+                for (std::size_t k = 0; k < key.size(); ++k)
+                    bindValue(st, static_cast<int>(k) + 1, key[k]);
+                const bool found = st.step();
+                st.reset();
+                return found;
+            };
+            for (const auto& key : check.came)
+                if (!has(owner, key))
+                    throw StoreError(msg::cannotRead(tables_[check.child]->displayName,
                                                      "the server holds rows that belong to no row of " +
-                                                         layout->owner.table));
-            }
+                                                         tables_[check.owner]->name));
+            for (const auto& key : check.left)
+                if (!has(owner, key) && has(child, key))
+                    throw StoreError(msg::cannotRead(tables_[check.child]->displayName,
+                                                     "the server holds rows that belong to no row of " +
+                                                         tables_[check.owner]->name));
+        }
         tx.commit();
     }
     pulled_ = newest;

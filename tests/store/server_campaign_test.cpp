@@ -5,15 +5,22 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <atomic>
 #include <map>
 #include <mutex>
+#include <set>
 #include <random>
 #include <sstream>
 #include <thread>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "campaign/catalogue.h"
 
 #include "fixture.h"
+#include "support/fault_vfs.h"
 #include "support/test_server.h"
 #include "store/error.h"
 #include "store/pg.h"
@@ -349,4 +356,160 @@ TEST_F(ServerCampaignTest, ADatabaseHoldingWhatTheProgramDidNotMakeIsRefusedNami
             EXPECT_NE(std::string(e.what()).find(std::string("holds the ") + c.named), std::string::npos) << e.what();
         }
     }
+}
+
+// The server stores a save and the copy's own commit then fails: the save
+// is pending, and saving again stores it once on the server, a new record
+// and a change alike.
+TEST_F(ServerCampaignTest, ASaveTheServerStoredButTheCopyDidNotIsStoredOnceWhenSavedAgain)
+{
+    testing_support::FaultVfs vfs;  // before the copy's connection opens
+    share();
+    auto a = program("A");
+    auto chars = table("A", "vddb.DB");
+    addCharacter(*chars, "G", "Aric");
+    auto provs = table("A", "vdprovs.db");
+    for (int i = 0; i < 2; ++i) {
+        if (i == 0) {
+            provs->insert();
+            provs->setText("Game_Name", "G");
+            provs->setText("Character_Name", "Aric");
+            provs->setText("Province_Name", "Ilien");
+        } else {
+            provs->edit();
+            provs->setText("Province_Name", "Ilien Magna");
+        }
+        vfs.failDelete = "campaign.sqlite-journal";
+        EXPECT_THROW(provs->post(), StoreError);
+        EXPECT_TRUE(provs->editing());
+        provs->post();
+        EXPECT_EQ(serverRows("vdprovs").size(), 1u);
+        EXPECT_EQ(rows("A", "vdprovs"), serverRows("vdprovs"));
+    }
+}
+
+namespace {
+
+// Each stored province name of Aric's, as the server holds them.
+std::multiset<std::string> serverProvinces(const std::string& campaign)
+{
+    std::multiset<std::string> out;
+    for (const auto& row : store::pg::Connection::open(campaign).query("SELECT \"Province_Name\" FROM vdprovs").rows)
+        out.insert(row[0].value_or(""));
+    return out;
+}
+
+}  // namespace
+
+// The server ends the program's connection at random moments, in the middle
+// of a save or of its commit: each save is made again until it is
+// acknowledged, and each is stored exactly once.
+TEST_F(ServerCampaignTest, ConnectionsEndedAtRandomDuringSavesLoseNothingAndStoreNothingTwice)
+{
+    {
+        auto chars = openTable("vddb.DB");
+        addCharacter(*chars, "G", "Aric");
+    }
+    share();
+    auto a = program("A");
+    auto provs = table("A", "vdprovs.db");
+    int refused = 0;
+    {
+        std::atomic<bool> saving{true};
+        struct Joined {
+            std::atomic<bool>& saving;
+            std::thread thread;
+            ~Joined()
+            {
+                saving = false;
+                thread.join();
+            }
+        } killer{saving, std::thread([&] {
+            auto kill = store::pg::Connection::open(campaign);
+            std::mt19937 rng(11);
+            while (saving) {
+                std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(rng)));
+                kill.exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = current_database() AND "
+                          "pid <> pg_backend_pid()");
+            }
+        })};
+        for (int i = 0; i < 60; ++i) {
+            provs->insert();
+            provs->setText("Game_Name", "G");
+            provs->setText("Character_Name", "Aric");
+            provs->setText("Province_Name", "p" + std::to_string(i));
+            for (int attempt = 0;; ++attempt) {
+                try {
+                    provs->post();
+                    break;
+                } catch (const StoreError& e) {
+                    ++refused;
+                    ASSERT_LT(attempt, 200) << e.what();
+                    ASSERT_TRUE(provs->editing());  // pending, as typed
+                }
+            }
+        }
+    }
+    std::multiset<std::string> expected;
+    for (int i = 0; i < 60; ++i)
+        expected.insert("p" + std::to_string(i));
+    EXPECT_EQ(serverProvinces(campaign), expected);
+    EXPECT_GT(refused, 0);  // some ends came during a save
+    a->pull();
+    EXPECT_EQ(rows("A", "vdprovs"), serverRows("vdprovs"));
+}
+
+// The program killed at random moments while it saves: every save it
+// acknowledged is on the server, none twice, and its copy opens again as
+// the server holds it.
+TEST_F(ServerCampaignTest, AProgramKilledAtRandomDuringSavesLosesNothingAcknowledged)
+{
+    {
+        auto chars = openTable("vddb.DB");
+        addCharacter(*chars, "G", "Aric");
+    }
+    share();
+    // The program's copy, which only the children open until the end.
+    session_.aliases().add(store::Alias{"K", "STANDARD", {{"PATH", (temp_.path() / "K").string() + "/"}}}, true);
+    std::mt19937 rng(5);
+    std::multiset<std::string> acknowledged;
+    for (int round = 0; round < 8; ++round) {
+        int acks[2];
+        ASSERT_EQ(pipe(acks), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(acks[0]);
+            store::Session own(session_.aliases(), campaign::catalogue());
+            ServerCampaign copy(*own.databaseForAlias("K"), campaign);
+            store::Table provs(own);
+            provs.open("K", "vdprovs.db");
+            for (int i = 1000 * round;; ++i) {
+                provs.insert();
+                provs.setText("Game_Name", "G");
+                provs.setText("Character_Name", "Aric");
+                provs.setText("Province_Name", "p" + std::to_string(i));
+                provs.post();
+                if (write(acks[1], &i, sizeof i) != sizeof i)
+                    _exit(1);
+            }
+        }
+        close(acks[1]);
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(20, 200)(rng)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        for (int i = 0; read(acks[0], &i, sizeof i) == sizeof i;)
+            acknowledged.insert("p" + std::to_string(i));
+        close(acks[0]);
+        // Each save the program acknowledged is stored once; one it did not
+        // may be stored too (killed after the server's commit), never twice.
+        const std::multiset<std::string> stored = serverProvinces(campaign);
+        for (const std::string& name : acknowledged)
+            EXPECT_EQ(stored.count(name), 1u) << "round " << round << ": " << name;
+        for (const std::string& name : stored)
+            EXPECT_EQ(stored.count(name), 1u) << "round " << round << ": " << name;
+    }
+    EXPECT_GT(acknowledged.size(), 8u);
+    auto k = program("K");
+    EXPECT_EQ(rows("K", "vdprovs"), serverRows("vdprovs"));
 }
