@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -14,24 +12,16 @@
 #include "store/alias_registry.h"
 #include "store/error.h"
 #include "store/pg.h"
+#include "support/test_server.h"
 
 using store::pg::Connection;
 using store::pg::PgError;
 
 namespace {
 
-std::string conninfo()
-{
-    const char* state = std::getenv("VDDB_PG_STATE");
-    std::ifstream in(std::string(state ? state : "") + "/conninfo");
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 class PgTest : public testing::Test {
 protected:
-    PgTest() : db(Connection::open(conninfo())) {}
+    PgTest() : db(Connection::open(testing_support::testServer())) {}
     Connection db;
 };
 
@@ -64,7 +54,7 @@ TEST_F(PgTest, ErrorsSayWhetherTheServerCouldBeReached)
     // A connection the server ends, and a server that is not there.
     const std::string pid = *db.query("SELECT pg_backend_pid()::text").rows[0][0];
     // Waits until the connection has ended, so that the next statement finds it gone.
-    Connection::open(conninfo()).query("SELECT pg_terminate_backend($1::int, 5000)", {pid});
+    Connection::open(testing_support::testServer()).query("SELECT pg_terminate_backend($1::int, 5000)", {pid});
     const std::string nobody = "host=127.0.0.1 port=1 dbname=postgres";  // a port no server takes
     for (auto attempt : std::vector<std::function<void()>>{[&] { db.exec("SELECT 1"); },
                                                             [&] { Connection::open(nobody); }}) {

@@ -28,8 +28,7 @@ inline void post(store::Table& t, const Fields& fields)
         store::sql::Connection& c = t.database().connection();
         c.exec("PRAGMA foreign_keys=OFF");
         {
-            // In a transaction of the database's, which a campaign on a
-            // server stores there too (where the row's owner must exist).
+            // In the database's transaction: a server campaign's stores it there too.
             store::Database::Transaction tx(t.database());
             store::sql::Statement st(c, "INSERT INTO " + t.database().schemaFor(t.layout()) + "." + t.layout().name + " (" + names + ") VALUES (" + marks + ")");
             for (std::size_t i = 0; i < fields.size(); ++i)

@@ -26,22 +26,16 @@ inline std::string testServer(const char* variable = "VDDB_PG_STATE")
     return line;
 }
 
-// A new empty database on it; the connection string that reaches it.
-inline std::string newServerDatabase(const std::string& server)
+// A new campaign with no records on it, in a database of its own; the
+// connection string that reaches it.
+inline std::string newServerCampaign(const std::string& server)
 {
     std::random_device rd;
     const std::string name = "campaign_" + std::to_string(rd() % 1000000000);
     store::pg::Connection::open(server).exec("CREATE DATABASE " + name);
-    return server + " dbname=" + name;
-}
-
-// A new campaign with no records on it.
-inline std::string newServerCampaign(const std::string& server)
-{
-    const std::string campaign = newServerDatabase(server);
-    auto c = store::pg::Connection::open(campaign);
+    auto c = store::pg::Connection::open(server + " dbname=" + name);
     store::ServerCampaign::create(c, campaign::catalogue());
-    return campaign;
+    return server + " dbname=" + name;
 }
 
 // An alias of a campaign on the server, as a user of it writes one.
