@@ -102,6 +102,13 @@ double timed(const std::function<void()>& f)
     return cpuNow() - t0;
 }
 
+double wallTimed(const std::function<void()>& f)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
 void settle()
 {
     QCoreApplication::processEvents();
@@ -283,6 +290,22 @@ double pairedRatio(const std::string& over, const std::string& under)
     return median(ratios);
 }
 
+// A search in the browser to its first screenful painted, timed by `timer`;
+// then all shown again, untimed.
+double searchStep(TfrmVDDBSearch& b, const char* text, void (TfrmVDDBSearch::*click)(),
+                  double (*timer)(const std::function<void()>&))
+{
+    b.edtSearch->setText(QString::fromLatin1(text));
+    const double t = timer([&] {
+        (b.*click)();
+        QCoreApplication::processEvents();
+        b.DBGrid1->viewport()->repaint();
+    });
+    b.btnShowAllClick();
+    QCoreApplication::processEvents();
+    return t;
+}
+
 // One repetition of the window steps on one campaign.
 void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& modal, int rep)
 {
@@ -334,17 +357,7 @@ void windowSteps(const Campaign& c, ScriptedDialogs& dialogs, ScriptedModal& mod
 
     // A search with its first screenful painted.
     TfrmVDDBSearch* b = r->browser();
-    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) {
-        b->edtSearch->setText(QString::fromLatin1(text));
-        const double t = timed([&] {
-            (b->*click)();
-            QCoreApplication::processEvents();
-            b->DBGrid1->viewport()->repaint();
-        });
-        b->btnShowAllClick();
-        QCoreApplication::processEvents();
-        return t;
-    };
+    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) { return searchStep(*b, text, click, timed); };
     note("search_name/" + n, search("Al", &TfrmVDDBSearch::btnNameClick));
     note("search_few/" + n, search(kFewPrefix, &TfrmVDDBSearch::btnNameClick));
     note("search_game/" + n, search("Game1", &TfrmVDDBSearch::btnGameClick));
@@ -746,13 +759,6 @@ void progressSteps(const fs::path& scratch, int rows)
 
 // ---- over a server ------------------------------------------------------------
 
-double wallTimed(const std::function<void()>& f)
-{
-    const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 // The window steps of one repetition, in wall time, under `tag`.
 void serverSteps(const Campaign& c, const std::string& tag, ScriptedModal& modal)
 {
@@ -777,17 +783,7 @@ void serverSteps(const Campaign& c, const std::string& tag, ScriptedModal& modal
              }));
     realm->hide();
     TfrmVDDBSearch* b = r->browser();
-    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) {
-        b->edtSearch->setText(QString::fromLatin1(text));
-        const double t = wallTimed([&] {
-            (b->*click)();
-            QCoreApplication::processEvents();
-            b->DBGrid1->viewport()->repaint();
-        });
-        b->btnShowAllClick();
-        QCoreApplication::processEvents();
-        return t;
-    };
+    auto search = [&](const char* text, void (TfrmVDDBSearch::*click)()) { return searchStep(*b, text, click, wallTimed); };
     note("search_name/" + tag, search("Al", &TfrmVDDBSearch::btnNameClick));
     note("search_game/" + tag, search("Game1", &TfrmVDDBSearch::btnGameClick));
 }
