@@ -1,5 +1,7 @@
 #include "dbaware/datasource.h"
 
+#include <utility>
+
 #include "dbaware/guard.h"
 
 #include <algorithm>
@@ -37,7 +39,7 @@ bool DataSource::canEdit() const
 {
     if (!table_.isOpen())
         return false;
-    return table_.editing() || autoEdit_;
+    return table_.editing() || (autoEdit_ && table_.mayChange());
 }
 
 bool DataSource::edit()
@@ -73,6 +75,12 @@ bool DataSource::beginChange(QWidget* control)
         return true;
     if (!autoEdit_)
         return false;
+    // A record kept for someone else says why once; further keys on it are
+    // refused without a word.
+    if (!table_.mayChange()) {
+        if (std::exchange(refusedRow_, table_.bookmark().rowid) == refusedRow_)
+            return false;
+    }
     bool editing = false;
     guarded(control, [&] { editing = edit(); });
     return editing;

@@ -70,6 +70,7 @@ private:
 
     store::Table& table_;
     bool autoEdit_ = true;
+    std::int64_t refusedRow_ = 0;  // the record whose refusal was told last
     std::vector<RecordWriter*> writers_;
     Relay* relay_;
 };

@@ -91,8 +91,15 @@ public:
         virtual ~Remote() = default;
         virtual void beforeCommit() = 0;
         virtual void ended(bool committed) = 0;
+        // Why the row may not be changed here (the other store keeps it for
+        // someone else); nothing when it may.
+        virtual std::optional<std::string> refusal(const std::string& table, std::int64_t rowid) = 0;
     };
     void setRemote(Remote* remote) { remote_ = remote; }
+    std::optional<std::string> refusal(const std::string& schema, const std::string& table, std::int64_t rowid)
+    {
+        return remote_ && schema == mainSchema_ ? remote_->refusal(table, rowid) : std::nullopt;
+    }
     // The row a row inserted at `rowid` became in the last outermost commit:
     // the other store may have had that number taken already.
     std::int64_t rowNumberAfterCommit(const std::string& schema, const std::string& table, std::int64_t rowid) const;

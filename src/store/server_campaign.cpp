@@ -271,7 +271,9 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
                         " AND store_granted(o.store_row))) WITH CHECK (" + owned + " AND store_granted(o.store_row)));\n" +
                         toPlayers("SELECT, INSERT, UPDATE, DELETE ON " + q(child.name));
         }
-        ddl += toPlayers("SELECT ON store_grants");
+        ddl += toPlayers("SELECT ON store_grants") +
+               "CREATE TRIGGER store_announce AFTER INSERT OR UPDATE OR DELETE ON store_grants FOR EACH STATEMENT "
+               "EXECUTE FUNCTION store_announce();\n";
         policies += "ALTER TABLE " + t + " ADD store_hidden boolean NOT NULL DEFAULT false;\n"
                     "ALTER TABLE store_grants ADD FOREIGN KEY (store_row) REFERENCES " + t + " (store_row) ON DELETE CASCADE;\n"
                     "CREATE TRIGGER store_hide BEFORE UPDATE ON " + t + " FOR EACH ROW EXECUTE FUNCTION store_hide();\n"
@@ -487,10 +489,54 @@ void ServerCampaign::connect()
     server_ = std::move(c);
     try {
         checkServer();
+        readGrants();
     } catch (...) {
         server_.reset();  // refused: it is asked again, not used
         throw;
     }
+}
+
+void ServerCampaign::readGrants()
+{
+    const TableLayout* granted = grantedLayout(copy_.catalogue());
+    const pg::Rows who = server_->query(
+        "SELECT current_user::text, (SELECT rolsuper FROM pg_roles WHERE rolname = current_user) OR EXISTS "
+        "(SELECT 1 FROM pg_tables WHERE schemaname = 'public' AND tablename = $1 AND tableowner = current_user)",
+        {granted ? granted->name : std::string()});
+    role_ = who.rows.at(0)[0].value_or("");
+    gameMaster_ = who.rows.at(0)[1] == "t";
+    granted_.clear();
+    for (const auto& r : server_->query("SELECT store_row FROM store_grants WHERE role = current_user").rows)
+        granted_.insert(serverNumber(r[0], "store_grants"));
+}
+
+std::optional<std::string> ServerCampaign::refusal(const std::string& table, std::int64_t rowid)
+{
+    const TableLayout* granted = grantedLayout(copy_.catalogue());
+    if (gameMaster_ || !granted)
+        return std::nullopt;
+    const TableLayout* layout = nullptr;
+    for (const TableLayout* t : tables_)
+        if (equalsNoCase(t->name, table))
+            layout = t;
+    if (!layout || (layout != granted && layout->owner.table != granted->name))
+        return std::nullopt;
+    if (layout != granted) {
+        // A row that belongs to a granted one: its owner's number.
+        std::string columns, same;
+        for (int k : layout->owner.columns) {
+            const std::string c = q(layout->columns[static_cast<std::size_t>(k)].name);
+            same += (same.empty() ? "" : " AND ") + ("o." + c) + " = c." + c;
+        }
+        sql::Statement owner(copy_.connection(), "SELECT o.rowid FROM " + copy_.mainSchema() + "." + q(granted->name) +
+                                                     " o JOIN " + copy_.mainSchema() + "." + q(layout->name) +
+                                                     " c ON " + same + " WHERE c.rowid = ?1");
+        owner.bind(1, rowid);
+        rowid = owner.step() ? owner.int64(0) : 0;
+    }
+    if (granted_.count(rowid))
+        return std::nullopt;
+    return msg::notYours(layout->displayName, role_);
 }
 
 void ServerCampaign::rollBackServer()
@@ -633,6 +679,8 @@ bool ServerCampaign::pullNow()
 {
     if (!server_ || !server_->connected())
         connect();
+    else
+        readGrants();  // a grant announced, or the changes of a grant's record
     sql::Connection& local = copy_.connection();
     // The copy takes the server's rows as they stand, whatever order they
     // come in; the server's own keys held them together, and the copy's

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,6 +67,9 @@ public:
 private:
     void beforeCommit() override;
     void ended(bool committed) override;
+    std::optional<std::string> refusal(const std::string& table, std::int64_t rowid) override;
+    // Who this connection is, and the granted records it may change.
+    void readGrants();
 
     struct Touched {
         bool existed = false;
@@ -87,6 +92,9 @@ private:
     std::string identity_;                                             // the server database's, as last pulled
     std::int64_t pulled_ = 0;                                          // the last version pulled
     bool applying_ = false;                                            // the copy is being brought up to date
+    std::string role_;
+    bool gameMaster_ = true;           // owns the tables: every record is its own
+    std::set<std::int64_t> granted_;  // the granted table's rows a player may change
     bool committing_ = false;  // pushed: the copy's own commit follows
     bool conflict_ = false;  // the last push was refused for another program's change
 };

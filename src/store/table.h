@@ -50,6 +50,9 @@ public:
     State state() const { return state_; }
     bool editing() const { return state_ == State::Edit || state_ == State::Insert; }
     bool modified() const { return modified_; }
+    // The current record may be changed here: not one that the database it
+    // is a copy of keeps for someone else (edit() then says why).
+    bool mayChange() const;
 
     // Moves; each first ends a pending insert or change (posted if modified,
     // else dropped).

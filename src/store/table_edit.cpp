@@ -62,6 +62,11 @@ void Table::startInsert(bool atEnd)
     fire(afterScroll);
 }
 
+bool Table::mayChange() const
+{
+    return !db_ || !record_.hasRecord() || !db_->refusal(reader_->sql().schema(), layout_->name, record_.mark().rowid);
+}
+
 void Table::edit()
 {
     requireOpen();
@@ -71,6 +76,8 @@ void Table::edit()
         insert();
         return;
     }
+    if (auto why = db_->refusal(reader_->sql().schema(), layout_->name, record_.mark().rowid))
+        throw StoreError(*why);
     // Re-read first, so that a change posted through another object is not
     // overwritten with this object's older copy.
     const std::vector<Value> before = record_.values();

@@ -170,9 +170,9 @@ struct Program {
         session.takeServerChanges();
         if (!chars->findKey({"G", character}))
             return false;
-        chars->edit();
-        chars->setText(field, value);
         try {
+            chars->edit();
+            chars->setText(field, value);
             chars->post();
         } catch (const StoreError&) {
             chars->editing() ? chars->cancel() : void();
@@ -215,7 +215,9 @@ TEST_F(ServerCampaignTest, AGameMasterAndThreePlayersEditAtOnceAndTheServerKeeps
     EXPECT_EQ(column(*programs[0]->chars, "Character_Name"), regents);
     EXPECT_EQ(column(*programs[1]->chars, "Character_Name"), (std::vector<std::string>{"Aric", "Bel", "Cor"}));
     EXPECT_EQ(rows(programs[1]->session, "vdprovs").size(), 3u);
-    // Another's character: refused by the server, to the program and to psql.
+    // Another's character: shown, not changeable, refused by the server to psql.
+    ASSERT_TRUE(programs[1]->chars->findKey({"G", "Bel"}));
+    EXPECT_FALSE(programs[1]->chars->mayChange());
     EXPECT_FALSE(programs[1]->save("Bel", "Domain_Name", "Annexed"));
     const std::string psql = "psql -qAt -v ON_ERROR_STOP=1 \"" + campaign + " user=" + roles[1] + "\" -c ";
     EXPECT_EQ(std::system((psql + "\"UPDATE vddb SET \\\"Domain_Name\\\" = 'Annexed' WHERE \\\"Character_Name\\\" <> "
