@@ -77,28 +77,47 @@ pg::Value toServer(const Value& v)
 
 // A value the server sent, as the copy's column holds it; the server is
 // another program's data, so a number that is none is refused.
+// A whole number as the server sent it; nothing for text that is none.
+std::optional<std::int64_t> wholeNumber(const std::string& text)
+{
+    std::int64_t n = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || std::from_chars(text.data(), end, n).ptr != end)
+        return std::nullopt;
+    return n;
+}
+
 Value fromServer(const pg::Value& v, const TableLayout& layout, std::size_t column)
 {
     if (!v)
         return {};
     if (!isNumber(layout.columns[column].type))
         return *v;
-    std::int64_t n = 0;
-    const char* end = v->data() + v->size();
-    if (std::from_chars(v->data(), end, n).ptr != end || v->empty())
-        throw StoreError(msg::cannotRead(layout.displayName, "the server sent '" + msg::excerpt(*v) + "' for the number " +
-                                                                 layout.columns[column].name));
-    return n;
+    if (auto n = wholeNumber(*v))
+        return *n;
+    throw StoreError(msg::cannotRead(layout.displayName, "the server sent '" + msg::excerpt(*v) + "' for the number " +
+                                                             layout.columns[column].name));
 }
 
 // A row number or version the server sent.
 std::int64_t serverNumber(const pg::Value& v, std::string_view table)
 {
-    std::int64_t n = 0;
-    if (!v || v->empty() || std::from_chars(v->data(), v->data() + v->size(), n).ptr != v->data() + v->size() || n <= 0)
+    const std::optional<std::int64_t> n = v ? wholeNumber(*v) : std::nullopt;
+    if (!n || *n <= 0)
         throw StoreError(msg::cannotRead(table, "the server sent '" + msg::excerpt(v.value_or("")) +
                                                     "' for a row number"));
-    return n;
+    return *n;
+}
+
+// Ends the connection's transaction, if it still can: the failure that
+// came first is the one to report.
+void rollBack(pg::Connection& server)
+{
+    if (server.connected())
+        try {
+            server.exec("ROLLBACK");
+        } catch (const pg::PgError&) {
+        }
 }
 
 std::vector<Value> readLocalRow(sql::Statement& st, std::size_t columns)
@@ -312,8 +331,7 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
     try {
         server.exec(ddl + foreign + policies + "COMMIT;");
     } catch (const pg::PgError& e) {
-        if (server.connected())
-            server.exec("ROLLBACK");
+        rollBack(server);
         throw StoreError("Cannot make the campaign on the server " + server.server() + ": " + e.what());
     }
 }
@@ -361,24 +379,21 @@ void ServerCampaign::copyOnto(Database& local, pg::Connection& server)
         // index scan from the first start on, not a scan of every row.
         server.exec("ANALYZE");
     } catch (const pg::PgError& e) {
-        if (server.connected())
-            server.exec("ROLLBACK");
+        rollBack(server);
         throw StoreError("Cannot copy the campaign onto the server " + server.server() + ": " + e.what());
     } catch (...) {
-        if (server.connected())
-            server.exec("ROLLBACK");
+        rollBack(server);
         throw;
     }
 }
 
 namespace {
 
-// The one table whose records are granted to players (characters, say).
+// The granted table, which the commands need.
 const TableLayout& grantedTable(const Catalogue& catalogue)
 {
-    for (const TableLayout& layout : catalogue.tables)
-        if (layout.file == catalogue.mainFile && layout.owner.table.empty())
-            return layout;
+    if (const TableLayout* layout = grantedLayout(catalogue))
+        return *layout;
     throw StoreError("The catalogue has no table to grant");
 }
 
@@ -541,11 +556,8 @@ std::optional<std::string> ServerCampaign::refusal(const std::string& table, std
 
 void ServerCampaign::rollBackServer()
 {
-    if (server_ && server_->connected())
-        try {
-            server_->exec("ROLLBACK");
-        } catch (const pg::PgError&) {
-        }
+    if (server_)
+        rollBack(*server_);
 }
 
 int ServerCampaign::socket() const { return server_ && server_->connected() ? server_->socket() : -1; }
@@ -563,13 +575,11 @@ void ServerCampaign::readState()
 {
     std::ifstream in(copy_.folder() / stateFile);
     std::string version;
-    if (std::getline(in, identity_) && std::getline(in, version)) {
-        const char* end = version.data() + version.size();
-        if (std::from_chars(version.data(), end, pulled_).ptr != end || pulled_ < 0)
-            pulled_ = 0;
-    } else {
+    // A state that cannot be read is none: the next pull brings everything.
+    const bool read = std::getline(in, identity_) && std::getline(in, version);
+    pulled_ = read ? std::max<std::int64_t>(wholeNumber(version).value_or(0), 0) : 0;
+    if (!read)
         identity_.clear();
-    }
 }
 
 void ServerCampaign::writeState() const
