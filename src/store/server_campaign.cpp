@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <optional>
 #include <set>
 
@@ -29,6 +31,27 @@ constexpr const char* channel = "store_changed";
 // given and a pull that has seen version n has seen all before it.
 constexpr const char* writersLock = "SELECT pg_advisory_xact_lock(7406271)";
 constexpr const char* stateFile = "server.state";
+constexpr const char* pendingFile = "server.pending";
+
+// Each push leaves a receipt in its own transaction, so that a program that
+// lost the server's answer to its commit can ask whether it was stored. A
+// player sees and removes only its own.
+constexpr const char* receiptsDdl =
+    "CREATE TABLE store_receipts (token text PRIMARY KEY, role text NOT NULL DEFAULT current_user);\n"
+    "ALTER TABLE store_receipts ENABLE ROW LEVEL SECURITY;\n"
+    "CREATE POLICY store_change ON store_receipts FOR ALL USING (role = current_user) "
+    "WITH CHECK (role = current_user);\n"
+    "DO $$ BEGIN EXECUTE format('GRANT SELECT, INSERT, DELETE ON store_receipts TO %I', "
+    "current_database() || '_players'); END $$;\n";
+
+std::string newToken()
+{
+    std::random_device random;
+    char text[33];
+    for (int i = 0; i < 4; ++i)
+        std::snprintf(text + 8 * i, 9, "%08x", static_cast<unsigned>(random()));
+    return text;
+}
 
 std::string q(std::string_view name) { return sql::quoteIdentifier(name); }
 
@@ -141,6 +164,20 @@ std::string params(int first, int count)
     for (int i = 0; i < count; ++i)
         s += (i ? ", $" : "$") + std::to_string(first + i);
     return s;
+}
+
+// A row put into the copy by its number, which binds first unless the
+// AutoInc column is the number itself.
+std::string putRow(const std::string& schema, const TableLayout& layout)
+{
+    const int autoInc = layout.autoIncColumn();
+    std::string put = "INSERT OR REPLACE INTO " + schema + "." + q(layout.name) + " (" + (autoInc < 0 ? "rowid" : "") +
+                      allColumns(layout).substr(autoInc < 0 ? 0 : 2) + ") VALUES (" +
+                      params(1, static_cast<int>(layout.columns.size()) + (autoInc < 0 ? 1 : 0)) + ")";
+    for (char& c : put)
+        if (c == '$')
+            c = '?';
+    return put;
 }
 
 // A row the server shows this role but does not let it change: its
@@ -272,6 +309,7 @@ void ServerCampaign::create(pg::Connection& server, const Catalogue& catalogue)
            "  EXECUTE format('GRANT CONNECT ON DATABASE %I TO %I', current_database(), current_database() || '_players');\n"
            "  EXECUTE format('GRANT SELECT ON store_identity, store_gone TO %I', current_database() || '_players');\n"
            "END $$;\n";
+    ddl += receiptsDdl;
     std::string foreign, policies;
     auto toPlayers = [](const std::string& what) {
         return "DO $$ BEGIN EXECUTE format('GRANT " + what + " TO %I', current_database() || '_players'); END $$;\n";
@@ -472,8 +510,11 @@ ServerCampaign::ServerCampaign(Database& copy, const std::string& conninfo) : co
         if (layout.file == copy_.catalogue().mainFile) {
             copy_.schemaFor(layout);  // its table is there, as the program made it
             tables_.push_back(&layout);
+        } else {
+            localTables_.push_back(&layout);
         }
     readState();
+    pending_ = readPending();
     pull();
     copy_.setRemote(this);
     copy_.connection().watchRowsBefore([this](const sql::RowChange& change, const sql::ValueBefore& old) {
@@ -501,6 +542,17 @@ void ServerCampaign::connect()
     server_.reset();
     auto c = std::make_unique<pg::Connection>(pg::Connection::open(conninfo_));
     c->exec(std::string("LISTEN ") + channel);
+    if (c->query("SELECT to_regclass('store_receipts') IS NULL").rows.at(0).at(0) == "t") {
+        // A campaign made before receipts: its owner adds them.
+        try {
+            c->exec(std::string("BEGIN;\n") + receiptsDdl + "COMMIT;");
+        } catch (const pg::PgError& e) {
+            rollBack(*c);
+            throw StoreError("The campaign on the server " + c->server() +
+                             " was made by an earlier version of the program: the game master opens it once first (" +
+                             e.what() + ")");
+        }
+    }
     server_ = std::move(c);
     try {
         checkServer();
@@ -640,7 +692,7 @@ void ServerCampaign::checkServer()
     auto refuse = [&](const std::string& type, const pg::Value& name) {
         throw StoreError(msg::foreignServerObject(where, type, name.value_or("")));
     };
-    std::vector<std::string> tables{"store_identity", "store_gone", "store_grants"};
+    std::vector<std::string> tables{"store_identity", "store_gone", "store_grants", "store_receipts"};
     for (const TableLayout* layout : tables_)
         tables.push_back(layout->name);
     auto isTable = [&](const pg::Value& name) {
@@ -691,6 +743,7 @@ bool ServerCampaign::pullNow()
         connect();
     else
         readGrants();  // a grant announced, or the changes of a grant's record
+    const bool settled = settle();
     sql::Connection& local = copy_.connection();
     // The copy takes the server's rows as they stand, whatever order they
     // come in; the server's own keys held them together, and the copy's
@@ -706,7 +759,7 @@ bool ServerCampaign::pullNow()
         ~Applied() { on = false; }
     } applied{applying_};
     pg::Connection& server = *server_;
-    bool any = false;
+    bool any = settled;
     std::int64_t newest = pulled_;
     {
         Database::Transaction tx(copy_);
@@ -784,14 +837,7 @@ bool ServerCampaign::pullNow()
             const TableLayout* layout = tables_[t];
             const std::size_t n = layout->columns.size();
             const int autoInc = layout->autoIncColumn();
-            // The AutoInc column is the row number itself.
-            std::string insert = "INSERT OR REPLACE INTO " + copy_.mainSchema() + "." + q(layout->name) + " (" +
-                                 (autoInc < 0 ? "rowid" : "") + allColumns(*layout).substr(autoInc < 0 ? 0 : 2) +
-                                 ") VALUES (" + params(1, static_cast<int>(n) + (autoInc < 0 ? 1 : 0)) + ")";
-            for (char& c : insert)
-                if (c == '$')
-                    c = '?';
-            sql::Statement put(local, insert);
+            sql::Statement put(local, putRow(copy_.mainSchema(), *layout));
             server.exec("DECLARE pulled NO SCROLL CURSOR FOR SELECT store_row, store_version" + allColumns(*layout) +
                         " FROM " + q(layout->name) + " WHERE store_version > " + std::to_string(pulled_));
             for (;;) {
@@ -865,8 +911,18 @@ bool ServerCampaign::pullNow()
 
 void ServerCampaign::touch(const sql::RowChange& change, const sql::ValueBefore& old)
 {
-    if (applying_ || change.schema != copy_.mainSchema())
+    if (applying_)
         return;
+    if (change.schema != copy_.mainSchema()) {
+        for (const TableLayout* layout : localTables_)
+            if (equalsNoCase(change.table, layout->name)) {
+                if (change.kind != sql::RowChange::Kind::Insert)
+                    localTouched_.insert({layout, change.before});
+                if (change.kind != sql::RowChange::Kind::Delete)
+                    localTouched_.insert({layout, change.after});
+            }
+        return;
+    }
     for (std::size_t t = 0; t < tables_.size(); ++t) {
         if (!equalsNoCase(change.table, tables_[t]->name))
             continue;
@@ -886,7 +942,14 @@ void ServerCampaign::touch(const sql::RowChange& change, const sql::ValueBefore&
 
 void ServerCampaign::beforeCommit()
 {
-    if (applying_ || touched_.empty())
+    if (applying_)
+        return;
+    // Until the server says whether an earlier commit of the copy's own
+    // tables was stored, they could be finished over this one.
+    if (pending_ && (!touched_.empty() || !localTouched_.empty()))
+        throw StoreError(msg::transactionFailed("the server has not yet said whether the last import was stored; "
+                                                "save again once the server can be reached"));
+    if (touched_.empty())
         return;
     committing_ = true;
     try {
@@ -902,22 +965,43 @@ void ServerCampaign::beforeCommit()
 
 void ServerCampaign::ended(bool committed)
 {
+    if (applying_)
+        return;  // the copy's own transactions of a pull
     touched_.clear();
+    localTouched_.clear();
     committing_ = false;
+    const bool sent = std::exchange(sentCommit_, false), stored = std::exchange(serverCommitted_, false);
+    const bool wrote = std::exchange(wrotePending_, false);
+    if (committed) {
+        unsure_.reset();
+        lastToken_ = token_.empty() ? lastToken_ : token_;
+        if (wrote)
+            removePending();
+    } else if (sent) {
+        // The server may hold the push, or does: a save made again must
+        // find its rows there rather than store them twice.
+        Unsure unsure{stored ? std::string() : token_, {}, unsure_ ? unsure_->known : std::vector<Sent>{}};
+        (stored ? unsure.known : unsure.inserts) = std::move(sent_);
+        unsure_ = std::move(unsure);
+    } else if (wrote) {
+        removePending();  // never sent: nothing to finish
+    }
+    sent_.clear();
+    token_.clear();
     // A save refused for another program's change of the same field: the
-    // record shows what is stored now, as after such a refusal here.
-    if (!committed && conflict_) {
-        conflict_ = false;
+    // record shows what is stored now, as after such a refusal here. An
+    // import the server may hold is finished as soon as it answers.
+    if (!committed && (std::exchange(conflict_, false) || pending_))
         try {
             pull();
         } catch (...) {
             // The next pull tries again.
         }
-    }
 }
 
 void ServerCampaign::push()
 {
+    token_ = newToken();
     try {
         if (!server_ || !server_->connected())
             connect();
@@ -931,7 +1015,22 @@ void ServerCampaign::push()
         server_->exec("BEGIN");
     }
     pg::Connection& server = *server_;
-    server.exec(std::string("SET LOCAL lock_timeout = '3s'; ") + writersLock);
+    // The tokens are the program's own hexadecimal digits.
+    server.exec(std::string("SET LOCAL lock_timeout = '3s'; ") + writersLock + "; " +
+                (lastToken_.empty() ? "" : "DELETE FROM store_receipts WHERE token = '" + lastToken_ + "'; ") +
+                "INSERT INTO store_receipts (token) VALUES ('" + token_ + "')");
+    // The inserts of an earlier save that the server stored, though the
+    // copy never heard so or did not commit them.
+    std::vector<Sent> stored;
+    if (unsure_) {
+        if (!unsure_->token.empty()) {
+            if (!server.query("DELETE FROM store_receipts WHERE token = $1 RETURNING 1", {unsure_->token}).rows.empty())
+                unsure_->known.insert(unsure_->known.end(), unsure_->inserts.begin(), unsure_->inserts.end());
+            unsure_->token.clear();
+            unsure_->inserts.clear();
+        }
+        stored = unsure_->known;
+    }
 
     struct Insert {
         std::size_t table;
@@ -1017,13 +1116,16 @@ void ServerCampaign::push()
 
     std::vector<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>> moved;  // table, from, to
     for (Insert& ins : inserts) {
+        Sent sent{ins.table, ins.row, std::move(ins.values)};
+        if (matchStored(stored, sent, moved))
+            continue;
         const TableLayout& layout = *tables_[ins.table];
         const std::string table = q(layout.name);
         const int autoInc = layout.autoIncColumn();
         auto tryAt = [&](std::int64_t number) {
             std::vector<pg::Value> values{std::to_string(number)};
-            for (std::size_t i = 0; i < ins.values.size(); ++i)
-                values.push_back(static_cast<int>(i) == autoInc ? std::to_string(number) : toServer(ins.values[i]));
+            for (std::size_t i = 0; i < sent.values.size(); ++i)
+                values.push_back(static_cast<int>(i) == autoInc ? std::to_string(number) : toServer(sent.values[i]));
             return !server
                         .query("INSERT INTO " + table + " (store_row" + allColumns(layout) + ") VALUES (" +
                                    params(1, static_cast<int>(values.size())) +
@@ -1031,24 +1133,34 @@ void ServerCampaign::push()
                                values)
                         .rows.empty();
         };
-        if (tryAt(ins.row))
-            continue;
-        // The number is taken: by this very row when an earlier save was
-        // stored but its answer lost, else by another program's row.
-        const pg::Rows stored = server.query(
-            "SELECT store_row" + allColumns(layout) + " FROM " + table + " WHERE store_row = $1", {std::to_string(ins.row)});
-        bool same = !stored.rows.empty();
-        for (std::size_t i = 0; same && i < ins.values.size(); ++i)
-            same = static_cast<int>(i) == autoInc || fromServer(stored.rows[0][i + 1], layout, i) == ins.values[i];
-        if (same)
-            continue;
-        const pg::Rows free = server.query("SELECT store_free_row($1)", {layout.name});
-        const std::int64_t to = serverNumber(free.rows.empty() ? pg::Value() : free.rows[0][0], layout.displayName);
-        if (!tryAt(to))
-            throw StoreError(msg::cannotWrite(layout.displayName, "the server gave a row number already taken"));
-        moved.push_back({ins.table, {ins.row, to}});
+        if (!tryAt(ins.row)) {
+            // Another program's row has the number.
+            const pg::Rows free = server.query("SELECT store_free_row($1)", {layout.name});
+            const std::int64_t to = serverNumber(free.rows.empty() ? pg::Value() : free.rows[0][0], layout.displayName);
+            if (!tryAt(to))
+                throw StoreError(msg::cannotWrite(layout.displayName, "the server gave a row number already taken"));
+            moved.push_back({ins.table, {ins.row, to}});
+            sent.row = to;
+        }
+        sent_.push_back(std::move(sent));
     }
+    if (!localTouched_.empty()) {
+        Pending pending{token_, {}};
+        for (const auto& [layout, row] : localTouched_) {
+            sql::Statement read(local, "SELECT rowid, * FROM " + copy_.schemaFor(*layout) + "." + q(layout->name) +
+                                           " WHERE rowid = ?1");
+            read.bind(1, row);
+            pending.rows.push_back({layout, row, std::nullopt});
+            if (read.step())
+                pending.rows.back().values = readLocalRow(read, layout->columns.size());
+        }
+        writePending(pending);
+        pending_ = std::move(pending);
+        wrotePending_ = true;
+    }
+    sentCommit_ = true;
     server.exec("COMMIT");
+    serverCommitted_ = true;
 
     // The rows the server numbered otherwise take its numbers here, through
     // numbers no row has, since one's new number may be another's old one.
@@ -1066,6 +1178,192 @@ void ServerCampaign::push()
             if (step == 1)
                 copy_.renumbered(tables_[t]->name, fromTo.first, fromTo.second);
         }
+}
+
+}  // namespace store
+
+namespace store {
+
+bool ServerCampaign::matchStored(std::vector<Sent>& stored, Sent& insert,
+                                 std::vector<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>>& moved)
+{
+    const TableLayout& layout = *tables_[insert.table];
+    const int autoInc = layout.autoIncColumn();
+    const auto it = std::find_if(stored.begin(), stored.end(), [&](const Sent& s) {
+        if (s.table != insert.table)
+            return false;
+        for (std::size_t i = 0; i < s.values.size(); ++i)
+            if (static_cast<int>(i) != autoInc && s.values[i] != insert.values[i])
+                return false;
+        return true;
+    });
+    if (it == stored.end())
+        return false;
+    const std::int64_t there = it->row;
+    stored.erase(it);
+    if (there == insert.row)
+        return true;
+    const std::string table = copy_.mainSchema() + "." + q(layout.name);
+    sql::Statement held(copy_.connection(), "SELECT 1 FROM " + table + " WHERE rowid = ?1");
+    held.bind(1, there);
+    if (!held.step()) {
+        moved.push_back({insert.table, {insert.row, there}});
+        return true;
+    }
+    // A pull brought the stored row already: this one is a second of it.
+    held.reset();
+    applying_ = true;
+    struct Applied {
+        bool& on;
+        ~Applied() { on = false; }
+    } applied{applying_};
+    sql::Statement drop(copy_.connection(), "DELETE FROM " + table + " WHERE rowid = ?1");
+    drop.bind(1, insert.row);
+    drop.run();
+    copy_.renumbered(layout.name, insert.row, there);
+    return true;
+}
+
+bool ServerCampaign::settle()
+{
+    if (!pending_)
+        return false;
+    // Behind the writers' lock: a commit of that push still under way on
+    // the server has ended, one way or the other.
+    pg::Connection& server = *server_;
+    server.exec(std::string("BEGIN; SET LOCAL lock_timeout = '3s'; ") + writersLock);
+    const bool stored = !server.query("SELECT 1 FROM store_receipts WHERE token = $1", {pending_->token}).rows.empty();
+    server.exec("COMMIT");
+    if (stored) {
+        applying_ = true;
+        struct Applied {
+            bool& on;
+            ~Applied() { on = false; }
+        } applied{applying_};
+        // Their files are attached before the transaction, which cannot.
+        std::map<const TableLayout*, std::string> schemas;
+        for (const LocalRow& r : pending_->rows)
+            schemas.try_emplace(r.table, copy_.schemaFor(*r.table));
+        Database::Transaction tx(copy_);
+        sql::Connection& local = copy_.connection();
+        for (const LocalRow& r : pending_->rows) {
+            sql::Statement drop(local, "DELETE FROM " + schemas[r.table] + "." + q(r.table->name) + " WHERE rowid = ?1");
+            drop.bind(1, r.row);
+            drop.run();
+        }
+        for (const LocalRow& r : pending_->rows) {
+            if (!r.values)
+                continue;
+            sql::Statement put(local, putRow(schemas[r.table], *r.table));
+            int p = 1;
+            if (r.table->autoIncColumn() < 0)
+                put.bind(p++, r.row);
+            for (const Value& v : *r.values)
+                bindValue(put, p++, v);
+            put.run();
+        }
+        tx.commit();
+        lastToken_ = pending_->token;
+    }
+    removePending();
+    return stored;
+}
+
+namespace {
+
+bool isToken(const std::string& text)
+{
+    return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+}  // namespace
+
+void ServerCampaign::writePending(const Pending& pending) const
+{
+    const fs::path file = copy_.folder() / pendingFile;
+    const fs::path part = copy_.folder() / (std::string(pendingFile) + ".new");
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        out << pending.token << '\n';
+        for (const LocalRow& r : pending.rows) {
+            out << r.table->name << '\n' << r.row << '\n';
+            if (!r.values) {
+                out << "-1\n";
+                continue;
+            }
+            out << r.values->size() << '\n';
+            for (const Value& v : *r.values) {
+                if (const auto* i = std::get_if<std::int64_t>(&v))
+                    out << 'I' << *i << '\n';
+                else if (const auto* t = std::get_if<std::string>(&v))
+                    out << 'T' << t->size() << '\n' << *t << '\n';
+                else
+                    out << "N\n";
+            }
+        }
+        out << "end\n";
+        if (!out.flush())
+            throw StoreError(msg::transactionFailed("cannot write " + part.string()));
+    }
+    std::error_code ec;
+    if (!renameDurably(part, file, ec))
+        throw StoreError(msg::transactionFailed("cannot write " + file.string() + ": " + ec.message()));
+}
+
+std::optional<ServerCampaign::Pending> ServerCampaign::readPending() const
+{
+    std::ifstream in(copy_.folder() / pendingFile, std::ios::binary);
+    Pending pending;
+    // Written whole before the server was asked to commit, or not at all:
+    // one that does not read so was never sent.
+    if (!std::getline(in, pending.token) || !isToken(pending.token))
+        return std::nullopt;
+    for (std::string name, line;;) {
+        if (!std::getline(in, name))
+            return std::nullopt;
+        if (name == "end")
+            return pending;
+        const auto layout = std::find_if(localTables_.begin(), localTables_.end(),
+                                         [&](const TableLayout* t) { return t->name == name; });
+        std::optional<std::int64_t> row, count;
+        if (layout == localTables_.end() || !std::getline(in, line) || !(row = wholeNumber(line)) ||
+            !std::getline(in, line) || !(count = wholeNumber(line)))
+            return std::nullopt;
+        LocalRow r{*layout, *row, std::nullopt};
+        if (*count >= 0) {
+            if (static_cast<std::size_t>(*count) != r.table->columns.size())
+                return std::nullopt;
+            r.values.emplace();
+            for (std::int64_t i = 0; i < *count; ++i) {
+                if (!std::getline(in, line) || line.empty())
+                    return std::nullopt;
+                const std::optional<std::int64_t> n = wholeNumber(line.substr(1));
+                if (line == "N") {
+                    r.values->emplace_back();
+                } else if (line[0] == 'I' && n) {
+                    r.values->emplace_back(*n);
+                } else if (line[0] == 'T' && n && *n >= 0 && *n <= (1 << 24)) {
+                    std::string text(static_cast<std::size_t>(*n), '\0');
+                    if (!in.read(text.data(), *n) || in.get() != '\n')
+                        return std::nullopt;
+                    r.values->emplace_back(std::move(text));
+                } else {
+                    return std::nullopt;
+                }
+            }
+        }
+        pending.rows.push_back(std::move(r));
+    }
+}
+
+void ServerCampaign::removePending()
+{
+    std::error_code ec;
+    fs::remove(copy_.folder() / pendingFile, ec);
+    syncFolder(copy_.folder(), ec);
+    pending_.reset();
 }
 
 }  // namespace store

@@ -75,7 +75,41 @@ private:
         bool existed = false;
         std::vector<Value> before;
     };
+    // A row inserted on the server, by the number the server gave it.
+    struct Sent {
+        std::size_t table;
+        std::int64_t row;
+        std::vector<Value> values;
+    };
+    // Inserts the server may hold though the copy's commit did not follow:
+    // a save made again must not store them twice. Those of `token` are the
+    // server's if its receipt is there; the known ones are the server's.
+    struct Unsure {
+        std::string token;
+        std::vector<Sent> inserts, known;
+    };
+    // What a commit did to the copy's tables that the server does not keep
+    // (the transfer tables), kept on the disk from before the server's
+    // commit until the copy's: a commit that the server stored and the copy
+    // did not is finished here, once the server's receipt of it is found.
+    struct LocalRow {
+        const TableLayout* table;
+        std::int64_t row;
+        std::optional<std::vector<Value>> values;  // nothing: deleted
+    };
+    struct Pending {
+        std::string token;
+        std::vector<LocalRow> rows;
+    };
     void touch(const sql::RowChange& change, const sql::ValueBefore& old);
+    // Finishes a commit the server holds and the copy does not: true when
+    // the copy's own tables changed.
+    bool settle();
+    void writePending(const Pending& pending) const;
+    std::optional<Pending> readPending() const;
+    void removePending();
+    bool matchStored(std::vector<Sent>& stored, Sent& insert,
+                     std::vector<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>>& moved);
     void connect();
     void checkServer();
     void rollBackServer();
@@ -97,6 +131,16 @@ private:
     std::set<std::int64_t> granted_;  // the granted table's rows a player may change
     bool committing_ = false;  // pushed: the copy's own commit follows
     bool conflict_ = false;  // the last push was refused for another program's change
+    std::vector<const TableLayout*> localTables_;           // the copy's own, which the server does not keep
+    std::set<std::pair<const TableLayout*, std::int64_t>> localTouched_;
+    std::string token_;       // the receipt of the push under way
+    std::string lastToken_;   // the last receipt no longer needed, removed with the next push
+    bool sentCommit_ = false;     // the server was asked to commit the push
+    bool serverCommitted_ = false;  // and said it did
+    bool wrotePending_ = false;     // the push kept what it did to the copy's own tables
+    std::vector<Sent> sent_;      // the push's inserts
+    std::optional<Unsure> unsure_;
+    std::optional<Pending> pending_;
 };
 
 }  // namespace store

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -17,6 +18,7 @@
 #include "fixture.h"
 #include "support/fault_vfs.h"
 #include "support/test_server.h"
+#include "store/all_or_nothing.h"
 #include "store/error.h"
 #include "store/pg.h"
 #include "store/server_campaign.h"
@@ -327,6 +329,7 @@ TEST_F(ServerCampaignTest, ASaveTheServerStoredButTheCopyDidNotIsStoredOnceWhenS
             EXPECT_THROW(provs->post(), StoreError);
         }
         EXPECT_TRUE(provs->editing());
+        a->pull();  // the server's announcement of it came meanwhile
         provs->post();
         EXPECT_EQ(serverRows("vdprovs").size(), 1u);
         EXPECT_EQ(rows("A", "vdprovs"), serverRows("vdprovs"));
@@ -335,11 +338,12 @@ TEST_F(ServerCampaignTest, ASaveTheServerStoredButTheCopyDidNotIsStoredOnceWhenS
 
 namespace {
 
-// Each stored province name of Aric's, as the server holds them.
-std::multiset<std::string> serverProvinces(const std::string& campaign)
+// Each stored value of a column, as the server holds them.
+std::multiset<std::string> serverNames(const std::string& campaign, const std::string& column = "Province_Name",
+                                       const std::string& table = "vdprovs")
 {
     std::multiset<std::string> out;
-    for (const auto& row : store::pg::Connection::open(campaign).query("SELECT \"Province_Name\" FROM vdprovs").rows)
+    for (const auto& row : store::pg::Connection::open(campaign).query("SELECT \"" + column + "\" FROM " + table).rows)
         out.insert(row[0].value_or(""));
     return out;
 }
@@ -401,7 +405,7 @@ TEST_F(ServerCampaignTest, ConnectionsEndedAtRandomDuringSavesLoseNothingAndASer
     std::multiset<std::string> expected{"p59 Magna"};
     for (int i = 0; i < 59; ++i)
         expected.insert("p" + std::to_string(i));
-    EXPECT_EQ(serverProvinces(campaign), expected);
+    EXPECT_EQ(serverNames(campaign), expected);
     a->pull();
     EXPECT_EQ(rows("A", "vdprovs"), serverRows("vdprovs"));
 }
@@ -445,7 +449,7 @@ TEST_F(ServerCampaignTest, AProgramKilledAtRandomDuringSavesLosesNothingAcknowle
             acknowledged.insert("p" + std::to_string(i));
         close(acks[0]);
         // Acknowledged: stored once; not: perhaps stored (killed after the commit), never twice.
-        const std::multiset<std::string> stored = serverProvinces(campaign);
+        const std::multiset<std::string> stored = serverNames(campaign);
         for (const std::string& name : acknowledged)
             EXPECT_EQ(stored.count(name), 1u) << "round " << round << ": " << name;
         for (const std::string& name : stored)
@@ -454,4 +458,126 @@ TEST_F(ServerCampaignTest, AProgramKilledAtRandomDuringSavesLosesNothingAcknowle
     EXPECT_GT(acknowledged.size(), 8u);
     auto k = program("K");
     EXPECT_EQ(rows("K", "vdprovs"), serverRows("vdprovs"));
+}
+
+namespace {
+
+// A copy's four tables, and the import as the transfer window makes it, in
+// one transaction across the two files.
+struct Transfer {
+    Transfer(store::Session& s, const std::string& alias) : chars(s), provs(s), trans(s), xprov(s)
+    {
+        for (auto [t, name] : {std::pair{&chars, "vddb.DB"}, {&provs, "vdprovs.db"}, {&trans, "vdtrans.DB"}, {&xprov, "expprovs.DB"}})
+            t->open(alias, name);
+    }
+    void import()
+    {
+        store::allOrNothing(chars, {&chars, &provs, &trans, &xprov}, [this] {
+            chars.appendFrom(trans);
+            provs.appendFrom(xprov);
+            xprov.removeAll();
+            trans.removeAll();
+        });
+    }
+    store::Table chars, provs, trans, xprov;
+};
+
+}  // namespace
+
+TEST_F(ServerCampaignTest, AnImportKilledBetweenTheServersCommitAndTheCopysIsFinishedWhenTheCopyOpensAgain)
+{
+    share();
+    session_.aliases().add(store::Alias{"K", "STANDARD", {{"PATH", (temp_.path() / "K").string() + "/"}}}, true);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        testing_support::FaultVfs vfs;
+        store::Session own(session_.aliases(), campaign::catalogue());
+        ServerCampaign copy(*own.databaseForAlias("K"), campaign);
+        Transfer t(own, "K");
+        for (const std::string name : {"Aric", "Brenna"}) {
+            addCharacter(t.trans, "G", name);
+            addProvince(t.xprov, "G", name, name + "'s Hold");
+        }
+        // The copy's commit across its two files begins: the server's is done.
+        vfs.onOpen = "-mj";
+        vfs.action = [] { _exit(9); };
+        t.import();
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_TRUE(waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 9) << status;
+    auto k = program("K");
+    Transfer t(session_, "K");
+    EXPECT_TRUE(column(t.trans, "Character_Name").empty() && column(t.xprov, "Province_Name").empty());
+    t.import();  // nothing is left to import a second time
+    EXPECT_EQ(rows("K", "vdprovs"), serverRows("vdprovs"));
+    EXPECT_EQ(serverRows("vdprovs").size(), 2u);
+}
+
+// The server's processes ended at once, as by a power cut, at random moments
+// of saves and imports, and started again: every save is made again until
+// acknowledged, as the user would, and the server ends with each exactly once.
+TEST_F(ServerCampaignTest, TheServerKilledAtRandomDuringSavesAndImportsLosesNothingAndStoresNothingTwice)
+{
+    const std::string state = (temp_.path() / "server").string();
+    auto server = [&state](const std::string& what) {
+        std::system(("'" VDDB_SOURCE_DIR "/scripts/pg-server' " + what + " '" + state + "' >/dev/null 2>&1").c_str());
+    };
+    server("start");
+    const std::shared_ptr<void> stop(nullptr, [&](void*) { server("stop"); });
+    setenv("VDDB_OWN_PG", state.c_str(), 1);
+    campaign = testing_support::newServerCampaign(testing_support::testServer("VDDB_OWN_PG"));
+    addCharacter(*openTable("vddb.DB"), "G", "Aric");
+    share();
+    auto a = program("A");
+    Transfer t(session_, "A");
+    std::multiset<std::string> provinces, characters{"Aric"};
+    int failed = 0;
+    // Saved again while it stays pending; meanwhile the program brings in
+    // what the server announced, as its timer does.
+    auto untilStored = [&](store::Table* pending, const std::function<void()>& first) {
+        for (int attempt = 0; attempt < 1000; ++attempt, ++failed) {
+            try {
+                return attempt > 0 && pending && pending->editing() ? pending->post() : first();
+            } catch (const StoreError&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                try { a->pull(); } catch (const StoreError&) {}
+            }
+        }
+        FAIL() << "never stored";
+    };
+    {
+        std::jthread killer([&server](std::stop_token stop) {
+            std::mt19937 rng(3);
+            for (auto pause = std::uniform_int_distribution<int>(0, 150); !stop.stop_requested();) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20 + pause(rng)));
+                server("crash");
+                std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng) / 2));
+                server("again");
+            }
+        });
+        for (int i = 0; i < 36; ++i) {
+            const std::string name = "p" + std::to_string(i);
+            if (i % 6 != 5) {
+                untilStored(&t.provs, [&] { addProvince(t.provs, "G", "Aric", name); });
+                provinces.insert(name);
+                continue;
+            }
+            for (const std::string& c : {"A" + name, "B" + name}) {
+                untilStored(&t.trans, [&] { addCharacter(t.trans, "G", c); });
+                untilStored(&t.xprov, [&] { addProvince(t.xprov, "G", c, c + " Hold"); });
+                characters.insert(c);
+                provinces.insert(c + " Hold");
+            }
+            untilStored(nullptr, [&] { t.import(); });
+        }
+    }
+    server("again");  // if the last crash was not followed by a start
+    a->pull();
+    EXPECT_GT(failed, 0);
+    EXPECT_EQ(serverNames(campaign), provinces);
+    EXPECT_EQ(serverNames(campaign, "Character_Name", "vddb"), characters);
+    EXPECT_EQ(rows("A", "vddb"), serverRows("vddb"));
+    EXPECT_EQ(rows("A", "vdprovs"), serverRows("vdprovs"));
+    EXPECT_TRUE(column(t.trans, "Character_Name").empty());
 }
