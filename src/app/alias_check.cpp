@@ -25,17 +25,31 @@ std::string folderText(fs::path folder)
 
 }  // namespace
 
+namespace {
+
+// Installed for all users the program's folder is read-only, and a folder
+// of its own there could never be made; run by root it could, but would
+// outlive the package. A folder that already exists beside the program and
+// can be written is used all the same.
+bool besideTheProgram(const Context& context, const fs::path& folder)
+{
+    std::error_code ec;
+    return fs::is_directory(folder, ec) ? context.folderWritable(folder)
+                                        : !context.installed && context.folderWritable(context.programFolder);
+}
+
+}  // namespace
+
 fs::path dataFolderFor(const Context& context)
 {
-    // Installed for all users the program's folder is read-only, and a Data
-    // folder there could never be made: the tables go to the user's data
-    // folder then. A Data folder that already exists beside the program and
-    // can be written is used all the same.
     const fs::path beside = context.programFolder / "Data";
-    std::error_code ec;
-    const bool usable = fs::is_directory(beside, ec) ? context.folderWritable(beside)
-                                                     : context.folderWritable(context.programFolder);
-    return usable ? beside : context.userDataFolder;
+    return besideTheProgram(context, beside) ? beside : context.userDataFolder;
+}
+
+fs::path saveFolderParent(const Context& context)
+{
+    return besideTheProgram(context, context.programFolder / "Save") ? context.programFolder
+                                                                     : context.userDocumentsFolder;
 }
 
 namespace {

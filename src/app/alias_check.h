@@ -16,5 +16,8 @@ bool checkAlias(Context& context);
 // The folder that a new alias VDDB names: Data beside the program, or the
 // user's data folder when the folder beside the program cannot be written.
 std::filesystem::path dataFolderFor(const Context& context);
+// The folder that holds the Save folder the save dialogs start in: the
+// program's, or vddb in the user's documents by the same rule.
+std::filesystem::path saveFolderParent(const Context& context);
 
 }  // namespace app

@@ -10,6 +10,7 @@ Context::Context(store::AliasRegistry aliases, std::filesystem::path programFold
     : session(std::move(aliases), campaign::catalogue()),
       programFolder(std::move(programFolder)),
       userDataFolder(std::move(userDataFolder)),
+      userDocumentsFolder(this->userDataFolder.parent_path() / "Documents"),
       folderWritable(platform::isWritableFolder)
 {
     // The local copies of campaigns on servers, beside the user's own data.
@@ -20,6 +21,8 @@ Context Context::forThisProgram()
 {
     Context c(store::AliasRegistry(platform::aliasFile()), platform::programFolder(), platform::userDataFolder());
     c.requestFile = platform::requestFile();
+    c.userDocumentsFolder = platform::userDocumentsFolder();
+    c.installed = platform::isSystemProgramFolder(c.programFolder);
     return c;
 }
 

@@ -18,6 +18,10 @@ struct Context {
     store::Session session;
     std::filesystem::path programFolder;
     std::filesystem::path userDataFolder;
+    // Where saved sheets go when they cannot go beside the program.
+    std::filesystem::path userDocumentsFolder;
+    // The program file is in a folder the system installs programs into.
+    bool installed = false;
     // Whether a folder can be written; tests stand in for a read-only install.
     std::function<bool(const std::filesystem::path&)> folderWritable;
     // The open-request file the main window serves; none when empty.

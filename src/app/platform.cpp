@@ -78,6 +78,27 @@ fs::path userDataFolder()
     return base / "vddb" / "Data";
 }
 
+fs::path userDocumentsFolder()
+{
+    return toPath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)) / "vddb";
+}
+
+bool isSystemProgramFolder(const fs::path& folder)
+{
+#if defined(_WIN32) || defined(__APPLE__)
+    // Program Files and /Applications refuse the user's writes: the write
+    // test finds them.
+    (void)folder;
+    return false;
+#else
+    const fs::path normal = folder.lexically_normal();
+    auto part = normal.begin();
+    if (!normal.is_absolute() || ++part == normal.end())
+        return false;
+    return *part == "usr" || *part == "opt" || *part == "bin" || *part == "sbin" || *part == "snap";
+#endif
+}
+
 fs::path aliasFile()
 {
     fs::path base;

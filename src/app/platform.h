@@ -17,6 +17,12 @@ bool isWritableFolder(const std::filesystem::path& folder);
 // $XDG_DATA_HOME/vddb/Data (~/.local/share/vddb/Data) on Linux, the user's
 // application data folder on Windows and macOS.
 std::filesystem::path userDataFolder();
+// Where saved sheets go when the folder beside the program cannot be
+// written: vddb in the user's documents folder.
+std::filesystem::path userDocumentsFolder();
+// A folder the system installs programs into (/usr/bin, /opt/...), which
+// root could write but a package removal would leave the data behind in.
+bool isSystemProgramFolder(const std::filesystem::path& folder);
 // The table engine's alias file: $XDG_CONFIG_HOME/vddb/aliases.conf, with
 // ~/.config in place of an unset or relative $XDG_CONFIG_HOME.
 std::filesystem::path aliasFile();

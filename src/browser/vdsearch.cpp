@@ -48,6 +48,15 @@
 
 namespace col = campaign::col;
 
+namespace {
+
+// What the list says while the database holds no character yet.
+const QString howToBegin = QStringLiteral(
+    "No characters yet. Press Insert on Detail Form (Alt+D) to add the first, or bring in an old data folder "
+    "with File > Bring In Old Tables...");
+
+}  // namespace
+
 TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, QWidget* parent)
     : QMainWindow(parent),
       tblVDDB(context.session),
@@ -65,6 +74,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
                          {QString::fromLatin1(col::CharacterName), QStringLiteral("Character Name"), 160},
                          {QString::fromLatin1(col::TotalProvinces), QStringLiteral("Prov's"), 50},
                          {QString::fromLatin1(col::DomainName), QStringLiteral("Domain Name"), 200}});
+    DBGrid1->setEmptyText(howToBegin);
 
     auto on = [this](auto* sender, auto signal, void (TfrmVDDBSearch::*handler)()) {
         connect(sender, signal, this, [this, handler] { dbaware::guarded(this, [this, handler] { (this->*handler)(); }); });
@@ -141,8 +151,10 @@ void TfrmVDDBSearch::search(const char* column)
     const QString text = edtSearch->text();
     if (dbaware::isBlank(text)) {
         tblVDDB.setFiltered(false);
+        DBGrid1->setEmptyText(howToBegin);
         return;
     }
+    DBGrid1->setEmptyText({});  // a search that finds nothing is no first start
     tblVDDB.setFiltered(true);
     // The text as typed, blanks and quotes included; the helper quotes it.
     tblVDDB.setFilter(store::prefixFilter(column, text.toStdString()));
@@ -156,6 +168,7 @@ void TfrmVDDBSearch::btnShowAllClick()
 {
     tblVDDB.setFiltered(false);
     tblVDDB.setFilter({});
+    DBGrid1->setEmptyText(howToBegin);
     edtSearch->clear();
     edtSearch->setFocus();
 }
@@ -208,7 +221,7 @@ void TfrmVDDBSearch::ExportGameAsPDF1Click()
     }
     const QString game = QString::fromStdString(tblVDDB.text(col::GameName));
     dbaware::SaveRequest request =
-        sheet::pdfSaveRequest(app::platform::toQString(sheet::prepareSaveFolder(context_.programFolder)), game);
+        sheet::pdfSaveRequest(app::platform::toQString(sheet::prepareSaveFolder(app::saveFolderParent(context_))), game);
     request.title = QStringLiteral("Export Game As PDF");
     const std::optional<QString> file = dbaware::dialogs().saveFileName(this, request);
     if (!file)

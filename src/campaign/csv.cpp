@@ -52,7 +52,7 @@ Document gameRows(store::Session& session, const char* tableName, const std::str
         names.push_back(c.name);
     }
     Document doc;
-    doc.bytes = record(header);
+    doc.bytes = "\xEF\xBB\xBF" + record(header);
     store::Query query(session);
     query.open(alias, tableName, {{col::GameName, gameName}});
     for (; !query.eof(); query.next()) {

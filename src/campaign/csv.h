@@ -1,5 +1,7 @@
 // Comma-separated files for spreadsheets (RFC 4180): a header row of column
-// names, CR LF at the end of every record, UTF-8 without a byte order mark.
+// names, CR LF at the end of every record, UTF-8 behind the byte order mark
+// that spreadsheets look for (without it LibreOffice takes the file for
+// another encoding and "Ærwyn" comes out as "Ã†rwyn").
 #pragma once
 #include <QByteArray>
 #include <QString>

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -495,6 +496,24 @@ void DBGrid::countLater()
 {
     if (isVisible() && model_->canFetchMore({}) && !countTimer_->isActive())
         countTimer_->start();
+}
+
+void DBGrid::setEmptyText(const QString& text)
+{
+    emptyText_ = text;
+    viewport()->update();
+}
+
+void DBGrid::paintEvent(QPaintEvent* e)
+{
+    QTableView::paintEvent(e);
+    if (emptyText_.isEmpty() || model_->rowCount({}) != 0)
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().height();
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin), Qt::AlignCenter | Qt::TextWordWrap,
+                     emptyText_);
 }
 
 void DBGrid::showEvent(QShowEvent* e)

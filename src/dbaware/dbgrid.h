@@ -60,6 +60,8 @@ public:
     // What Down on the last row does, from a button: a new row at the end
     // (also in an empty list), with the cursor in its first column.
     void appendRecord();
+    // A line the empty grid shows in its middle (how to begin); none when empty.
+    void setEmptyText(const QString& text);
 
 signals:
     // A double click anywhere on the grid.
@@ -74,6 +76,7 @@ protected:
     void focusOutEvent(QFocusEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
@@ -104,6 +107,7 @@ private:
     int defaultWidth(int column) const;
 
     GridModel* model_;
+    QString emptyText_;
     CellDelegate* delegate_;
     EditorWriter* writer_;
     QPointer<DataSource> source_;

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
 
@@ -195,6 +196,27 @@ int titleRoom(const QWidget& box, const QString& title)
     return metrics.horizontalAdvance(title) + 4 * bar + 2 * metrics.height();
 }
 
+// A path in a box reads whole: the lines never break at its separators
+// (a word joiner follows each), and the box is made wide enough for the
+// widest, as far as the screen allows.
+QString unbrokenPaths(const QString& text)
+{
+    QString shown = text;
+    shown.replace(QLatin1Char('/'), QStringLiteral("/\u2060"));
+    shown.replace(QLatin1Char('\\'), QStringLiteral("\\\u2060"));
+    return shown;
+}
+
+int pathRoom(const QWidget& box, const QString& text)
+{
+    int widest = 0;
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        if (word.contains(QLatin1Char('/')) || word.contains(QLatin1Char('\\')))
+            widest = std::max(widest, box.fontMetrics().horizontalAdvance(word));
+    // The icon's column and a margin each side.
+    return widest == 0 ? 0 : widest + 4 * box.fontMetrics().height();
+}
+
 QtDialogs& qtDialogs()
 {
     static QtDialogs d;
@@ -211,7 +233,7 @@ std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption,
     auto made = std::make_unique<QMessageBox>(parent);
     QMessageBox& box = *made;
     box.setWindowTitle(caption);
-    box.setText(text);
+    box.setText(unbrokenPaths(text));
     box.setIcon(icon == Icon::Question ? QMessageBox::Question
                 : icon == Icon::Error  ? QMessageBox::Critical
                                        : QMessageBox::NoIcon);
@@ -245,7 +267,7 @@ std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& caption,
     // QMessageBox fixes its own size from its layout when shown; a strut
     // across the layout is what makes it keep a width.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        int room = titleRoom(box, caption);
+        int room = std::max(titleRoom(box, caption), pathRoom(box, text));
         if (const QScreen* screen = box.screen())
             room = std::min(room, screen->availableGeometry().width() * 9 / 10);
         grid->addItem(new QSpacerItem(room, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,

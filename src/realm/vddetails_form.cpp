@@ -139,6 +139,7 @@ void TfrmRealmDetails::connectHandlers()
     on(dedtCharName, &DBEdit::exited, &W::dedtGameNameExit);
     on(btnClose, &QPushButton::clicked, &W::btnCloseClick);
     on(dbgProvinces, &dbaware::DBGrid::dblClick, &W::dbgProvincesDblClick);
+    on(dbgProvinces, &dbaware::DBGrid::enterPressed, &W::dbgProvincesDblClick);  // the same from the keyboard
     on(btnAddProvince, &QPushButton::clicked, &W::btnAddProvinceClick);
     on(&dsVDDB, &dbaware::DataSource::stateChanged, &W::dsVDDBStateChange);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {

@@ -1,5 +1,6 @@
 // File > Save to File, Save as PDF and Print of the realm details window: the
 // realm sheet of the character the window shows.
+#include "app/alias_check.h"
 #include "app/context.h"
 #include "dbaware/dbedit.h"
 #include "dbaware/dbmemo.h"
@@ -60,7 +61,7 @@ sheet::RealmTexts TfrmRealmDetails::sheetTexts(MemoLines memos) const
 
 void TfrmRealmDetails::SaveToFile1Click()
 {
-    sheet::saveToFile(this, context_.programFolder, sheetTexts(MemoLines::Wrapped), Query1, context_.session,
+    sheet::saveToFile(this, app::saveFolderParent(context_), sheetTexts(MemoLines::Wrapped), Query1, context_.session,
                       [this](const QString& text) { StatusBar1->setText(text); });
 }
 
@@ -69,7 +70,7 @@ void TfrmRealmDetails::SaveAsPDF1Click()
     sheet::PrintedSheet s;
     s.texts = sheetTexts(MemoLines::Unwrapped);
     s.provinces = sheet::provinceRows(Query1, s.texts.gameName, s.texts.characterName);
-    sheet::saveAsPdf(this, context_.programFolder, s, [this](const QString& text) { StatusBar1->setText(text); });
+    sheet::saveAsPdf(this, app::saveFolderParent(context_), s, [this](const QString& text) { StatusBar1->setText(text); });
 }
 
 void TfrmRealmDetails::Print1Click()

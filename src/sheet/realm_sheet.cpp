@@ -153,9 +153,9 @@ void saveSheet(const QString& fileName, const RealmTexts& texts, const Sources& 
     file.close();
 }
 
-std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFolder)
+std::filesystem::path prepareSaveFolder(const std::filesystem::path& saveParent)
 {
-    const std::filesystem::path folder = programFolder / "Save";
+    const std::filesystem::path folder = saveParent / "Save";
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
     return folder;
@@ -174,10 +174,10 @@ dbaware::SaveRequest saveRequest(const QString& folder, const QString& character
     return r;
 }
 
-void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
+void saveToFile(QWidget* window, const std::filesystem::path& saveParent, const RealmTexts& texts,
                 store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus)
 {
-    const std::filesystem::path folder = prepareSaveFolder(programFolder);
+    const std::filesystem::path folder = prepareSaveFolder(saveParent);
     const std::optional<QString> file =
         dbaware::dialogs().saveFileName(window, saveRequest(app::platform::toQString(folder), texts.characterName));
     if (!file) {

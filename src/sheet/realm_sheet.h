@@ -148,9 +148,11 @@ void saveSheet(const QString& fileName, const RealmTexts& texts, const Sources& 
 void saveSheet(const QString& fileName, const RealmTexts& texts, store::Query& query, store::Session& session,
                QWidget* owner);
 
-// The folder "Save" beside the program, where the save dialog starts; made
-// (with the folders above it) when missing. A failure to make it is ignored.
-std::filesystem::path prepareSaveFolder(const std::filesystem::path& programFolder);
+// The folder "Save" in `saveParent` (beside the program, or in the user's
+// documents where the program's folder cannot be written), where the save
+// dialog starts; made (with the folders above it) when missing. A failure
+// to make it is ignored.
+std::filesystem::path prepareSaveFolder(const std::filesystem::path& saveParent);
 
 // The save dialog: its title, filters, default extension, overwrite question
 // and refusal of read-only files, starting in `folder` with the character's
@@ -163,7 +165,7 @@ dbaware::SaveRequest saveRequest(const QString& folder, const QString& character
 // progress in the window's status bar. An error ends it where it happens and
 // is thrown on to the window's error box; the status then says the save
 // failed, and the file chosen is as it was before.
-void saveToFile(QWidget* window, const std::filesystem::path& programFolder, const RealmTexts& texts,
+void saveToFile(QWidget* window, const std::filesystem::path& saveParent, const RealmTexts& texts,
                 store::Query& query, store::Session& session, const std::function<void(const QString&)>& setStatus);
 
 // The status texts of the realm details window during a save.

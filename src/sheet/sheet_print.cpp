@@ -264,10 +264,10 @@ dbaware::SaveRequest pdfSaveRequest(const QString& folder, const QString& charac
     return r;
 }
 
-void saveAsPdf(QWidget* window, const std::filesystem::path& programFolder, const PrintedSheet& sheet,
+void saveAsPdf(QWidget* window, const std::filesystem::path& saveParent, const PrintedSheet& sheet,
                const std::function<void(const QString&)>& setStatus)
 {
-    const std::filesystem::path folder = prepareSaveFolder(programFolder);
+    const std::filesystem::path folder = prepareSaveFolder(saveParent);
     const std::optional<QString> file = dbaware::dialogs().saveFileName(
         window, pdfSaveRequest(app::platform::toQString(folder), sheet.texts.characterName));
     if (!file) {

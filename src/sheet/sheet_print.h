@@ -48,7 +48,7 @@ dbaware::SaveRequest pdfSaveRequest(const QString& folder, const QString& charac
 // File > Save as PDF after the window has gathered its sheet: the dialog in
 // the save folder beside the program, then the file; `setStatus` shows the
 // progress as the text sheet's save does.
-void saveAsPdf(QWidget* window, const std::filesystem::path& programFolder, const PrintedSheet& sheet,
+void saveAsPdf(QWidget* window, const std::filesystem::path& saveParent, const PrintedSheet& sheet,
                const std::function<void(const QString&)>& setStatus);
 
 // The print dialog with its preview, behind a seam like the boxes' (the

@@ -82,11 +82,28 @@ TEST_F(ShellTest, AReadOnlyProgramFolderPutsTheDataInTheUserDataFolder)
     for (const store::Table* table : sixTables())
         EXPECT_EQ(table->database().folder(), userDataFolder());
     EXPECT_FALSE(fs::exists(programFolder() / "Data"));
+    EXPECT_EQ(app::saveFolderParent(*context_), context_->userDocumentsFolder);
+
+    // Installed where root could write: kept out of the system's folder all the same.
+    context_->folderWritable = [](const fs::path&) { return true; };
+    context_->installed = true;
+    EXPECT_EQ(app::dataFolderFor(*context_), userDataFolder());
+    EXPECT_EQ(app::saveFolderParent(*context_), context_->userDocumentsFolder);
 
     // A writable Data folder that is already there is used all the same.
     fs::create_directories(programFolder() / "Data");
     context_->folderWritable = [&](const fs::path& folder) { return folder == programFolder() / "Data"; };
     EXPECT_EQ(app::dataFolderFor(*context_), programFolder() / "Data");
+}
+
+TEST(Platform, TheFoldersTheSystemInstallsProgramsIntoAreKnown)
+{
+#if defined(_WIN32) || defined(__APPLE__)
+    GTEST_SKIP() << "the write test finds them there";
+#endif
+    for (auto [folder, system] : {std::pair{"/usr/bin", true}, {"/usr/local/bin", true}, {"/opt/vddb/bin", true},
+                                  {"/home/ann/vddb", false}, {"/tmp/build", false}, {"usr/bin", false}})
+        EXPECT_EQ(app::platform::isSystemProgramFolder(folder), system) << folder;
 }
 
 TEST(Platform, TheProgramFolderIsThatOfTheProgramFileWhateverTheWorkingFolder)

@@ -64,12 +64,12 @@ TEST_F(ExportTest, TheRowsGameGoesToTwoFilesThatPythonsCsvModuleReadsBackWhole)
     b->tblVDDB.refresh();
     exportTo(out);
     EXPECT_EQ(dialogs_.texts().join(""), "Exported 2 characters and 1 province of the game \"North\" to " + out + ".");
-    EXPECT_TRUE(read("characters.csv").startsWith("Game_Name,Character_Name,Bloodline_Derivation,")) << "no BOM";
+    EXPECT_TRUE(read("characters.csv").startsWith("\xEF\xBB\xBFGame_Name,Character_Name,Bloodline_Derivation,"));
 
     QProcess python;
     python.start("python3", {"-c",
                              "import csv,json,sys\nprint(json.dumps([list(csv.reader(open(f, newline='', "
-                             "encoding='utf-8'))) for f in sys.argv[1:]]))",
+                             "encoding='utf-8-sig'))) for f in sys.argv[1:]]))",
                              out + "/characters.csv", out + "/provinces.csv"});
     if (!python.waitForFinished(20000) || python.exitCode() != 0)
         GTEST_SKIP() << "no python3";
@@ -104,7 +104,7 @@ TEST_F(ExportTest, AnExistingFileIsReplacedOnlyOnYesAndNothingIsWrittenWithoutAG
         ASSERT_FALSE(dialogs_.shown.empty());
         EXPECT_EQ(dialogs_.shown[0].text, out + " already holds provinces.csv. Replace it?");
         EXPECT_EQ(dialogs_.shown[0].buttons, dbaware::Buttons::YesNoDefaultNo);
-        EXPECT_EQ(read("provinces.csv").left(10), answer == Answer::Yes ? "Game_Name," : "old");
+        EXPECT_EQ(read("provinces.csv").left(13), answer == Answer::Yes ? "\xEF\xBB\xBFGame_Name," : "old");
         EXPECT_EQ(QFile::exists(out + "/characters.csv"), answer == Answer::Yes) << "No writes neither file";
     }
     EXPECT_EQ(dialogs_.texts().back(), "Exported 1 character and 0 provinces of the game \"G\" to " + out + ".");
@@ -144,12 +144,12 @@ TEST_F(ExportTest, ADiskThatFillsUpReplacesNeitherFileAndTheBoxNamesTheFile)
     exportTo(out);
     const auto whole = static_cast<rlim_t>(read("characters.csv").size());
     for (const char* name : {"/characters.csv", "/provinces.csv"})
-        QFile::resize(out + name, 3);  // the old files: their first bytes
+        QFile::resize(out + name, 6);  // the old files: their first bytes
     withFileSizeLimit(whole + 1, [&] { exportTo(out, Answer::Yes); });
     const QString text = dialogs_.shown.back().text;
     EXPECT_TRUE(text.startsWith("Cannot write " + out + "/provinces.csv: ")) << text.toStdString();
     EXPECT_TRUE(text.contains("Neither file was replaced")) << text.toStdString();
-    EXPECT_EQ(read("characters.csv") + read("provinces.csv"), "GamGam");
+    EXPECT_EQ(read("characters.csv") + read("provinces.csv"), "\xEF\xBB\xBFGam\xEF\xBB\xBFGam");
     EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
 }
 #endif

@@ -574,6 +574,12 @@ TEST_F(RealmTest, DoubleClickOpensTheProvinceWindowOnTheClickedRow)
     EXPECT_EQ(listed(), (std::vector<std::string>{"a1", "a2 again", "a3"}));
     EXPECT_EQ(r->tblProv.text("Province_Name"), "a1");
     EXPECT_TRUE(dialogs_.shown.empty());
+    // Enter opens it from the keyboard.
+    modal_.action = [&](QWidget& w) { EXPECT_EQ(frmProvince->tblProv.text("Province_Name"), "a1") << &w; };
+    r->PageControl1->setCurrentWidget(r->tsProvinces);
+    QApplication::processEvents();  // the list read again, on its page
+    QTest::keyClick(r->dbgProvinces, Qt::Key_Return);
+    EXPECT_EQ(modal_.shown.size(), 2u);
 }
 
 TEST_F(RealmTest, DoubleClickOnAnEmptyListDoesNothing)
