@@ -64,6 +64,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     btnForward = new QPushButton(QStringLiteral("&Forward"), this);
     browser = new QTextBrowser(this);
     browser->setOpenExternalLinks(false);
+    browser->setAccessibleName(QStringLiteral("Help text"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(btnContents);

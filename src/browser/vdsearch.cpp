@@ -1,4 +1,5 @@
 #include "browser/vdsearch.h"
+#include "dbaware/accessible_names.h"
 #include "dbaware/text.h"
 
 #include "app/about.h"
@@ -74,6 +75,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
                          {QString::fromLatin1(col::CharacterName), QStringLiteral("Character Name"), 160},
                          {QString::fromLatin1(col::TotalProvinces), QStringLiteral("Prov's"), 50},
                          {QString::fromLatin1(col::DomainName), QStringLiteral("Domain Name"), 200}});
+    DBGrid1->setAccessibleName(QStringLiteral("Characters"));
     DBGrid1->setEmptyText(howToBegin);
 
     auto on = [this](auto* sender, auto signal, void (TfrmVDDBSearch::*handler)()) {
@@ -109,6 +111,7 @@ TfrmVDDBSearch::TfrmVDDBSearch(app::Context& context, campaign::Tables& tables, 
     app::openRemembered(*this, QStringLiteral("Browser"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
+    dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 
 void TfrmVDDBSearch::useWindows(TfrmRealmDetails& realm, TfrmTransfer& transfer)

@@ -119,7 +119,10 @@ DBNavigator::DBNavigator(QWidget* parent) : QWidget(parent), layout_(new QHBoxLa
         btn->setToolTip(QString::fromLatin1(defaultHints[i]));
         btn->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         btn->setMinimumHeight(25);
-        btn->setFocusPolicy(Qt::NoFocus);  // a click must not end the typing in a bound box
+        // Tab reaches it; a click must not take the focus, or it would end
+        // the typing in a bound box.
+        btn->setFocusPolicy(Qt::TabFocus);
+        btn->setAccessibleName(btn->toolTip());
         connect(btn, &QToolButton::clicked, this, [this, kind] { click(kind); });
         buttons_[static_cast<std::size_t>(i)] = btn;
         visible_ << kind;
@@ -172,10 +175,14 @@ void DBNavigator::setVisibleButtons(const QList<NavButton>& buttons)
 void DBNavigator::setHints(const QStringList& hints)
 {
     for (int i = 0; i < navButtonCount && i < hints.size(); ++i)
-        buttons_[static_cast<std::size_t>(i)]->setToolTip(hints[i]);
+        setHint(static_cast<NavButton>(i), hints[i]);
 }
 
-void DBNavigator::setHint(NavButton b, const QString& hint) { button(b)->setToolTip(hint); }
+void DBNavigator::setHint(NavButton b, const QString& hint)
+{
+    button(b)->setToolTip(hint);
+    button(b)->setAccessibleName(hint);  // what a screen reader says of an icon
+}
 
 QString DBNavigator::hint(NavButton b) const { return button(b)->toolTip(); }
 

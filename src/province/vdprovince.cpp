@@ -1,4 +1,5 @@
 #include "province/vdprovince.h"
+#include "dbaware/accessible_names.h"
 #include "dbaware/text.h"
 
 #include "app/context.h"
@@ -57,6 +58,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     app::openRemembered(*this, QStringLiteral("Province"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::EscapeCloses(*this, [this] { FormEscape(); });
+    dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 
 void TfrmProvince::setReadingOrder()

@@ -1,4 +1,5 @@
 #include "realm/vddetails.h"
+#include "dbaware/accessible_names.h"
 #include "dbaware/text.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
@@ -111,6 +112,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
     new app::EscapeCloses(*this, [this] { FormEscape(); });
+    dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 
 TfrmRealmDetails::~TfrmRealmDetails()

@@ -3,6 +3,7 @@
 #include "app/shell.h"
 #include "campaign/catalogue.h"
 #include "campaign/columns.h"
+#include "dbaware/accessible_names.h"
 #include "dbaware/dbgrid.h"
 #include "dbaware/dialogs.h"
 #include "dbaware/guard.h"
@@ -34,6 +35,7 @@ TfrmTransfer::TfrmTransfer(campaign::Tables& tables, QWidget* parent) : QWidget(
 
     app::openRemembered(*this, QStringLiteral("Transfer"));
     new app::EscapeCloses(*this);
+    dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 
 void TfrmTransfer::FormCreate()

@@ -585,6 +585,11 @@ TEST_F(ProvinceTest, TabWalksEachPageInReadingOrder)
         p->PageControl1->setCurrentWidget(page);
         std::vector<QWidget*> expected = top;
         expected.insert(expected.end(), controls.begin(), controls.end());
+        for (int b = 0; b < dbaware::navButtonCount; ++b) {  // the navigator's buttons that can act now
+            QWidget* button = p->DBNavigator1->button(static_cast<dbaware::NavButton>(b));
+            if (button->isEnabled() && !button->isHidden())
+                expected.push_back(button);
+        }
         expected.push_back(p->dedtProvName);  // round again, past the grey names
         p->dedtProvName->setFocus();
         std::vector<QWidget*> walked{QApplication::focusWidget()};
