@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -294,6 +295,22 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event)
     bool consumed = false;
     dbaware::guarded(&window_, [&] { consumed = keyUp_(static_cast<QKeyEvent&>(*event)); });
     return consumed;
+}
+
+void turnPagesByKeys(QWidget& window, QTabWidget& pages)
+{
+    const std::pair<QKeySequence, int> keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                                 {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(key, &window);
+        QObject::connect(shortcut, &QShortcut::activated, &pages, [&pages, step = step] {
+            const int n = pages.count();
+            if (n > 0)
+                pages.setCurrentIndex((pages.currentIndex() + step + n) % n);
+        });
+    }
 }
 
 EscapeCloses::EscapeCloses(QWidget& window, std::function<void()> onEscape)

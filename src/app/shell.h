@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QTabWidget;
+
 class QIcon;
 class QKeyEvent;
 class QString;
@@ -77,6 +79,11 @@ private:
 // asks before anything pending is saved. Only a key that no control took gets
 // here: a box or a grid cell being typed in takes the first Escape to undo
 // that typing.
+// Ctrl+Tab and Ctrl+Shift+Tab (and Ctrl+Page Down, Ctrl+Page Up) turn the
+// pages of the window's tab widget from anywhere in the window, not only
+// from inside a page, as a keyboard user expects.
+void turnPagesByKeys(QWidget& window, QTabWidget& pages);
+
 class EscapeCloses final : public QObject {
 public:
     explicit EscapeCloses(QWidget& window, std::function<void()> onEscape = {});

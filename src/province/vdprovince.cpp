@@ -58,6 +58,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     app::openRemembered(*this, QStringLiteral("Province"));
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::EscapeCloses(*this, [this] { FormEscape(); });
+    app::turnPagesByKeys(*this, *PageControl1);
     dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 

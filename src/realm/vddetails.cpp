@@ -112,6 +112,7 @@ TfrmRealmDetails::TfrmRealmDetails(app::Context& context, campaign::Tables& tabl
     new app::KeyPreview(*this, [this](QKeyEvent& key) { return FormKeyUp(key); });
     new app::ActivationWatch(*this, [this] { FormActivate(); });
     new app::EscapeCloses(*this, [this] { FormEscape(); });
+    app::turnPagesByKeys(*this, *PageControl1);
     dbaware::nameInputs(*this);  // for screen readers, once the form is whole
 }
 

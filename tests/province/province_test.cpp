@@ -243,7 +243,7 @@ TEST_F(ProvinceTest, PagesGroupsMemosAndNavigatorAreThoseOfTheWindow)
     QStringList tabs;
     for (int i = 0; i < p->PageControl1->count(); ++i)
         tabs << p->PageControl1->tabText(i);
-    EXPECT_EQ(tabs, (QStringList{"General", "Trade Routes", "Guilds", "Law", "Source", "Temple"}));
+    EXPECT_EQ(tabs, (QStringList{"&General", "Trade &Routes", "G&uilds", "&Law", "&Source", "&Temple"}));
     EXPECT_EQ(p->PageControl1->widget(0), p->tsGeneral);
     EXPECT_EQ(p->PageControl1->widget(5), p->tsTemple);
 

@@ -582,6 +582,19 @@ TEST_F(RealmTest, DoubleClickOpensTheProvinceWindowOnTheClickedRow)
     EXPECT_EQ(modal_.shown.size(), 2u);
 }
 
+TEST_F(RealmTest, CtrlTabTurnsThePagesFromTheNameBoxesToo)
+{
+    addCharacter("G", "Aric");
+    openOn("G", "Aric");
+    showActive();
+    r->dedtGameName->setFocus();
+    QTest::keyClick(r->dedtGameName, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(r->PageControl1->currentWidget(), r->tsDiplomacy);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(r->PageControl1->currentWidget(), r->tsMisc) << "round to the last page";
+}
+
 TEST_F(RealmTest, DoubleClickOnAnEmptyListDoesNothing)
 {
     addCharacter("G", "Aric");
