@@ -1,5 +1,5 @@
 # Installs the Debian packages the build needs when any is missing.
-# Sourced by scripts/run and scripts/test.
+# Sourced by scripts/run, scripts/test and scripts/package.
 vddb_packages="cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libpq-dev postgresql libgtest-dev libbenchmark-dev pxlib-dev sqlite3 desktop-file-utils appstream dpkg-dev poppler-utils python3"
 
 vddb_install_deps() {

@@ -18,7 +18,54 @@ constexpr Option options[] = {
     {"--hide", Command::Hide, 3},         {"--unhide", Command::Unhide, 3}, {"--copy-back", Command::CopyBack, 2},
 };
 
+// Qt's options in Qt 6 (QGuiApplication's, QApplication's, the X11 plugin's)
+// and whether each takes the next word. One too many here only leaves the
+// option to the check after Qt has had its turn; one missing would refuse an
+// option Qt accepts.
+struct QtOption {
+    const char* name;
+    bool value;
+};
+constexpr QtOption qtOptions[] = {
+    // QGuiApplication's and QCoreApplication's
+    {"-platform", true}, {"-platformpluginpath", true}, {"-platformtheme", true}, {"-plugin", true},
+    {"-qwindowgeometry", true}, {"-qwindowtitle", true}, {"-qwindowicon", true}, {"-session", true},
+    {"-qmljsdebugger", true}, {"-reverse", false}, {"-qdevel", false}, {"-qdebug", false},
+    // QApplication's
+    {"-style", true}, {"-stylesheet", true}, {"-widgetcount", false}, {"-testability", false},
+    // the X11 plugin's
+    {"-display", true}, {"-geometry", true}, {"-title", true}, {"-icon", true}, {"-name", true},
+    {"-visual", true}, {"-nograb", false}, {"-dograb", false}, {"-sync", false},
+};
+
+// How many words Qt's option at `a` spans: 0 when it is none of Qt's.
+std::size_t qtOptionWords(std::string a)
+{
+    if (a.starts_with("--"))
+        a.erase(0, 1);  // Qt reads --style as -style
+    for (const QtOption& o : qtOptions) {
+        if (a == o.name)
+            return o.value ? 2 : 1;
+        if (o.value && a.starts_with(std::string(o.name) + '='))
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::vector<std::string> withoutQtOptions(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::size_t words = qtOptionWords(arguments[i]);
+        if (words == 0)
+            out.push_back(arguments[i]);
+        else
+            i += words - 1;
+    }
+    return out;
+}
 
 CommandLine readCommandLine(const std::vector<std::string>& arguments)
 {

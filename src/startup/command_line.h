@@ -23,6 +23,11 @@ struct CommandLine {
 // alone, as it always was.
 CommandLine readCommandLine(const std::vector<std::string>& arguments);
 
+// `arguments` without Qt's own options and their values, as the application
+// object will take them out (and a few more to be safe), so that an option
+// nobody knows is found before anything needs a display.
+std::vector<std::string> withoutQtOptions(const std::vector<std::string>& arguments);
+
 // "vddb 1.3"
 std::string versionText();
 // The short usage that --help prints, ending in a newline.

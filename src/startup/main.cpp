@@ -36,7 +36,8 @@ bool isServerCommand(app::Command c)
 int main(int argc, char** argv)
 {
     // Answered before anything needs a display, so that they work anywhere.
-    const app::CommandLine line = app::readCommandLine(argumentsOf(argc, argv));
+    const std::vector<std::string> arguments = argumentsOf(argc, argv);
+    const app::CommandLine line = app::readCommandLine(arguments);
     switch (line.command) {
     case app::Command::Version:
         std::printf("%s\n", app::versionText().c_str());
@@ -44,10 +45,16 @@ int main(int argc, char** argv)
     case app::Command::Help:
         std::printf("%s", app::usageText().c_str());
         return 0;
-    case app::Command::Unknown:
+    case app::Command::Unknown: {
         if (line.incomplete)
             return refuse(line);
-        break;  // perhaps one of Qt's, which Qt takes out below
+        // Qt's options are left to Qt, below; an option that is no one's is
+        // refused here, since making the application object needs a display.
+        const app::CommandLine ours = app::readCommandLine(app::withoutQtOptions(arguments));
+        if (ours.command == app::Command::Unknown)
+            return refuse(ours);
+        break;
+    }
     default:
         if (isServerCommand(line.command))
             return app::runServerCommand(line);
