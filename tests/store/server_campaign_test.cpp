@@ -521,9 +521,9 @@ TEST_F(ServerCampaignTest, TheServerKilledAtRandomDuringSavesAndImportsLosesNoth
 {
     const std::string state = (temp_.path() / "server").string();
     auto server = [&state](const std::string& what) {
-        std::system(("'" VDDB_SOURCE_DIR "/scripts/pg-server' " + what + " '" + state + "' >/dev/null 2>&1").c_str());
+        return std::system(("'" VDDB_SOURCE_DIR "/scripts/pg-server' " + what + " '" + state + "' >/dev/null 2>&1").c_str()) == 0;
     };
-    server("start");
+    ASSERT_TRUE(server("start"));
     const std::shared_ptr<void> stop(nullptr, [&](void*) { server("stop"); });
     setenv("VDDB_OWN_PG", state.c_str(), 1);
     campaign = testing_support::newServerCampaign(testing_support::testServer("VDDB_OWN_PG"));
