@@ -14,7 +14,6 @@
 #include <QTabWidget>
 #include <QTextEdit>
 
-#include <type_traits>
 
 namespace dbaware {
 
@@ -115,20 +114,20 @@ Labels layoutLabel(QWidget* w, int depth = 0)
     return found;
 }
 
-template <class Container>
-QString titleAbove(QWidget* w)
+QString groupTitle(QWidget* w)
 {
-    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget()) {
-        if constexpr (std::is_same_v<Container, QGroupBox>) {
-            if (auto* group = qobject_cast<QGroupBox*>(p))
-                return spoken(group->title());
-        } else if (auto* tabs = qobject_cast<QTabWidget*>(p->parentWidget() ? p->parentWidget()->parentWidget() : nullptr)) {
-            // A page of a tab widget sits in its stack.
-            const int page = tabs->indexOf(p);
-            if (page >= 0)
-                return spoken(tabs->tabText(page));
-        }
-    }
+    for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (auto* group = qobject_cast<QGroupBox*>(p))
+            return spoken(group->title());
+    return {};
+}
+
+QString pageTitle(QWidget* w)
+{
+    // A page of a tab widget sits in the tab widget's stack.
+    for (QWidget* p = w->parentWidget(); p && p->parentWidget(); p = p->parentWidget())
+        if (auto* tabs = qobject_cast<QTabWidget*>(p->parentWidget()->parentWidget()); tabs && tabs->indexOf(p) >= 0)
+            return spoken(tabs->tabText(tabs->indexOf(p)));
     return {};
 }
 
@@ -150,15 +149,15 @@ void nameInputs(QWidget& window)
         if (name.isEmpty())
             name = layoutLabel(w).name();
         if (name.isEmpty())
-            name = titleAbove<QGroupBox>(w);
+            name = groupTitle(w);
         if (name.isEmpty())
-            name = titleAbove<QTabWidget>(w);
+            name = pageTitle(w);
         w->setAccessibleName(name);
         inputs << w;
         ++times[name];
     }
     // A name shared within the window: its group, then its page, tell it apart.
-    for (auto title : {&titleAbove<QGroupBox>, &titleAbove<QTabWidget>}) {
+    for (auto title : {&groupTitle, &pageTitle}) {
         QMap<QString, int> now;
         for (QWidget* w : inputs) {
             const QString title_ = title(w);

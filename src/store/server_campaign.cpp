@@ -55,6 +55,18 @@ std::string newToken()
 
 std::string q(std::string_view name) { return sql::quoteIdentifier(name); }
 
+// Sets a flag for as long as it lives, whatever way the scope is left.
+class FlagOn {
+public:
+    explicit FlagOn(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagOn() { flag_ = false; }
+    FlagOn(const FlagOn&) = delete;
+    FlagOn& operator=(const FlagOn&) = delete;
+
+private:
+    bool& flag_;
+};
+
 std::string serverType(const TableLayout& layout, std::size_t i)
 {
     const Column& c = layout.columns[i];
@@ -753,11 +765,7 @@ bool ServerCampaign::pullNow()
         sql::Connection& c;
         ~KeysBack() { c.exec("PRAGMA foreign_keys=ON"); }
     } keysBack{local};
-    applying_ = true;
-    struct Applied {
-        bool& on;
-        ~Applied() { on = false; }
-    } applied{applying_};
+    const FlagOn applying(applying_);
     pg::Connection& server = *server_;
     bool any = settled;
     std::int64_t newest = pulled_;
@@ -1164,11 +1172,7 @@ void ServerCampaign::push()
 
     // The rows the server numbered otherwise take its numbers here, through
     // numbers no row has, since one's new number may be another's old one.
-    applying_ = true;
-    struct Applied {
-        bool& on;
-        ~Applied() { on = false; }
-    } applied{applying_};
+    const FlagOn applying(applying_);
     for (int step = 0; step < 2; ++step)
         for (const auto& [t, fromTo] : moved) {
             sql::Statement move(local, "UPDATE " + schema + "." + q(tables_[t]->name) + " SET rowid = ?1 WHERE rowid = ?2");
@@ -1212,11 +1216,7 @@ bool ServerCampaign::matchStored(std::vector<Sent>& stored, Sent& insert,
     }
     // A pull brought the stored row already: this one is a second of it.
     held.reset();
-    applying_ = true;
-    struct Applied {
-        bool& on;
-        ~Applied() { on = false; }
-    } applied{applying_};
+    const FlagOn applying(applying_);
     sql::Statement drop(copy_.connection(), "DELETE FROM " + table + " WHERE rowid = ?1");
     drop.bind(1, insert.row);
     drop.run();
@@ -1235,11 +1235,7 @@ bool ServerCampaign::settle()
     const bool stored = !server.query("SELECT 1 FROM store_receipts WHERE token = $1", {pending_->token}).rows.empty();
     server.exec("COMMIT");
     if (stored) {
-        applying_ = true;
-        struct Applied {
-            bool& on;
-            ~Applied() { on = false; }
-        } applied{applying_};
+        const FlagOn applying(applying_);
         // Their files are attached before the transaction, which cannot.
         std::map<const TableLayout*, std::string> schemas;
         for (const LocalRow& r : pending_->rows)
