@@ -198,6 +198,7 @@ void TfrmVDDBSearch::showRealmWindow()
     realm_->PageControl1->setCurrentWidget(realm_->tsGeneralInfo);
     app::showModal(*realm_);
     showNormal();
+    activateWindow();  // restored, it takes the keys again, whatever the window system does
     tblVDDB.refresh();
 }
 

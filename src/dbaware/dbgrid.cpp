@@ -141,6 +141,9 @@ DBGrid::DBGrid(QWidget* parent)
     });
     connect(model_, &QAbstractItemModel::rowsInserted, this, &DBGrid::countLater);
     connect(model_, &QAbstractItemModel::rowsRemoved, this, &DBGrid::countLater);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &DBGrid::describeEmpty);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &DBGrid::describeEmpty);
+    connect(model_, &QAbstractItemModel::modelReset, this, &DBGrid::describeEmpty);
     setVerticalHeader(new IndicatorHeader(this));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setMinimumSectionSize(fontMetrics().height() + 2);
@@ -501,7 +504,15 @@ void DBGrid::countLater()
 void DBGrid::setEmptyText(const QString& text)
 {
     emptyText_ = text;
+    describeEmpty();
     viewport()->update();
+}
+
+void DBGrid::describeEmpty()
+{
+    // Painted only, the line would be lost to a screen reader: it is also
+    // the list's description while the list is empty.
+    setAccessibleDescription(model_->rowCount({}) == 0 ? emptyText_ : QString());
 }
 
 void DBGrid::paintEvent(QPaintEvent* e)

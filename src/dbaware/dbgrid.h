@@ -104,6 +104,7 @@ private:
     // The rows are counted a moment after a screenful shows, and only on a
     // grid that is seen: the scroll bar's true extent can wait, the rows not.
     void countLater();
+    void describeEmpty();
     int defaultWidth(int column) const;
 
     GridModel* model_;

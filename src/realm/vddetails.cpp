@@ -309,6 +309,7 @@ void TfrmRealmDetails::dbgProvincesDblClick()
     // Showing the province window brings it, and with it the program, to the front.
     app::showModal(*province_);
     showNormal();
+    activateWindow();  // restored, it takes the keys again, whatever the window system does
     tblProv.refresh();
 }
 
