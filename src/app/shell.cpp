@@ -14,11 +14,13 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
+#include <limits>
 
 // The resources live in a static library, so nothing would pull them into
 // the program unless they are asked for by name; this must be outside any
@@ -57,11 +59,18 @@ QList<QRect> availableAreas()
     return areas;
 }
 
-// What the window system's frame adds to the window's own size; nothing
-// until the window has been shown once on most systems.
+// What the window system's frame adds to the window's own size. Some
+// systems (X11) tell it only once the window has been shown: until then a
+// title bar and borders of the style's size are assumed, so that a window
+// made as large as the screen keeps its frame on it.
 QSize frameExtra(const QWidget& window)
 {
-    return (window.frameGeometry().size() - window.size()).expandedTo(QSize(0, 0));
+    const QSize known = (window.frameGeometry().size() - window.size()).expandedTo(QSize(0, 0));
+    if (!known.isNull() || (window.windowFlags() & Qt::FramelessWindowHint))
+        return known;
+    const QStyle* style = window.style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
+    return {2 * border, style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window) + 2 * border};
 }
 
 QScreen* screenOf(const QWidget& window)
@@ -207,6 +216,27 @@ void openCentred(QWidget& window) { window.installEventFilter(new CentreOnShow(w
 
 void openRemembered(QWidget& window, const QString& key) { window.installEventFilter(new RememberPlace(window, key)); }
 
+int roomAcross(const QWidget& window)
+{
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().width() - 24 : std::numeric_limits<int>::max();
+}
+
+void narrowToRoom(QWidget& panel, int besides, std::initializer_list<QWidget*> boxes)
+{
+    const int room = roomAcross(*panel.window()) - besides;
+    // A grid's spans take what a box gives up unevenly: measured again.
+    for (int pass = 0; pass < 8 && boxes.size() != 0; ++pass) {
+        const int excess = panel.minimumSizeHint().width() - room;
+        if (excess <= 0)
+            break;
+        const int each = (excess + static_cast<int>(boxes.size()) - 1) / static_cast<int>(boxes.size());
+        for (QWidget* box : boxes)
+            box->setMinimumWidth(std::max(box->fontMetrics().averageCharWidth() * 8, box->minimumWidth() - each));
+    }
+    panel.updateGeometry();
+}
+
 void scrollPages(QTabWidget& pages)
 {
     for (int i = 0; i < pages.count(); ++i) {
@@ -240,7 +270,7 @@ void centreOnScreen(QWidget& window)
     if (!screen)
         return;
     const QRect room = screen->availableGeometry();
-    const QSize size = window.frameGeometry().size();
+    const QSize size = window.size() + frameExtra(window);
     window.move(std::max(room.left(), room.left() + (room.width() - size.width()) / 2),
                 std::max(room.top(), room.top() + (room.height() - size.height()) / 2));
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <initializer_list>
 
 class QTabWidget;
 
@@ -40,6 +41,15 @@ void openRemembered(QWidget& window, const QString& key);
 // Each page of the tab widget scrolls when the window is smaller than the
 // page (a small screen, a large scale); at its natural size nothing shows.
 void scrollPages(QTabWidget& pages);
+
+// The width a window may take on the screen it opens on: the available area
+// less a window system's borders.
+int roomAcross(const QWidget& window);
+// Lowers the boxes' minimum widths, evenly and to no less than a few letters,
+// until the panel that holds them fits the room: the boxes keep their width
+// where the screen has room, and a small screen or a large scale narrows them.
+// `besides` is what the window needs across beside the panel.
+void narrowToRoom(QWidget& panel, int besides, std::initializer_list<QWidget*> boxes);
 
 // Lets a window see every key released in it before its controls do. The
 // handler runs through the error guard and returns true to consume the key.

@@ -9,6 +9,7 @@
 #include "dbaware/dbmemo.h"
 #include "dbaware/dbnavigator.h"
 #include "dbaware/guard.h"
+#include "app/shell.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -70,8 +71,8 @@ void TfrmRealmDetails::finishForm()
         return tabs->sizeHint().width();
     };
     int row = tabStyle(5);
-    // The screen less the window's margins and a window system's borders.
-    const int room = screen() ? screen()->availableGeometry().width() - 24 : row;
+    const QMargins margins = columnWindow->contentsMargins();
+    const int room = app::roomAcross(*this) - margins.left() - margins.right();
     if (row > room) {
         QFont f = tabs->font();
         f.setPointSizeF(f.pointSizeF() * 0.85);
@@ -80,6 +81,7 @@ void TfrmRealmDetails::finishForm()
     }
     // The tab widget's frame beside the row.
     PageControl1->setMinimumWidth(std::min(row + 4, room));
+    app::narrowToRoom(*Panel1, margins.left() + margins.right(), {dedtGameName, dedtCharName});
 
     // A hint is set a tenth smaller than the window's type; a form can only
     // give whole points.

