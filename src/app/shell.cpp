@@ -218,7 +218,7 @@ void openRemembered(QWidget& window, const QString& key) { window.installEventFi
 
 int roomAcross(const QWidget& window)
 {
-    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenOf(window);
     return screen ? screen->availableGeometry().width() - 24 : std::numeric_limits<int>::max();
 }
 
