@@ -222,9 +222,12 @@ int roomAcross(const QWidget& window)
     return screen ? screen->availableGeometry().width() - 24 : std::numeric_limits<int>::max();
 }
 
-void narrowToRoom(QWidget& panel, int besides, std::initializer_list<QWidget*> boxes)
+void narrowToRoom(QWidget& panel, std::initializer_list<QWidget*> boxes)
 {
-    const int room = roomAcross(*panel.window()) - besides;
+    // Beside the panel, the margins of the layout that holds it.
+    const QLayout* around = panel.parentWidget() ? panel.parentWidget()->layout() : nullptr;
+    const QMargins margins = around ? around->contentsMargins() : QMargins();
+    const int room = roomAcross(*panel.window()) - margins.left() - margins.right();
     // A grid's spans take what a box gives up unevenly: measured again.
     for (int pass = 0; pass < 8 && boxes.size() != 0; ++pass) {
         const int excess = panel.minimumSizeHint().width() - room;

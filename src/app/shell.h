@@ -48,8 +48,7 @@ int roomAcross(const QWidget& window);
 // Lowers the boxes' minimum widths, evenly and to no less than a few letters,
 // until the panel that holds them fits the room: the boxes keep their width
 // where the screen has room, and a small screen or a large scale narrows them.
-// `besides` is what the window needs across beside the panel.
-void narrowToRoom(QWidget& panel, int besides, std::initializer_list<QWidget*> boxes);
+void narrowToRoom(QWidget& panel, std::initializer_list<QWidget*> boxes);
 
 // Lets a window see every key released in it before its controls do. The
 // handler runs through the error guard and returns true to consume the key.

@@ -53,8 +53,7 @@ TfrmProvince::TfrmProvince(app::Context& context, QWidget* parent)
     connect(btnClose, &QPushButton::clicked, this, [this] { dbaware::guarded(this, [this] { btnCloseClick(); }); });
     tblProv.afterInsert = [this](store::Table& t) { tblProvAfterInsert(t); };
 
-    const QMargins margins = windowColumn->contentsMargins();
-    app::narrowToRoom(*Panel1, margins.left() + margins.right(), {dedtGameName, dedtCharName, dedtProvName, dedtTerrain});
+    app::narrowToRoom(*Panel1, {dedtGameName, dedtCharName, dedtProvName, dedtTerrain});
     // As tall as the pages need, and wide enough for the holdings' rows.
     resize(sizeHint().expandedTo(QSize(640, 0)));
     app::openRemembered(*this, QStringLiteral("Province"));

@@ -81,7 +81,7 @@ void TfrmRealmDetails::finishForm()
     }
     // The tab widget's frame beside the row.
     PageControl1->setMinimumWidth(std::min(row + 4, room));
-    app::narrowToRoom(*Panel1, margins.left() + margins.right(), {dedtGameName, dedtCharName});
+    app::narrowToRoom(*Panel1, {dedtGameName, dedtCharName});
 
     // A hint is set a tenth smaller than the window's type; a form can only
     // give whole points.
